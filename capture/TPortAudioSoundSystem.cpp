@@ -1,0 +1,190 @@
+#include "TPortAudioSoundSystem.h"
+
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+#include <portaudio.h>
+
+#include <algorithm>
+
+namespace {
+constexpr unsigned long ReadChunkFrames = 2048;  // samples per blocking read; bounds Reset's wait
+constexpr TDeviceHandle StreamHandle = 1;
+
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+void QuietJack(const char*) {}
+}  // namespace
+
+TPortAudioSoundSystem::TPortAudioSoundSystem() {
+  snd_lib_error_set_handler(QuietAlsa);
+  jack_set_error_function(QuietJack);
+  jack_set_info_function(QuietJack);
+  PaError error = Pa_Initialize();
+  if (error != paNoError) InitError = error;
+}
+
+TPortAudioSoundSystem::~TPortAudioSoundSystem() {
+  StopReader();
+  if (Stream) {
+    Pa_AbortStream(Stream);
+    Pa_CloseStream(Stream);
+  }
+  if (!InitError) Pa_Terminate();
+}
+
+bool TPortAudioSoundSystem::Valid(TDeviceHandle Handle) const {
+  return Stream && Handle == StreamHandle;
+}
+
+unsigned TPortAudioSoundSystem::GetNumDevs() {
+  if (InitError) return 0;
+  int count = Pa_GetDeviceCount();
+  unsigned inputs = 0;
+  for (int i = 0; i < count; ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (info && info->maxInputChannels > 0) ++inputs;
+  }
+  return inputs;
+}
+
+TMMResult TPortAudioSoundSystem::Open(TDeviceHandle* Handle, const TWaveFormatEx& Format,
+                                      TWaveNotifyTarget* NotifyTarget) {
+  if (InitError) return InitError;
+  if (Stream) return paDeviceUnavailable;
+  if (Format.wFormatTag != WAVE_FORMAT_PCM || Format.wBitsPerSample != 8)
+    return paSampleFormatNotSupported;
+  PaStreamParameters input{};
+  input.device = Pa_GetDefaultInputDevice();
+  if (input.device == paNoDevice) return paInvalidDevice;
+  const PaDeviceInfo* info = Pa_GetDeviceInfo(input.device);
+  input.channelCount = Format.nChannels;
+  input.sampleFormat = paUInt8;
+  input.suggestedLatency = info ? info->defaultHighInputLatency : 0.1;
+  PaError error = Pa_OpenStream(&Stream, &input, nullptr, Format.nSamplesPerSec,
+                                ReadChunkFrames, paNoFlag, nullptr, nullptr);
+  if (error != paNoError) {
+    Stream = nullptr;
+    return error;
+  }
+  Target = NotifyTarget;
+  *Handle = StreamHandle;
+  return MMSYSERR_NOERROR;
+}
+
+TMMResult TPortAudioSoundSystem::PrepareHeader(TDeviceHandle Handle, TWaveHdr* Header) {
+  if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
+  Header->dwFlags |= WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+TMMResult TPortAudioSoundSystem::UnprepareHeader(TDeviceHandle Handle, TWaveHdr* Header) {
+  if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
+  std::lock_guard lock(Mutex);
+  if (std::find(Queue.begin(), Queue.end(), Header) != Queue.end()) return WAVERR_STILLPLAYING;
+  Header->dwFlags &= ~WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+TMMResult TPortAudioSoundSystem::AddBuffer(TDeviceHandle Handle, TWaveHdr* Header) {
+  if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
+  if (!(Header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+  Header->dwBytesRecorded = 0;
+  Header->dwFlags = (Header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  {
+    std::lock_guard lock(Mutex);
+    Queue.push_back(Header);
+  }
+  Queued.notify_one();
+  return MMSYSERR_NOERROR;
+}
+
+TMMResult TPortAudioSoundSystem::Start(TDeviceHandle Handle) {
+  if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
+  if (Reader.joinable()) return MMSYSERR_NOERROR;
+  PaError error = Pa_StartStream(Stream);
+  if (error != paNoError) return error;
+  {
+    std::lock_guard lock(Mutex);
+    Stopping = false;
+  }
+  Reader = std::thread(&TPortAudioSoundSystem::ReadLoop, this);
+  return MMSYSERR_NOERROR;
+}
+
+TMMResult TPortAudioSoundSystem::Reset(TDeviceHandle Handle) {
+  if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
+  StopReader();
+  PaError error = Pa_IsStreamActive(Stream) == 1 ? Pa_AbortStream(Stream) : paNoError;
+  std::deque<TWaveHdr*> handedBack;
+  {
+    std::lock_guard lock(Mutex);
+    handedBack.swap(Queue);
+  }
+  for (TWaveHdr* header : handedBack) HandBack(header);
+  return error;
+}
+
+TMMResult TPortAudioSoundSystem::Close(TDeviceHandle Handle) {
+  if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
+  StopReader();
+  PaError error = Pa_CloseStream(Stream);
+  Stream = nullptr;
+  Target = nullptr;
+  return error;
+}
+
+std::string TPortAudioSoundSystem::GetErrorText(TMMResult Code) {
+  switch (Code) {
+    case MMSYSERR_NOERROR:
+      return "The command completed successfully.";
+    case MMSYSERR_INVALHANDLE:
+      return "The specified device handle is invalid.";
+    case MMSYSERR_NODRIVER:
+      return "No recording device is present.";
+    case MMSYSERR_NOMEM:
+      return "Unable to allocate or lock memory.";
+    case WAVERR_STILLPLAYING:
+      return "The buffer is still in the queue.";
+    case WAVERR_UNPREPARED:
+      return "The buffer is not prepared.";
+    default:
+      return Pa_GetErrorText(Code);
+  }
+}
+
+void TPortAudioSoundSystem::HandBack(TWaveHdr* Header) {
+  Header->dwFlags = (Header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+  if (Target) Target->Post({MM_WIM_DATA, static_cast<uintptr_t>(StreamHandle), Header});
+}
+
+// The oldest queued buffer, or null once the reader is told to stop.
+TWaveHdr* TPortAudioSoundSystem::WaitForBuffer() {
+  std::unique_lock lock(Mutex);
+  Queued.wait(lock, [this] { return Stopping || !Queue.empty(); });
+  return Stopping ? nullptr : Queue.front();
+}
+
+void TPortAudioSoundSystem::ReadLoop() {
+  while (TWaveHdr* header = WaitForBuffer()) {
+    unsigned long room = header->dwBufferLength - header->dwBytesRecorded;
+    unsigned long frames = std::min(room, ReadChunkFrames);
+    PaError error = Pa_ReadStream(Stream, header->lpData + header->dwBytesRecorded, frames);
+    if (error != paNoError && error != paInputOverflowed) return;
+    header->dwBytesRecorded += frames;
+    if (header->dwBytesRecorded < header->dwBufferLength) continue;
+    {
+      std::lock_guard lock(Mutex);
+      if (Stopping) return;  // Reset hands it back with the others
+      Queue.pop_front();
+    }
+    HandBack(header);
+  }
+}
+
+void TPortAudioSoundSystem::StopReader() {
+  {
+    std::lock_guard lock(Mutex);
+    Stopping = true;
+  }
+  Queued.notify_all();
+  if (Reader.joinable()) Reader.join();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The sound card through PortAudio: the default input device, 8-bit unsigned mono. A reader
+// thread fills the queued buffers in order and announces each full one to the target.
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "TSoundSystem.h"
+
+typedef void PaStream;
+
+class TPortAudioSoundSystem : public TSoundSystem {
+ public:
+  // Initialises PortAudio (its own and ALSA's console chatter silenced).
+  TPortAudioSoundSystem();
+  // Stops the reader thread and closes an open stream before PortAudio is terminated.
+  ~TPortAudioSoundSystem() override;
+
+  unsigned GetNumDevs() override;
+  TMMResult Open(TDeviceHandle* Handle, const TWaveFormatEx& Format,
+                 TWaveNotifyTarget* Target) override;
+  TMMResult PrepareHeader(TDeviceHandle Handle, TWaveHdr* Header) override;
+  TMMResult UnprepareHeader(TDeviceHandle Handle, TWaveHdr* Header) override;
+  TMMResult AddBuffer(TDeviceHandle Handle, TWaveHdr* Header) override;
+  TMMResult Start(TDeviceHandle Handle) override;
+  TMMResult Reset(TDeviceHandle Handle) override;
+  TMMResult Close(TDeviceHandle Handle) override;
+  // PortAudio's own description for its codes; the common texts for the shared ones.
+  std::string GetErrorText(TMMResult Code) override;
+
+ private:
+  void ReadLoop();
+  TWaveHdr* WaitForBuffer();
+  void StopReader();
+  void HandBack(TWaveHdr* Header);
+  bool Valid(TDeviceHandle Handle) const;
+
+  int InitError = 0;  // PortAudio's code when Pa_Initialize failed
+  PaStream* Stream = nullptr;
+  TWaveNotifyTarget* Target = nullptr;
+  std::mutex Mutex;  // guards Queue and Stopping
+  std::condition_variable Queued;
+  std::deque<TWaveHdr*> Queue;
+  bool Stopping = false;
+  std::thread Reader;
+};

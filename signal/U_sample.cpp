@@ -1,0 +1,17 @@
+#include "U_sample.h"
+
+void TProtocol::AddField(const std::string& Name, uint16_t Value) {
+  if (Fields.size() >= MaxFields) return;
+  Fields.push_back({Name, Value});
+}
+
+std::string TProtocol::GetDataText() const {
+  std::string text;
+  for (const auto& field : Fields) text += field.Name + "=" + std::to_string(field.Value) + "; ";
+  return text;
+}
+
+void TSample::AddMark(uint8_t Row, uint16_t Position, const std::string& Text) {
+  if (Row >= Marks.size()) return;
+  Marks[Row].push_back({Position, Text});
+}

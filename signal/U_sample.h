@@ -1,0 +1,60 @@
+#pragma once
+// The packet model: one captured infrared packet, its decode result and its marks.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One decoded data field; Value is always 0..65535 (AddField takes 16 bits).
+struct TProtocolField {
+  std::string Name;
+  uint32_t Value = 0;
+};
+
+// The decode result of a sample: the protocol's name and its data fields in packet order.
+class TProtocol {
+ public:
+  static constexpr size_t MaxFields = 256;  // the append index is 8-bit
+
+  // Appends {Name, Value}; a field past the 256th is dropped, never wraps onto the first.
+  void AddField(const std::string& Name, uint16_t Value);
+  // "name=value; " for every field, the last one included; "" without fields. Never fails.
+  std::string GetDataText() const;
+
+  std::string ProtocolName;
+  std::vector<TProtocolField> Fields;
+};
+
+// A boundary under the waveform: offset in PCM samples from Signal[0] and its label.
+struct TSampleMark {
+  uint16_t Position = 0;
+  std::string Text;
+};
+
+// One packet: PCM values (128 = zero line), run lengths, timing and decode result.
+class TSample {
+ public:
+  static constexpr uint8_t BitRow = 0;
+  static constexpr uint8_t FieldRow = 1;
+
+  // Appends {Position, Text} to mark row Row (0 = bits, 1 = fields); other rows are ignored.
+  void AddMark(uint8_t Row, uint16_t Position, const std::string& Text);
+
+  std::vector<TSampleMark>& BitMarks() { return Marks[BitRow]; }
+  std::vector<TSampleMark>& FieldMarks() { return Marks[FieldRow]; }
+  const std::vector<TSampleMark>& BitMarks() const { return Marks[BitRow]; }
+  const std::vector<TSampleMark>& FieldMarks() const { return Marks[FieldRow]; }
+
+  std::vector<uint8_t> Signal;    // below 65536 values; indices into it are 16-bit
+  std::vector<uint16_t> Pulses;   // low, high, low, ... run lengths; Pulses[0] is low
+  std::unique_ptr<TProtocol> Protocol;  // null until decoded
+  float Duration = 0;             // seconds, trigger to last active value
+  float Gap = 0;                  // seconds of silence before the trigger
+  double CaptureTime = 0;         // days since 1899-12-30, time of day only
+  std::array<std::vector<TSampleMark>, 2> Marks;
+  // Index of the trigger value in the stream read since the processor's Init; -1 when the
+  // sample did not come from the stream (a loaded file).
+  int64_t StreamIndex = -1;
+};

@@ -1,0 +1,215 @@
+#include "U_signalProcessor.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+
+#include "TPortAudioSoundSystem.h"
+
+namespace {
+constexpr uint8_t QuietLevel = TSignalProcessor::ActiveLevel - 1;  // 141 and below is quiet
+constexpr size_t ScanBlock = 64;  // bytes tested at once by the trigger search
+
+// Number of quiet values at the end of Signal.
+size_t TrailingQuiet(const std::vector<uint8_t>& Signal) {
+  size_t n = 0;
+  while (n < Signal.size() && Signal[Signal.size() - 1 - n] <= QuietLevel) ++n;
+  return n;
+}
+
+// True when one of the 64 bytes at Block is a trigger value (>= 143): bit 7 set and
+// bits 0..6 at least 15, tested eight bytes a word without carries between the bytes.
+bool BlockHasTrigger(const uint8_t* Block) {
+  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7FULL;
+  constexpr uint64_t AddToBit7 = 0x7171717171717171ULL;  // 15 + 0x71 = 0x80
+  constexpr uint64_t High = 0x8080808080808080ULL;
+  uint64_t found = 0;
+  for (size_t i = 0; i < ScanBlock; i += sizeof(uint64_t)) {
+    uint64_t word;
+    __builtin_memcpy(&word, Block + i, sizeof word);
+    found |= ((word & Low7) + AddToBit7) & word & High;
+  }
+  return found != 0;
+}
+}  // namespace
+
+void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
+                            std::unique_ptr<TSoundSystem> SoundSystem) {
+  if (!WaveIn) {
+    if (!SoundSystem) SoundSystem = std::make_unique<TPortAudioSoundSystem>();
+    WaveIn = std::make_unique<TWaveIn>(WindowHandle, BufferCount, BufferSize,
+                                       std::move(SoundSystem));
+  }
+  SampleRate = Rate;
+  CurrentSample.reset();
+  BuffersProcessed = 0;
+  SilenceCount = 0;
+  StreamRead = 0;
+}
+
+void TSignalProcessor::StartRecording() {
+  if (!WaveIn) return;
+  if (TWaveFormatEx* format = WaveIn->Format.get()) {
+    constexpr uint16_t BitsPerSample = 8;
+    constexpr uint16_t Channels = 1;
+    format->wFormatTag = WAVE_FORMAT_PCM;
+    format->nChannels = Channels;
+    format->nSamplesPerSec = SampleRate;
+    format->wBitsPerSample = BitsPerSample;
+    format->nAvgBytesPerSec = (BitsPerSample / 8) * SampleRate * Channels;
+  }
+  WaveIn->OnError = OnError;
+  if (!WaveIn->Open() && OnError) OnError("Error - Try again");
+  WaveIn->Start();
+}
+
+void TSignalProcessor::StopRecording() {
+  if (WaveIn) WaveIn->Stop();
+}
+
+int64_t TSignalProcessor::SecondsToSamples(float Seconds) const {
+  return static_cast<int64_t>(std::nearbyintl(static_cast<long double>(SampleRate) * Seconds));
+}
+
+float TSignalProcessor::SamplesToSeconds(uint16_t Count) const {
+  return static_cast<float>(static_cast<long double>(Count) / SampleRate);
+}
+
+uint16_t TSignalProcessor::SilenceWindow() const {
+  return static_cast<uint16_t>(SecondsToSamples(SilenceSeconds));
+}
+
+void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
+  const TWaveHdr* header = Message.LParam;
+  bool readable = WaveIn && WaveIn->Recording && header && header->lpData &&
+                  header->dwBufferLength >= static_cast<uint32_t>(BufferSize);
+  if (readable) {
+    uint8_t* buf = header->lpData;
+    if (InvertInput)
+      for (size_t i = 0; i < static_cast<size_t>(BufferSize); ++i) buf[i] = 255 - buf[i];
+    size_t pos = 0;
+    do {
+      if (!CurrentSample) {
+        size_t trigger = FindTrigger(buf, pos);
+        if (trigger == static_cast<size_t>(BufferSize)) {
+          SilenceCount += BufferSize - pos;
+          break;
+        }
+        OpenPacket(buf, trigger, pos);
+        pos = trigger + 1;
+      }
+      pos = FollowPacket(buf, pos);
+    } while (pos < static_cast<size_t>(BufferSize) - 1);
+    StreamRead += BufferSize;
+  }
+  if (WaveIn) WaveIn->AddNextBuffer();
+  ++BuffersProcessed;
+}
+
+// Index of the first trigger value at or after From, or BufferSize when there is none.
+size_t TSignalProcessor::FindTrigger(const uint8_t* Buf, size_t From) const {
+  const size_t end = BufferSize;
+  size_t i = From;
+  while (i + ScanBlock <= end && !BlockHasTrigger(Buf + i)) i += ScanBlock;
+  for (; i < end; ++i)
+    if (Buf[i] >= TriggerLevel) return i;
+  return end;
+}
+
+void TSignalProcessor::OpenPacket(const uint8_t* Buf, size_t Trigger, size_t Pos) {
+  CurrentSample = std::make_unique<TSample>();
+  CurrentSample->Gap =
+      static_cast<float>((SilenceCount + static_cast<long double>(Trigger - Pos)) / SampleRate);
+  SilenceCount = 0;
+  CurrentSample->CaptureTime = TimeOfDayNow();
+  CurrentSample->StreamIndex = StreamRead + static_cast<int64_t>(Trigger);
+  const size_t margin = SilenceWindow() / 2;
+  auto& signal = CurrentSample->Signal;
+  if (Trigger > margin)
+    signal.assign(Buf + Trigger - margin, Buf + Trigger);
+  else if (Trigger > 0)
+    signal.assign(Buf, Buf + Trigger);
+  else
+    signal.assign(1, ZeroLine);
+  MarginLength = signal.size();
+}
+
+// Follows the open packet from Pos; returns where the next trigger search starts. Closes the
+// packet after a full silence window. A packet that would outgrow 16-bit positions (a stuck
+// active input) is cut at MaxSignalLength values and closed there; the search goes on right
+// after the cut, so a line that stays active yields one full-length packet after another.
+size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
+  const int window = SilenceWindow();
+  auto& signal = CurrentSample->Signal;
+  size_t start = Pos - 1;
+  int countdown = window;
+  if (Pos == 0) {
+    start = 0;
+    countdown = window - static_cast<int>(TrailingQuiet(signal));
+  }
+  bool closed = false;
+  for (; Pos < static_cast<size_t>(BufferSize); ++Pos) {
+    if (Buf[Pos] >= ActiveLevel) {
+      countdown = window;
+    } else if (--countdown <= 0) {
+      closed = true;
+      break;
+    }
+  }
+  if (!closed) Pos = BufferSize - 1;
+  const size_t room = MaxSignalLength - signal.size();
+  if (Pos - start + 1 >= room) {  // full: close here, never let it grow past
+    signal.insert(signal.end(), Buf + start, Buf + start + room);
+    const size_t quiet = TrailingQuiet(signal);
+    SilenceCount = quiet;
+    ClosePacket(static_cast<uint16_t>(signal.size() - MarginLength - quiet));
+    return start + room;
+  }
+  signal.insert(signal.end(), Buf + start, Buf + Pos + 1);
+  if (!closed) return Pos;
+  SilenceCount = window;
+  ClosePacket(static_cast<uint16_t>(signal.size() - MarginLength - window));
+  return Pos;
+}
+
+void TSignalProcessor::ClosePacket(uint16_t ActiveCount) {
+  CurrentSample->Duration = SamplesToSeconds(ActiveCount);
+  ExtractPulses(*CurrentSample);
+  AddSample(std::move(CurrentSample));
+  if (OnNewSample) OnNewSample();
+}
+
+void TSignalProcessor::ExtractPulses(TSample& Sample) const {
+  const auto& signal = Sample.Signal;
+  auto& pulses = Sample.Pulses;
+  if (signal.empty()) return;
+  bool high = false;
+  uint16_t runStart = 0;
+  for (size_t i = 0; i < signal.size(); ++i) {
+    bool isHigh = signal[i] >= TriggerLevel;
+    if (isHigh == high) continue;
+    pulses.push_back(static_cast<uint16_t>(i - runStart));
+    runStart = static_cast<uint16_t>(i);
+    high = isHigh;
+  }
+  pulses.push_back(static_cast<uint16_t>(signal.size() - 1 - runStart));
+}
+
+void TSignalProcessor::AddSample(std::unique_ptr<TSample> Sample) {
+  Samples.push_back(std::move(Sample));
+}
+
+void TSignalProcessor::ClearSamples() { Samples.clear(); }
+
+// The local time of day as a fraction of a day, to the millisecond.
+double TSignalProcessor::TimeOfDayNow() {
+  constexpr double MillisecondsPerDay = 86400000.0;
+  auto now = std::chrono::system_clock::now();
+  std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+  double dayMs = ((local.tm_hour * 60.0 + local.tm_min) * 60.0 + local.tm_sec) * 1000.0 +
+                 static_cast<double>(ms.count());
+  return dayMs / MillisecondsPerDay;
+}

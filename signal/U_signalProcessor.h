@@ -1,0 +1,68 @@
+#pragma once
+// Turns the stream of captured 8-bit PCM buffers into packets (samples) and keeps the list.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "U_sample.h"
+#include "UWavein4.h"
+
+using TNotifyEvent = std::function<void()>;
+
+class TSignalProcessor {
+ public:
+  static constexpr int BufferCount = 4;         // capture ring
+  static constexpr int BufferSize = 65534;      // bytes (= PCM samples) per buffer
+  static constexpr uint8_t TriggerLevel = 143;  // a value this high starts a packet
+  static constexpr uint8_t ActiveLevel = 142;   // a value this high keeps a packet open
+  static constexpr float SilenceSeconds = 0.005f;     // quiet time that ends a packet
+  static constexpr size_t MaxSignalLength = 65535;    // values; positions are 16-bit
+  static constexpr uint8_t ZeroLine = 128;
+
+  // Creates the capture object (on SoundSystem, or on the sound card when null) unless one
+  // exists; resets the counters. Never fails: a missing device shows when recording starts.
+  void Init(TWaveNotifyTarget* WindowHandle, uint16_t SampleRate,
+            std::unique_ptr<TSoundSystem> SoundSystem = nullptr);
+  // Sets the format, opens and starts capture; every failure is reported through OnError.
+  void StartRecording();
+  // Stops capture; an open packet stays open.
+  void StopRecording();
+  // Cuts the buffer of Message into packets while recording, then queues the next buffer.
+  void ProcessBuffer(const TMessage& Message);
+
+  // SampleRate x Seconds, rounded to nearest, halves to even.
+  int64_t SecondsToSamples(float Seconds) const;
+  // Count / SampleRate as a 32-bit float.
+  float SamplesToSeconds(uint16_t Count) const;
+
+  // Derives Sample.Pulses (low, high, ... run lengths) from Sample.Signal; empty for none.
+  void ExtractPulses(TSample& Sample) const;
+  // Appends Sample as the newest entry of Samples, which takes ownership.
+  void AddSample(std::unique_ptr<TSample> Sample);
+  // Destroys every sample; the packet being captured is not touched.
+  void ClearSamples();
+
+  std::unique_ptr<TSample> CurrentSample;
+  long double SilenceCount = 0;  // PCM samples since the previous packet ended
+  std::unique_ptr<TWaveIn> WaveIn;
+  uint16_t SampleRate = 0;
+  TErrorEvent OnError;
+  TNotifyEvent OnNewSample;
+  std::vector<std::unique_ptr<TSample>> Samples;
+  uint16_t BuffersProcessed = 0;
+  bool InvertInput = false;
+
+ private:
+  uint16_t SilenceWindow() const;
+  size_t FindTrigger(const uint8_t* Buf, size_t From) const;
+  void OpenPacket(const uint8_t* Buf, size_t Trigger, size_t Pos);
+  size_t FollowPacket(const uint8_t* Buf, size_t Pos);
+  void ClosePacket(uint16_t ActiveCount);
+  static double TimeOfDayNow();
+
+  size_t MarginLength = 0;  // pre-trigger values at the front of CurrentSample's Signal
+  int64_t StreamRead = 0;   // values of the buffers read since Init
+};
