@@ -45,6 +45,18 @@ class TSignalProcessor {
   // Destroys every sample; the packet being captured is not touched.
   void ClearSamples();
 
+  // Writes every sample to BaseName + ".map" and BaseName + ".dat". Both are written under
+  // temporary names and renamed into place when complete, so a failure (TFileError) leaves
+  // earlier files as they were.
+  void SaveSamples(const std::string& BaseName) const;
+  // Reads the whole pair MapFileName / DataFileName(MapFileName), run lengths rebuilt.
+  // Throws TFileError on a missing, unreadable, short or malformed pair; Samples untouched.
+  std::vector<std::unique_ptr<TSample>> ReadSamples(const std::string& MapFileName) const;
+  // ReadSamples, then appends every sample read; on failure nothing is appended.
+  void LoadSamples(const std::string& MapFileName);
+  // MapFileName with the extension after its last "/" replaced by ".dat" (added if none).
+  static std::string DataFileName(const std::string& MapFileName);
+
   std::unique_ptr<TSample> CurrentSample;
   long double SilenceCount = 0;  // PCM samples since the previous packet ended
   std::unique_ptr<TWaveIn> WaveIn;
