@@ -43,8 +43,8 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
                             std::unique_ptr<TSoundSystem> SoundSystem) {
   if (!WaveIn) {
     if (!SoundSystem) SoundSystem = std::make_unique<TPortAudioSoundSystem>();
-    WaveIn = std::make_unique<TWaveIn>(WindowHandle, BufferCount, BufferSize,
-                                       std::move(SoundSystem));
+    WaveIn =
+        std::make_unique<TWaveIn>(WindowHandle, BufferCount, BufferSize, std::move(SoundSystem));
   }
   SampleRate = Rate;
   CurrentSample.reset();
@@ -203,7 +203,9 @@ void TSignalProcessor::AddSample(std::unique_ptr<TSample> Sample) {
   Samples.push_back(std::move(Sample));
 }
 
-void TSignalProcessor::ClearSamples() { Samples.clear(); }
+void TSignalProcessor::ClearSamples() {
+  Samples.clear();
+}
 
 // The local time of day as a fraction of a day, to the millisecond.
 double TSignalProcessor::TimeOfDayNow() {

@@ -57,8 +57,12 @@ void Run(benchmark::State& state, std::vector<uint8_t> buf) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Size));
 }
 
-void BM_ProcessBufferQuiet(benchmark::State& state) { Run(state, std::vector<uint8_t>(Size, 128)); }
-void BM_ProcessBufferBusy(benchmark::State& state) { Run(state, BusyBuffer()); }
+void BM_ProcessBufferQuiet(benchmark::State& state) {
+  Run(state, std::vector<uint8_t>(Size, 128));
+}
+void BM_ProcessBufferBusy(benchmark::State& state) {
+  Run(state, BusyBuffer());
+}
 
 void BM_MemchrQuiet(benchmark::State& state) {
   std::vector<uint8_t> buf(Size, 128);

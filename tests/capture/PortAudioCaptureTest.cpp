@@ -75,7 +75,8 @@ TEST(PortAudioCapture, PacketsOfAPreparedRecordingArriveExactly) {
   ASSERT_TRUE(processor.WaveIn->Recording);
 
   auto deadline = std::chrono::steady_clock::now() + Patience;
-  while (processor.BuffersProcessed < BuffersRecorded && std::chrono::steady_clock::now() < deadline) {
+  while (processor.BuffersProcessed < BuffersRecorded &&
+         std::chrono::steady_clock::now() < deadline) {
     if (auto message = window.Take())
       processor.ProcessBuffer(*message);
     else
