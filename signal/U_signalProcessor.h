@@ -7,19 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "U_sample.h"
 #include "UWavein4.h"
+#include "U_sample.h"
 
 using TNotifyEvent = std::function<void()>;
 
 class TSignalProcessor {
  public:
-  static constexpr int BufferCount = 4;         // capture ring
-  static constexpr int BufferSize = 65534;      // bytes (= PCM samples) per buffer
-  static constexpr uint8_t TriggerLevel = 143;  // a value this high starts a packet
-  static constexpr uint8_t ActiveLevel = 142;   // a value this high keeps a packet open
-  static constexpr float SilenceSeconds = 0.005f;     // quiet time that ends a packet
-  static constexpr size_t MaxSignalLength = 65535;    // values; positions are 16-bit
+  static constexpr int BufferCount = 4;             // capture ring
+  static constexpr int BufferSize = 65534;          // bytes (= PCM samples) per buffer
+  static constexpr uint8_t TriggerLevel = 143;      // a value this high starts a packet
+  static constexpr uint8_t ActiveLevel = 142;       // a value this high keeps a packet open
+  static constexpr float SilenceSeconds = 0.005f;   // quiet time that ends a packet
+  static constexpr size_t MaxSignalLength = 65535;  // values; positions are 16-bit
   static constexpr uint8_t ZeroLine = 128;
 
   // Creates the capture object (on SoundSystem, or on the sound card when null) unless one
@@ -44,6 +44,18 @@ class TSignalProcessor {
   void AddSample(std::unique_ptr<TSample> Sample);
   // Destroys every sample; the packet being captured is not touched.
   void ClearSamples();
+
+  // Writes every sample to BaseName + ".map" and BaseName + ".dat". Both are written under
+  // temporary names and renamed into place when complete, so a failure (TFileError) leaves
+  // earlier files as they were.
+  void SaveSamples(const std::string& BaseName) const;
+  // Reads the whole pair MapFileName / DataFileName(MapFileName), run lengths rebuilt.
+  // Throws TFileError on a missing, unreadable, short or malformed pair; Samples untouched.
+  std::vector<std::unique_ptr<TSample>> ReadSamples(const std::string& MapFileName) const;
+  // ReadSamples, then appends every sample read; on failure nothing is appended.
+  void LoadSamples(const std::string& MapFileName);
+  // MapFileName with the extension after its last "/" replaced by ".dat" (added if none).
+  static std::string DataFileName(const std::string& MapFileName);
 
   std::unique_ptr<TSample> CurrentSample;
   long double SilenceCount = 0;  // PCM samples since the previous packet ended

@@ -1,0 +1,26 @@
+#pragma once
+// A failed file operation of the sample files: an error code and its text.
+
+#include <stdexcept>
+#include <string>
+
+class TFileError : public std::runtime_error {
+ public:
+  static constexpr int FileNotFound = 2;
+  static constexpr int InvalidFilename = 3;
+  static constexpr int TooManyOpenFiles = 4;
+  static constexpr int AccessDenied = 5;
+  static constexpr int ReadBeyondEnd = 100;
+  static constexpr int DiskFull = 101;
+  static constexpr int InvalidNumericInput = 106;
+
+  // The standard text of Code ("File not found", ..., "I/O error 17").
+  explicit TFileError(int Code) : TFileError(Code, TextOf(Code)) {}
+  TFileError(int Code, const std::string& Text) : std::runtime_error(Text), Code(Code) {}
+
+  // The code of a failed system call's errno value.
+  static int CodeOfErrno(int Errno);
+  static std::string TextOf(int Code);
+
+  int Code;
+};
