@@ -34,7 +34,7 @@ std::string Library() {
   std::string xml = "<protocols>\n";
   for (int i = 0; i < Definitions; ++i) {
     const std::string lead = std::to_string(LeadOf(i));
-    xml += "<protocol name=\"P" + std::to_string(i) + "\">\n";
+    xml += "<protocol name=\"" + NameOf(i) + "\">\n";
     xml += "  <description url=\"http://example.invalid/" + std::to_string(i) +
            "\">Generated</description>\n";
     if (IsBiPhase(i)) {
@@ -133,9 +133,9 @@ void DecodePacket(benchmark::State& State, std::vector<uint16_t> Runs, std::stri
 
 const unsigned NecBits = 0xF708FB04u;  // address 4, command 8 with their complements
 
-BENCHMARK_CAPTURE(DecodePacket, FirstMatches, NecPacket(LeadOf(0), NecBits, 32), "P0");
+BENCHMARK_CAPTURE(DecodePacket, FirstMatches, NecPacket(LeadOf(0), NecBits, 32), NameOf(0));
 BENCHMARK_CAPTURE(DecodePacket, LastMatches, Rc5Packet(LeadOf(Definitions - 1), 0x5A5, 11),
-                  "P" + std::to_string(Definitions - 1));
+                  NameOf(Definitions - 1));
 BENCHMARK_CAPTURE(DecodePacket, NoneMatchesAtLeadIn, NecPacket(3000, NecBits, 32), "unknown");
 BENCHMARK_CAPTURE(DecodePacket, NoneMatchesLate, NecPacket(LeadOf(0), NecBits, 24), "unknown");
 

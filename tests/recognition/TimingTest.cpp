@@ -53,6 +53,19 @@ TEST_F(TimingTest, FitWindowIsExclusiveAtBothEnds) {
   }
 }
 
+// At 32768 Hz, 152.587890625 us is exactly 5 samples and 2^-14 s exactly 2 samples, so the window
+// ends fall on whole runs: 3 and 7 lie outside it.
+TEST_F(TimingTest, WindowEndsThemselvesDoNotFit) {
+  Engine.SampleRate = 32768;
+  Engine.SetTolerance(1.0f / 16384);
+  for (uint16_t run = 2; run <= 8; ++run) {
+    TState after{};
+    EXPECT_EQ(Match("#152.587890625_152.587890625", {0, run, 5}, {1, 0, 0}, after),
+              run >= 4 && run <= 6)
+        << "run " << run;
+  }
+}
+
 TEST_F(TimingTest, OneDurationTakesTheFrontOfALongerRun) {
   TState after{};
   ASSERT_TRUE(Match("#889", {0, 85, 300}, {1, 0, 10}, after));
