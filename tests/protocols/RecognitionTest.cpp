@@ -15,7 +15,7 @@ namespace {
 constexpr int CodesPerCell = 40;
 // With every run off by up to a sample, sources whose nominal values lie 30-50 us apart (Bose,
 // Thomson) leave too little of the +-50 us window for every packet.
-constexpr double MinCellShareWithJitter = 0.8;
+constexpr double MinCellShareWithJitter = 0.75;
 constexpr double MinShareWithJitter = 0.98;
 
 std::string Share(const TTally& t) {
