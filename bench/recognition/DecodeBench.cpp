@@ -29,6 +29,9 @@ int LeadOf(int Definition) {
 bool IsBiPhase(int Definition) {
   return Definition % 2 == 1;
 }
+std::string NameOf(int Definition) {
+  return "P" + std::to_string(Definition);
+}
 
 std::string Library() {
   std::string xml = "<protocols>\n";
