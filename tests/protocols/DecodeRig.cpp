@@ -1,0 +1,66 @@
+#include "DecodeRig.h"
+
+#include <cstdio>
+
+TDecodeRig::TDecodeRig(const std::string& LibraryPath) {
+  Recognition.SampleRate = SampleRate;
+  Recognition.SetTolerance(ToleranceSeconds);
+  Recognition.OnReport = [this](const std::string& text) { Reports.push_back(text); };
+  Recognition.LoadProtocols(LibraryPath);
+
+  auto sound = std::make_unique<TScriptedSoundSystem>();
+  Sound = sound.get();
+  Processor.OnError = [this](const std::string& text) { Reports.push_back(text); };
+  Processor.OnNewSample = [this] {
+    TSample& sample = *Processor.Samples.back();
+    Recognition.Decode(sample);
+    TDecoded d{sample.Protocol->ProtocolName, {}, sample.Pulses};
+    for (const TProtocolField& f : sample.Protocol->Fields) d.Fields.push_back({f.Name, f.Value});
+    Decoded.push_back(std::move(d));
+  };
+  Processor.Init(&Queue, SampleRate, std::move(sound));
+  Processor.StartRecording();
+}
+
+void TDecodeRig::Pump() {
+  while (auto message = Queue.Take()) Processor.ProcessBuffer(*message);
+}
+
+std::vector<TDecoded> TDecodeRig::Run(const std::vector<uint8_t>& Pcm) {
+  Decoded.clear();
+  std::vector<uint8_t> stream = Pcm;
+  const size_t closing = 2 * TSignalProcessor::BufferSize;  // closes any open packet
+  stream.resize(stream.size() + closing, TSignalProcessor::ZeroLine);
+  stream.resize(stream.size() - stream.size() % TSignalProcessor::BufferSize,
+                TSignalProcessor::ZeroLine);
+  size_t fed = 0;
+  while (fed < stream.size()) {
+    const size_t taken = Sound->Feed(stream.data() + fed, stream.size() - fed);
+    fed += taken;
+    Pump();
+    if (taken == 0) break;  // no buffer queued: the processor stopped recording
+  }
+  Processor.ClearSamples();
+  return std::move(Decoded);
+}
+
+std::string FieldText(const TFields& Fields) {
+  std::string text;
+  for (const auto& [name, value] : Fields) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%X", value);
+    text += name + "=" + hex + "; ";
+  }
+  return text;
+}
+
+std::vector<uint8_t> RenderStream(const std::vector<TCode>& Codes,
+                                  const TRenderConditions& Conditions, TTestRandom& Random) {
+  TPcmRenderer renderer(Conditions, Random);
+  renderer.AppendSilence(FirstSilenceUs);
+  for (const TCode& code : Codes) {
+    renderer.Append(code.Frame);
+    renderer.AppendSilence(code.LeadOutUs);
+  }
+  return std::move(renderer.Pcm);
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The program's own path from audio to decoded packets: PCM is played into a scripted sound
+// system, cut into packets by the signal processor and decoded against a protocol library.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "PcmRenderer.h"
+#include "ProtocolFacts.h"
+#include "TMessageQueue.h"
+#include "TScriptedSoundSystem.h"
+#include "U_protocolRecognition.h"
+#include "U_signalProcessor.h"
+
+struct TDecoded {
+  std::string Name;
+  TFields Fields;
+  std::vector<uint16_t> Pulses;
+};
+
+class TDecodeRig {
+ public:
+  static constexpr uint16_t SampleRate = 48000;
+  static constexpr float ToleranceSeconds = 0.00005f;
+
+  // Loads the library at LibraryPath; load messages are kept in Reports.
+  explicit TDecodeRig(const std::string& LibraryPath);
+  // Records Pcm (followed by enough silence to close the last packet) and returns every
+  // packet the processor cut from it, decoded, in order.
+  std::vector<TDecoded> Run(const std::vector<uint8_t>& Pcm);
+
+  std::vector<std::string> Reports;
+  TProtocolRecognition Recognition;
+
+ private:
+  void Pump();
+
+  TMessageQueue Queue;
+  TScriptedSoundSystem* Sound = nullptr;
+  TSignalProcessor Processor;
+  std::vector<TDecoded> Decoded;
+};
+
+// "name=value; ..." in hexadecimal, for failure messages and the table.
+std::string FieldText(const TFields& Fields);
+
+// Renders Codes one after the other, each followed by its lead-out silence, after a first
+// stretch of silence.
+constexpr double FirstSilenceUs = 20000;
+std::vector<uint8_t> RenderStream(const std::vector<TCode>& Codes,
+                                  const TRenderConditions& Conditions, TTestRandom& Random);

@@ -1,0 +1,6 @@
+#pragma once
+#include <string>
+
+inline std::string ShippedLibrary() {
+  return std::string(VORLENT_DATA_DIR) + "/protocols.xml";
+}
