@@ -59,8 +59,8 @@ TMMResult TPortAudioSoundSystem::Open(TDeviceHandle* Handle, const TWaveFormatEx
   input.channelCount = Format.nChannels;
   input.sampleFormat = paUInt8;
   input.suggestedLatency = info ? info->defaultHighInputLatency : 0.1;
-  PaError error = Pa_OpenStream(&Stream, &input, nullptr, Format.nSamplesPerSec,
-                                ReadChunkFrames, paNoFlag, nullptr, nullptr);
+  PaError error = Pa_OpenStream(&Stream, &input, nullptr, Format.nSamplesPerSec, ReadChunkFrames,
+                                paNoFlag, nullptr, nullptr);
   if (error != paNoError) {
     Stream = nullptr;
     return error;

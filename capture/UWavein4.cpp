@@ -36,8 +36,7 @@ bool TWaveIn::AllocFormat() {
     return false;
   }
   Format->nSamplesPerSec = DefaultRate;
-  Format->nAvgBytesPerSec =
-      Format->wBitsPerSample / 8 * Format->nSamplesPerSec * Format->nChannels;
+  Format->nAvgBytesPerSec = Format->wBitsPerSample / 8 * Format->nSamplesPerSec * Format->nChannels;
   return true;
 }
 

@@ -28,8 +28,7 @@ class TProtocolRecognition {
   void LoadProtocols(const std::string& FileName);
   // Description and link of the first protocol named ProtocolName; "No description
   // available" and "" when there is none. Any name is safe (quotes included).
-  void GetDescription(const std::string& ProtocolName, std::string& Url,
-                      std::string& Description);
+  void GetDescription(const std::string& ProtocolName, std::string& Url, std::string& Description);
   // Names the protocol of Sample and fills its fields and marks; "unknown" when no
   // definition matches (or Pulses is empty). Never throws on a bad definition.
   void Decode(TSample& Sample);

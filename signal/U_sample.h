@@ -47,12 +47,12 @@ class TSample {
   const std::vector<TSampleMark>& BitMarks() const { return Marks[BitRow]; }
   const std::vector<TSampleMark>& FieldMarks() const { return Marks[FieldRow]; }
 
-  std::vector<uint8_t> Signal;    // below 65536 values; indices into it are 16-bit
-  std::vector<uint16_t> Pulses;   // low, high, low, ... run lengths; Pulses[0] is low
+  std::vector<uint8_t> Signal;          // below 65536 values; indices into it are 16-bit
+  std::vector<uint16_t> Pulses;         // low, high, low, ... run lengths; Pulses[0] is low
   std::unique_ptr<TProtocol> Protocol;  // null until decoded
-  float Duration = 0;             // seconds, trigger to last active value
-  float Gap = 0;                  // seconds of silence before the trigger
-  double CaptureTime = 0;         // days since 1899-12-30, time of day only
+  float Duration = 0;                   // seconds, trigger to last active value
+  float Gap = 0;                        // seconds of silence before the trigger
+  double CaptureTime = 0;               // days since 1899-12-30, time of day only
   std::array<std::vector<TSampleMark>, 2> Marks;
   // Index of the trigger value in the stream read since the processor's Init; -1 when the
   // sample did not come from the stream (a loaded file).

@@ -46,7 +46,9 @@ struct TSampleMapRecord {
   }
 };
 
-[[noreturn]] void ThrowErrno(int Errno) { throw TFileError(TFileError::CodeOfErrno(Errno ? Errno : EIO)); }
+[[noreturn]] void ThrowErrno(int Errno) {
+  throw TFileError(TFileError::CodeOfErrno(Errno ? Errno : EIO));
+}
 
 // A file opened for reading; closed by its destructor.
 class TInputFile {

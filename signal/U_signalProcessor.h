@@ -7,19 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "U_sample.h"
 #include "UWavein4.h"
+#include "U_sample.h"
 
 using TNotifyEvent = std::function<void()>;
 
 class TSignalProcessor {
  public:
-  static constexpr int BufferCount = 4;         // capture ring
-  static constexpr int BufferSize = 65534;      // bytes (= PCM samples) per buffer
-  static constexpr uint8_t TriggerLevel = 143;  // a value this high starts a packet
-  static constexpr uint8_t ActiveLevel = 142;   // a value this high keeps a packet open
-  static constexpr float SilenceSeconds = 0.005f;     // quiet time that ends a packet
-  static constexpr size_t MaxSignalLength = 65535;    // values; positions are 16-bit
+  static constexpr int BufferCount = 4;             // capture ring
+  static constexpr int BufferSize = 65534;          // bytes (= PCM samples) per buffer
+  static constexpr uint8_t TriggerLevel = 143;      // a value this high starts a packet
+  static constexpr uint8_t ActiveLevel = 142;       // a value this high keeps a packet open
+  static constexpr float SilenceSeconds = 0.005f;   // quiet time that ends a packet
+  static constexpr size_t MaxSignalLength = 65535;  // values; positions are 16-bit
   static constexpr uint8_t ZeroLine = 128;
 
   // Creates the capture object (on SoundSystem, or on the sound card when null) unless one

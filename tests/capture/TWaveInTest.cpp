@@ -40,7 +40,8 @@ TEST(TWaveInConstruction, NoDeviceLeavesNotReadyAndShowsNothing) {
   EXPECT_TRUE(rig.Errors.empty());
   EXPECT_EQ(rig.WaveIn->Headers[0], nullptr);
   EXPECT_FALSE(rig.WaveIn->Open());
-  EXPECT_EQ(rig.Errors.back(), "Could not open the input device for recording: \r scripted error 6");
+  EXPECT_EQ(rig.Errors.back(),
+            "Could not open the input device for recording: \r scripted error 6");
 }
 
 TEST(TWaveInConstruction, FormatDefaultsAndHeadersPointAtBuffers) {
@@ -53,7 +54,8 @@ TEST(TWaveInConstruction, FormatDefaultsAndHeadersPointAtBuffers) {
   EXPECT_EQ(f.nAvgBytesPerSec, 44100u);
   EXPECT_EQ(f.nBlockAlign, 1);
   EXPECT_EQ(f.wBitsPerSample, 8);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(rig.WaveIn->Headers[i]->lpData, rig.WaveIn->Buffers[i].get());
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(rig.WaveIn->Headers[i]->lpData, rig.WaveIn->Buffers[i].get());
   EXPECT_EQ(rig.WaveIn->Headers[4], nullptr);
 }
 
@@ -61,7 +63,8 @@ TEST(TWaveInRing, OpenQueuesNothingStartQueuesThreeOfFour) {
   Rig rig;
   size_t mark = rig.Sound->Log.size();
   ASSERT_TRUE(rig.WaveIn->Open());
-  EXPECT_EQ(rig.LogSince(mark), (Lines{"open", "prepare 0", "prepare 1", "prepare 2", "prepare 3"}));
+  EXPECT_EQ(rig.LogSince(mark),
+            (Lines{"open", "prepare 0", "prepare 1", "prepare 2", "prepare 3"}));
   EXPECT_EQ(rig.WaveIn->BufferLength, Size);
   mark = rig.Sound->Log.size();
   ASSERT_TRUE(rig.WaveIn->Start());
@@ -165,7 +168,8 @@ TEST(TWaveInFailures, OpenFailureReportsTheSoundSystemText) {
   rig.Sound->Fail(Op::Open, 4);
   EXPECT_FALSE(rig.WaveIn->Open());
   EXPECT_FALSE(rig.WaveIn->DeviceOpen);
-  EXPECT_EQ(rig.Errors, (Lines{"Could not open the input device for recording: \r scripted error 4"}));
+  EXPECT_EQ(rig.Errors,
+            (Lines{"Could not open the input device for recording: \r scripted error 4"}));
 }
 
 TEST(TWaveInFailures, PrepareFailureClosesThenReports) {

@@ -42,13 +42,15 @@ Bytes ReadAll(const std::string& name) {
 }
 
 void WriteAll(const std::string& name, const Bytes& bytes) {
-  std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                               static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(name, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes Record(int32_t length) {
   Bytes r(24, 0);
-  for (int i = 0; i < 4; ++i) r[16 + i] = static_cast<uint8_t>(static_cast<uint32_t>(length) >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    r[16 + i] = static_cast<uint8_t>(static_cast<uint32_t>(length) >> (8 * i));
   return r;
 }
 
@@ -88,7 +90,8 @@ TEST(SampleFiles, RoundTripIsBitForBit) {
   EXPECT_EQ(fs::file_size(dir / "pair.map"), 72u);
   EXPECT_EQ(fs::file_size(dir / "pair.dat"), 2500u);
   Bytes dat = ReadAll(dir / "pair.dat");
-  EXPECT_TRUE(std::equal(saver.Samples[1]->Signal.begin(), saver.Samples[1]->Signal.end(), dat.begin() + 500));
+  EXPECT_TRUE(std::equal(saver.Samples[1]->Signal.begin(), saver.Samples[1]->Signal.end(),
+                         dat.begin() + 500));
 
   TSignalProcessor loader;
   loader.LoadSamples(dir / "pair.map");
@@ -111,8 +114,8 @@ TEST(SampleFiles, RecordLayoutIsLittleEndian) {
   saver.AddSample(MakeSample(3, 1.0f, 2.0f, 0.5));
   saver.SaveSamples(dir / "one");
   Bytes map = ReadAll(dir / "one.map");
-  EXPECT_EQ(map, (Bytes{0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0xE0, 0x3F,
-                        3, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(map, (Bytes{0, 0, 0x80, 0x3F, 0, 0, 0, 0x40, 0, 0, 0, 0,
+                        0, 0, 0xE0, 0x3F, 3, 0, 0, 0,    0, 0, 0, 0}));
 }
 
 TEST(SampleFiles, EmptyListGivesTwoEmptyFilesThatLoadNothing) {
@@ -167,22 +170,25 @@ TEST_P(SampleFilesBadPair, FailsWithAClearMessageAndAppendsNothing) {
   TSignalProcessor processor;
   processor.AddSample(MakeSample(5, 0, 0, 0));
   std::string expected = bad.Message;
-  if (auto at = expected.find("%s"); at != std::string::npos) expected.replace(at, 2, dir / "bad.map");
+  if (auto at = expected.find("%s"); at != std::string::npos)
+    expected.replace(at, 2, dir / "bad.map");
   EXPECT_EQ(LoadError(processor, dir / "bad.map"), expected);
   EXPECT_EQ(processor.Samples.size(), 1u) << "the list is unchanged";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SampleFilesBadPair,
-    ::testing::Values(
-        BadPair{"ShortDat", Concat({Record(3), Record(4)}), Bytes(5, 128), "Read beyond end of file"},
-        BadPair{"ZeroLength", Concat({Record(3), Record(0)}), Bytes(9, 128),
-                "Invalid signal length 0 in record 2 of %s"},
-        BadPair{"Negative", Record(-5), Bytes(9, 128), "Invalid signal length -5 in record 1 of %s"},
-        BadPair{"TooLong", Record(65536), Bytes(9, 128),
-                "Invalid signal length 65536 in record 1 of %s"},
-        BadPair{"HugeBeyondEnd", Record(65535), Bytes(9, 128), "Read beyond end of file"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Cases, SampleFilesBadPair,
+                         ::testing::Values(BadPair{"ShortDat", Concat({Record(3), Record(4)}),
+                                                   Bytes(5, 128), "Read beyond end of file"},
+                                           BadPair{"ZeroLength", Concat({Record(3), Record(0)}),
+                                                   Bytes(9, 128),
+                                                   "Invalid signal length 0 in record 2 of %s"},
+                                           BadPair{"Negative", Record(-5), Bytes(9, 128),
+                                                   "Invalid signal length -5 in record 1 of %s"},
+                                           BadPair{"TooLong", Record(65536), Bytes(9, 128),
+                                                   "Invalid signal length 65536 in record 1 of %s"},
+                                           BadPair{"HugeBeyondEnd", Record(65535), Bytes(9, 128),
+                                                   "Read beyond end of file"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(SampleFiles, MissingFilesAreReported) {
   TempDir dir;

@@ -26,7 +26,9 @@ TEST(ExtractPulses, RunLengthsAddUpToTheLastIndex) {
   EXPECT_EQ(PulsesOf({128, 142, 143, 142}), (std::vector<uint16_t>{2, 1, 0}));
 }
 
-TEST(ExtractPulses, EmptySignalGivesNoRuns) { EXPECT_TRUE(PulsesOf({}).empty()); }
+TEST(ExtractPulses, EmptySignalGivesNoRuns) {
+  EXPECT_TRUE(PulsesOf({}).empty());
+}
 
 TEST(ExtractPulses, LongestSignalStaysInSixteenBits) {
   auto pulses = PulsesOf(Runs({{100, 128}, {65435, 200}}));
@@ -49,7 +51,8 @@ TEST(GetDataText, SummaryOfFields) {
 
 TEST(AddField, KeepsAtMost256Fields) {
   TProtocol protocol;
-  for (int i = 0; i < 300; ++i) protocol.AddField("f" + std::to_string(i), static_cast<uint16_t>(i));
+  for (int i = 0; i < 300; ++i)
+    protocol.AddField("f" + std::to_string(i), static_cast<uint16_t>(i));
   ASSERT_EQ(protocol.Fields.size(), 256u);
   EXPECT_EQ(protocol.Fields[0].Name, "f0");
   EXPECT_EQ(protocol.Fields[255].Value, 255u);

@@ -40,9 +40,12 @@ struct Rig {
   int Announced = 0;
 };
 
-Buffer Quiet() { return Buffer(N, 128); }
+Buffer Quiet() {
+  return Buffer(N, 128);
+}
 void Put(Buffer& buf, size_t at, size_t count, uint8_t value) {
-  std::fill(buf.begin() + static_cast<long>(at), buf.begin() + static_cast<long>(at + count), value);
+  std::fill(buf.begin() + static_cast<long>(at), buf.begin() + static_cast<long>(at + count),
+            value);
 }
 }  // namespace
 
@@ -119,8 +122,8 @@ TEST(SignalProcessorPackets, ShortAndEmptyMargins) {
   Rig rig;
   rig.Record();
   Buffer buf = Quiet();
-  Put(buf, 0, 10, 200);      // trigger at 0: margin is the single value 128
-  Put(buf, 1000, 10, 200);   // well separated
+  Put(buf, 0, 10, 200);     // trigger at 0: margin is the single value 128
+  Put(buf, 1000, 10, 200);  // well separated
   rig.Feed(buf);
   ASSERT_EQ(rig.P.Samples.size(), 2u);
   EXPECT_EQ(rig.P.Samples[0]->Signal.size(), 1u + 10 + 240);
@@ -237,7 +240,7 @@ TEST(SignalProcessorRecording, BuffersAfterStopAreOnlyCounted) {
   rig.Record();
   Buffer buf = Quiet();
   Put(buf, 100, 50, 200);
-  rig.Sound->Feed(buf);  // filled but not yet handled
+  rig.Sound->Feed(buf);   // filled but not yet handled
   rig.P.StopRecording();  // hands back the other two queued buffers
   rig.Pump();
   EXPECT_TRUE(rig.P.Samples.empty());
