@@ -12,10 +12,14 @@
 #include "TRecordingError.h"
 
 namespace {
-// libsamplerate's linear converter: it never overshoots, so a clean step stays a clean step
-// and no ringing near an edge can cross the trigger or the quiet level; a sinc converter's
-// band limit buys nothing for a two-level pulse train and costs an order of magnitude in time.
-constexpr int ConverterType = SRC_LINEAR;
+// libsamplerate's zero-order hold: every output value is an input value, moved onto the
+// 48 kHz grid. The trigger level (143) sits low on a mark's edge, so anything that spreads an
+// edge in time (linear interpolation, a sinc filter's ramp and ringing) moves both threshold
+// crossings outwards and lengthens every mark at the expense of its space; holding the
+// values keeps the edges as steep as recorded, the timing error unbiased and under one
+// output period. It is also the fastest converter. It holds each value one input period
+// late, so that many output values are dropped at the start.
+constexpr int ConverterType = SRC_ZERO_ORDER_HOLD;
 constexpr float FullScale = 128.0f;  // 8-bit steps from the zero line to full scale
 constexpr int ZeroLine = 128;
 const char* const IsDirectory = "Is a directory.";
@@ -59,6 +63,7 @@ TPcmReader::TPcmReader(const std::string& Name) : FileName(Name) {
     if (!Converter) Fail(src_strerror(error));
     constexpr size_t OutputMargin = 64;  // frames beyond the ratio's share, for rounding
     ConverterOut.resize(static_cast<size_t>(std::ceil(ChunkFrames * ratio)) + OutputMargin);
+    ConverterDelay = static_cast<size_t>(std::nearbyint(ratio));
   }
 }
 
@@ -139,7 +144,11 @@ void TPcmReader::Resample(const float* In, size_t Frames, bool Last) {
     data.data_out = out.data();
     data.output_frames = static_cast<long>(out.size());
     if (int error = src_process(Converter.get(), &data)) Fail(src_strerror(error));
-    Resampled.insert(Resampled.end(), out.begin(), out.begin() + data.output_frames_gen);
+    size_t generated = static_cast<size_t>(data.output_frames_gen);
+    size_t late = std::min(ConverterDelay, generated);
+    ConverterDelay -= late;
+    Resampled.insert(Resampled.end(), out.begin() + static_cast<long>(late),
+                     out.begin() + static_cast<long>(generated));
     data.data_in += data.input_frames_used;
     data.input_frames -= data.input_frames_used;
     bool inputLeft = data.input_frames > 0;

@@ -62,6 +62,7 @@ class TPcmReader {
   std::vector<float> Mono;          // first channel
   std::vector<float> Resampled;     // first channel at OutputRate
   std::vector<float> ConverterOut;  // one call's output of the converter
+  size_t ConverterDelay = 0;        // output values still to drop: the converter's lag
   std::vector<uint8_t> Pending;     // converted bytes not yet delivered
   size_t PendingAt = 0;
 };

@@ -17,8 +17,8 @@ class TIrSynth {
   };
   // Timing impairments, applied as frames are added.
   struct TTiming {
-    double MarkStretchMicros = 8;  // a demodulating receiver lengthens marks
-    double JitterMicros = 5;       // each edge moves by up to this much either way
+    double MarkStretchMicros = 0;  // a demodulating receiver may lengthen marks
+    double JitterMicros = 2;       // each edge moves by up to this much either way
   };
   // Level impairments, applied when rendering (fractions of full scale).
   struct TLevels {
