@@ -59,8 +59,12 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
   try {
     app.parse(Argc, Argv);
   } catch (const CLI::ParseError& e) {
-    int status = app.exit(e, Out, Err);
-    return status == static_cast<int>(CLI::ExitCodes::Success) ? ExitOk : ExitUsage;
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      app.exit(e, Out, Err);  // --help, --version
+      return ExitOk;
+    }
+    Error(std::string(e.what()) + "\nRun with --help for more information.");
+    return ExitUsage;
   }
 
   try {
@@ -136,7 +140,7 @@ void TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketRepo
   std::error_code error;
   std::string data = TSignalProcessor::DataFileName(Input);
   if (std::filesystem::exists(Input, error) && !std::filesystem::exists(data, error))
-    throw std::runtime_error("its data file " + data + " was not found");
+    throw std::runtime_error("data file " + data + " not found");
   TSignalProcessor processor;
   processor.SampleRate = TRecordingDecoder::SampleRate;
   for (auto& sample : processor.ReadSamples(Input)) {
