@@ -275,3 +275,49 @@ TEST_F(DecodeCommand, TheProgramReadsProtocolsXmlOfItsCurrentDirectory) {
   EXPECT_EQ(Spawn(Dir.Path.string(), "--format=yaml u8.wav").Status, 2);
   EXPECT_EQ(Spawn(Dir.Path.string(), "u8.wav").Status, 0);
 }
+
+namespace {
+const std::string Examples = std::string(VORLENT_SOURCE_DIR) + "/examples/";
+const std::string ExampleTable =
+    "Time         Protocol   Data                                                       Length"
+    "      Gap\n"
+    "0:00:00.050  NEC        address=4; address_inv=251; command=8; command_inv=247;      68ms"
+    "     50ms\n"
+    "0:00:00.268  Sony12     command=21; address=1;                                     19.2ms"
+    "    150ms\n"
+    "0:00:00.313  Sony12     command=21; address=1;                                     19.2ms"
+    "   25.8ms\n"
+    "0:00:00.358  Sony12     command=21; address=1;                                     19.2ms"
+    "   25.8ms\n"
+    "0:00:00.553  RC5        field=1; toggle=0; address=5; command=53;                    24ms"
+    "  175.8ms\n"
+    "0:00:00.727  RC5        field=1; toggle=1; address=5; command=53;                    24ms"
+    "    150ms\n"
+    "0:00:00.901  Samsung32  address=7; subdevice=7; command=2; command_inv=253;        61.2ms"
+    "    150ms\n"
+    "0:00:01.112  NEC        address=4; address_inv=251; command=16; command_inv=239;     68ms"
+    "    150ms\n";
+}  // namespace
+
+TEST_F(DecodeCommand, TheShippedExamplesDecodeAsDocumented) {
+  Outcome r = Decode({"--protocols", P(), Examples + "remotes-48k-8bit.wav"});
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(r.Out, ExampleTable);
+  r = Decode({"--protocols", P(), "--format", "json", Examples + "remotes-44k1-16bit-stereo.wav"});
+  EXPECT_EQ(Decoded(r.Out), Decoded(Decode({"--protocols", P(), "--format", "json",
+                                            Examples + "remotes-48k-8bit.wav"}).Out));
+}
+
+TEST_F(DecodeCommand, TheShippedLibraryNamesTheExamplesProtocols) {
+  std::string shipped = std::string(VORLENT_DATA_DIR) + "/protocols.xml";
+  if (!fs::exists(shipped)) GTEST_SKIP() << "no data/protocols.xml yet";
+  for (const char* name : {"remotes-48k-8bit.wav", "remotes-44k1-16bit-stereo.wav"}) {
+    Outcome r = Decode({"--protocols", shipped, "--format", "json", Examples + name});
+    Lines protocols;
+    json doc = json::parse(r.Out);
+    for (const json& p : doc["packets"]) protocols.push_back(p["protocol"]);
+    EXPECT_EQ(protocols, (Lines{"NEC", "Sony12", "Sony12", "Sony12", "RC5", "RC5", "Samsung32",
+                                "NEC"}))
+        << name;
+  }
+}
