@@ -46,11 +46,10 @@ TPacketReport::TPacketReport(std::ostream& Out, TFormat Format, bool Several)
 }
 
 std::vector<std::string> TPacketReport::Columns(const TSample& Sample) {
-  std::string time =
-      Sample.StreamIndex >= 0
-          ? TTimeTexts::ClockText(static_cast<double>(Sample.StreamIndex) /
-                                  TRecordingDecoder::SampleRate)
-          : TTimeTexts::TimeOfDayText(Sample.CaptureTime);
+  std::string time = Sample.StreamIndex >= 0
+                         ? TTimeTexts::ClockText(static_cast<double>(Sample.StreamIndex) /
+                                                 TRecordingDecoder::SampleRate)
+                         : TTimeTexts::TimeOfDayText(Sample.CaptureTime);
   const TProtocol* protocol = Sample.Protocol.get();
   return {time, protocol ? protocol->ProtocolName : "", protocol ? protocol->GetDataText() : "",
           TTimeTexts::niceTimePeriod(Sample.Duration), TTimeTexts::niceTimePeriod(Sample.Gap)};

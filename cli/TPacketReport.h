@@ -40,7 +40,7 @@ class TPacketReport {
   bool Several;
   std::string Input;
   size_t InputCount = 0;
-  size_t Index = 0;        // of the next packet within the input
-  size_t JsonPackets = 0;  // written so far, for the separators
+  size_t Index = 0;                            // of the next packet within the input
+  size_t JsonPackets = 0;                      // written so far, for the separators
   std::vector<std::vector<std::string>> Rows;  // the current input's table rows
 };

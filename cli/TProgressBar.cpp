@@ -39,8 +39,7 @@ void TProgressBar::Update(double Fraction) {
 
 void TProgressBar::Draw(double Fraction) {
   int filled = static_cast<int>(Fraction * Width);
-  Out << ClearLine << Label << " [" << std::string(filled, '#')
-      << std::string(Width - filled, '.') << "] " << static_cast<int>(Fraction * 100) << "%"
-      << std::flush;
+  Out << ClearLine << Label << " [" << std::string(filled, '#') << std::string(Width - filled, '.')
+      << "] " << static_cast<int>(Fraction * 100) << "%" << std::flush;
   Drawn = true;
 }

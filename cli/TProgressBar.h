@@ -9,10 +9,10 @@ class TProgressBar {
  public:
   using TClock = std::function<double()>;  // seconds, steadily increasing
 
-  static constexpr double ShowAfter = 0.5;      // s of work before a bar may appear
-  static constexpr double ShowIfLonger = 2.0;   // s the whole work is expected to take
-  static constexpr double RedrawEvery = 0.1;    // s between redraws
-  static constexpr int Width = 30;              // characters of the bar
+  static constexpr double ShowAfter = 0.5;     // s of work before a bar may appear
+  static constexpr double ShowIfLonger = 2.0;  // s the whole work is expected to take
+  static constexpr double RedrawEvery = 0.1;   // s between redraws
+  static constexpr int Width = 30;             // characters of the bar
 
   // Draws on Out only when Enabled (a terminal); Label names the work.
   TProgressBar(std::ostream& Out, bool Enabled, std::string Label, TClock Clock = {});

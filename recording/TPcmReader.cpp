@@ -37,7 +37,9 @@ uint8_t ToByte(float X) {
 }
 }  // namespace
 
-void TPcmReader::TFileCloser::operator()(sf_private_tag* File) const { sf_close(File); }
+void TPcmReader::TFileCloser::operator()(sf_private_tag* File) const {
+  sf_close(File);
+}
 void TPcmReader::TConverterDeleter::operator()(SRC_STATE_tag* Converter) const {
   src_delete(Converter);
 }

@@ -13,7 +13,7 @@ struct SRC_STATE_tag;
 
 class TPcmReader {
  public:
-  static constexpr int OutputRate = 48000;  // Hz
+  static constexpr int OutputRate = 48000;      // Hz
   static constexpr size_t ChunkFrames = 16384;  // input frames read at a time
 
   // Opens FileName (any format libsndfile reads). Throws TRecordingError with the file's
@@ -32,7 +32,7 @@ class TPcmReader {
   // the first channel is resampled and scaled.
   bool Exact() const { return ExactBytes; }
 
-  int InputRate = 0;      // Hz
+  int InputRate = 0;  // Hz
   int Channels = 0;
   int64_t InputFrames = 0;  // as the file's header tells; 0 when unknown
 
@@ -56,7 +56,7 @@ class TPcmReader {
   std::unique_ptr<SRC_STATE_tag, TConverterDeleter> Converter;
   bool ExactBytes = false;
   bool InputEnded = false;
-  int64_t Delivered = 0;  // PCM bytes handed out by Read
+  int64_t Delivered = 0;            // PCM bytes handed out by Read
   std::vector<short> ShortFrames;   // interleaved input of the exact path
   std::vector<float> FloatFrames;   // interleaved input of the converting path
   std::vector<float> Mono;          // first channel

@@ -60,7 +60,8 @@ TRecordingDecoder::TResult TRecordingDecoder::Decode(const std::string& FileName
   TResult result;
   TPcmReader reader(FileName);
   TFeed feed(Options.InvertInput, OnSample, result);
-  if (!feed.Ready()) throw std::logic_error("the scripted capture did not start: " + feed.FirstError());
+  if (!feed.Ready())
+    throw std::logic_error("the scripted capture did not start: " + feed.FirstError());
   std::vector<uint8_t> buffer(TSignalProcessor::BufferSize);
   for (;;) {
     size_t n = reader.Read(buffer.data(), buffer.size());

@@ -20,9 +20,9 @@ class TRecordingDecoder {
   };
   struct TResult {
     std::vector<std::unique_ptr<TSample>> Samples;  // only when OnSample is not assigned
-    size_t SampleCount = 0;     // packets closed
-    int64_t StreamLength = 0;   // PCM values of the file at SampleRate
-    bool Cancelled = false;     // OnProgress asked to stop
+    size_t SampleCount = 0;                         // packets closed
+    int64_t StreamLength = 0;                       // PCM values of the file at SampleRate
+    bool Cancelled = false;                         // OnProgress asked to stop
   };
   // Receives each packet as soon as it is closed; its StreamIndex is the trigger's index
   // from the start of the file and its CaptureTime that offset as a time of day.

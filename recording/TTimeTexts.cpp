@@ -4,7 +4,7 @@
 #include <cstdio>
 
 namespace {
-constexpr long double Tenth = 0.1L;         // the one decimal of niceTimePeriod
+constexpr long double Tenth = 0.1L;  // the one decimal of niceTimePeriod
 constexpr long double MillisPerSecond = 1000.0L;
 constexpr double MicrosPerSecond = 1e6;
 constexpr int64_t MillisPerHour = 3600000;
@@ -15,7 +15,9 @@ constexpr int SignificantDigits = 15;
 const char* const NoTime = "-:--:--.---";
 
 // Value rounded to one decimal, halves to even (the rounding mode in force is to nearest).
-long double RoundToTenth(long double Value) { return std::nearbyintl(Value / Tenth) * Tenth; }
+long double RoundToTenth(long double Value) {
+  return std::nearbyintl(Value / Tenth) * Tenth;
+}
 
 // The shortest general form with at most 15 significant digits and no exponent.
 std::string Shortest(long double Value) {

@@ -165,7 +165,8 @@ TEST_F(DecodeCommand, SavedSamplesDecodeAgainWithTheirCaptureTime) {
     size_t margin = p["pulses"][0].get<size_t>();
     sample->Signal.assign(margin, 128);
     for (size_t r = 1; r < p["pulses"].size(); ++r)
-      sample->Signal.insert(sample->Signal.end(), p["pulses"][r].get<size_t>() + (r + 1 == p["pulses"].size()),
+      sample->Signal.insert(sample->Signal.end(),
+                            p["pulses"][r].get<size_t>() + (r + 1 == p["pulses"].size()),
                             r % 2 ? 200 : 128);
     processor.AddSample(std::move(sample));
   }
@@ -186,16 +187,23 @@ TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
   header.resize(30);
   WriteText(Dir / "cut.wav", std::string(header.begin(), header.end()));
   WriteText(Dir / "lonely.map", std::string(24, '\0'));
-  Outcome r = Decode({"--protocols", P(), "--format", "csv", Dir / "missing.wav",
-                   Dir / "garbage.wav", Dir / "cut.wav", Dir / "lonely.map", Dir / "gone.map",
-                   Dir / "u8.wav"});
+  Outcome r =
+      Decode({"--protocols", P(), "--format", "csv", Dir / "missing.wav", Dir / "garbage.wav",
+              Dir / "cut.wav", Dir / "lonely.map", Dir / "gone.map", Dir / "u8.wav"});
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Err,
-            "vorlent-decode: " + Dir / "missing.wav" + ": System error : No such file or directory.\n"
-            "vorlent-decode: " + Dir / "garbage.wav" + ": Format not recognised.\n"
-            "vorlent-decode: " + Dir / "cut.wav" + ": Error in WAV file. No 'data' chunk marker.\n"
-            "vorlent-decode: " + Dir / "lonely.map" + ": data file " + Dir / "lonely.dat" + " not found\n"
-            "vorlent-decode: " + Dir / "gone.map" + ": File not found\n");
+  EXPECT_EQ(r.Err, "vorlent-decode: " + Dir / "missing.wav" +
+                       ": System error : No such file or directory.\n"
+                       "vorlent-decode: " +
+                       Dir / "garbage.wav" +
+                       ": Format not recognised.\n"
+                       "vorlent-decode: " +
+                       Dir / "cut.wav" +
+                       ": Error in WAV file. No 'data' chunk marker.\n"
+                       "vorlent-decode: " +
+                       Dir / "lonely.map" + ": data file " + Dir / "lonely.dat" +
+                       " not found\n"
+                       "vorlent-decode: " +
+                       Dir / "gone.map" + ": File not found\n");
   std::istringstream csv(r.Out);
   std::string line;
   size_t rows = 0;
@@ -255,14 +263,16 @@ namespace {
 // The built program run in Dir as a separate process.
 Outcome Spawn(const std::string& Dir, const std::string& Args) {
   std::string err = Dir + "/stderr.txt";
-  std::string command = "cd '" + Dir + "' && '" VORLENT_DECODE_BINARY "' " + Args + " 2>'" + err + "'";
+  std::string command =
+      "cd '" + Dir + "' && '" VORLENT_DECODE_BINARY "' " + Args + " 2>'" + err + "'";
   FILE* pipe = popen(command.c_str(), "r");
   std::string out;
   char chunk[4096];
   while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, n);
   int status = pclose(pipe);
   Bytes errBytes = ReadAll(err);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, std::string(errBytes.begin(), errBytes.end())};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out,
+          std::string(errBytes.begin(), errBytes.end())};
 }
 }  // namespace
 
@@ -304,8 +314,10 @@ TEST_F(DecodeCommand, TheShippedExamplesDecodeAsDocumented) {
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Out, ExampleTable);
   r = Decode({"--protocols", P(), "--format", "json", Examples + "remotes-44k1-16bit-stereo.wav"});
-  EXPECT_EQ(Decoded(r.Out), Decoded(Decode({"--protocols", P(), "--format", "json",
-                                            Examples + "remotes-48k-8bit.wav"}).Out));
+  EXPECT_EQ(
+      Decoded(r.Out),
+      Decoded(
+          Decode({"--protocols", P(), "--format", "json", Examples + "remotes-48k-8bit.wav"}).Out));
 }
 
 TEST_F(DecodeCommand, TheShippedLibraryNamesTheExamplesProtocols) {
@@ -316,8 +328,8 @@ TEST_F(DecodeCommand, TheShippedLibraryNamesTheExamplesProtocols) {
     Lines protocols;
     json doc = json::parse(r.Out);
     for (const json& p : doc["packets"]) protocols.push_back(p["protocol"]);
-    EXPECT_EQ(protocols, (Lines{"NEC", "Sony12", "Sony12", "Sony12", "RC5", "RC5", "Samsung32",
-                                "NEC"}))
+    EXPECT_EQ(protocols,
+              (Lines{"NEC", "Sony12", "Sony12", "Sony12", "RC5", "RC5", "Samsung32", "NEC"}))
         << name;
   }
 }

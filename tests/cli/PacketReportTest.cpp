@@ -72,9 +72,10 @@ TEST(PacketReport, CsvQuotesOnlyWhatNeedsItAndEndsLinesWithCrLf) {
   EXPECT_EQ(TPacketReport::CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
   EXPECT_EQ(TPacketReport::CsvField("two\nlines"), "\"two\nlines\"");
   auto a = Packet("Sharp (2nd frame), \"B\"", 48000);
-  EXPECT_EQ(Report(TFormat::Csv, false, {{"x.wav", {a.get()}}}),
-            "Time,Protocol,Data,Length,Gap\r\n"
-            "0:00:01.000,\"Sharp (2nd frame), \"\"B\"\"\",address=4; command=65535; ,67.6ms,1.3s\r\n");
+  EXPECT_EQ(
+      Report(TFormat::Csv, false, {{"x.wav", {a.get()}}}),
+      "Time,Protocol,Data,Length,Gap\r\n"
+      "0:00:01.000,\"Sharp (2nd frame), \"\"B\"\"\",address=4; command=65535; ,67.6ms,1.3s\r\n");
   EXPECT_EQ(Report(TFormat::Csv, true, {{"my,file.wav", {a.get()}}}).substr(0, 62),
             "Input,Time,Protocol,Data,Length,Gap\r\n\"my,file.wav\",0:00:01.000");
 }

@@ -44,7 +44,7 @@ TEST(ProgressBar, DrawsLongWorkThrottledAndClearsItsLine) {
     EXPECT_TRUE(bar.Shown());
   }
   const std::string clear = "\r\033[K";
-  EXPECT_EQ(out.str(), clear + "vorlent-decode: long.wav [###...........................] 10%" +
-                           clear + "vorlent-decode: long.wav [##############################] 100%" +
-                           clear);
+  EXPECT_EQ(out.str(),
+            clear + "vorlent-decode: long.wav [###...........................] 10%" + clear +
+                "vorlent-decode: long.wav [##############################] 100%" + clear);
 }

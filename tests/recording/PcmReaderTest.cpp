@@ -12,7 +12,8 @@ using namespace testfiles;
 namespace {
 Bytes ReadThrough(TPcmReader& Reader, size_t Step) {
   Bytes all, part(Step);
-  while (size_t n = Reader.Read(part.data(), part.size())) all.insert(all.end(), part.begin(), part.begin() + n);
+  while (size_t n = Reader.Read(part.data(), part.size()))
+    all.insert(all.end(), part.begin(), part.begin() + n);
   return all;
 }
 

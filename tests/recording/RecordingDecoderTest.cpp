@@ -59,8 +59,8 @@ TEST(RecordingDecoder, TheEndOfTheFileClosesTheLastPacket) {
   };
   // Ending 100 values before the end of a partial buffer; active up to the very last value
   // of a partial buffer; active up to the last value of a whole buffer.
-  for (const Case& c : {Case{N + 5000, N + 4800, 100}, Case{5000, 4900, 100},
-                        Case{2 * N, 2 * N - 70, 70}}) {
+  for (const Case& c :
+       {Case{N + 5000, N + 4800, 100}, Case{5000, 4900, 100}, Case{2 * N, 2 * N - 70, 70}}) {
     Bytes pcm(c.Length, 128);
     Put(pcm, c.At, c.Count, 220);
     WriteU8Wav(dir / "end.wav", pcm);
@@ -114,7 +114,10 @@ TEST(RecordingDecoder, StreamsPacketsReportsProgressAndCanBeCancelled) {
   std::vector<int64_t> triggers;
   std::vector<double> progress;
   decoder.OnSample = [&](std::unique_ptr<TSample> s) { triggers.push_back(s->StreamIndex); };
-  decoder.OnProgress = [&](double f) { progress.push_back(f); return true; };
+  decoder.OnProgress = [&](double f) {
+    progress.push_back(f);
+    return true;
+  };
   auto result = decoder.Decode(dir / "many.wav");
   EXPECT_TRUE(result.Samples.empty());
   EXPECT_EQ(result.SampleCount, 33u);
@@ -152,7 +155,8 @@ TEST(RecordingDecoder, AnUnreadableFileThrowsItsNameAndReason) {
         try {
           decoder.Decode(dir / "noise.wav");
         } catch (const TRecordingError& e) {
-          EXPECT_EQ(std::string(e.what()), dir / "noise.wav: Error in WAV/W64/RF64 file. Malformed 'fmt ' chunk.");
+          EXPECT_EQ(std::string(e.what()),
+                    dir / "noise.wav: Error in WAV/W64/RF64 file. Malformed 'fmt ' chunk.");
           throw;
         }
       },

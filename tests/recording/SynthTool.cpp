@@ -13,7 +13,7 @@
 #include "TIrSynth.h"
 
 namespace {
-constexpr double PressGapMicros = 150000;  // between key presses
+constexpr double PressGapMicros = 150000;   // between key presses
 constexpr double SonyPeriodMicros = 45000;  // Sony frames repeat 45 ms start to start
 
 void Press(TIrSynth& Synth, const std::vector<TIrSynth::TRun>& Frame) {
@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
   int channels = argc >= 5 ? std::atoi(argv[4]) : 1;
   double seconds = argc == 6 ? std::atof(argv[5]) : 0;
   try {
-    (seconds > 0 ? Busy(seconds) : KeyPresses()).Write(argv[1], SF_FORMAT_WAV | encodings.at(argv[3]), rate, channels);
+    (seconds > 0 ? Busy(seconds) : KeyPresses())
+        .Write(argv[1], SF_FORMAT_WAV | encodings.at(argv[3]), rate, channels);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "vorlent-synth: %s\n", e.what());
     return 1;

@@ -40,8 +40,8 @@ struct TSndFileCloser {
 
 std::vector<TIrSynth::TRun> TIrSynth::Nec(uint8_t Address, uint8_t Command) {
   TRuns runs{{true, NecLeadMark}, {false, NecLeadSpace}};
-  for (uint8_t byte : {Address, static_cast<uint8_t>(~Address), Command,
-                       static_cast<uint8_t>(~Command)})
+  for (uint8_t byte :
+       {Address, static_cast<uint8_t>(~Address), Command, static_cast<uint8_t>(~Command)})
     PulseDistanceByte(runs, byte);
   Add(runs, true, NecUnit);
   return runs;
@@ -135,11 +135,11 @@ void TIrSynth::Write(const std::string& FileName, int Format, int Rate, int Chan
     int64_t count = std::min<int64_t>(ChunkFrames, total - start);
     for (int64_t i = 0; i < count; ++i) {
       int64_t n = start + i;
-      double share = HighShare(static_cast<double>(n) / Rate, static_cast<double>(n + 1) / Rate,
-                               next);
+      double share =
+          HighShare(static_cast<double>(n) / Rate, static_cast<double>(n + 1) / Rate, next);
       noiseAt = noiseAt * 1664525u + 1013904223u;  // a cheap walk through the noise table
-      float value = static_cast<float>(Levels.High * share) + noise[noiseAt >> 16] +
-                    hum[n % humPeriod];
+      float value =
+          static_cast<float>(Levels.High * share) + noise[noiseAt >> 16] + hum[n % humPeriod];
       frames[i * Channels] = value;
       for (int c = 1; c < Channels; ++c) frames[i * Channels + c] = -value;
     }

@@ -9,10 +9,10 @@
 
 TEST(TimeTexts, NiceTimePeriodRoundsToOneDecimalInMsUpToOneSecond) {
   const std::vector<std::pair<float, std::string>> cases = {
-      {0.0f, "0ms"},      {0.00056f, "0.6ms"},  {0.00904f, "9ms"},    {0.0125f, "12.5ms"},
-      {0.1f, "100ms"},    {0.99999f, "1000ms"}, {1.0f, "1000ms"},     {1.04f, "1s"},
-      {1.26f, "1.3s"},    {12.34f, "12.3s"},    {0.0050625f, "5.1ms"}, {3600.04f, "3600s"},
-      {1.75f, "1.8s"},  {2.25f, "2.2s"}};  // 17.5 and 22.5 tenths: halves to even
+      {0.0f, "0ms"},   {0.00056f, "0.6ms"},  {0.00904f, "9ms"},     {0.0125f, "12.5ms"},
+      {0.1f, "100ms"}, {0.99999f, "1000ms"}, {1.0f, "1000ms"},      {1.04f, "1s"},
+      {1.26f, "1.3s"}, {12.34f, "12.3s"},    {0.0050625f, "5.1ms"}, {3600.04f, "3600s"},
+      {1.75f, "1.8s"}, {2.25f, "2.2s"}};  // 17.5 and 22.5 tenths: halves to even
   for (const auto& [seconds, text] : cases)
     EXPECT_EQ(TTimeTexts::niceTimePeriod(seconds), text) << seconds;
 }
@@ -25,8 +25,8 @@ TEST(TimeTexts, NiceTimePeriodOfHugeAndInvalidValuesHasNoExponent) {
 
 TEST(TimeTexts, TimeTextRoundsTheSinglePrecisionTimeHalvesToEven) {
   const std::vector<std::pair<uint16_t, std::string>> cases = {
-      {27, "562"}, {3, "63"}, {15, "312"}, {81, "1688"}, {24, "500"}, {480, "10000"},
-      {0, "0"},    {65535, "1365312"}};
+      {27, "562"}, {3, "63"},      {15, "312"}, {81, "1688"},
+      {24, "500"}, {480, "10000"}, {0, "0"},    {65535, "1365312"}};
   for (const auto& [count, text] : cases) EXPECT_EQ(TTimeTexts::TimeText(count, 48000), text);
 }
 
