@@ -133,3 +133,14 @@ TEST(PcmReader, AnEmptyRecordingDeliversNothing) {
   EXPECT_EQ(reader.Read(&byte, 1), 0u);
   EXPECT_EQ(reader.Progress(), 0.0);
 }
+
+TEST(PcmReader, EightBitStereoAt48kGivesTheFirstChannelsBytes) {
+  TempDir dir;
+  WriteStep(dir / "stereo.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 48000, 2, 3000, 0.5f);
+  TPcmReader reader(dir / "stereo.wav");
+  EXPECT_TRUE(reader.Exact());
+  Bytes pcm = ReadThrough(reader, 65534);
+  Bytes expected(3000, 128);
+  std::fill(expected.begin() + 1000, expected.begin() + 2000, 192);
+  EXPECT_EQ(pcm, expected);
+}
