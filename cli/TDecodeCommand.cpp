@@ -1,0 +1,154 @@
+#include "TDecodeCommand.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+
+#include "TFileError.h"
+#include "TProgressBar.h"
+#include "TRecordingDecoder.h"
+#include "TRecordingError.h"
+#include "U_protocolRecognition.h"
+#include "U_signalProcessor.h"
+
+#ifndef VORLENT_VERSION
+#define VORLENT_VERSION "unknown"
+#endif
+
+namespace {
+const char* const ProgramName = "vorlent-decode";
+const char* const DefaultProtocols = "protocols.xml";
+const char* const SampleIndexExtension = ".map";
+constexpr float ToleranceSeconds = 0.00005f;  // 50 us, as the window decodes
+
+const std::map<std::string, TPacketReport::TFormat> Formats = {
+    {"table", TPacketReport::TFormat::Table},
+    {"csv", TPacketReport::TFormat::Csv},
+    {"json", TPacketReport::TFormat::Json}};
+
+bool IsSampleIndex(const std::string& Name) {
+  std::string ext = std::filesystem::path(Name).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext == SampleIndexExtension;
+}
+
+// The load report's lines ("\r" between them) as lines of a terminal.
+std::string Lines(std::string Text) {
+  std::replace(Text.begin(), Text.end(), '\r', '\n');
+  return Text;
+}
+}  // namespace
+
+int TDecodeCommand::Run(int Argc, const char* const* Argv) {
+  CLI::App app{"Decodes infrared remote-control packets in recordings and saved samples.",
+               ProgramName};
+  std::string protocols;
+  std::string format = "table";
+  std::vector<std::string> inputs;
+  app.add_option("--protocols", protocols,
+                 "Protocol definitions (default: protocols.xml in the current directory)");
+  app.add_flag("--invert", InvertInput, "Invert the recorded signal before decoding");
+  app.add_option("--format", format, "Output format: table, json or csv")
+      ->check(CLI::IsMember({"table", "json", "csv"}));
+  app.add_option("INPUT", inputs, "Audio files (WAV, FLAC, AIFF, ...) or saved .map files")
+      ->required();
+  app.set_version_flag("--version", std::string(ProgramName) + " " + VORLENT_VERSION);
+  try {
+    app.parse(Argc, Argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      app.exit(e, Out, Err);  // --help, --version
+      return ExitOk;
+    }
+    Error(std::string(e.what()) + "\nRun with --help for more information.");
+    return ExitUsage;
+  }
+
+  try {
+    TProtocolRecognition engine;
+    engine.SampleRate = TRecordingDecoder::SampleRate;
+    engine.SetTolerance(ToleranceSeconds);
+    bool named = !protocols.empty();
+    bool loaded = LoadProtocols(engine, named ? protocols : DefaultProtocols);
+    bool ok = loaded || !named;
+
+    TPacketReport report(Out, Formats.at(format), inputs.size() > 1);
+    for (const std::string& input : inputs) ok = DecodeInput(engine, report, input) && ok;
+    report.Finish();
+    return ok ? ExitOk : ExitInputFailed;
+  } catch (const std::exception& e) {
+    Error(e.what());
+    return ExitInputFailed;
+  }
+}
+
+// Loads the definitions; false (reported) when the file is missing or malformed, and then
+// every packet decodes as "unknown".
+bool TDecodeCommand::LoadProtocols(TProtocolRecognition& Engine, const std::string& FileName) {
+  std::string report;
+  Engine.OnReport = [&report](const std::string& Text) { report = Text; };
+  Engine.LoadProtocols(FileName);
+  Engine.OnReport = nullptr;
+  if (report.empty()) return true;
+  Error(FileName + ": " + Lines(report));
+  return false;
+}
+
+// Decodes one input into the report; false (reported) when it could not be read whole.
+bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Report,
+                                 const std::string& Input) {
+  Report.BeginInput(Input);
+  bool ok = true;
+  try {
+    if (IsSampleIndex(Input))
+      DecodeSampleFiles(Engine, Report, Input);
+    else
+      DecodeRecording(Engine, Report, Input);
+  } catch (const TRecordingError& e) {
+    Error(e.what());
+    ok = false;
+  } catch (const std::exception& e) {
+    Error(Input + ": " + e.what());
+    ok = false;
+  }
+  Report.EndInput();
+  return ok;
+}
+
+void TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
+                                     const std::string& Input) {
+  TRecordingDecoder::TOptions options;
+  options.InvertInput = InvertInput;
+  TRecordingDecoder decoder(options);
+  TProgressBar bar(Err, Terminal, std::string(ProgramName) + ": " + Input);
+  decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
+    Engine.Decode(*Sample);
+    Report.Add(*Sample);
+  };
+  decoder.OnProgress = [&bar](double Fraction) {
+    bar.Update(Fraction);
+    return true;
+  };
+  decoder.Decode(Input);
+}
+
+void TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,
+                                       const std::string& Input) {
+  std::error_code error;
+  std::string data = TSignalProcessor::DataFileName(Input);
+  if (std::filesystem::exists(Input, error) && !std::filesystem::exists(data, error))
+    throw std::runtime_error("data file " + data + " not found");
+  TSignalProcessor processor;
+  processor.SampleRate = TRecordingDecoder::SampleRate;
+  for (auto& sample : processor.ReadSamples(Input)) {
+    Engine.Decode(*sample);
+    Report.Add(*sample);
+  }
+}
+
+void TDecodeCommand::Error(const std::string& Text) const {
+  Err << ProgramName << ": " << Text << '\n' << std::flush;
+}

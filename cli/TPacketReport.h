@@ -1,0 +1,46 @@
+#pragma once
+// Writes decoded packets as an aligned table, as CSV (RFC 4180) or as one JSON document.
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "U_sample.h"
+
+class TPacketReport {
+ public:
+  enum class TFormat { Table, Csv, Json };
+
+  // Several: more than one input is reported (the table names each, CSV adds a column).
+  TPacketReport(std::ostream& Out, TFormat Format, bool Several);
+
+  // Starts the packets of Input (the path as given on the command line).
+  void BeginInput(const std::string& Input);
+  // One decoded packet of the current input. A packet with a StreamIndex came from a
+  // recording (Time is its offset from the start); otherwise Time is its capture time.
+  void Add(const TSample& Sample);
+  // Ends the current input: the table's rows are written now, aligned.
+  void EndInput();
+  // Ends the report (closes the JSON document). Call once, after the last input.
+  void Finish();
+
+  // The texts of the samples grid's columns: Time, Protocol, Data, Length, Gap.
+  static std::vector<std::string> Columns(const TSample& Sample);
+  // Text as one CSV field: quoted (quotes doubled) when it holds a comma, quote or line break.
+  static std::string CsvField(const std::string& Text);
+
+ private:
+  void WriteTable() const;
+  void WriteCsvRow(const std::vector<std::string>& Cells) const;
+  void WriteJson(const TSample& Sample);
+
+  std::ostream& Out;
+  TFormat Format;
+  bool Several;
+  std::string Input;
+  size_t InputCount = 0;
+  size_t Index = 0;                            // of the next packet within the input
+  size_t JsonPackets = 0;                      // written so far, for the separators
+  std::vector<std::vector<std::string>> Rows;  // the current input's table rows
+};

@@ -1,0 +1,45 @@
+#pragma once
+// Decodes a recording (an audio file) into packets: the file's sound, as the capture would
+// have recorded it, runs buffer by buffer through a fresh signal processor, exactly as live
+// input does.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "U_sample.h"
+
+class TRecordingDecoder {
+ public:
+  static constexpr uint16_t SampleRate = 48000;  // Hz of the processor and the samples
+
+  struct TOptions {
+    bool InvertInput = false;  // the processor's "Invert input"
+  };
+  struct TResult {
+    std::vector<std::unique_ptr<TSample>> Samples;  // only when OnSample is not assigned
+    size_t SampleCount = 0;                         // packets closed
+    int64_t StreamLength = 0;                       // PCM values of the file at SampleRate
+    bool Cancelled = false;                         // OnProgress asked to stop
+  };
+  // Receives each packet as soon as it is closed; its StreamIndex is the trigger's index
+  // from the start of the file and its CaptureTime that offset as a time of day.
+  using TSampleEvent = std::function<void(std::unique_ptr<TSample> Sample)>;
+  // Receives the share of the file read so far (0..1) after every buffer; false cancels.
+  using TProgressEvent = std::function<bool(double Fraction)>;
+
+  TRecordingDecoder() = default;
+  explicit TRecordingDecoder(TOptions Options) : Options(Options) {}
+
+  // Cuts the sound of FileName into packets. Throws TRecordingError ("name: reason") for a
+  // file that cannot be read; packets closed before a read error have been handed out.
+  TResult Decode(const std::string& FileName);
+
+  TSampleEvent OnSample;
+  TProgressEvent OnProgress;
+
+ private:
+  TOptions Options{};
+};

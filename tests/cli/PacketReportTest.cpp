@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "TPacketReport.h"
+
+namespace {
+using json = nlohmann::json;
+using TFormat = TPacketReport::TFormat;
+
+// A decoded packet: two fields, a trigger 62.5 s into a recording (or a capture time).
+std::unique_ptr<TSample> Packet(const std::string& Name, int64_t StreamIndex) {
+  auto s = std::make_unique<TSample>();
+  s->Signal.assign(360, 128);
+  s->Pulses = {120, 27, 81, 239};
+  s->Duration = 0.0675833f;
+  s->Gap = 1.26f;
+  s->CaptureTime = 0.5;
+  s->StreamIndex = StreamIndex;
+  s->Protocol = std::make_unique<TProtocol>();
+  s->Protocol->ProtocolName = Name;
+  s->Protocol->AddField("address", 4);
+  s->Protocol->AddField("command", 65535);
+  s->AddMark(TSample::BitRow, 120, "");
+  s->AddMark(TSample::BitRow, 228, "bit0");
+  s->AddMark(TSample::FieldRow, 120, "");
+  s->AddMark(TSample::FieldRow, 228, "address");
+  return s;
+}
+
+std::string Report(TFormat Format, bool Several,
+                   const std::vector<std::pair<std::string, std::vector<const TSample*>>>& Inputs) {
+  std::ostringstream out;
+  TPacketReport report(out, Format, Several);
+  for (const auto& [input, samples] : Inputs) {
+    report.BeginInput(input);
+    for (const TSample* s : samples) report.Add(*s);
+    report.EndInput();
+  }
+  report.Finish();
+  return out.str();
+}
+}  // namespace
+
+TEST(PacketReport, ColumnsOfARecordingAndOfASavedSample) {
+  auto recorded = Packet("NEC", 3000000);
+  auto saved = Packet("NEC", -1);
+  EXPECT_EQ(TPacketReport::Columns(*recorded),
+            (std::vector<std::string>{"0:01:02.500", "NEC", "address=4; command=65535; ", "67.6ms",
+                                      "1.3s"}));
+  EXPECT_EQ(TPacketReport::Columns(*saved)[0], "12:00:00.000");
+}
+
+TEST(PacketReport, TableAlignsColumnsAndNamesEachOfSeveralInputs) {
+  auto a = Packet("NEC", 48000);
+  auto b = Packet("Sony12", 96000 * 3600);
+  b->Protocol->Fields.clear();
+  b->Duration = 0.0192f;
+  EXPECT_EQ(Report(TFormat::Table, false, {{"x.wav", {a.get(), b.get()}}}),
+            "Time         Protocol  Data                        Length   Gap\n"
+            "0:00:01.000  NEC       address=4; command=65535;   67.6ms  1.3s\n"
+            "2:00:00.000  Sony12                                19.2ms  1.3s\n");
+  EXPECT_EQ(Report(TFormat::Table, true, {{"x.wav", {}}, {"y.map", {}}}),
+            "==> x.wav <==\nTime  Protocol  Data  Length  Gap\n\n"
+            "==> y.map <==\nTime  Protocol  Data  Length  Gap\n");
+}
+
+TEST(PacketReport, CsvQuotesOnlyWhatNeedsItAndEndsLinesWithCrLf) {
+  EXPECT_EQ(TPacketReport::CsvField("address=4; "), "address=4; ");
+  EXPECT_EQ(TPacketReport::CsvField("a,b"), "\"a,b\"");
+  EXPECT_EQ(TPacketReport::CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(TPacketReport::CsvField("two\nlines"), "\"two\nlines\"");
+  auto a = Packet("Sharp (2nd frame), \"B\"", 48000);
+  EXPECT_EQ(
+      Report(TFormat::Csv, false, {{"x.wav", {a.get()}}}),
+      "Time,Protocol,Data,Length,Gap\r\n"
+      "0:00:01.000,\"Sharp (2nd frame), \"\"B\"\"\",address=4; command=65535; ,67.6ms,1.3s\r\n");
+  EXPECT_EQ(Report(TFormat::Csv, true, {{"my,file.wav", {a.get()}}}).substr(0, 62),
+            "Input,Time,Protocol,Data,Length,Gap\r\n\"my,file.wav\",0:00:01.000");
+}
+
+TEST(PacketReport, JsonHoldsEveryDetailOfEachPacket) {
+  auto recorded = Packet("NEC", 72000);
+  auto saved = Packet("unknown", -1);
+  saved->Protocol->Fields.clear();
+  std::string text =
+      Report(TFormat::Json, true, {{"a.wav", {recorded.get()}}, {"b.map", {saved.get()}}});
+  json doc = json::parse(text);
+  ASSERT_EQ(doc["packets"].size(), 2u);
+  const json& p = doc["packets"][0];
+  EXPECT_EQ(p["input"], "a.wav");
+  EXPECT_EQ(p["index"], 0);
+  EXPECT_EQ(p["start_s"], 1.5);
+  EXPECT_EQ(p["time"], "0:00:01.500");
+  EXPECT_EQ(p["protocol"], "NEC");
+  EXPECT_EQ(p["fields"], json::parse(R"([{"name":"address","value":4},
+                                         {"name":"command","value":65535}])"));
+  EXPECT_EQ(p["data"], "address=4; command=65535; ");
+  EXPECT_EQ(static_cast<float>(p["duration_s"].get<double>()), 0.0675833f);
+  EXPECT_EQ(static_cast<float>(p["gap_s"].get<double>()), 1.26f);
+  EXPECT_EQ(p["length"], "67.6ms");
+  EXPECT_EQ(p["gap"], "1.3s");
+  EXPECT_EQ(p["signal_length"], 360);
+  EXPECT_EQ(p["pulses"], json::parse("[120, 27, 81, 239]"));
+  EXPECT_EQ(p["timing_us"], json::parse("[2500, 562, 1688, 4979]"));
+  EXPECT_EQ(p["bit_marks"], json::parse(R"([{"position":120,"text":""},
+                                            {"position":228,"text":"bit0"}])"));
+  EXPECT_EQ(p["field_marks"][1], json::parse(R"({"position":228,"text":"address"})"));
+  EXPECT_NE(text.find("\"duration_s\":0.0675833002,"), std::string::npos);
+
+  const json& q = doc["packets"][1];
+  EXPECT_EQ(q["input"], "b.map");
+  EXPECT_EQ(q["index"], 0);
+  EXPECT_TRUE(q["start_s"].is_null());
+  EXPECT_EQ(q["time"], "12:00:00.000");
+  EXPECT_EQ(q["fields"], json::array());
+  EXPECT_EQ(q["data"], "");
+}
+
+TEST(PacketReport, JsonOfNothingIsAnEmptyListAndBadTextIsReplaced) {
+  EXPECT_EQ(Report(TFormat::Json, false, {{"x.wav", {}}}), "{\"packets\":[]}\n");
+  auto odd = Packet("bad\xff name", 0);
+  json doc = json::parse(Report(TFormat::Json, false, {{"x.wav", {odd.get()}}}));
+  EXPECT_EQ(doc["packets"][0]["protocol"], "bad\xef\xbf\xbd name");
+}
