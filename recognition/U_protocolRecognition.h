@@ -12,7 +12,9 @@
 #include "U_sample.h"
 
 class TXmlDocument;  // the XML facility, behind an interface of its own
+class TXmlNode;
 class TXmlNodeList;
+class TXmlQuery;
 
 using TReportEvent = std::function<void(const std::string& Text)>;
 
@@ -33,8 +35,11 @@ class TProtocolRecognition {
   // definition matches (or Pulses is empty). Never throws on a bad definition.
   void Decode(TSample& Sample);
   // Matches one timing pattern at Cursor; advances Cursor, Remainder and Position on
-  // success, changes nothing on failure.
+  // success, changes nothing on failure (an invalid pattern simply fails; never throws).
   bool MatchTiming(const std::string& Pattern, uint16_t& Position);
+  // Sets the text between whole and fraction digits of a duration; the constructor takes it from
+  // the C locale (localeconv). An empty separator allows whole numbers only. Never fails.
+  void SetDecimalSeparator(const std::string& Separator) { DecimalSeparator_ = Separator; }
 
   TReportEvent OnReport;  // receives the load error text; the owner shows it
 
@@ -45,4 +50,23 @@ class TProtocolRecognition {
   const std::vector<uint16_t>* CurrentPulses = nullptr;
   float Tolerance = 0;
   uint16_t SampleRate = 0;
+
+ private:
+  enum class TFit { TooShort, Fits, TooLong };
+
+  bool TryProtocol(const TXmlNode& Protocol, TSample& Sample);
+  bool MatchDelimiter(const TXmlNode& Delimiter, TSample& Sample, uint16_t& Position);
+  bool MatchData(const TXmlNode& Protocol, const TXmlNode& Data, TSample& Sample,
+                 uint16_t& Position);
+  void MarkUnknown(TSample& Sample) const;
+  TFit Classify(double Length, float Duration) const;
+  float ToSamples(double Microseconds) const;
+
+  std::unique_ptr<TXmlQuery> ProtocolsQuery_;
+  std::unique_ptr<TXmlQuery> ItemsQuery_;
+  std::unique_ptr<TXmlQuery> OneBitQuery_;
+  std::unique_ptr<TXmlQuery> ZeroBitQuery_;
+  std::unique_ptr<TXmlQuery> DescriptionQuery_;
+  std::string DecimalSeparator_;
+  std::vector<double> Durations_;  // scratch of MatchTiming, kept to avoid allocations
 };

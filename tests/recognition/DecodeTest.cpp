@@ -1,0 +1,261 @@
+// Decode: walking definitions along a packet's runs, fields, marks and the choice of protocol.
+
+#include "RecognitionFixture.h"
+
+namespace {
+
+// NEC-like timing at 48 kHz: lead-in 9000/4500 us, bits 560+1690 / 560+560 us, stop mark.
+constexpr uint16_t LeadRun = 100, LeadMark = 432, LeadSpace = 216, BitMark = 27, OneSpace = 81,
+                   ZeroSpace = 27, Gap = 300;
+const std::string NecBits =
+    R"(<bitset><bit value="1">#560_1690</bit><bit value="0">#560_560</bit></bitset>)";
+const std::string Lead = R"(<delimiter name="lead">#9000_4500</delimiter>)";
+const std::string Stop = R"(<delimiter name="stop">#560</delimiter>)";
+
+std::string Protocol(const std::string& Name, const std::string& Packet,
+                     const std::string& Bits = NecBits) {
+  return "<protocol name=\"" + Name + "\">" + Bits + "<packet>" + Packet + "</packet></protocol>";
+}
+
+std::string Data(const std::string& Name, const std::string& Length,
+                 const std::string& BitOrder = "LSB") {
+  return "<data name=\"" + Name + "\" length=\"" + Length + "\" bitorder=\"" + BitOrder + "\"/>";
+}
+
+// Runs of a NEC-like frame carrying Bits (first in time first), a stop mark and the gap.
+std::vector<uint16_t> NecRuns(const std::vector<int>& Bits) {
+  std::vector<uint16_t> runs{LeadRun, LeadMark, LeadSpace};
+  for (int bit : Bits) {
+    runs.push_back(BitMark);
+    runs.push_back(bit ? OneSpace : ZeroSpace);
+  }
+  runs.push_back(BitMark);
+  runs.push_back(Gap);
+  return runs;
+}
+
+using TMarks = std::vector<TSampleMark>;
+
+class DecodeTest : public RecognitionFixture {};
+
+TEST_F(DecodeTest, NecLikeFrameGivesFieldsAndMarks) {
+  LoadLibrary(Protocol("NEC", Lead + Data("a", "4") + Stop));
+  const TSample sample = Decoded(NecRuns({1, 0, 0, 1}));
+  EXPECT_EQ(NameOf(sample), "NEC");
+  EXPECT_EQ(DataOf(sample), "a=9; ");
+  EXPECT_EQ(sample.BitMarks(), (TMarks{{100, ""},
+                                       {748, ""},
+                                       {856, "bit0"},
+                                       {910, "bit1"},
+                                       {964, "bit2"},
+                                       {1072, "bit3"},
+                                       {1099, ""}}));
+  EXPECT_EQ(sample.FieldMarks(), (TMarks{{100, ""}, {748, "lead"}, {1072, "a"}, {1099, "stop"}}));
+}
+
+// RC5-like bi-phase: 1 = low then high, 0 = high then low, 889 us halves (42.672 samples); two
+// halves of one level merge into one run of 85 samples that two bits share.
+TEST_F(DecodeTest, BiPhaseFrameSharesRunsBetweenBits) {
+  const std::string bits =
+      R"(<bitset><bit value="1">_889#889</bit><bit value="0">#889_889</bit></bitset>)";
+  LoadLibrary(Protocol(
+      "RC5", R"(<delimiter name="start">#889</delimiter>)" + Data("command", "4", "MSB"), bits));
+  // start, then bits 1 0 0 1: H | L H | H L | H L | L H | trailing low
+  const TSample sample = Decoded({50, 43, 43, 85, 43, 43, 85, 43, 300});
+  EXPECT_EQ(NameOf(sample), "RC5");
+  EXPECT_EQ(DataOf(sample), "command=9; ");
+  EXPECT_EQ(
+      sample.BitMarks(),
+      (TMarks{{50, ""}, {93, ""}, {179, "bit3"}, {264, "bit2"}, {350, "bit1"}, {435, "bit0"}}));
+  EXPECT_EQ(sample.FieldMarks(), (TMarks{{50, ""}, {93, "start"}, {435, "command"}}));
+}
+
+struct TBitOrderCase {
+  const char* BitOrder;
+  const char* Data;
+  std::vector<const char*> BitTexts;
+};
+
+TEST_F(DecodeTest, OnlyExactLsbReadsTheFirstBitAsBitZero) {
+  const TBitOrderCase cases[] = {
+      {"LSB", "a=1; ", {"bit0", "bit1", "bit2", "bit3"}},
+      {"lsb", "a=8; ", {"bit3", "bit2", "bit1", "bit0"}},
+      {"MSB", "a=8; ", {"bit3", "bit2", "bit1", "bit0"}},
+      {" LSB", "a=8; ", {"bit3", "bit2", "bit1", "bit0"}},
+      {"", "a=8; ", {"bit3", "bit2", "bit1", "bit0"}},
+  };
+  for (const auto& test : cases) {
+    Engine.LoadProtocols(WriteFile(
+        "<protocols>" + Protocol("P", Lead + Data("a", "4", test.BitOrder)) + "</protocols>"));
+    const TSample sample = Decoded(NecRuns({1, 0, 0, 0}));
+    EXPECT_EQ(DataOf(sample), test.Data) << "bitorder \"" << test.BitOrder << "\"";
+    ASSERT_EQ(sample.BitMarks().size(), 6u);
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(sample.BitMarks()[i + 2].Text, test.BitTexts[i]);
+  }
+}
+
+struct TLengthCase {
+  const char* Length;
+  size_t Bits;
+};
+
+// The length is taken modulo 256; the stop delimiter then has to meet the next runs.
+TEST_F(DecodeTest, LengthIsTakenModulo256) {
+  const TLengthCase cases[] = {{"0", 0},   {"256", 0},        {"264", 8},       {" 8 ", 8},
+                               {"008", 8}, {"1000000000", 0}, {"4294967304", 8}};
+  for (const auto& test : cases) {
+    Engine.LoadProtocols(WriteFile(
+        "<protocols>" + Protocol("P", Lead + Data("a", test.Length) + Stop) + "</protocols>"));
+    const TSample sample = Decoded(NecRuns(std::vector<int>(test.Bits, 1)));
+    EXPECT_EQ(NameOf(sample), "P") << "length \"" << test.Length << "\"";
+    EXPECT_EQ(DataOf(sample), test.Bits == 0 ? "a=0; " : "a=255; ");
+    EXPECT_EQ(sample.BitMarks().size(), 3 + test.Bits);
+    if (test.Bits == 0) {
+      EXPECT_EQ(sample.FieldMarks()[2], (TSampleMark{748, "a"}));
+    }
+  }
+}
+
+TEST_F(DecodeTest, LongFieldsKeepTheLow16Bits) {
+  LoadLibrary(Protocol("ones", Lead + Data("a", "20")));
+  EXPECT_EQ(DataOf(Decoded(NecRuns(std::vector<int>(20, 1)))), "a=65535; ");
+  LoadLibrary(Protocol("msb", Lead + Data("a", "20", "MSB")));
+  std::vector<int> highFour(20, 0);
+  std::fill(highFour.begin(), highFour.begin() + 4, 1);
+  EXPECT_EQ(DataOf(Decoded(NecRuns(highFour))), "a=0; ") << "bits 19..16 are cut off";
+  LoadLibrary(Protocol("bit32", Lead + Data("a", "33", "LSB")));
+  std::vector<int> wraps(33, 0);
+  wraps[32] = 1;
+  EXPECT_EQ(DataOf(Decoded(NecRuns(wraps))), "a=1; ") << "bit 32 lands on bit 0";
+}
+
+TEST_F(DecodeTest, FirstMatchingDefinitionWins) {
+  LoadLibrary(Protocol("short", Lead + Data("a", "4")) + Protocol("long", Lead + Data("b", "8")));
+  const TSample sample = Decoded(NecRuns({1, 1, 0, 0, 1, 1, 0, 0}));
+  EXPECT_EQ(NameOf(sample), "short");
+  EXPECT_EQ(DataOf(sample), "a=3; ");
+}
+
+TEST_F(DecodeTest, FailureInAFieldLeavesNoTrace) {
+  const std::string failing = Protocol("A", Lead + Data("a", "4") + Data("b", "4") + Stop);
+  const std::string fitting = Protocol("B", Lead + Data("a", "4") + Data("c", "2") + Stop);
+  const std::vector<uint16_t> runs = NecRuns({1, 0, 0, 0, 1, 1});
+
+  LoadLibrary(failing + fitting);
+  const TSample sample = Decoded(runs);
+  EXPECT_EQ(NameOf(sample), "B");
+  EXPECT_EQ(DataOf(sample), "a=1; c=3; ");
+  EXPECT_EQ(sample.FieldMarks(),
+            (TMarks{{100, ""}, {748, "lead"}, {1018, "a"}, {1234, "c"}, {1261, "stop"}}));
+  EXPECT_EQ(sample.BitMarks().size(), 2 + 4 + 2 + 1u);
+
+  LoadLibrary(failing);
+  const TSample unknown = Decoded(runs);
+  EXPECT_EQ(NameOf(unknown), "unknown");
+  EXPECT_EQ(DataOf(unknown), "");
+  EXPECT_TRUE(unknown.BitMarks().empty());
+  EXPECT_TRUE(unknown.FieldMarks().empty());
+}
+
+TEST_F(DecodeTest, TooFewRunsFailOnRoom) {
+  LoadLibrary(Protocol("NEC32", Lead + Data("a", "32") + Stop) +
+              Protocol("NEC8", Lead + Data("a", "8") + Stop));
+  EXPECT_EQ(NameOf(Decoded(NecRuns({1, 0, 1, 0, 1, 0, 1, 0}))), "NEC8");
+  EXPECT_EQ(NameOf(Decoded({100, 432, 216, 27})), "unknown");
+  EXPECT_EQ(NameOf(Decoded({100})), "unknown");
+}
+
+TEST_F(DecodeTest, FrameFollowedByRepeatDecodesAsTheFrame) {
+  LoadLibrary(Protocol("NEC", Lead + Data("address", "8") + Data("command", "8") + Stop));
+  std::vector<uint16_t> runs = NecRuns({1, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0});
+  runs.back() = 1900;
+  runs.insert(runs.end(), {432, 108, 27, 300});  // repeat: 9000/2250 us and a mark
+  const TSample sample = Decoded(runs);
+  EXPECT_EQ(NameOf(sample), "NEC");
+  EXPECT_EQ(DataOf(sample), "address=5; command=2; ");
+}
+
+TEST_F(DecodeTest, DefinitionsWithoutNameAreNeverTried) {
+  LoadLibrary("<protocol><packet/></protocol>" + Protocol("named", Lead));
+  EXPECT_EQ(NameOf(Decoded(NecRuns({1}))), "named");
+}
+
+TEST_F(DecodeTest, DefinitionWithoutItemsMatchesAnyPacket) {
+  LoadLibrary(R"(<protocol name="any"><description>x</description></protocol>)");
+  const TSample sample = Decoded({7, 3, 9});
+  EXPECT_EQ(NameOf(sample), "any");
+  EXPECT_EQ(DataOf(sample), "");
+  EXPECT_EQ(sample.BitMarks(), (TMarks{{7, ""}}));
+  EXPECT_EQ(sample.FieldMarks(), (TMarks{{7, ""}}));
+  EXPECT_EQ(NameOf(Decoded({})), "unknown") << "no runs at all";
+}
+
+TEST_F(DecodeTest, EmptyLibraryDecodesEverythingAsUnknown) {
+  TSample sample = Decoded(NecRuns({1}));
+  EXPECT_EQ(NameOf(sample), "unknown");
+  LoadLibrary("");
+  sample.AddMark(TSample::BitRow, 5, "old");
+  Engine.Decode(sample);
+  EXPECT_EQ(NameOf(sample), "unknown");
+  EXPECT_TRUE(sample.BitMarks().empty());
+}
+
+TEST_F(DecodeTest, EarlierResultIsReplaced) {
+  LoadLibrary(Protocol("NEC", Lead + Data("a", "4")));
+  TSample sample = Decoded(NecRuns({0, 1, 0, 0}));
+  Engine.Decode(sample);
+  EXPECT_EQ(DataOf(sample), "a=2; ");
+  EXPECT_EQ(sample.BitMarks().size(), 6u);
+  EXPECT_EQ(sample.FieldMarks().size(), 3u);
+}
+
+// Items are taken in document order across all packet elements; data without length is not one.
+TEST_F(DecodeTest, ItemsFollowDocumentOrderAcrossPackets) {
+  LoadLibrary(R"(<protocol name="split">)" + NecBits + "<packet>" + Lead + Data("a", "2") +
+              R"(<data name="ignored" bitorder="LSB"/></packet><packet>)" + Data("b", "2") + Stop +
+              "</packet></protocol>");
+  const TSample sample = Decoded(NecRuns({1, 0, 0, 1}));
+  EXPECT_EQ(NameOf(sample), "split");
+  EXPECT_EQ(DataOf(sample), "a=1; b=2; ");
+}
+
+TEST_F(DecodeTest, BitValuesCompareAsNumbersAndOneIsTriedFirst) {
+  LoadLibrary(Protocol("numeric", Lead + Data("a", "2"),
+                       R"(<bitset><bit value=" 01 ">#560_1690</bit><bit value="0.0">#560_560</bit>)"
+                       R"(<bit value="1">#1_1</bit></bitset>)"));
+  EXPECT_EQ(DataOf(Decoded(NecRuns({1, 0}))), "a=1; ");
+  EXPECT_EQ(NameOf(Decoded(NecRuns({0, 0}))), "numeric");
+  LoadLibrary(
+      Protocol("same", Lead + Data("a", "2"),
+               R"(<bitset><bit value="0">#560_560</bit><bit value="1">#560_560</bit></bitset>)"));
+  EXPECT_EQ(DataOf(Decoded(NecRuns({0, 0}))), "a=3; ") << "both fit: the bit is 1";
+}
+
+// Definitions that cannot be followed fail to match; the next one is still tried.
+TEST_F(DecodeTest, IncompleteDefinitionsFailAndOthersGoOn) {
+  const std::string cases[] = {
+      Protocol("bad", R"(<delimiter name="d"></delimiter>)"),
+      Protocol("bad", R"(<delimiter name="d"> #_ </delimiter>)"),
+      Protocol("bad", R"(<delimiter name="d">#9000_abc</delimiter>)"),
+      Protocol("bad", R"(<delimiter>#9000_4500</delimiter>)"),
+      Protocol("bad", Lead + Data("a", "x")),
+      Protocol("bad", Lead + Data("a", "")),
+      Protocol("bad", Lead + Data("a", "-8")),
+      Protocol("bad", Lead + R"(<data length="4" bitorder="LSB"/>)"),
+      Protocol("bad", Lead + R"(<data name="a" length="4"/>)"),
+      Protocol("bad", Lead + Data("a", "4"), ""),
+      Protocol("bad", Lead + Data("a", "0"), R"(<bitset><bit value="1">#560_1690</bit></bitset>)"),
+      Protocol(
+          "bad", Lead + Data("a", "4"),
+          "<bitset><bit value=\"1\">#560_1690</bit><bit value=\"0\">#560\t_560</bit></bitset>"),
+  };
+  for (const auto& broken : cases) {
+    Engine.LoadProtocols(
+        WriteFile("<protocols>" + broken + Protocol("fallback", "") + "</protocols>"));
+    const TSample sample = Decoded(NecRuns({1, 0, 0, 0}));
+    EXPECT_EQ(NameOf(sample), "fallback") << broken;
+    EXPECT_EQ(DataOf(sample), "") << broken;
+  }
+}
+
+}  // namespace
