@@ -41,7 +41,7 @@ inline const char* ProtocolsXml = R"(<?xml version="1.0"?>
       <delimiter name="stop">#560</delimiter>
     </packet>
   </protocol>
-  <protocol name="Bare"/>
+  <protocol><description>no name: never tried</description></protocol>
 </protocols>
 )";
 
