@@ -19,6 +19,7 @@
 
 #include "TAnchors.h"
 #include "TDialogs.h"
+#include "TFonts.h"
 #include "TFileError.h"
 #include "TLinkLabel.h"
 #include "TRecordButton.h"
@@ -60,13 +61,6 @@ constexpr double Tenth = 0.1;
 constexpr double MillisecondsPerSecond = 1000.0;
 constexpr int ShortestDigits = 15;
 
-QFont Font(std::initializer_list<QString> Families, int Pixels) {
-  QFont font;
-  font.setFamilies(QStringList(Families));
-  font.setPixelSize(Pixels);
-  return font;
-}
-
 // The number in its shortest general form (up to 15 significant digits), with the locale's
 // decimal separator.
 QString ShortestNumber(double Value) {
@@ -97,7 +91,7 @@ Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> So
       Anchors(new TAnchors(this)) {
   setObjectName("gui");
   setWindowTitle("Vorlent");
-  setFont(Font({"MS Sans Serif", "DejaVu Sans"}, DefaultFontPixels));
+  setFont(TFonts::SansSerif(DefaultFontPixels));
   CreateControls();
   CreateMenu();
   CreateStatusBar();
@@ -178,7 +172,7 @@ void Tgui::CreateDetails() {
 
   LProtocolName = new QLabel(NoSampleSelected, GB_details);
   LProtocolName->setObjectName("LProtocolName");
-  LProtocolName->setFont(Font({"Arial", "Liberation Sans", "DejaVu Sans"}, NameFontPixels));
+  LProtocolName->setFont(TFonts::Arial(NameFontPixels));
   Anchors->Place(LProtocolName, {16, 24, design.width() - 24, LProtocolName->sizeHint().height()},
                  TAnchors::Left | TAnchors::Top, design);
 

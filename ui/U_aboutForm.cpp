@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "TDialogs.h"
+#include "TFonts.h"
 #include "TLinkLabel.h"
 
 namespace {
@@ -20,14 +21,6 @@ const char* Description =
     "your soundcard, that's all hardware you need. See user's manual for more information.";
 constexpr int TitlePixels = 21, CreditPixels = 13, TextPixels = 12;
 const QColor LinkBlue(0, 0, 255);
-
-QFont Arial(int Pixels, bool Underline = false) {
-  QFont font;
-  font.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
-  font.setPixelSize(Pixels);
-  font.setUnderline(Underline);
-  return font;
-}
 
 QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, QRect Bounds,
                   const QFont& Font) {
@@ -48,19 +41,19 @@ TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Dialogs)
   setWindowTitle("About");
   setModal(false);
   setFixedSize(ClientWidth, ClientHeight);
-  StaticText1 = MakeLabel(this, "StaticText1", Title, {8, 16, 237, 28}, Arial(TitlePixels));
-  StaticText2 = MakeLabel(this, "StaticText2", Credit, {8, 48, 265, 20}, Arial(CreditPixels));
+  StaticText1 = MakeLabel(this, "StaticText1", Title, {8, 16, 237, 28}, TFonts::Arial(TitlePixels));
+  StaticText2 = MakeLabel(this, "StaticText2", Credit, {8, 48, 265, 20}, TFonts::Arial(CreditPixels));
   StaticText3 = new TLinkLabel(LinkText, this);
   StaticText3->setObjectName("StaticText3");
   StaticText3->setGeometry(8, 66, 85, 20);
-  StaticText3->setFont(Arial(CreditPixels, true));
+  StaticText3->setFont(TFonts::Arial(CreditPixels, true));
   StaticText3->setCursor(Qt::PointingHandCursor);
   QPalette blue = StaticText3->palette();
   blue.setColor(QPalette::WindowText, LinkBlue);
   StaticText3->setPalette(blue);
   StaticText3->setToolTip(ManualUrl());
   connect(StaticText3, &TLinkLabel::Clicked, this, [this] { StaticText3Click(); });
-  aboutText = MakeLabel(this, "aboutText", Description, {8, 88, 298, 138}, Arial(TextPixels));
+  aboutText = MakeLabel(this, "aboutText", Description, {8, 88, 298, 138}, TFonts::Arial(TextPixels));
   aboutText->setWordWrap(true);
 }
 

@@ -12,6 +12,7 @@
 #include "TFileError.h"
 #include "TRecordButton.h"
 #include "TStringGrid.h"
+#include "TVorlentApplication.h"
 #include "TLinkLabel.h"
 #include "UiTestSupport.h"
 #include "U_graph.h"
@@ -355,4 +356,22 @@ TEST(Formatting, TimeOfDayInTheLongFormatWithoutZone) {
   EXPECT_EQ(Tgui::TimeOfDayText(at), "13:05:09");
   QLocale::setDefault(before);
   EXPECT_EQ(Tgui::TimeOfDayText(0), "12:00:00 AM");
+}
+
+TEST(MainWindowErrors, AnExceptionEscapingAnyEventHandlerIsShownAndTheProgramGoesOn) {
+  struct Thrower : QObject {
+    bool event(QEvent*) override { throw TFileError(TFileError::DiskFull); }
+  };
+  TWindowRig rig;
+  auto* application = static_cast<TVorlentApplication*>(QCoreApplication::instance());
+  application->OnException = [&](const std::exception& Error) {
+    rig.Gui->ApplicationShowException(Error);
+  };
+  Thrower thrower;
+  QEvent event(QEvent::User);
+  EXPECT_FALSE(QCoreApplication::sendEvent(&thrower, &event));
+  application->OnException = nullptr;
+  EXPECT_EQ(rig.Dialogs->Errors, Texts{"Disk full."});
+  rig.RecordNec({{1, 2}});  // and the window goes on
+  EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "NEC");
 }

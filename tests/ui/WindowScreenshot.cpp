@@ -1,5 +1,6 @@
-// Takes a picture of the main window with a few recorded packets: vorlent_screenshot out.png
-// (run under a display, e.g. xvfb-run). Packets come from a scripted sound system.
+// Takes a picture of the main window with a few recorded packets, and optionally one of the
+// About box: vorlent_screenshot window.png [about.png] (run under a display, e.g. xvfb-run).
+// Packets come from a scripted sound system.
 
 #include <QLocale>
 #include <QPixmap>
@@ -7,6 +8,7 @@
 #include <cstdio>
 
 #include "TStringGrid.h"
+#include "U_aboutForm.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"
 
@@ -31,6 +33,11 @@ int main(int argc, char** argv) {
   int status = 1;
   QTimer::singleShot(500, [&] {
     status = gui.grab().save(out, "PNG") ? 0 : 1;
+    if (argc > 2) {
+      gui.About1->trigger();
+      QCoreApplication::processEvents();
+      if (!gui.aboutForm->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) status = 1;
+    }
     application.quit();
   });
   application.exec();
