@@ -19,10 +19,14 @@ QRect TAnchors::Follow(const TAnchored& Anchored, QSize ParentSize) {
   QRect r = Anchored.Bounds;
   const bool left = Anchored.Edges & Left, right = Anchored.Edges & Right;
   const bool top = Anchored.Edges & Top, bottom = Anchored.Edges & Bottom;
-  if (left && right) r.setWidth(std::max(0, r.width() + dw));
-  else if (right) r.moveLeft(r.left() + dw);
-  if (top && bottom) r.setHeight(std::max(0, r.height() + dh));
-  else if (bottom) r.moveTop(r.top() + dh);
+  if (left && right)
+    r.setWidth(std::max(0, r.width() + dw));
+  else if (right)
+    r.moveLeft(r.left() + dw);
+  if (top && bottom)
+    r.setHeight(std::max(0, r.height() + dh));
+  else if (bottom)
+    r.moveTop(r.top() + dh);
   return r;
 }
 

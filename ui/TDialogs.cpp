@@ -29,9 +29,13 @@ void Box(QWidget* Owner, QMessageBox::Icon Icon, const QString& Text) {
 }
 }  // namespace
 
-void TQtDialogs::ShowMessage(const QString& Text) { Box(Owner, QMessageBox::NoIcon, Text); }
+void TQtDialogs::ShowMessage(const QString& Text) {
+  Box(Owner, QMessageBox::NoIcon, Text);
+}
 
-void TQtDialogs::ShowError(const QString& Text) { Box(Owner, QMessageBox::Critical, Text); }
+void TQtDialogs::ShowError(const QString& Text) {
+  Box(Owner, QMessageBox::Critical, Text);
+}
 
 QString TQtDialogs::GetSaveFileName(const QString& Title, const QString& Filter,
                                     bool ConfirmOverwrite) {
@@ -49,4 +53,6 @@ QString TQtDialogs::GetOpenFileName(const QString& Filter) {
   return dialog.selectedFiles().first();
 }
 
-void TQtDialogs::OpenUrl(const QString& Url) { QDesktopServices::openUrl(QUrl(Url)); }
+void TQtDialogs::OpenUrl(const QString& Url) {
+  QDesktopServices::openUrl(QUrl(Url));
+}

@@ -18,13 +18,14 @@ TStringGrid::TStringGrid(QWidget* Parent, int Columns) : QTableWidget(1, Columns
   horizontalHeader()->setStretchLastSection(false);
   for (int c = 0; c < Columns; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-  connect(this, &QTableWidget::currentCellChanged, this,
-          [this](int Row, int Column, int, int) {
-            if (Row >= 0) emit SelectCell(Column, Row + 1);
-          });
+  connect(this, &QTableWidget::currentCellChanged, this, [this](int Row, int Column, int, int) {
+    if (Row >= 0) emit SelectCell(Column, Row + 1);
+  });
 }
 
-void TStringGrid::SetRowCount(int Count) { setRowCount(std::max(Count, 1) - 1); }
+void TStringGrid::SetRowCount(int Count) {
+  setRowCount(std::max(Count, 1) - 1);
+}
 
 QString TStringGrid::Cell(int Column, int Row) const {
   if (Column < 0 || Column >= columnCount() || Row < 0 || Row >= RowCount()) return {};

@@ -15,12 +15,16 @@ bool TVorlentApplication::notify(QObject* Receiver, QEvent* Event) {
   try {
     return QApplication::notify(Receiver, Event);
   } catch (const std::exception& error) {
-    if (OnException) OnException(error);
-    else std::fprintf(stderr, "%s\n", error.what());
+    if (OnException)
+      OnException(error);
+    else
+      std::fprintf(stderr, "%s\n", error.what());
   } catch (...) {
     const std::runtime_error unknown("Unknown error");
-    if (OnException) OnException(unknown);
-    else std::fprintf(stderr, "%s\n", unknown.what());
+    if (OnException)
+      OnException(unknown);
+    else
+      std::fprintf(stderr, "%s\n", unknown.what());
   }
   return false;
 }

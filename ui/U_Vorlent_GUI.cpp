@@ -19,8 +19,8 @@
 
 #include "TAnchors.h"
 #include "TDialogs.h"
-#include "TFonts.h"
 #include "TFileError.h"
+#include "TFonts.h"
 #include "TLinkLabel.h"
 #include "TRecordButton.h"
 #include "TStringGrid.h"
@@ -32,8 +32,8 @@
 namespace {
 // Window geometry at 96 dots per inch.
 const QPoint WindowPosition(262, 152);
-const QSize ClientSize(1146, 699);    // between the menu bar and the status bar
-const QSize MinimumSize(652, 630);    // 660 x 660 with the window's frame
+const QSize ClientSize(1146, 699);  // between the menu bar and the status bar
+const QSize MinimumSize(652, 630);  // 660 x 660 with the window's frame
 constexpr int StatusHeight = 21, PanelWidth = 150;
 constexpr int DefaultFontPixels = 11, NameFontPixels = 17;
 constexpr int HScaleMin = 1, HScaleMax = 6;
@@ -97,8 +97,7 @@ Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> So
   CreateStatusBar();
   BindEvents();
   move(WindowPosition);
-  resize(ClientSize.width(),
-         menuBar()->sizeHint().height() + ClientSize.height() + StatusHeight);
+  resize(ClientSize.width(), menuBar()->sizeHint().height() + ClientSize.height() + StatusHeight);
   setMinimumSize(MinimumSize);
   Guarded([this] { FormCreate(); });
   if (SamplesGrid->Cell(0, 0).isEmpty()) WriteGridHeaders();  // also after a failed start
@@ -167,8 +166,8 @@ void Tgui::CreateDetails() {
   const QSize design(345, 323);
   GB_details = new QGroupBox(" Packet details ", centralWidget());
   GB_details->setObjectName("GB_details");
-  Anchors->Place(GB_details, {8, 376, 345, 323},
-                 TAnchors::Left | TAnchors::Top | TAnchors::Bottom, ClientSize);
+  Anchors->Place(GB_details, {8, 376, 345, 323}, TAnchors::Left | TAnchors::Top | TAnchors::Bottom,
+                 ClientSize);
 
   LProtocolName = new QLabel(NoSampleSelected, GB_details);
   LProtocolName->setObjectName("LProtocolName");
@@ -254,12 +253,17 @@ void Tgui::CreateStatusBar() {
   StatusPanels[0]->setText(RecordingStopped);
 }
 
-QString Tgui::PanelText(int Index) const { return StatusPanels[Index]->text(); }
+QString Tgui::PanelText(int Index) const {
+  return StatusPanels[Index]->text();
+}
 
 void Tgui::BindEvents() {
-  connect(RecordButton, &QPushButton::clicked, this, [this] { Guarded([this] { RecordButtonClick(); }); });
-  connect(ClearSamples, &QPushButton::clicked, this, [this] { Guarded([this] { ClearSamplesClick(); }); });
-  connect(tbHScale, &QSlider::valueChanged, this, [this] { Guarded([this] { tbHScaleChange(); }); });
+  connect(RecordButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { RecordButtonClick(); }); });
+  connect(ClearSamples, &QPushButton::clicked, this,
+          [this] { Guarded([this] { ClearSamplesClick(); }); });
+  connect(tbHScale, &QSlider::valueChanged, this,
+          [this] { Guarded([this] { tbHScaleChange(); }); });
   connect(SamplesGrid, &TStringGrid::SelectCell, this, [this](int Column, int Row) {
     Guarded([&] {
       bool canSelect = true;
@@ -271,9 +275,12 @@ void Tgui::BindEvents() {
           [this] { Guarded([this] { ChB_invertInputClick(); }); });
   ChB_invertInput->installEventFilter(this);
   connect(About1, &QAction::triggered, this, [this] { Guarded([this] { About1Click(); }); });
-  connect(SaveSamples, &QAction::triggered, this, [this] { Guarded([this] { SaveSamplesClick(); }); });
-  connect(loadSamples, &QAction::triggered, this, [this] { Guarded([this] { loadSamplesClick(); }); });
-  connect(exportGraph, &QAction::triggered, this, [this] { Guarded([this] { exportGraphClick(); }); });
+  connect(SaveSamples, &QAction::triggered, this,
+          [this] { Guarded([this] { SaveSamplesClick(); }); });
+  connect(loadSamples, &QAction::triggered, this,
+          [this] { Guarded([this] { loadSamplesClick(); }); });
+  connect(exportGraph, &QAction::triggered, this,
+          [this] { Guarded([this] { exportGraphClick(); }); });
   connect(CopytimingtoClipboard1, &QAction::triggered, this,
           [this] { Guarded([this] { CopytimingtoClipboard1Click(); }); });
   connect(Exit, &QAction::triggered, this, [this] { Guarded([this] { ExitClick(); }); });
@@ -325,8 +332,10 @@ void Tgui::WriteGridHeaders() {
 }
 
 void Tgui::RecordButtonClick() {
-  if (Processor->WaveIn->Recording) Processor->StopRecording();
-  else Processor->StartRecording();
+  if (Processor->WaveIn->Recording)
+    Processor->StopRecording();
+  else
+    Processor->StartRecording();
   // What the capture really does, not what was asked: a failed start stays "stopped".
   const bool recording = Processor->WaveIn->Recording;
   RecordButton->setChecked(recording);
@@ -334,8 +343,8 @@ void Tgui::RecordButtonClick() {
 }
 
 void Tgui::Post(const TMessage& Message) {
-  QMetaObject::invokeMethod(this, [this, Message] { DeliverBuffer(Message); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, Message] { DeliverBuffer(Message); }, Qt::QueuedConnection);
 }
 
 void Tgui::DeliverBuffer(const TMessage& Message) {
@@ -360,8 +369,8 @@ void Tgui::Bufferfull(const TMessage& Message) {
 void Tgui::WriteSampleRow(int Row, int Index) {
   const TSample& sample = *Processor->Samples[Index];
   SamplesGrid->SetCell(0, Row, TimeOfDayText(sample.CaptureTime));
-  SamplesGrid->SetCell(1, Row,
-                       sample.Protocol ? QString::fromStdString(sample.Protocol->ProtocolName) : "");
+  SamplesGrid->SetCell(
+      1, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->ProtocolName) : "");
   SamplesGrid->SetCell(
       2, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->GetDataText()) : "");
   SamplesGrid->SetCell(3, Row, niceTimePeriod(sample.Duration));
@@ -440,9 +449,13 @@ void Tgui::tbHScaleChange() {
   graph->Draw();
 }
 
-void Tgui::ChB_invertInputClick() { Processor->InvertInput = ChB_invertInput->isChecked(); }
+void Tgui::ChB_invertInputClick() {
+  Processor->InvertInput = ChB_invertInput->isChecked();
+}
 
-void Tgui::ChB_invertInputKeyPress() { Processor->InvertInput = ChB_invertInput->isChecked(); }
+void Tgui::ChB_invertInputKeyPress() {
+  Processor->InvertInput = ChB_invertInput->isChecked();
+}
 
 void Tgui::URLlabelClick() {
   if (!URLlabel->text().isEmpty()) Dialogs->OpenUrl(URLlabel->text());
@@ -452,7 +465,9 @@ void Tgui::ReportError(const std::string& Text) {
   Dialogs->ShowMessage(QString::fromStdString(Text));
 }
 
-void Tgui::About1Click() { aboutForm->ShowBox(); }
+void Tgui::About1Click() {
+  aboutForm->ShowBox();
+}
 
 void Tgui::SaveSamplesClick() {
   const QString name = Dialogs->GetSaveFileName(QString(), QString(), false);
@@ -484,9 +499,13 @@ void Tgui::exportGraphClick() {
   graph->ExportBitmap(name);
 }
 
-void Tgui::CopytimingtoClipboard1Click() { graph->CopyTiming(); }
+void Tgui::CopytimingtoClipboard1Click() {
+  graph->CopyTiming();
+}
 
-void Tgui::ExitClick() { close(); }
+void Tgui::ExitClick() {
+  close();
+}
 
 void Tgui::closeEvent(QCloseEvent* Event) {
   // Release the device before the program ends, not when the process is torn down.

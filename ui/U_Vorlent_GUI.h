@@ -32,8 +32,8 @@ class TfrmGraph;
 
 class Tgui : public QMainWindow, public TWaveNotifyTarget {
  public:
-  static constexpr uint16_t SampleRate = 48000;       // Hz
-  static constexpr float Tolerance = 0.00005f;        // seconds, for the decoder
+  static constexpr uint16_t SampleRate = 48000;  // Hz
+  static constexpr float Tolerance = 0.00005f;   // seconds, for the decoder
   static constexpr const char* ProtocolFile = "protocols.xml";
 
   // Builds the window and runs FormCreate. Dialogs answers in place of the user (null: real
@@ -128,6 +128,6 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
 
   std::unique_ptr<TSoundSystem> PendingSound;  // handed to the processor by FormCreate
   TAnchors* Anchors;
-  bool InBufferfull = false;          // a buffer is being handled (maybe in a nested loop)
+  bool InBufferfull = false;            // a buffer is being handled (maybe in a nested loop)
   std::deque<TMessage> WaitingBuffers;  // arrived meanwhile; handled after it, in order
 };

@@ -42,7 +42,8 @@ TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Dialogs)
   setModal(false);
   setFixedSize(ClientWidth, ClientHeight);
   StaticText1 = MakeLabel(this, "StaticText1", Title, {8, 16, 237, 28}, TFonts::Arial(TitlePixels));
-  StaticText2 = MakeLabel(this, "StaticText2", Credit, {8, 48, 265, 20}, TFonts::Arial(CreditPixels));
+  StaticText2 =
+      MakeLabel(this, "StaticText2", Credit, {8, 48, 265, 20}, TFonts::Arial(CreditPixels));
   StaticText3 = new TLinkLabel(LinkText, this);
   StaticText3->setObjectName("StaticText3");
   StaticText3->setGeometry(8, 66, 85, 20);
@@ -53,7 +54,8 @@ TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Dialogs)
   StaticText3->setPalette(blue);
   StaticText3->setToolTip(ManualUrl());
   connect(StaticText3, &TLinkLabel::Clicked, this, [this] { StaticText3Click(); });
-  aboutText = MakeLabel(this, "aboutText", Description, {8, 88, 298, 138}, TFonts::Arial(TextPixels));
+  aboutText =
+      MakeLabel(this, "aboutText", Description, {8, 88, 298, 138}, TFonts::Arial(TextPixels));
   aboutText->setWordWrap(true);
 }
 
@@ -67,7 +69,9 @@ void TaboutForm::ShowBox() {
   activateWindow();
 }
 
-void TaboutForm::StaticText3Click() { Dialogs.OpenUrl(ManualUrl()); }
+void TaboutForm::StaticText3Click() {
+  Dialogs.OpenUrl(ManualUrl());
+}
 
 QString TaboutForm::ManualUrl() {
   return QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).filePath(ManualFile))

@@ -29,8 +29,7 @@ constexpr int BitTextIndent = 1, FieldTextIndent = 5, DurationIndent = 1;
 constexpr double MicrosecondsPerSecond = 1000000.0;
 const QColor Lime(0, 255, 0), Yellow(255, 255, 0), White(255, 255, 255);
 const QColor Green(0, 128, 0), Grey(128, 128, 128), Black(0, 0, 0);
-const char* NothingToCopy =
-    "There is nothing to copy to clipboard. Please open a sample first.";
+const char* NothingToCopy = "There is nothing to copy to clipboard. Please open a sample first.";
 
 QImage BlankPicture(int Width) {
   QImage picture(std::max(Width, 1), TfrmGraph::ImageHeight, QImage::Format_RGB32);
@@ -117,7 +116,9 @@ void TfrmGraph::SetHScale(uint8_t Value) {
   HScale = std::clamp<uint8_t>(Value, 1, MaxHScale);
 }
 
-void TfrmGraph::SetSample(const TSample* Value) { Sample = Value; }
+void TfrmGraph::SetSample(const TSample* Value) {
+  Sample = Value;
+}
 
 void TfrmGraph::Clear() {
   Sample = nullptr;
@@ -138,10 +139,10 @@ void TfrmGraph::Draw() {
     y = nextY;
   }
   DrawRunBoundaries(picture);
-  DrawMarks(picture, Sample->FieldMarks(), FieldPoints / HScale, Green, FieldTextTop,
-            FieldLineTop, FieldLineBottom, FieldTextIndent);
-  DrawMarks(picture, Sample->BitMarks(), SmallPoints, Grey, BitTextTop, BitLineTop,
-            BitLineBottom, BitTextIndent);
+  DrawMarks(picture, Sample->FieldMarks(), FieldPoints / HScale, Green, FieldTextTop, FieldLineTop,
+            FieldLineBottom, FieldTextIndent);
+  DrawMarks(picture, Sample->BitMarks(), SmallPoints, Grey, BitTextTop, BitLineTop, BitLineBottom,
+            BitTextIndent);
   img->SetPicture(picture);
 }
 
@@ -150,7 +151,8 @@ void TfrmGraph::DrawRunBoundaries(QImage& Picture) const {
   uint16_t sum = 0;
   int x = 0;
   for (uint16_t run : Sample->Pulses) {
-    if (HScale < TextsBelowScale) Text(Picture, x + DurationIndent, DurationTop, TimeText(run), font, White);
+    if (HScale < TextsBelowScale)
+      Text(Picture, x + DurationIndent, DurationTop, TimeText(run), font, White);
     sum = static_cast<uint16_t>(sum + run);
     x = sum / HScale;
     Line(Picture, x, TickTop, x, TickBottom, Yellow);
@@ -174,7 +176,8 @@ void TfrmGraph::DrawMarks(QImage& Picture, const std::vector<TSampleMark>& Marks
 QString TfrmGraph::TimeText(uint16_t Count) const {
   if (SampleRate == 0) return "0";
   const float seconds = static_cast<float>(static_cast<double>(Count) / SampleRate);
-  return QString::number(std::nearbyint(static_cast<double>(seconds) * MicrosecondsPerSecond), 'f', 0);
+  return QString::number(std::nearbyint(static_cast<double>(seconds) * MicrosecondsPerSecond), 'f',
+                         0);
 }
 
 QString TfrmGraph::BitmapFileName(const QString& FileName) {

@@ -2,16 +2,16 @@
 
 #include <QClipboard>
 #include <QFile>
-#include <QGuiApplication>
-#include <QUrl>
 #include <QFileInfo>
-#include <QPlainTextEdit>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QUrl>
 
 #include "TStringGrid.h"
-#include "UiTestSupport.h"
 #include "U_aboutForm.h"
 #include "U_graph.h"
+#include "UiTestSupport.h"
 
 using namespace ui_test;
 using Texts = std::vector<QString>;
@@ -170,7 +170,8 @@ TEST(FileCommands, ExportAsksBeforeReplacingAndWritesTheBmpName) {
   rig.Dialogs->Answers = {"/no-such-folder/graph.bmp"};
   rig.Gui->exportGraph->trigger();
   ASSERT_EQ(rig.Dialogs->Errors.size(), 1u);
-  EXPECT_TRUE(rig.Dialogs->Errors[0].startsWith("Cannot create file \"/no-such-folder/graph.bmp\""));
+  EXPECT_TRUE(
+      rig.Dialogs->Errors[0].startsWith("Cannot create file \"/no-such-folder/graph.bmp\""));
 }
 
 TEST(FileCommands, CopyTimingFromTheMenu) {
@@ -202,8 +203,9 @@ TEST(AboutBox, OneInstanceNotModalOnTopWithItsTexts) {
   EXPECT_EQ(box->size(), QSize(311, 231));
   EXPECT_EQ(box->StaticText1->text(), "Vorlent v1.1");
   EXPECT_EQ(box->StaticText2->text(), "\u00A9 2026 the Vorlent project");
-  EXPECT_TRUE(box->aboutText->text().startsWith("Vorlent is a universal application for automatic "
-                                                "decoding dozens types"));
+  EXPECT_TRUE(
+      box->aboutText->text().startsWith("Vorlent is a universal application for automatic "
+                                        "decoding dozens types"));
   EXPECT_TRUE(box->aboutText->text().endsWith("See user's manual for more information."));
   box->close();
   EXPECT_FALSE(box->isVisible());

@@ -6,8 +6,8 @@
 #include <QtEndian>
 #include <filesystem>
 
-#include "UiTestSupport.h"
 #include "U_graph.h"
+#include "UiTestSupport.h"
 
 using namespace ui_test;
 
@@ -84,8 +84,8 @@ TEST(GraphView, ZoomOneDrawsWaveTicksMarksAndTexts) {
   TSample s = Packet();
   rig.Show(s, 1);
   EXPECT_EQ(rig.Graph.Picture().size(), QSize(410, 273));
-  EXPECT_EQ(rig.At(60, 128), Lime);   // zero line
-  EXPECT_EQ(rig.At(150, 56), Lime);   // 200 lies at 256 - 200
+  EXPECT_EQ(rig.At(60, 128), Lime);  // zero line
+  EXPECT_EQ(rig.At(150, 56), Lime);  // 200 lies at 256 - 200
   EXPECT_EQ(rig.At(150, 128), Black);
   for (int x : {120, 170, 409}) {
     EXPECT_EQ(rig.At(x, 0), Yellow) << x;
@@ -99,10 +99,10 @@ TEST(GraphView, ZoomOneDrawsWaveTicksMarksAndTexts) {
   }
   EXPECT_EQ(rig.At(145, 150), Grey);
   EXPECT_EQ(rig.At(145, 189), Grey);
-  EXPECT_GT(rig.Count(White, {1, 10, 40, 14}), 10);      // "2500" right of the left edge
-  EXPECT_GT(rig.Count(White, {121, 10, 40, 14}), 10);    // "1042" right of the first tick
-  EXPECT_GT(rig.Count(Green, {125, 205, 44, 25}), 20);   // "data" right of the first field line
-  EXPECT_GT(rig.Count(Grey, {121, 179, 22, 12}), 5);     // "bit0"
+  EXPECT_GT(rig.Count(White, {1, 10, 40, 14}), 10);     // "2500" right of the left edge
+  EXPECT_GT(rig.Count(White, {121, 10, 40, 14}), 10);   // "1042" right of the first tick
+  EXPECT_GT(rig.Count(Green, {125, 205, 44, 25}), 20);  // "data" right of the first field line
+  EXPECT_GT(rig.Count(Grey, {121, 179, 22, 12}), 5);    // "bit0"
 }
 
 TEST(GraphView, ZoomTwoHalvesTheDrawingAndTheFieldFont) {
@@ -165,9 +165,9 @@ TEST(GraphView, CopyTimingPutsRunsWithTabsOnTheClipboard) {
   GraphRig rig;
   QGuiApplication::clipboard()->setText("before");
   rig.Graph.CopyTiming();
-  EXPECT_EQ(rig.Dialogs.Messages,
-            std::vector<QString>{
-                "There is nothing to copy to clipboard. Please open a sample first."});
+  EXPECT_EQ(
+      rig.Dialogs.Messages,
+      std::vector<QString>{"There is nothing to copy to clipboard. Please open a sample first."});
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "before");
   TSample s = Packet();
   rig.Show(s, 1);
@@ -211,7 +211,8 @@ TEST(GraphView, ExportIntoAMissingFolderThrows) {
     rig.Graph.ExportBitmap("/nonexistent-folder/x.bmp");
     FAIL() << "no error";
   } catch (const std::runtime_error& error) {
-    EXPECT_EQ(std::string(error.what()).rfind("Cannot create file \"/nonexistent-folder/x.bmp\".", 0), 0u)
+    EXPECT_EQ(
+        std::string(error.what()).rfind("Cannot create file \"/nonexistent-folder/x.bmp\".", 0), 0u)
         << error.what();
   }
 }

@@ -10,13 +10,13 @@
 #include <QTime>
 
 #include "TFileError.h"
+#include "TLinkLabel.h"
 #include "TRecordButton.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
-#include "TLinkLabel.h"
-#include "UiTestSupport.h"
 #include "U_graph.h"
 #include "U_protocolRecognition.h"
+#include "UiTestSupport.h"
 
 using namespace ui_test;
 using Texts = std::vector<QString>;
@@ -34,10 +34,10 @@ TEST(MainWindowLayout, ControlsStandWhereTheDesignPutsThem) {
   Tgui& gui = *rig.Gui;
   const std::vector<std::pair<const char*, QRect>> bounds = {
       {"GroupBox2", {8, 0, 1134, 305}},      {"graph", {8, 16, 1116, 281}},
-      {"tbHScale", {16, 320, 89, 25}},        {"RecordButton", {128, 320, 97, 33}},
-      {"ClearSamples", {240, 320, 97, 33}},   {"ChB_invertInput", {136, 360, 97, 17}},
-      {"GB_details", {8, 376, 345, 323}},     {"Mdescription", {8, 64, 329, 147}},
-      {"SGprotocolData", {8, 218, 329, 97}},  {"GB_Samples", {360, 312, 782, 387}},
+      {"tbHScale", {16, 320, 89, 25}},       {"RecordButton", {128, 320, 97, 33}},
+      {"ClearSamples", {240, 320, 97, 33}},  {"ChB_invertInput", {136, 360, 97, 17}},
+      {"GB_details", {8, 376, 345, 323}},    {"Mdescription", {8, 64, 329, 147}},
+      {"SGprotocolData", {8, 218, 329, 97}}, {"GB_Samples", {360, 312, 782, 387}},
       {"SamplesGrid", {8, 16, 766, 363}}};
   for (auto [name, rect] : bounds) {
     auto* w = gui.findChild<QWidget*>(name);
@@ -91,7 +91,7 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
   }
   EXPECT_EQ(gui.File1->actions().size(), 5);
   EXPECT_TRUE(gui.menuBar()->actions().contains(gui.About1));
-  std::vector<QWidget*> order = {gui.tbHScale, gui.SamplesGrid, gui.SGprotocolData,
+  std::vector<QWidget*> order = {gui.tbHScale,     gui.SamplesGrid,  gui.SGprotocolData,
                                  gui.Mdescription, gui.ClearSamples, gui.ChB_invertInput};
   for (size_t i = 0; i + 1 < order.size(); ++i) {
     QWidget* next = order[i]->nextInFocusChain();
@@ -225,10 +225,10 @@ TEST(MainWindowRecording, AFailedStartIsReportedAndDoesNotLookLikeRecording) {
   Tgui& gui = *rig.Gui;
   rig.Sound->Fail(TScriptedSoundSystem::Op::Open, 2);
   rig.Record();
-  EXPECT_EQ(rig.Dialogs->Messages,
-            (Texts{"Could not open the input device for recording: \r scripted error 2",
-                   "Error - Try again",
-                   "Error starting wavein, close attempted: scripted error 5"}));
+  EXPECT_EQ(
+      rig.Dialogs->Messages,
+      (Texts{"Could not open the input device for recording: \r scripted error 2",
+             "Error - Try again", "Error starting wavein, close attempted: scripted error 5"}));
   EXPECT_FALSE(gui.RecordButton->isChecked());
   EXPECT_EQ(gui.PanelText(0), "Recording stopped");
   rig.Sound->Fail(TScriptedSoundSystem::Op::Open, 0);
@@ -252,7 +252,7 @@ TEST(MainWindowRecording, BuffersArrivingDuringAMessageBoxWaitForTheBufferBeingH
   TWindowRig::Pump();
   ASSERT_FALSE(rig.Dialogs->Messages.empty());
   EXPECT_EQ(rig.Dialogs->Messages[0], "Error adding buffer, recording stopped: scripted error 11");
-  EXPECT_EQ(countsWhileShown[0], 0);  // no other buffer was handled inside the first
+  EXPECT_EQ(countsWhileShown[0], 0);              // no other buffer was handled inside the first
   EXPECT_EQ(gui.Processor->BuffersProcessed, 3);  // two filled, one handed back by the stop
   EXPECT_EQ(gui.PanelText(1), "Buffers processed: 3");
 }
@@ -327,9 +327,9 @@ TEST(MainWindowErrors, AnEscapedFileErrorGetsAFullStopOthersStayAsTheyAre) {
 
 TEST(Formatting, NiceTimePeriod) {
   const std::vector<std::pair<float, const char*>> cases = {
-      {0, "0ms"},        {0.00056f, "0.6ms"}, {0.00904f, "9ms"}, {0.0125f, "12.5ms"},
-      {0.1f, "100ms"},   {0.99999f, "1000ms"}, {1.0f, "1000ms"}, {1.04f, "1s"},
-      {1.26f, "1.3s"},   {12.34f, "12.3s"},   {1234.5f, "1234.5s"}};
+      {0, "0ms"},      {0.00056f, "0.6ms"},  {0.00904f, "9ms"},   {0.0125f, "12.5ms"},
+      {0.1f, "100ms"}, {0.99999f, "1000ms"}, {1.0f, "1000ms"},    {1.04f, "1s"},
+      {1.26f, "1.3s"}, {12.34f, "12.3s"},    {1234.5f, "1234.5s"}};
   for (auto [seconds, text] : cases) EXPECT_EQ(Tgui::niceTimePeriod(seconds), text) << seconds;
 }
 
@@ -343,8 +343,13 @@ TEST(Formatting, NiceTimePeriodUsesTheLocaleDecimalSeparator) {
 
 TEST(Formatting, ConvertToBin) {
   const std::vector<std::pair<uint32_t, const char*>> cases = {
-      {0, "0"}, {5, "101"}, {10, "1010"}, {255, "11111111"}, {4660, "1001000110100"},
-      {65535, "1111111111111111"}, {0x80000000u, "10000000000000000000000000000000"}};
+      {0, "0"},
+      {5, "101"},
+      {10, "1010"},
+      {255, "11111111"},
+      {4660, "1001000110100"},
+      {65535, "1111111111111111"},
+      {0x80000000u, "10000000000000000000000000000000"}};
   for (auto [value, text] : cases) EXPECT_EQ(Tgui::ConvertToBin(value), text) << value;
 }
 

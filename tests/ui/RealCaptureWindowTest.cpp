@@ -21,7 +21,7 @@
 using namespace ui_test;
 
 namespace {
-constexpr int Patience = 30000;  // milliseconds
+constexpr int Patience = 30000;    // milliseconds
 constexpr int PaddingBuffers = 5;  // of silence: the file plugin repeats its last bytes
 constexpr const char* AlsaConfig = R"(pcm.!default {
     type file

@@ -4,13 +4,13 @@
 
 #include <QCoreApplication>
 #include <QString>
-#include <ostream>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,7 +70,7 @@ class TFakeDialogs : public TDialogs {
 
   std::vector<QString> Messages, Errors, Urls;
   std::vector<TAsked> Asked;
-  std::deque<QString> Answers;         // file names the dialogs return, "" = cancel
+  std::deque<QString> Answers;          // file names the dialogs return, "" = cancel
   std::function<void()> DuringMessage;  // runs while a message box would be open
 
  private:
@@ -102,7 +102,9 @@ inline size_t Put(std::vector<uint8_t>& Buffer, size_t At,
   return At;
 }
 
-inline std::vector<uint8_t> QuietBuffer() { return std::vector<uint8_t>(BufferSize, Quiet); }
+inline std::vector<uint8_t> QuietBuffer() {
+  return std::vector<uint8_t>(BufferSize, Quiet);
+}
 
 // A window in a scratch folder that holds protocols.xml, recording from a scripted sound system.
 class TWindowRig {
@@ -155,4 +157,6 @@ class TWindowRig {
 }  // namespace ui_test
 
 // Readable QStrings in failure messages.
-inline void PrintTo(const QString& Text, std::ostream* Out) { *Out << '"' << Text.toStdString() << '"'; }
+inline void PrintTo(const QString& Text, std::ostream* Out) {
+  *Out << '"' << Text.toStdString() << '"';
+}

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "TStringGrid.h"
-#include "U_aboutForm.h"
 #include "TVorlentApplication.h"
+#include "U_aboutForm.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
