@@ -67,15 +67,18 @@ QFont GraphFont(int PointSize) {
   return font;
 }
 
-// Text with its top-left corner at (X, Y) on an opaque black box.
-void Text(QImage& Picture, int X, int Y, const QString& Text, const QFont& Font, QColor Colour) {
+// Text with its top-left corner at (X, Y) on an opaque black box, in the painter's font and pen.
+void Text(QPainter& Painter, int X, int Y, const QString& Text) {
   if (Text.isEmpty()) return;
-  QPainter painter(&Picture);
-  painter.setFont(Font);
-  const QFontMetrics metrics(Font, &Picture);
-  painter.fillRect(X, Y, metrics.horizontalAdvance(Text), metrics.height(), Black);
-  painter.setPen(Colour);
-  painter.drawText(X, Y + metrics.ascent(), Text);
+  const QFontMetrics metrics = Painter.fontMetrics();
+  Painter.fillRect(X, Y, metrics.horizontalAdvance(Text), metrics.height(), Black);
+  Painter.drawText(X, Y + metrics.ascent(), Text);
+}
+
+// A painter for the texts of one pass over a picture.
+void Prepare(QPainter& Painter, int PointSize, QColor Colour) {
+  Painter.setFont(GraphFont(PointSize));
+  Painter.setPen(Colour);
 }
 }  // namespace
 
@@ -147,12 +150,12 @@ void TfrmGraph::Draw() {
 }
 
 void TfrmGraph::DrawRunBoundaries(QImage& Picture) const {
-  const QFont font = GraphFont(SmallPoints);
+  QPainter painter(&Picture);
+  Prepare(painter, SmallPoints, White);
   uint16_t sum = 0;
   int x = 0;
   for (uint16_t run : Sample->Pulses) {
-    if (HScale < TextsBelowScale)
-      Text(Picture, x + DurationIndent, DurationTop, TimeText(run), font, White);
+    if (HScale < TextsBelowScale) Text(painter, x + DurationIndent, DurationTop, TimeText(run));
     sum = static_cast<uint16_t>(sum + run);
     x = sum / HScale;
     Line(Picture, x, TickTop, x, TickBottom, Yellow);
@@ -162,11 +165,12 @@ void TfrmGraph::DrawRunBoundaries(QImage& Picture) const {
 void TfrmGraph::DrawMarks(QImage& Picture, const std::vector<TSampleMark>& Marks, int PointSize,
                           QColor Colour, int TextTop, int LineTop, int LineBottom,
                           int TextIndent) const {
-  const QFont font = GraphFont(PointSize);
+  QPainter painter(&Picture);
+  Prepare(painter, PointSize, Colour);
   int x = 0;
   for (const TSampleMark& mark : Marks) {
     if (HScale < TextsBelowScale) {
-      Text(Picture, x + TextIndent, TextTop, QString::fromStdString(mark.Text), font, Colour);
+      Text(painter, x + TextIndent, TextTop, QString::fromStdString(mark.Text));
     }
     x = mark.Position / HScale;
     Line(Picture, x, LineTop, x, LineBottom, Colour);
