@@ -1,0 +1,41 @@
+#pragma once
+// Message boxes, file dialogs and the desktop's "open this address": the window asks through
+// this interface so that tests can answer in place of a user.
+
+#include <QString>
+
+class QWidget;
+
+class TDialogs {
+ public:
+  virtual ~TDialogs() = default;
+
+  // A modal box with Text and one OK button, captioned with the application's title.
+  virtual void ShowMessage(const QString& Text) = 0;
+  // The same with an error icon; used by the application's general error report.
+  virtual void ShowError(const QString& Text) = 0;
+  // The chosen file name, or "" when the user cancels. Filter is "" or "Text (*.ext)".
+  virtual QString GetSaveFileName(const QString& Title, const QString& Filter,
+                                  bool ConfirmOverwrite) = 0;
+  // The chosen file name (which need not exist), or "" when the user cancels.
+  virtual QString GetOpenFileName(const QString& Filter) = 0;
+  // Asks the desktop to open Url (a web address or a file:// URL); the result is not checked.
+  virtual void OpenUrl(const QString& Url) = 0;
+};
+
+// The real thing: QMessageBox, QFileDialog and QDesktopServices.
+class TQtDialogs : public TDialogs {
+ public:
+  // Owner is the window the boxes and dialogs are modal to; it may be null.
+  explicit TQtDialogs(QWidget* Owner) : Owner(Owner) {}
+
+  void ShowMessage(const QString& Text) override;
+  void ShowError(const QString& Text) override;
+  QString GetSaveFileName(const QString& Title, const QString& Filter,
+                          bool ConfirmOverwrite) override;
+  QString GetOpenFileName(const QString& Filter) override;
+  void OpenUrl(const QString& Url) override;
+
+ private:
+  QWidget* Owner;
+};

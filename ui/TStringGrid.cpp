@@ -1,0 +1,60 @@
+#include "TStringGrid.h"
+
+#include <QHeaderView>
+
+TStringGrid::TStringGrid(QWidget* Parent, int Columns) : QTableWidget(1, Columns, Parent) {
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setShowGrid(true);
+  setWordWrap(false);
+  verticalHeader()->hide();
+  verticalHeader()->setMinimumSectionSize(RowHeight);
+  verticalHeader()->setDefaultSectionSize(RowHeight);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  horizontalHeader()->setSectionsClickable(false);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setFixedHeight(RowHeight + 1);
+  horizontalHeader()->setStretchLastSection(false);
+  for (int c = 0; c < Columns; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  connect(this, &QTableWidget::currentCellChanged, this, [this](int Row, int Column, int, int) {
+    if (Row >= 0) emit SelectCell(Column, Row + 1);
+  });
+}
+
+void TStringGrid::SetRowCount(int Count) {
+  setRowCount(std::max(Count, 1) - 1);
+}
+
+QString TStringGrid::Cell(int Column, int Row) const {
+  if (Column < 0 || Column >= columnCount() || Row < 0 || Row >= RowCount()) return {};
+  const QTableWidgetItem* cell = Row == 0 ? horizontalHeaderItem(Column) : item(Row - 1, Column);
+  return cell ? cell->text() : QString();
+}
+
+void TStringGrid::SetCell(int Column, int Row, const QString& Text) {
+  if (Column < 0 || Column >= columnCount() || Row < 0 || Row >= RowCount()) return;
+  if (Row == 0) {
+    horizontalHeaderItem(Column)->setText(Text);
+    return;
+  }
+  if (QTableWidgetItem* cell = item(Row - 1, Column)) {
+    cell->setText(Text);
+    return;
+  }
+  setItem(Row - 1, Column, new QTableWidgetItem(Text));
+}
+
+void TStringGrid::ClearRow(int Row) {
+  for (int c = 0; c < columnCount(); ++c) SetCell(c, Row, QString());
+}
+
+void TStringGrid::SetCurrentRow(int Row) {
+  if (Row < 1 || Row >= RowCount()) {
+    setCurrentCell(-1, -1);
+    return;
+  }
+  setCurrentCell(Row - 1, std::max(currentColumn(), 0));
+  scrollToItem(item(Row - 1, std::max(currentColumn(), 0)));
+}

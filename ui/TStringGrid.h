@@ -1,0 +1,37 @@
+#pragma once
+// A string grid whose row 0 is its header row: rows are counted header included, so row r
+// of the grid is row r - 1 of the table below the header.
+
+#include <QString>
+#include <QTableWidget>
+
+class TStringGrid : public QTableWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int RowHeight = 18;  // pixels, header row included
+
+  // A grid of Columns columns and 2 rows (header and one blank row); not editable, resizable
+  // columns, grid lines, no header column.
+  TStringGrid(QWidget* Parent, int Columns);
+
+  // Rows including the header row; at least 1.
+  int RowCount() const { return rowCount() + 1; }
+  // Rows beyond Count are dropped; new rows are blank. Count below 1 counts as 1.
+  void SetRowCount(int Count);
+  // The text of a cell; "" for a cell outside the grid.
+  QString Cell(int Column, int Row) const;
+  // Writes a cell; a cell outside the grid is ignored.
+  void SetCell(int Column, int Row, const QString& Text);
+  // Empties every cell of Row (the header row included).
+  void ClearRow(int Row);
+  // The current row, header included in the count; -1 when none.
+  int CurrentRow() const { return currentRow() < 0 ? -1 : currentRow() + 1; }
+  // Makes Row (1..RowCount - 1) current, highlighted and scrolled into view; another value
+  // leaves no row current.
+  void SetCurrentRow(int Row);
+
+ signals:
+  // The grid is about to make (Column, Row) the current cell (by mouse, keys or program).
+  void SelectCell(int Column, int Row);
+};

@@ -1,0 +1,542 @@
+#include "U_Vorlent_GUI.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTime>
+#include <cmath>
+#include <cstdio>
+
+#include "TAnchors.h"
+#include "TDialogs.h"
+#include "TFileError.h"
+#include "TFonts.h"
+#include "TLinkLabel.h"
+#include "TRecordButton.h"
+#include "TStringGrid.h"
+#include "U_aboutForm.h"
+#include "U_graph.h"
+#include "U_protocolRecognition.h"
+#include "U_signalProcessor.h"
+
+namespace {
+// Window geometry at 96 dots per inch.
+const QPoint WindowPosition(262, 152);
+const QSize ClientSize(1146, 699);  // between the menu bar and the status bar
+const QSize MinimumSize(652, 630);  // 660 x 660 with the window's frame
+constexpr int StatusHeight = 21, PanelWidth = 150;
+constexpr int DefaultFontPixels = 11, NameFontPixels = 17;
+constexpr int HScaleMin = 1, HScaleMax = 6;
+constexpr int SampleColumns = 5, DataColumns = 4;
+const int SampleColumnWidths[SampleColumns] = {75, 164, 379, 90, 52};
+const int DataColumnWidths[DataColumns] = {97, 64, 59, 83};
+const char* SampleHeaders[SampleColumns] = {"Time", "Protocol", "Data", "Length", "Gap"};
+const char* DataHeaders[DataColumns] = {"data name", "dec", "hex", "bin"};
+const QColor Navy(0, 0, 128);
+
+// Texts of the window.
+const char* RecordingStopped = "Recording stopped";
+const char* RecordingActive = "Recording active";
+const char* BuffersProcessedText = "Buffers processed: ";
+const char* NoSampleSelected = "please select a sample..";
+const char* RecordHint = "Click to start or stop collecting samples from audio imput";
+const char* SamplesFilter = "Sample MAP file (*.map) (*.map)";
+const char* BitmapTitle = "Export graph image";
+const char* BitmapFilter = "Bitmap image (*.BMP) (*.bmp)";
+const char* UnableToOpen = "Unable to open samples, file ";
+const char* NotFound = " not found";
+
+constexpr double MillisecondsPerDay = 86400000.0;
+constexpr double Tenth = 0.1;
+constexpr double MillisecondsPerSecond = 1000.0;
+constexpr int ShortestDigits = 15;
+
+// The number in its shortest general form (up to 15 significant digits), with the locale's
+// decimal separator.
+QString ShortestNumber(double Value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*g", ShortestDigits, Value);
+  if (QString(text).contains('e')) std::snprintf(text, sizeof text, "%.1f", Value);
+  return QString(text).replace('.', QLocale().decimalPoint());
+}
+
+// The locale's long time format without its time-zone part.
+QString LongTimeFormat() {
+  QString format = QLocale().timeFormat(QLocale::LongFormat);
+  format.remove('t');
+  return format.simplified();
+}
+
+QString DescriptionText(const std::string& Text) {
+  QString text = QString::fromStdString(Text);
+  text.replace("\r\n", "\n");
+  text.replace('\r', '\n');
+  return text;
+}
+}  // namespace
+
+Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> Sound)
+    : Dialogs(DialogsIn ? std::move(DialogsIn) : std::make_unique<TQtDialogs>(this)),
+      PendingSound(std::move(Sound)),
+      Anchors(new TAnchors(this)) {
+  setObjectName("gui");
+  setWindowTitle("Vorlent");
+  setFont(TFonts::SansSerif(DefaultFontPixels));
+  CreateControls();
+  CreateMenu();
+  CreateStatusBar();
+  BindEvents();
+  move(WindowPosition);
+  resize(ClientSize.width(), menuBar()->sizeHint().height() + ClientSize.height() + StatusHeight);
+  setMinimumSize(MinimumSize);
+  Guarded([this] { FormCreate(); });
+  if (SamplesGrid->Cell(0, 0).isEmpty()) WriteGridHeaders();  // also after a failed start
+  aboutForm = new TaboutForm(this, *Dialogs);
+}
+
+Tgui::~Tgui() {
+  // The sound system's thread posts to this window: end it while the window is whole.
+  if (Processor) Processor->OnError = nullptr;
+  Processor.reset();
+}
+
+void Tgui::CreateControls() {
+  auto* client = new QWidget(this);
+  client->resize(ClientSize);
+  setCentralWidget(client);
+  const int lt = TAnchors::Left | TAnchors::Top;
+
+  GroupBox2 = new QGroupBox(" Graph ", client);
+  Anchors->Place(GroupBox2, {8, 0, 1134, 305}, lt | TAnchors::Right, ClientSize);
+  graph = new TfrmGraph(GroupBox2, *Dialogs);
+  Anchors->Place(graph, {8, 16, 1116, 281}, TAnchors::All, {1134, 305});
+
+  tbHScale = new QSlider(Qt::Horizontal, client);
+  tbHScale->setRange(HScaleMin, HScaleMax);
+  tbHScale->setValue(HScaleMin);
+  tbHScale->setPageStep(2);
+  tbHScale->setTickInterval(1);
+  tbHScale->setTickPosition(QSlider::TicksAbove);
+  Anchors->Place(tbHScale, {16, 320, 89, 25}, lt, ClientSize);
+  Label1 = new QLabel("zoom", client);
+  Anchors->Place(Label1, {48, 344, Label1->sizeHint().width(), Label1->sizeHint().height()}, lt,
+                 ClientSize);
+
+  RecordButton = new TRecordButton("Recording", client);
+  RecordButton->setToolTip(RecordHint);
+  Anchors->Place(RecordButton, {128, 320, 97, 33}, lt, ClientSize);
+  ClearSamples = new QPushButton("Clear samples", client);
+  Anchors->Place(ClearSamples, {240, 320, 97, 33}, lt, ClientSize);
+  ChB_invertInput = new QCheckBox("Invert input", client);
+  Anchors->Place(ChB_invertInput, {136, 360, 97, 17}, lt, ClientSize);
+
+  CreateDetails();
+  CreateSamples();
+
+  for (QWidget* w : client->findChildren<QWidget*>()) {
+    if (w->objectName().isEmpty()) continue;
+    if (qobject_cast<QLabel*>(w) || qobject_cast<QGroupBox*>(w)) w->setFocusPolicy(Qt::NoFocus);
+  }
+  setTabOrder(tbHScale, SamplesGrid);
+  setTabOrder(SamplesGrid, SGprotocolData);
+  setTabOrder(SGprotocolData, Mdescription);
+  setTabOrder(Mdescription, ClearSamples);
+  setTabOrder(ClearSamples, ChB_invertInput);
+
+  GroupBox2->setObjectName("GroupBox2");
+  graph->setObjectName("graph");
+  tbHScale->setObjectName("tbHScale");
+  Label1->setObjectName("Label1");
+  RecordButton->setObjectName("RecordButton");
+  ClearSamples->setObjectName("ClearSamples");
+  ChB_invertInput->setObjectName("ChB_invertInput");
+}
+
+void Tgui::CreateDetails() {
+  const QSize design(345, 323);
+  GB_details = new QGroupBox(" Packet details ", centralWidget());
+  GB_details->setObjectName("GB_details");
+  Anchors->Place(GB_details, {8, 376, 345, 323}, TAnchors::Left | TAnchors::Top | TAnchors::Bottom,
+                 ClientSize);
+
+  LProtocolName = new QLabel(NoSampleSelected, GB_details);
+  LProtocolName->setObjectName("LProtocolName");
+  LProtocolName->setFont(TFonts::Arial(NameFontPixels));
+  Anchors->Place(LProtocolName, {16, 24, design.width() - 24, LProtocolName->sizeHint().height()},
+                 TAnchors::Left | TAnchors::Top, design);
+
+  URLlabel = new TLinkLabel(QString(), GB_details);
+  URLlabel->setObjectName("URLlabel");
+  QFont underlined = URLlabel->font();
+  underlined.setUnderline(true);
+  URLlabel->setFont(underlined);
+  QPalette navy = URLlabel->palette();
+  navy.setColor(QPalette::WindowText, Navy);
+  URLlabel->setPalette(navy);
+  URLlabel->setCursor(Qt::PointingHandCursor);
+  Anchors->Place(URLlabel, {8, 48, design.width() - 16, URLlabel->fontMetrics().height()},
+                 TAnchors::Left | TAnchors::Top, design);
+
+  Mdescription = new QPlainTextEdit(GB_details);
+  Mdescription->setObjectName("Mdescription");
+  Mdescription->setReadOnly(true);
+  Mdescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Anchors->Place(Mdescription, {8, 64, 329, 147}, TAnchors::All, design);
+
+  SGprotocolData = new TStringGrid(GB_details, DataColumns);
+  SGprotocolData->setObjectName("SGprotocolData");
+  SGprotocolData->SetRowCount(2);
+  SGprotocolData->setSelectionBehavior(QAbstractItemView::SelectItems);
+  SGprotocolData->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  for (int c = 0; c < DataColumns; ++c) SGprotocolData->setColumnWidth(c, DataColumnWidths[c]);
+  Anchors->Place(SGprotocolData, {8, 218, 329, 97},
+                 TAnchors::Left | TAnchors::Right | TAnchors::Bottom, design);
+}
+
+void Tgui::CreateSamples() {
+  GB_Samples = new QGroupBox(" Samples ", centralWidget());
+  GB_Samples->setObjectName("GB_Samples");
+  Anchors->Place(GB_Samples, {360, 312, 782, 387}, TAnchors::All, ClientSize);
+  SamplesGrid = new TStringGrid(GB_Samples, SampleColumns);
+  SamplesGrid->setObjectName("SamplesGrid");
+  SamplesGrid->SetRowCount(2);
+  SamplesGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  SamplesGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+  for (int c = 0; c < SampleColumns; ++c) SamplesGrid->setColumnWidth(c, SampleColumnWidths[c]);
+  Anchors->Place(SamplesGrid, {8, 16, 766, 363}, TAnchors::All, {782, 387});
+}
+
+void Tgui::CreateMenu() {
+  menuBar()->setObjectName("MainMenu");
+  File1 = menuBar()->addMenu("&File");
+  File1->setObjectName("File1");
+  auto add = [this](const char* Name, const char* Caption, QKeySequence Keys) {
+    QAction* action = File1->addAction(Caption);
+    action->setObjectName(Name);
+    action->setShortcut(Keys);
+    return action;
+  };
+  SaveSamples = add("SaveSamples", "&Save samples", QKeySequence(Qt::CTRL | Qt::Key_S));
+  loadSamples = add("loadSamples", "&Load samples", QKeySequence(Qt::CTRL | Qt::Key_L));
+  exportGraph = add("exportGraph", "&Export graph", QKeySequence(Qt::CTRL | Qt::Key_E));
+  CopytimingtoClipboard1 = add("CopytimingtoClipboard1", "Copy &timing to Clipboard",
+                               QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
+  Exit = add("Exit", "&Close", QKeySequence());
+  About1 = menuBar()->addAction("&About");
+  About1->setObjectName("About1");
+}
+
+void Tgui::CreateStatusBar() {
+  statusBar()->setObjectName("StatusBar");
+  statusBar()->setFixedHeight(StatusHeight);
+  const Qt::Alignment alignments[3] = {Qt::AlignCenter, Qt::AlignCenter,
+                                       Qt::AlignLeft | Qt::AlignVCenter};
+  for (int i = 0; i < 3; ++i) {
+    StatusPanels[i] = new QLabel(statusBar());
+    StatusPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
+    StatusPanels[i]->setFixedWidth(PanelWidth);
+    StatusPanels[i]->setAlignment(alignments[i]);
+    StatusPanels[i]->setFrameShape(QFrame::Panel);
+    StatusPanels[i]->setFrameShadow(QFrame::Sunken);
+    statusBar()->addWidget(StatusPanels[i]);
+  }
+  StatusPanels[0]->setText(RecordingStopped);
+}
+
+QString Tgui::PanelText(int Index) const {
+  return StatusPanels[Index]->text();
+}
+
+void Tgui::BindEvents() {
+  connect(RecordButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { RecordButtonClick(); }); });
+  connect(ClearSamples, &QPushButton::clicked, this,
+          [this] { Guarded([this] { ClearSamplesClick(); }); });
+  connect(tbHScale, &QSlider::valueChanged, this,
+          [this] { Guarded([this] { tbHScaleChange(); }); });
+  connect(SamplesGrid, &TStringGrid::SelectCell, this, [this](int Column, int Row) {
+    Guarded([&] {
+      bool canSelect = true;
+      SamplesGridSelectCell(Column, Row, canSelect);
+    });
+  });
+  connect(URLlabel, &TLinkLabel::Clicked, this, [this] { Guarded([this] { URLlabelClick(); }); });
+  connect(ChB_invertInput, &QCheckBox::toggled, this,
+          [this] { Guarded([this] { ChB_invertInputClick(); }); });
+  ChB_invertInput->installEventFilter(this);
+  connect(About1, &QAction::triggered, this, [this] { Guarded([this] { About1Click(); }); });
+  connect(SaveSamples, &QAction::triggered, this,
+          [this] { Guarded([this] { SaveSamplesClick(); }); });
+  connect(loadSamples, &QAction::triggered, this,
+          [this] { Guarded([this] { loadSamplesClick(); }); });
+  connect(exportGraph, &QAction::triggered, this,
+          [this] { Guarded([this] { exportGraphClick(); }); });
+  connect(CopytimingtoClipboard1, &QAction::triggered, this,
+          [this] { Guarded([this] { CopytimingtoClipboard1Click(); }); });
+  connect(Exit, &QAction::triggered, this, [this] { Guarded([this] { ExitClick(); }); });
+}
+
+bool Tgui::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == ChB_invertInput && Event->type() == QEvent::KeyPress) {
+    Guarded([this] { ChB_invertInputKeyPress(); });
+  }
+  return QMainWindow::eventFilter(Watched, Event);
+}
+
+template <typename Handler>
+void Tgui::Guarded(Handler&& Run) {
+  try {
+    Run();
+  } catch (const std::exception& error) {
+    ApplicationShowException(error);
+  } catch (...) {
+    ApplicationShowException(std::runtime_error("Unknown error"));
+  }
+}
+
+void Tgui::ApplicationShowException(const std::exception& Error) {
+  QString text = QString::fromStdString(Error.what());
+  if (dynamic_cast<const TFileError*>(&Error)) text += '.';
+  Dialogs->ShowError(text);
+}
+
+void Tgui::FormCreate() {
+  Processor = std::make_unique<TSignalProcessor>();
+  Processor->OnError = [this](const std::string& Text) { ReportError(Text); };
+  Processor->OnNewSample = [this] { NewSample(); };
+  Processor->Init(this, SampleRate, std::move(PendingSound));
+  graph->SampleRate = SampleRate;
+  Recognition = std::make_unique<TProtocolRecognition>();
+  Recognition->OnReport = [this](const std::string& Text) {
+    Dialogs->ShowMessage(QString::fromStdString(Text));
+  };
+  Recognition->SampleRate = SampleRate;
+  Recognition->SetTolerance(Tolerance);
+  Recognition->LoadProtocols(ProtocolFile);
+  WriteGridHeaders();
+}
+
+void Tgui::WriteGridHeaders() {
+  for (int c = 0; c < SampleColumns; ++c) SamplesGrid->SetCell(c, 0, SampleHeaders[c]);
+  for (int c = 0; c < DataColumns; ++c) SGprotocolData->SetCell(c, 0, DataHeaders[c]);
+}
+
+void Tgui::RecordButtonClick() {
+  if (Processor->WaveIn->Recording)
+    Processor->StopRecording();
+  else
+    Processor->StartRecording();
+  // What the capture really does, not what was asked: a failed start stays "stopped".
+  const bool recording = Processor->WaveIn->Recording;
+  RecordButton->setChecked(recording);
+  StatusPanels[0]->setText(recording ? RecordingActive : RecordingStopped);
+}
+
+void Tgui::Post(const TMessage& Message) {
+  QMetaObject::invokeMethod(
+      this, [this, Message] { DeliverBuffer(Message); }, Qt::QueuedConnection);
+}
+
+void Tgui::DeliverBuffer(const TMessage& Message) {
+  // A message box opened while a buffer is handled runs a nested event loop; buffers that
+  // arrive meanwhile wait until that buffer is done.
+  WaitingBuffers.push_back(Message);
+  if (InBufferfull) return;
+  InBufferfull = true;
+  while (!WaitingBuffers.empty()) {
+    const TMessage next = WaitingBuffers.front();
+    WaitingBuffers.pop_front();
+    Guarded([&] { Bufferfull(next); });
+  }
+  InBufferfull = false;
+}
+
+void Tgui::Bufferfull(const TMessage& Message) {
+  Processor->ProcessBuffer(Message);
+  StatusPanels[1]->setText(BuffersProcessedText + QString::number(Processor->BuffersProcessed));
+}
+
+void Tgui::WriteSampleRow(int Row, int Index) {
+  const TSample& sample = *Processor->Samples[Index];
+  SamplesGrid->SetCell(0, Row, TimeOfDayText(sample.CaptureTime));
+  SamplesGrid->SetCell(
+      1, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->ProtocolName) : "");
+  SamplesGrid->SetCell(
+      2, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->GetDataText()) : "");
+  SamplesGrid->SetCell(3, Row, niceTimePeriod(sample.Duration));
+  SamplesGrid->SetCell(4, Row, niceTimePeriod(sample.Gap));
+}
+
+void Tgui::NewSample() {
+  const int index = static_cast<int>(Processor->Samples.size()) - 1;
+  if (index < 0) return;
+  Recognition->Decode(*Processor->Samples[index]);
+  const int row = SamplesGrid->RowCount() - 1;
+  WriteSampleRow(row, index);
+  SamplesGrid->SetCurrentRow(row);
+  SamplesGrid->SetRowCount(SamplesGrid->RowCount() + 1);
+  SelectSample(index);
+}
+
+void Tgui::SelectSample(int Index) {
+  if (Index < 0 || Index >= static_cast<int>(Processor->Samples.size())) return;
+  TSample& sample = *Processor->Samples[Index];
+  if (!sample.Protocol) Recognition->Decode(sample);  // never show an undecoded sample
+  const TProtocol& protocol = *sample.Protocol;
+  LProtocolName->setText(QString::fromStdString(protocol.ProtocolName));
+  std::string url, description;
+  Recognition->GetDescription(protocol.ProtocolName, url, description);
+  Mdescription->setPlainText(DescriptionText(description));
+  URLlabel->setText(QString::fromStdString(url));
+  if (protocol.Fields.empty()) {
+    SGprotocolData->SetRowCount(2);
+    SGprotocolData->ClearRow(1);
+  } else {
+    SGprotocolData->SetRowCount(static_cast<int>(protocol.Fields.size()) + 1);
+    for (size_t i = 0; i < protocol.Fields.size(); ++i) {
+      const TProtocolField& field = protocol.Fields[i];
+      const int row = static_cast<int>(i) + 1;
+      SGprotocolData->SetCell(0, row, QString::fromStdString(field.Name));
+      SGprotocolData->SetCell(1, row, QString::number(field.Value));
+      SGprotocolData->SetCell(2, row, "0x" + QString::number(field.Value, 16).toUpper());
+      SGprotocolData->SetCell(3, row, ConvertToBin(field.Value));
+    }
+  }
+  graph->SetSample(&sample);
+  graph->Draw();
+}
+
+void Tgui::UpdateSamplesGrid() {
+  const int count = static_cast<int>(Processor->Samples.size());
+  SamplesGrid->SetRowCount(count + 2);
+  SamplesGrid->ClearRow(SamplesGrid->RowCount() - 1);
+  for (int i = 0; i < count; ++i) {
+    SamplesGrid->ClearRow(i + 1);
+    WriteSampleRow(i + 1, i);
+  }
+  if (count == 0) {
+    SamplesGrid->SetCurrentRow(-1);  // nothing to select; the details stay as they are
+    return;
+  }
+  SamplesGrid->SetCurrentRow(SamplesGrid->RowCount() - 2);
+  SelectSample(count - 1);
+}
+
+void Tgui::ClearSamplesClick() {
+  graph->Clear();  // it must not draw a freed sample
+  Processor->ClearSamples();
+  for (int r = 1; r < SamplesGrid->RowCount(); ++r) SamplesGrid->ClearRow(r);
+  SamplesGrid->SetRowCount(2);
+}
+
+void Tgui::SamplesGridSelectCell(int, int Row, bool& CanSelect) {
+  CanSelect = true;
+  if (Row > 0 && Row < SamplesGrid->RowCount() - 1) SelectSample(Row - 1);
+}
+
+void Tgui::tbHScaleChange() {
+  graph->SetHScale(static_cast<uint8_t>(tbHScale->value()));
+  graph->Draw();
+}
+
+void Tgui::ChB_invertInputClick() {
+  Processor->InvertInput = ChB_invertInput->isChecked();
+}
+
+void Tgui::ChB_invertInputKeyPress() {
+  Processor->InvertInput = ChB_invertInput->isChecked();
+}
+
+void Tgui::URLlabelClick() {
+  if (!URLlabel->text().isEmpty()) Dialogs->OpenUrl(URLlabel->text());
+}
+
+void Tgui::ReportError(const std::string& Text) {
+  Dialogs->ShowMessage(QString::fromStdString(Text));
+}
+
+void Tgui::About1Click() {
+  aboutForm->ShowBox();
+}
+
+void Tgui::SaveSamplesClick() {
+  const QString name = Dialogs->GetSaveFileName(QString(), QString(), false);
+  if (name.isEmpty()) return;
+  Processor->SaveSamples(name.toStdString());
+}
+
+void Tgui::loadSamplesClick() {
+  const QString name = Dialogs->GetOpenFileName(SamplesFilter);
+  if (name.isEmpty()) return;
+  const QString data = QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
+  if (!QFileInfo::exists(data)) {
+    Dialogs->ShowMessage(UnableToOpen + QFileInfo(data).absoluteFilePath() + NotFound);
+    return;
+  }
+  // Read the whole pair first: a failed load throws here and loses nothing.
+  std::vector<std::unique_ptr<TSample>> loaded = Processor->ReadSamples(name.toStdString());
+  ClearSamplesClick();
+  for (auto& sample : loaded) Processor->AddSample(std::move(sample));
+  for (auto& sample : Processor->Samples) {
+    if (!sample->Protocol) Recognition->Decode(*sample);
+  }
+  UpdateSamplesGrid();
+}
+
+void Tgui::exportGraphClick() {
+  const QString name = Dialogs->GetSaveFileName(BitmapTitle, BitmapFilter, true);
+  if (name.isEmpty()) return;
+  graph->ExportBitmap(name);
+}
+
+void Tgui::CopytimingtoClipboard1Click() {
+  graph->CopyTiming();
+}
+
+void Tgui::ExitClick() {
+  close();
+}
+
+void Tgui::closeEvent(QCloseEvent* Event) {
+  // Release the device before the program ends, not when the process is torn down.
+  Guarded([this] {
+    if (Processor && Processor->WaveIn && Processor->WaveIn->Recording) {
+      Processor->StopRecording();
+      RecordButton->setChecked(false);
+      StatusPanels[0]->setText(RecordingStopped);
+    }
+  });
+  aboutForm->hide();
+  Event->accept();
+}
+
+QString Tgui::niceTimePeriod(float Seconds) {
+  const double value = Seconds;
+  auto oneDecimal = [](double v) { return std::nearbyint(v / Tenth) * Tenth; };
+  if (value > 1.0) return ShortestNumber(oneDecimal(value)) + "s";
+  return ShortestNumber(oneDecimal(value * MillisecondsPerSecond)) + "ms";
+}
+
+QString Tgui::ConvertToBin(uint32_t Value) {
+  if (Value == 0) return "0";
+  QString text;
+  for (; Value != 0; Value >>= 1) text.prepend(Value & 1 ? '1' : '0');
+  return text;
+}
+
+QString Tgui::TimeOfDayText(double CaptureTime) {
+  const double fraction = CaptureTime - std::floor(CaptureTime);
+  const auto ms = static_cast<int>(std::llround(fraction * MillisecondsPerDay) %
+                                   static_cast<long long>(MillisecondsPerDay));
+  return QLocale().toString(QTime::fromMSecsSinceStartOfDay(ms), LongTimeFormat());
+}

@@ -1,0 +1,79 @@
+#include "U_aboutForm.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QUrl>
+
+#include "TDialogs.h"
+#include "TFonts.h"
+#include "TLinkLabel.h"
+
+namespace {
+const char* Title = "Vorlent v1.1";
+const char* Credit = "\u00A9 2026 the Vorlent project";
+const char* LinkText = "User's manual";
+const char* ManualFile = "README.md";
+const char* Description =
+    "Vorlent is a universal application for automatic decoding dozens types of infrared "
+    "remote control protocol packets. The application uses microphone input of a soundcard "
+    "to capture infrared signal form a remote control. As a consequence, the hardware "
+    "receiver is minimalistic and easy to build; just plug a phototransistor to input of "
+    "your soundcard, that's all hardware you need. See user's manual for more information.";
+constexpr int TitlePixels = 21, CreditPixels = 13, TextPixels = 12;
+const QColor LinkBlue(0, 0, 255);
+
+QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, QRect Bounds,
+                  const QFont& Font) {
+  auto* label = new QLabel(Text, Parent);
+  label->setObjectName(Name);
+  label->setGeometry(Bounds);
+  label->setFont(Font);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
+}
+}  // namespace
+
+TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Dialogs)
+    : QDialog(Owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                         Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      Dialogs(Dialogs) {
+  setObjectName("aboutForm");
+  setWindowTitle("About");
+  setModal(false);
+  setFixedSize(ClientWidth, ClientHeight);
+  StaticText1 = MakeLabel(this, "StaticText1", Title, {8, 16, 237, 28}, TFonts::Arial(TitlePixels));
+  StaticText2 =
+      MakeLabel(this, "StaticText2", Credit, {8, 48, 265, 20}, TFonts::Arial(CreditPixels));
+  StaticText3 = new TLinkLabel(LinkText, this);
+  StaticText3->setObjectName("StaticText3");
+  StaticText3->setGeometry(8, 66, 85, 20);
+  StaticText3->setFont(TFonts::Arial(CreditPixels, true));
+  StaticText3->setCursor(Qt::PointingHandCursor);
+  QPalette blue = StaticText3->palette();
+  blue.setColor(QPalette::WindowText, LinkBlue);
+  StaticText3->setPalette(blue);
+  StaticText3->setToolTip(ManualUrl());
+  connect(StaticText3, &TLinkLabel::Clicked, this, [this] { StaticText3Click(); });
+  aboutText =
+      MakeLabel(this, "aboutText", Description, {8, 88, 298, 138}, TFonts::Arial(TextPixels));
+  aboutText->setWordWrap(true);
+}
+
+void TaboutForm::ShowBox() {
+  if (auto* owner = parentWidget()) {
+    const QRect frame = owner->frameGeometry();
+    move(frame.center() - QPoint(width() / 2, height() / 2));
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+void TaboutForm::StaticText3Click() {
+  Dialogs.OpenUrl(ManualUrl());
+}
+
+QString TaboutForm::ManualUrl() {
+  return QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).filePath(ManualFile))
+      .toString();
+}

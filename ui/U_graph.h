@@ -1,0 +1,73 @@
+#pragma once
+// The graph view: one sample's waveform with its run durations and the decoder's marks, in a
+// horizontally scrolling black frame; exports the drawing as BMP and copies the timing.
+
+#include <QImage>
+#include <QScrollArea>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+#include "U_sample.h"
+
+class TDialogs;
+
+// The picture the graph draws into, shown at its natural size.
+class TGraphImage : public QWidget {
+ public:
+  explicit TGraphImage(QWidget* Parent);
+  // Replaces the picture and resizes the widget to it.
+  void SetPicture(const QImage& Picture);
+  const QImage& Picture() const { return Image; }
+
+ protected:
+  void paintEvent(QPaintEvent* Event) override;
+
+ private:
+  QImage Image;
+};
+
+class TfrmGraph : public QScrollArea {
+ public:
+  static constexpr int ImageHeight = 273;   // pixels
+  static constexpr int InitialWidth = 256;  // pixels, before the first drawing
+  static constexpr int ExportHeight = 256;  // pixels; the bottom rows are cut
+  static constexpr int MaxHScale = 6;
+
+  // Dialogs shows CopyTiming's message; it must outlive the view.
+  TfrmGraph(QWidget* Parent, TDialogs& Dialogs);
+
+  // Stores the zoom divisor (1..MaxHScale; other values are clamped). Does not redraw.
+  void SetHScale(uint8_t Value);
+  // Stores the sample to show (not owned; null for none). Does not redraw.
+  void SetSample(const TSample* Value);
+  // Redraws the picture from Sample at HScale; does nothing without a sample.
+  void Draw();
+  // Drops the sample and shows an empty (black) drawing of the starting width.
+  void Clear();
+  // Count PCM samples as whole microseconds, halves to even. Never fails.
+  QString TimeText(uint16_t Count) const;
+  // Writes the drawing's top 256 rows as a 24-bit BMP under FileName with its extension
+  // replaced by ".bmp". Throws std::runtime_error when the file cannot be written.
+  void ExportBitmap(const QString& FileName) const;
+  // Puts every run length of Sample, each followed by a tab, on the clipboard; without a
+  // sample shows "There is nothing to copy..." and leaves the clipboard alone.
+  void CopyTiming() const;
+
+  const QImage& Picture() const { return img->Picture(); }
+  const TSample* ShownSample() const { return Sample; }
+  uint8_t Scale() const { return HScale; }
+
+  uint16_t SampleRate = 0;
+
+ private:
+  void DrawRunBoundaries(QImage& Picture) const;
+  void DrawMarks(QImage& Picture, const std::vector<TSampleMark>& Marks, int PointSize,
+                 QColor Colour, int TextTop, int LineTop, int LineBottom, int TextIndent) const;
+  static QString BitmapFileName(const QString& FileName);
+
+  TGraphImage* img;
+  uint8_t HScale = 1;
+  const TSample* Sample = nullptr;
+  TDialogs& Dialogs;
+};
