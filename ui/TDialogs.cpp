@@ -4,7 +4,11 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 // The platform's own dialog; only the question before replacing a file varies.
@@ -51,6 +55,46 @@ QString TQtDialogs::GetOpenFileName(const QString& Filter) {
   dialog.setFileMode(QFileDialog::AnyFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
+}
+
+namespace {
+constexpr int ProgressSteps = 1000;   // steps of the bar from empty to full
+constexpr int ProgressDelayMs = 500;  // work done sooner never shows the box
+const char* const CancelCaption = "Cancel";
+
+// A QProgressDialog that is not modal: a modal one handles events inside every update of its
+// bar, which would let the task finish (and destroy the box) in the middle of that update.
+class TQtProgress : public TProgress {
+ public:
+  TQtProgress(QWidget* Owner, const QString& Text, std::function<void()> OnCancel)
+      : Dialog(new QProgressDialog(Text, CancelCaption, 0, ProgressSteps, Owner)) {
+    Dialog->setWindowTitle(QApplication::applicationName());
+    Dialog->setMinimumDuration(ProgressDelayMs);
+    Dialog->setAutoReset(false);
+    QObject::connect(Dialog, &QProgressDialog::canceled, Dialog,
+                     [this, OnCancel = std::move(OnCancel)] {
+                       Cancelled = true;
+                       if (OnCancel) OnCancel();
+                     });
+    Dialog->setValue(0);  // starts the clock that shows the box when the work lasts
+  }
+  ~TQtProgress() override { delete Dialog; }  // null when the owner went first
+
+  void SetFraction(double Fraction) override {
+    if (Cancelled || !Dialog) return;  // a cancelled box stays closed
+    const double share = std::isnan(Fraction) ? 0.0 : std::clamp(Fraction, 0.0, 1.0);
+    Dialog->setValue(static_cast<int>(share * ProgressSteps));
+  }
+
+ private:
+  QPointer<QProgressDialog> Dialog;
+  bool Cancelled = false;
+};
+}  // namespace
+
+std::unique_ptr<TProgress> TQtDialogs::OpenProgress(const QString& Text,
+                                                    std::function<void()> OnCancel) {
+  return std::make_unique<TQtProgress>(Owner, Text, std::move(OnCancel));
 }
 
 void TQtDialogs::OpenUrl(const QString& Url) {

@@ -3,6 +3,10 @@
 // this interface so that tests can answer in place of a user.
 
 #include <QString>
+#include <functional>
+#include <memory>
+
+#include "TProgress.h"
 
 class QWidget;
 
@@ -17,13 +21,19 @@ class TDialogs {
   // The chosen file name, or "" when the user cancels. Filter is "" or "Text (*.ext)".
   virtual QString GetSaveFileName(const QString& Title, const QString& Filter,
                                   bool ConfirmOverwrite) = 0;
-  // The chosen file name (which need not exist), or "" when the user cancels.
+  // The chosen file name (which need not exist), or "" when the user cancels. Filter is one
+  // "Text (*.ext)" entry or several separated by ";;".
   virtual QString GetOpenFileName(const QString& Filter) = 0;
+  // Opens a progress box reading Text with a Cancel button and returns at once; the box
+  // appears only when the work lasts, and does not block the window. OnCancel runs on this
+  // thread when the user cancels (button, Escape or closing the box). Never fails.
+  virtual std::unique_ptr<TProgress> OpenProgress(const QString& Text,
+                                                  std::function<void()> OnCancel) = 0;
   // Asks the desktop to open Url (a web address or a file:// URL); the result is not checked.
   virtual void OpenUrl(const QString& Url) = 0;
 };
 
-// The real thing: QMessageBox, QFileDialog and QDesktopServices.
+// The real thing: QMessageBox, QFileDialog, QProgressDialog and QDesktopServices.
 class TQtDialogs : public TDialogs {
  public:
   // Owner is the window the boxes and dialogs are modal to; it may be null.
@@ -34,6 +44,8 @@ class TQtDialogs : public TDialogs {
   QString GetSaveFileName(const QString& Title, const QString& Filter,
                           bool ConfirmOverwrite) override;
   QString GetOpenFileName(const QString& Filter) override;
+  std::unique_ptr<TProgress> OpenProgress(const QString& Text,
+                                          std::function<void()> OnCancel) override;
   void OpenUrl(const QString& Url) override;
 
  private:

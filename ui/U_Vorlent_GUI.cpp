@@ -23,6 +23,7 @@
 #include "TFonts.h"
 #include "TLinkLabel.h"
 #include "TRecordButton.h"
+#include "TRecordingDecoder.h"
 #include "TStringGrid.h"
 #include "U_aboutForm.h"
 #include "U_graph.h"
@@ -55,6 +56,9 @@ const char* BitmapTitle = "Export graph image";
 const char* BitmapFilter = "Bitmap image (*.BMP) (*.bmp)";
 const char* UnableToOpen = "Unable to open samples, file ";
 const char* NotFound = " not found";
+const char* RecordingsFilter =
+    "Audio recordings (*.wav *.flac *.aiff *.aif *.ogg *.au *.caf);;All files (*)";
+const char* ImportingText = "Importing %1...";
 
 constexpr double MillisecondsPerDay = 86400000.0;
 constexpr double Tenth = 0.1;
@@ -105,6 +109,9 @@ Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> So
 }
 
 Tgui::~Tgui() {
+  // The import's worker posts to this window: stop it at its next buffer and wait for it.
+  ImportCancelled = true;
+  if (ImportWorker.joinable()) ImportWorker.join();
   // The sound system's thread posts to this window: end it while the window is whole.
   if (Processor) Processor->OnError = nullptr;
   Processor.reset();
@@ -228,6 +235,8 @@ void Tgui::CreateMenu() {
   };
   SaveSamples = add("SaveSamples", "&Save samples", QKeySequence(Qt::CTRL | Qt::Key_S));
   loadSamples = add("loadSamples", "&Load samples", QKeySequence(Qt::CTRL | Qt::Key_L));
+  ImportRecording =
+      add("ImportRecording", "&Import recording...", QKeySequence(Qt::CTRL | Qt::Key_I));
   exportGraph = add("exportGraph", "&Export graph", QKeySequence(Qt::CTRL | Qt::Key_E));
   CopytimingtoClipboard1 = add("CopytimingtoClipboard1", "Copy &timing to Clipboard",
                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
@@ -279,6 +288,8 @@ void Tgui::BindEvents() {
           [this] { Guarded([this] { SaveSamplesClick(); }); });
   connect(loadSamples, &QAction::triggered, this,
           [this] { Guarded([this] { loadSamplesClick(); }); });
+  connect(ImportRecording, &QAction::triggered, this,
+          [this] { Guarded([this] { ImportRecordingClick(); }); });
   connect(exportGraph, &QAction::triggered, this,
           [this] { Guarded([this] { exportGraphClick(); }); });
   connect(CopytimingtoClipboard1, &QAction::triggered, this,
@@ -378,14 +389,29 @@ void Tgui::WriteSampleRow(int Row, int Index) {
 }
 
 void Tgui::NewSample() {
-  const int index = static_cast<int>(Processor->Samples.size()) - 1;
-  if (index < 0) return;
-  Recognition->Decode(*Processor->Samples[index]);
-  const int row = SamplesGrid->RowCount() - 1;
-  WriteSampleRow(row, index);
-  SamplesGrid->SetCurrentRow(row);
-  SamplesGrid->SetRowCount(SamplesGrid->RowCount() + 1);
-  SelectSample(index);
+  ListNewSamples(static_cast<int>(Processor->Samples.size()) - 1);
+}
+
+// Decodes Samples[First..] where needed and writes them into the rows from First + 1 on (the
+// blank row included), adds the new blank row and shows the newest sample.
+void Tgui::ListNewSamples(int First) {
+  const int count = static_cast<int>(Processor->Samples.size());
+  if (First < 0 || First >= count) return;
+  for (int i = First; i < count; ++i) {
+    if (!Processor->Samples[i]->Protocol) Recognition->Decode(*Processor->Samples[i]);
+  }
+  SamplesGrid->SetRowCount(count + 1);
+  for (int i = First; i < count; ++i) WriteSampleRow(i + 1, i);
+  // Current while it is still the last row, so the grid's own selection handler skips it.
+  SamplesGrid->SetCurrentRow(count);
+  SamplesGrid->SetRowCount(count + 2);
+  SelectSample(count - 1);
+}
+
+void Tgui::AppendSamples(std::vector<std::unique_ptr<TSample>> Samples) {
+  const int first = static_cast<int>(Processor->Samples.size());
+  for (auto& sample : Samples) Processor->AddSample(std::move(sample));
+  ListNewSamples(first);
 }
 
 void Tgui::SelectSample(int Index) {
@@ -491,6 +517,59 @@ void Tgui::loadSamplesClick() {
     if (!sample->Protocol) Recognition->Decode(*sample);
   }
   UpdateSamplesGrid();
+}
+
+// The file is read on a worker thread so that a long recording never stalls the window: live
+// buffers, the grid and the graph keep working, and the progress box is not modal. Only the
+// worker's own signal processor is touched there; its packets come back to this thread, where
+// they are decoded and appended at once, so grid rows and list positions match throughout,
+// whatever live recording appends meanwhile.
+void Tgui::ImportRecordingClick() {
+  if (ImportRunning()) return;  // one import at a time (the menu item is disabled meanwhile)
+  const QString name = Dialogs->GetOpenFileName(RecordingsFilter);
+  if (name.isEmpty()) return;
+  ImportCancelled = false;
+  ImportProgress = Dialogs->OpenProgress(QString(ImportingText).arg(QFileInfo(name).fileName()),
+                                         [this] { ImportCancelled = true; });
+  ImportRecording->setEnabled(false);
+  ImportWorker =
+      std::thread(&Tgui::RunImport, this, name.toStdString(), ChB_invertInput->isChecked());
+}
+
+// On the worker: decodes the file and hands the outcome to the window's thread.
+void Tgui::RunImport(const std::string& FileName, bool InvertInput) {
+  TRecordingDecoder::TOptions options;
+  options.InvertInput = InvertInput;
+  TRecordingDecoder decoder(options);
+  decoder.OnProgress = [this](double Fraction) {
+    QMetaObject::invokeMethod(
+        this, [this, Fraction] { ShowImportProgress(Fraction); }, Qt::QueuedConnection);
+    return !ImportCancelled;
+  };
+  auto outcome = std::make_shared<TImportOutcome>();
+  try {
+    TRecordingDecoder::TResult result = decoder.Decode(FileName);
+    outcome->Samples = std::move(result.Samples);
+    outcome->Cancelled = result.Cancelled;
+  } catch (...) {
+    outcome->Error = std::current_exception();
+  }
+  QMetaObject::invokeMethod(
+      this, [this, outcome] { Guarded([&] { FinishImport(*outcome); }); }, Qt::QueuedConnection);
+}
+
+void Tgui::ShowImportProgress(double Fraction) {
+  if (ImportProgress && !ImportCancelled) ImportProgress->SetFraction(Fraction);
+}
+
+void Tgui::FinishImport(TImportOutcome& Outcome) {
+  ImportWorker.join();
+  ImportProgress.reset();
+  ImportRecording->setEnabled(true);
+  // A cancel that arrives after the last buffer still discards the packets.
+  if (Outcome.Cancelled || ImportCancelled) return;
+  if (Outcome.Error) std::rethrow_exception(Outcome.Error);  // shown by the error report
+  AppendSamples(std::move(Outcome.Samples));
 }
 
 void Tgui::exportGraphClick() {

@@ -5,13 +5,17 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <atomic>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "TDialogs.h"
 #include "TSoundSystem.h"
+#include "U_sample.h"
 
 class QAction;
 class QCheckBox;
@@ -40,7 +44,8 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // Qt dialogs); Sound records in place of the sound card (null: PortAudio's default input).
   explicit Tgui(std::unique_ptr<TDialogs> Dialogs = nullptr,
                 std::unique_ptr<TSoundSystem> Sound = nullptr);
-  // Stops a running recording and releases the device while the window still exists.
+  // Stops a running recording and releases the device, and ends a running import, while the
+  // window still exists.
   ~Tgui() override;
 
   // Called by the sound system on any thread: hands Message to Bufferfull on this window's
@@ -64,6 +69,10 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void About1Click();
   void SaveSamplesClick();
   void loadSamplesClick();
+  // Asks for an audio file and starts decoding it on a worker; returns at once. When it is
+  // done its packets are decoded and appended to the list; a cancelled import adds nothing,
+  // and a file that cannot be read is reported (TRecordingError's text) and adds nothing.
+  void ImportRecordingClick();
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
@@ -80,6 +89,9 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   static QString TimeOfDayText(double CaptureTime);
   // Status panel Index's text (0..2).
   QString PanelText(int Index) const;
+  // True from the start of an import until its packets are appended (or it failed or was
+  // cancelled).
+  bool ImportRunning() const { return ImportWorker.joinable(); }
 
   std::unique_ptr<TDialogs> Dialogs;
   std::unique_ptr<TSignalProcessor> Processor;
@@ -103,6 +115,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QMenu* File1;
   QAction* SaveSamples;
   QAction* loadSamples;
+  QAction* ImportRecording;
   QAction* exportGraph;
   QAction* CopytimingtoClipboard1;
   QAction* Exit;
@@ -122,6 +135,16 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void BindEvents();
   void WriteGridHeaders();
   void WriteSampleRow(int Row, int Index);
+  void ListNewSamples(int First);
+  void AppendSamples(std::vector<std::unique_ptr<TSample>> Samples);
+  struct TImportOutcome {
+    std::vector<std::unique_ptr<TSample>> Samples;
+    std::exception_ptr Error;
+    bool Cancelled = false;
+  };
+  void RunImport(const std::string& FileName, bool InvertInput);
+  void ShowImportProgress(double Fraction);
+  void FinishImport(TImportOutcome& Outcome);
   void DeliverBuffer(const TMessage& Message);
   template <typename Handler>
   void Guarded(Handler&& Run);
@@ -130,4 +153,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TAnchors* Anchors;
   bool InBufferfull = false;            // a buffer is being handled (maybe in a nested loop)
   std::deque<TMessage> WaitingBuffers;  // arrived meanwhile; handled after it, in order
+  std::thread ImportWorker;             // decodes the file; joined by FinishImport or ~Tgui
+  std::atomic<bool> ImportCancelled = false;
+  std::unique_ptr<TProgress> ImportProgress;  // the running import's box
 };

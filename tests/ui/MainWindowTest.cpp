@@ -81,6 +81,7 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
   const std::vector<std::tuple<QAction*, const char*, const char*>> items = {
       {gui.SaveSamples, "&Save samples", "Ctrl+S"},
       {gui.loadSamples, "&Load samples", "Ctrl+L"},
+      {gui.ImportRecording, "&Import recording...", "Ctrl+I"},
       {gui.exportGraph, "&Export graph", "Ctrl+E"},
       {gui.CopytimingtoClipboard1, "Copy &timing to Clipboard", "Ctrl+Alt+C"},
       {gui.Exit, "&Close", ""},
@@ -89,7 +90,9 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
     EXPECT_EQ(action->text(), caption);
     EXPECT_EQ(action->shortcut(), QKeySequence(keys)) << caption;
   }
-  EXPECT_EQ(gui.File1->actions().size(), 5);
+  EXPECT_EQ(gui.File1->actions(),
+            QList<QAction*>({gui.SaveSamples, gui.loadSamples, gui.ImportRecording, gui.exportGraph,
+                             gui.CopytimingtoClipboard1, gui.Exit}));
   EXPECT_TRUE(gui.menuBar()->actions().contains(gui.About1));
   std::vector<QWidget*> order = {gui.tbHScale,     gui.SamplesGrid,  gui.SGprotocolData,
                                  gui.Mdescription, gui.ClearSamples, gui.ChB_invertInput};

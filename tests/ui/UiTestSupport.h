@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -12,6 +13,8 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "TDialogs.h"
@@ -45,6 +48,29 @@ inline const char* ProtocolsXml = R"(<?xml version="1.0"?>
 </protocols>
 )";
 
+// A progress box's history, kept after the box is closed.
+struct TFakeBox {
+  QString Text;
+  std::vector<double> Fractions;
+  bool Open = true;
+  std::function<void()> Cancel;  // what the box's Cancel button does
+};
+
+class TFakeProgress : public TProgress {
+ public:
+  TFakeProgress(std::shared_ptr<TFakeBox> Box, bool CancelAtOnce)
+      : Box(Box), CancelAtOnce(CancelAtOnce) {}
+  ~TFakeProgress() override { Box->Open = false; }
+  void SetFraction(double Fraction) override {
+    Box->Fractions.push_back(Fraction);
+    if (CancelAtOnce && Box->Cancel) std::exchange(Box->Cancel, nullptr)();
+  }
+
+ private:
+  std::shared_ptr<TFakeBox> Box;
+  bool CancelAtOnce;
+};
+
 // Answers in place of the user and remembers what was asked and shown.
 class TFakeDialogs : public TDialogs {
  public:
@@ -66,9 +92,16 @@ class TFakeDialogs : public TDialogs {
     Asked.push_back({"open", QString(), Filter, false});
     return NextAnswer();
   }
+  std::unique_ptr<TProgress> OpenProgress(const QString& Text,
+                                          std::function<void()> OnCancel) override {
+    Boxes.push_back(std::make_shared<TFakeBox>(TFakeBox{Text, {}, true, std::move(OnCancel)}));
+    return std::make_unique<TFakeProgress>(Boxes.back(), CancelOnProgress);
+  }
   void OpenUrl(const QString& Url) override { Urls.push_back(Url); }
 
   std::vector<QString> Messages, Errors, Urls;
+  std::vector<std::shared_ptr<TFakeBox>> Boxes;
+  bool CancelOnProgress = false;  // the user cancels at a box's first progress
   std::vector<TAsked> Asked;
   std::deque<QString> Answers;          // file names the dialogs return, "" = cancel
   std::function<void()> DuringMessage;  // runs while a message box would be open
@@ -148,6 +181,17 @@ class TWindowRig {
     Feed(buffer);
   }
   const TSample& Sample(size_t Index) const { return *Gui->Processor->Samples.at(Index); }
+  // Lets the window handle events until its import is over; false when it takes too long.
+  bool WaitForImport() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Gui->ImportRunning()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      QCoreApplication::processEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    Pump();
+    return true;
+  }
 
   fs::path OldDir, Dir;
   TFakeDialogs* Dialogs;
