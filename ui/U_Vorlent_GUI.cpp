@@ -595,6 +595,9 @@ void Tgui::closeEvent(QCloseEvent* Event) {
       StatusPanels[0]->setText(RecordingStopped);
     }
   });
+  // Closing ends the program: a running import stops at its next buffer and adds nothing.
+  ImportCancelled = true;
+  ImportProgress.reset();
   aboutForm->hide();
   Event->accept();
 }

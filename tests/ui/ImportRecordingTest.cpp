@@ -202,28 +202,32 @@ TEST(ImportRecording, AnUnreadableFileIsReportedAndChangesNothing) {
   }
 }
 
+// Cancelling at the first progress, or at the last one (the file is read by then, the packets
+// are on their way), adds nothing; the next import works.
 TEST(ImportRecording, ACancelledImportAddsNothingAndTheNextOneWorks) {
-  TWindowRig rig;
-  Tgui& gui = *rig.Gui;
-  rig.RecordNec({{1, 2}});
-  const QString file = WriteWav(rig, "train.wav", NecTrain({{5, 6}, {7, 8}}));
-  rig.Dialogs->Answers = {file};
-  rig.Dialogs->CancelOnProgress = true;
-  gui.ImportRecording->trigger();
-  ASSERT_TRUE(rig.WaitForImport());
-  EXPECT_EQ(gui.Processor->Samples.size(), 1u);
-  ExpectRowsMirrorSamples(gui);
-  EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 1);
-  EXPECT_FALSE(rig.Dialogs->Boxes.at(0)->Open);
-  EXPECT_EQ(rig.Dialogs->Boxes.at(0)->Fractions.size(), 1u);  // no updates once cancelled
-  EXPECT_TRUE(rig.Dialogs->Errors.empty());
+  for (auto [cancelAt, updates] : {std::pair{0.0, 1u}, std::pair{1.0, 3u}}) {
+    TWindowRig rig;
+    Tgui& gui = *rig.Gui;
+    rig.RecordNec({{1, 2}});
+    const QString file = WriteWav(rig, "train.wav", NecTrain({{5, 6}, {7, 8}}));
+    rig.Dialogs->Answers = {file};
+    rig.Dialogs->CancelAt = cancelAt;
+    gui.ImportRecording->trigger();
+    ASSERT_TRUE(rig.WaitForImport());
+    EXPECT_EQ(gui.Processor->Samples.size(), 1u) << cancelAt;
+    ExpectRowsMirrorSamples(gui);
+    EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 1);
+    EXPECT_FALSE(rig.Dialogs->Boxes.at(0)->Open);
+    EXPECT_EQ(rig.Dialogs->Boxes.at(0)->Fractions.size(), updates);  // none once cancelled
+    EXPECT_TRUE(rig.Dialogs->Errors.empty());
 
-  rig.Dialogs->CancelOnProgress = false;
-  rig.Dialogs->Answers = {file};
-  gui.ImportRecording->trigger();
-  ASSERT_TRUE(rig.WaitForImport());
-  EXPECT_EQ(DataColumn(gui), QStringList({"address=1; command=2; ", "address=5; command=6; ",
-                                          "address=7; command=8; "}));
+    rig.Dialogs->CancelAt = 2;
+    rig.Dialogs->Answers = {file};
+    gui.ImportRecording->trigger();
+    ASSERT_TRUE(rig.WaitForImport());
+    EXPECT_EQ(DataColumn(gui), QStringList({"address=1; command=2; ", "address=5; command=6; ",
+                                            "address=7; command=8; "}));
+  }
 }
 
 TEST(ImportRecording, ACancelledFileDialogDoesNothing) {
@@ -235,14 +239,28 @@ TEST(ImportRecording, ACancelledFileDialogDoesNothing) {
   EXPECT_TRUE(rig.Gui->Processor->Samples.empty());
 }
 
-// Closing the window while a long file is read ends the worker without waiting for the file.
-TEST(ImportRecording, TheWindowCanGoWhileAnImportRuns) {
-  TWindowRig rig;
-  std::vector<uint8_t> pcm(BufferSize * 200, Quiet);
-  rig.Dialogs->Answers = {WriteWav(rig, "long.wav", pcm)};
-  rig.Gui->ImportRecording->trigger();
-  EXPECT_TRUE(rig.Gui->ImportRunning());
-  rig.Gui.reset();
+// Closing the window ends a running import: its box goes at once and nothing is added; the
+// window can also be destroyed while the file is being read.
+TEST(ImportRecording, ClosingTheWindowEndsAnImport) {
+  for (bool destroy : {false, true}) {
+    TWindowRig rig;
+    std::vector<uint8_t> pcm = NecTrain({{1, 2}});
+    pcm.resize(BufferSize * 200, Quiet);
+    rig.Dialogs->Answers = {WriteWav(rig, "long.wav", pcm)};
+    rig.Gui->ImportRecording->trigger();
+    EXPECT_TRUE(rig.Gui->ImportRunning());
+    const std::shared_ptr<TFakeBox> box = rig.Dialogs->Boxes.at(0);  // the fakes go with Gui
+    if (destroy) {
+      rig.Gui.reset();
+      EXPECT_FALSE(box->Open);
+      continue;
+    }
+    rig.Gui->Exit->trigger();
+    EXPECT_FALSE(box->Open);
+    ASSERT_TRUE(rig.WaitForImport());
+    EXPECT_TRUE(rig.Gui->Processor->Samples.empty());
+    EXPECT_EQ(rig.Gui->SamplesGrid->RowCount(), 2);
+  }
 }
 
 // The shipped example through the shipped protocol library: 16-bit stereo at 44.1 kHz.

@@ -58,17 +58,16 @@ struct TFakeBox {
 
 class TFakeProgress : public TProgress {
  public:
-  TFakeProgress(std::shared_ptr<TFakeBox> Box, bool CancelAtOnce)
-      : Box(Box), CancelAtOnce(CancelAtOnce) {}
+  TFakeProgress(std::shared_ptr<TFakeBox> Box, double CancelAt) : Box(Box), CancelAt(CancelAt) {}
   ~TFakeProgress() override { Box->Open = false; }
   void SetFraction(double Fraction) override {
     Box->Fractions.push_back(Fraction);
-    if (CancelAtOnce && Box->Cancel) std::exchange(Box->Cancel, nullptr)();
+    if (Fraction >= CancelAt && Box->Cancel) std::exchange(Box->Cancel, nullptr)();
   }
 
  private:
   std::shared_ptr<TFakeBox> Box;
-  bool CancelAtOnce;
+  double CancelAt;
 };
 
 // Answers in place of the user and remembers what was asked and shown.
@@ -95,13 +94,13 @@ class TFakeDialogs : public TDialogs {
   std::unique_ptr<TProgress> OpenProgress(const QString& Text,
                                           std::function<void()> OnCancel) override {
     Boxes.push_back(std::make_shared<TFakeBox>(TFakeBox{Text, {}, true, std::move(OnCancel)}));
-    return std::make_unique<TFakeProgress>(Boxes.back(), CancelOnProgress);
+    return std::make_unique<TFakeProgress>(Boxes.back(), CancelAt);
   }
   void OpenUrl(const QString& Url) override { Urls.push_back(Url); }
 
   std::vector<QString> Messages, Errors, Urls;
   std::vector<std::shared_ptr<TFakeBox>> Boxes;
-  bool CancelOnProgress = false;  // the user cancels at a box's first progress
+  double CancelAt = 2;  // the user cancels at the first progress of a box this high or higher
   std::vector<TAsked> Asked;
   std::deque<QString> Answers;          // file names the dialogs return, "" = cancel
   std::function<void()> DuringMessage;  // runs while a message box would be open
