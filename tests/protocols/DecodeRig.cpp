@@ -1,5 +1,6 @@
 #include "DecodeRig.h"
 
+#include <algorithm>
 #include <cstdio>
 
 TDecodeRig::TDecodeRig(const std::string& LibraryPath) {
@@ -28,11 +29,11 @@ void TDecodeRig::Pump() {
 
 std::vector<TDecoded> TDecodeRig::Run(const std::vector<uint8_t>& Pcm) {
   Decoded.clear();
-  std::vector<uint8_t> stream = Pcm;
   const size_t closing = 2 * TSignalProcessor::BufferSize;  // closes any open packet
-  stream.resize(stream.size() + closing, TSignalProcessor::ZeroLine);
-  stream.resize(stream.size() - stream.size() % TSignalProcessor::BufferSize,
-                TSignalProcessor::ZeroLine);
+  const size_t total =
+      (Pcm.size() + closing) / TSignalProcessor::BufferSize * TSignalProcessor::BufferSize;
+  std::vector<uint8_t> stream(total, TSignalProcessor::ZeroLine);
+  std::copy(Pcm.begin(), Pcm.end(), stream.begin());
   size_t fed = 0;
   while (fed < stream.size()) {
     const size_t taken = Sound->Feed(stream.data() + fed, stream.size() - fed);

@@ -51,8 +51,11 @@ TEST(GetDataText, SummaryOfFields) {
 
 TEST(AddField, KeepsAtMost256Fields) {
   TProtocol protocol;
-  for (int i = 0; i < 300; ++i)
-    protocol.AddField("f" + std::to_string(i), static_cast<uint16_t>(i));
+  for (int i = 0; i < 300; ++i) {
+    std::string name = "f";
+    name += std::to_string(i);
+    protocol.AddField(name, static_cast<uint16_t>(i));
+  }
   ASSERT_EQ(protocol.Fields.size(), 256u);
   EXPECT_EQ(protocol.Fields[0].Name, "f0");
   EXPECT_EQ(protocol.Fields[255].Value, 255u);
