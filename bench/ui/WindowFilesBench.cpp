@@ -1,13 +1,16 @@
 // The window's Save samples and Load samples with 10,000 packets of 4,000 bytes each: the load
 // reads the pair, decodes every packet with the shipped protocol library and rebuilds the grid.
-// The parts of the load are measured on their own as well.
+// The parts of the load are measured on their own as well. Last, Import recording with a
+// ten-minute recording.
 
 #include <benchmark/benchmark.h>
+#include <sndfile.h>
 
 #include <QAction>
 #include <QLocale>
 #include <cstdlib>
 
+#include "TIrSynth.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
 #include "U_protocolRecognition.h"
@@ -134,6 +137,39 @@ void LoadPartGrid(benchmark::State& State) {
   if (!Listed(gui)) State.SkipWithError("not listed");
 }
 BENCHMARK(LoadPartGrid)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// From the menu command to the listed rows: a ten-minute recording (16-bit at 44.1 kHz,
+// resampled) with a frame every 100 ms, four protocols in turn: 5,999 packets.
+void ImportRecording(benchmark::State& State) {
+  constexpr double Seconds = 600, PeriodMicros = 100000;
+  const std::string xml = ShippedProtocols();
+  TWindowRig rig(xml.c_str());
+  Tgui& gui = *rig.Gui;
+  TIrSynth synth;
+  const std::vector<std::vector<TIrSynth::TRun>> frames = {
+      TIrSynth::Nec(0x04, 0x08), TIrSynth::Sony12(0x15, 0x01), TIrSynth::Rc5(false, 5, 0x35),
+      TIrSynth::Samsung32(7, 7, 2)};
+  synth.Quiet(PeriodMicros / 2);
+  for (size_t i = 0; synth.LengthSeconds() + 0.1 <= Seconds; ++i) {
+    const double start = synth.LengthSeconds();
+    synth.Frame(frames[i % frames.size()]);
+    synth.Quiet(PeriodMicros - (synth.LengthSeconds() - start) * 1e6);
+  }
+  const std::string file = (rig.Dir / "ten-minutes.wav").string();
+  synth.Write(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1);
+  for (auto _ : State) {
+    State.PauseTiming();
+    gui.ClearSamplesClick();
+    rig.Dialogs->Answers = {QString::fromStdString(file)};
+    State.ResumeTiming();
+    gui.ImportRecording->trigger();
+    if (!rig.WaitForImport()) State.SkipWithError("import hangs");
+  }
+  const size_t packets = synth.FrameStarts.size();
+  if (gui.Processor->Samples.size() != packets || gui.SamplesGrid->Cell(1, 4) != "Samsung32")
+    State.SkipWithError("not imported");
+  State.SetItemsProcessed(static_cast<int64_t>(State.iterations() * packets));
+}
+BENCHMARK(ImportRecording)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
