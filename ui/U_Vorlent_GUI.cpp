@@ -529,11 +529,12 @@ void Tgui::ImportRecordingClick() {
   const QString name = Dialogs->GetOpenFileName(RecordingsFilter);
   if (name.isEmpty()) return;
   ImportCancelled = false;
-  ImportProgress = Dialogs->OpenProgress(QString(ImportingText).arg(QFileInfo(name).fileName()),
-                                         [this] { ImportCancelled = true; });
-  ImportRecording->setEnabled(false);
+  // The worker's outcome is handled on this thread, so after the box is open here.
   ImportWorker =
       std::thread(&Tgui::RunImport, this, name.toStdString(), ChB_invertInput->isChecked());
+  ImportRecording->setEnabled(false);
+  ImportProgress = Dialogs->OpenProgress(QString(ImportingText).arg(QFileInfo(name).fileName()),
+                                         [this] { ImportCancelled = true; });
 }
 
 // On the worker: decodes the file and hands the outcome to the window's thread.
