@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
@@ -11,10 +13,13 @@
 #include <cmath>
 
 namespace {
+const char* const MissingFolder = "The folder %1 does not exist.";
+
 // The platform's own dialog; only the question before replacing a file varies.
 QFileDialog::Options DialogOptions(bool ConfirmOverwrite) {
   QFileDialog::Options options;
   options.setFlag(QFileDialog::DontConfirmOverwrite, !ConfirmOverwrite);
+  options.setFlag(QFileDialog::HideNameFilterDetails, true);
   return options;
 }
 }  // namespace
@@ -43,8 +48,13 @@ void TQtDialogs::ShowError(const QString& Text) {
 
 QString TQtDialogs::GetSaveFileName(const QString& Title, const QString& Filter,
                                     bool ConfirmOverwrite) {
-  return QFileDialog::getSaveFileName(Owner, Title, QString(), Filter, nullptr,
-                                      DialogOptions(ConfirmOverwrite));
+  // The folder of the chosen name must exist: ask again until it does or the user cancels.
+  for (;;) {
+    QString name = QFileDialog::getSaveFileName(Owner, Title, QString(), Filter, nullptr,
+                                                DialogOptions(ConfirmOverwrite));
+    if (name.isEmpty() || QFileInfo(name).absoluteDir().exists()) return name;
+    Box(Owner, QMessageBox::Warning, QString(MissingFolder).arg(QFileInfo(name).absolutePath()));
+  }
 }
 
 QString TQtDialogs::GetOpenFileName(const QString& Filter) {
@@ -53,6 +63,7 @@ QString TQtDialogs::GetOpenFileName(const QString& Filter) {
   QFileDialog dialog(Owner, QString(), QString(), Filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }

@@ -8,7 +8,9 @@ class TLinkLabel : public QLabel {
   Q_OBJECT
 
  public:
-  using QLabel::QLabel;
+  explicit TLinkLabel(const QString& Text, QWidget* Parent = nullptr) : QLabel(Text, Parent) {
+    setTextFormat(Qt::PlainText);
+  }
 
  signals:
   void Clicked();

@@ -6,6 +6,8 @@ TStringGrid::TStringGrid(QWidget* Parent, int Columns) : QTableWidget(1, Columns
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setShowGrid(true);
   setWordWrap(false);
+  setTabKeyNavigation(false);  // Tab moves on to the next control
+  setTextElideMode(Qt::ElideNone);
   verticalHeader()->hide();
   verticalHeader()->setMinimumSectionSize(RowHeight);
   verticalHeader()->setDefaultSectionSize(RowHeight);

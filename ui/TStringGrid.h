@@ -34,4 +34,8 @@ class TStringGrid : public QTableWidget {
  signals:
   // The grid is about to make (Column, Row) the current cell (by mouse, keys or program).
   void SelectCell(int Column, int Row);
+
+ protected:
+  // Typing letters moves nowhere: rows are chosen by mouse, arrow and paging keys only.
+  void keyboardSearch(const QString&) override {}
 };

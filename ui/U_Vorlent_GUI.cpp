@@ -19,7 +19,6 @@
 
 #include "TAnchors.h"
 #include "TDialogs.h"
-#include "TFileError.h"
 #include "TFonts.h"
 #include "TLinkLabel.h"
 #include "TRecordButton.h"
@@ -70,15 +69,22 @@ constexpr int ShortestDigits = 15;
 QString ShortestNumber(double Value) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*g", ShortestDigits, Value);
-  if (QString(text).contains('e')) std::snprintf(text, sizeof text, "%.1f", Value);
+  if (QString(text).contains('e')) std::snprintf(text, sizeof text, "%.0f", Value);
   return QString(text).replace('.', QLocale().decimalPoint());
 }
 
 // The locale's long time format without its time-zone part.
 QString LongTimeFormat() {
-  QString format = QLocale().timeFormat(QLocale::LongFormat);
-  format.remove('t');
-  return format.simplified();
+  const QString format = QLocale().timeFormat(QLocale::LongFormat);
+  QString kept;
+  bool quoted = false;
+  for (QChar c : format) {
+    if (c == '\'') quoted = !quoted;
+    if (c == 't' && !quoted) continue;
+    kept += c;
+  }
+  kept.remove("()");
+  return kept.simplified();
 }
 
 QString DescriptionText(const std::string& Text) {
@@ -177,6 +183,7 @@ void Tgui::CreateDetails() {
                  ClientSize);
 
   LProtocolName = new QLabel(NoSampleSelected, GB_details);
+  LProtocolName->setTextFormat(Qt::PlainText);
   LProtocolName->setObjectName("LProtocolName");
   LProtocolName->setFont(TFonts::Arial(NameFontPixels));
   Anchors->Place(LProtocolName, {16, 24, design.width() - 24, LProtocolName->sizeHint().height()},
@@ -317,7 +324,7 @@ void Tgui::Guarded(Handler&& Run) {
 
 void Tgui::ApplicationShowException(const std::exception& Error) {
   QString text = QString::fromStdString(Error.what());
-  if (dynamic_cast<const TFileError*>(&Error)) text += '.';
+  if (!text.isEmpty() && text.back() > QChar('.')) text += '.';
   Dialogs->ShowError(text);
 }
 
@@ -505,7 +512,7 @@ void Tgui::loadSamplesClick() {
   const QString name = Dialogs->GetOpenFileName(SamplesFilter);
   if (name.isEmpty()) return;
   const QString data = QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
-  if (!QFileInfo::exists(data)) {
+  if (!QFileInfo(data).isFile()) {
     Dialogs->ShowMessage(UnableToOpen + QFileInfo(data).absoluteFilePath() + NotFound);
     return;
   }

@@ -19,6 +19,7 @@ const char* Description =
     "to capture infrared signal form a remote control. As a consequence, the hardware "
     "receiver is minimalistic and easy to build; just plug a phototransistor to input of "
     "your soundcard, that's all hardware you need. See user's manual for more information.";
+constexpr int DefaultFontPixels = 11;
 constexpr int TitlePixels = 21, CreditPixels = 13, TextPixels = 12;
 const QColor LinkBlue(0, 0, 255);
 
@@ -26,6 +27,7 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, QRect 
                   const QFont& Font) {
   auto* label = new QLabel(Text, Parent);
   label->setObjectName(Name);
+  label->setTextFormat(Qt::PlainText);
   label->setGeometry(Bounds);
   label->setFont(Font);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -41,6 +43,7 @@ TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Dialogs)
   setWindowTitle("About");
   setModal(false);
   setFixedSize(ClientWidth, ClientHeight);
+  setFont(TFonts::SansSerif(DefaultFontPixels));
   StaticText1 = MakeLabel(this, "StaticText1", Title, {8, 16, 237, 28}, TFonts::Arial(TitlePixels));
   StaticText2 =
       MakeLabel(this, "StaticText2", Credit, {8, 48, 265, 20}, TFonts::Arial(CreditPixels));
@@ -60,9 +63,9 @@ TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Dialogs)
 }
 
 void TaboutForm::ShowBox() {
-  if (auto* owner = parentWidget()) {
-    const QRect frame = owner->frameGeometry();
-    move(frame.center() - QPoint(width() / 2, height() / 2));
+  if (auto* owner = parentWidget(); owner && !isVisible()) {
+    const QRect own = frameGeometry();
+    move(owner->frameGeometry().center() - QPoint(own.width() / 2, own.height() / 2));
   }
   show();
   raise();

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSlider>
+#include <QTest>
 #include <QTime>
 
 #include "TFileError.h"
@@ -321,11 +322,46 @@ TEST(MainWindowStart, AMissingProtocolFileIsReportedAndEveryPacketIsUnknown) {
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "unknown");
 }
 
-TEST(MainWindowErrors, AnEscapedFileErrorGetsAFullStopOthersStayAsTheyAre) {
+// A full stop follows a text whose last character sorts after it, so letters and digits do,
+// closing quotes and full stops do not.
+TEST(MainWindowErrors, AnEscapedErrorGetsAFullStopAfterALetterOrDigit) {
   TWindowRig rig;
   rig.Gui->ApplicationShowException(TFileError(TFileError::FileNotFound));
+  rig.Gui->ApplicationShowException(TFileError(17));
   rig.Gui->ApplicationShowException(std::runtime_error("Cannot create file \"x\""));
-  EXPECT_EQ(rig.Dialogs->Errors, (Texts{"File not found.", "Cannot create file \"x\""}));
+  rig.Gui->ApplicationShowException(std::runtime_error("Disk is gone."));
+  EXPECT_EQ(rig.Dialogs->Errors, (Texts{"File not found.", "I/O error 17.",
+                                        "Cannot create file \"x\"", "Disk is gone."}));
+}
+
+TEST(MainWindowKeyboard, TabVisitsTheControlsInOrderAndLeavesTheGrids) {
+  TWindowRig rig;
+  Tgui& gui = *rig.Gui;
+  gui.show();
+  rig.RecordNec({{1, 2}, {3, 4}});
+  QApplication::setActiveWindow(&gui);
+  gui.tbHScale->setFocus();
+  std::vector<QWidget*> order = {gui.SamplesGrid,  gui.SGprotocolData,  gui.Mdescription,
+                                 gui.ClearSamples, gui.ChB_invertInput, gui.tbHScale};
+  for (QWidget* expected : order) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();
+  }
+}
+
+TEST(MainWindowKeyboard, TypingALetterInTheSamplesGridSelectsNothing) {
+  TWindowRig rig;
+  Tgui& gui = *rig.Gui;
+  gui.show();
+  rig.RecordNec({{1, 2}});
+  auto buffer = QuietBuffer();
+  Put(buffer, 2000, {{High, 40}, {Quiet, 60}, {High, 40}});
+  rig.Feed(buffer);  // an "unknown" row, now selected
+  gui.SamplesGrid->SetCurrentRow(1);
+  gui.SamplesGrid->setCurrentCell(0, 1);
+  QTest::keyClick(gui.SamplesGrid, Qt::Key_U);
+  EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 1);
+  EXPECT_EQ(gui.LProtocolName->text(), gui.SamplesGrid->Cell(1, 1));
 }
 
 TEST(Formatting, NiceTimePeriod) {
