@@ -1,12 +1,16 @@
 // Takes a picture of the main window with a few recorded packets, and optionally one of the
 // About box: vorlent_screenshot window.png [about.png] (run under a display, e.g. xvfb-run).
-// Packets come from a scripted sound system.
+// The example recording is fed through a scripted sound system and decoded with the
+// shipped protocol library.
 
 #include <QLocale>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
+#include "TPcmReader.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
 #include "U_aboutForm.h"
@@ -14,22 +18,35 @@
 
 using namespace ui_test;
 
+namespace {
+std::string ShippedProtocols() {
+  std::ifstream in(std::string(VORLENT_DATA_DIR) + "/protocols.xml");
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The example recording as the capture would have delivered it.
+std::vector<uint8_t> ExampleRecording() {
+  TPcmReader reader(std::string(VORLENT_SOURCE_DIR) + "/examples/remotes-48k-8bit.wav");
+  std::vector<uint8_t> pcm(TPcmReader::OutputRate * 2, TSignalProcessor::ZeroLine);
+  pcm.resize(reader.Read(pcm.data(), pcm.size()));
+  pcm.resize(pcm.size() + 2 * TSignalProcessor::BufferSize, TSignalProcessor::ZeroLine);
+  return pcm;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s picture.png\n", argv[0]);
+    std::fprintf(stderr, "usage: %s picture.png [about.png]\n", argv[0]);
     return 2;
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
   TVorlentApplication application(argc, argv);
-  TWindowRig rig;
+  const std::string protocols = ShippedProtocols();
+  TWindowRig rig(protocols.c_str());
   Tgui& gui = *rig.Gui;
   gui.show();
-  rig.RecordNec({{0x00, 0x45}, {0x00, 0x46}, {0x04, 0x08}});
-  auto buffer = QuietBuffer();
-  Put(buffer, 2000, {{High, 40}, {Quiet, 60}, {High, 40}, {Quiet, 25}, {High, 90}});
-  rig.Feed(buffer);
-  rig.RecordNec({{0x10, 0xEF}});
-  gui.SamplesGrid->SetCurrentRow(3);
+  rig.Feed(ExampleRecording());
+  gui.SamplesGrid->SetCurrentRow(1);
   int status = 1;
   QTimer::singleShot(500, [&] {
     status = gui.grab().save(out, "PNG") ? 0 : 1;
