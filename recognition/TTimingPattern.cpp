@@ -25,7 +25,8 @@ bool IsDigit(char C) {
 }  // namespace
 
 bool TTimingPattern::Parse(std::string_view Text, std::string_view DecimalSeparator,
-                           size_t MaxDurations, bool& HighFirst, std::vector<double>& Durations) {
+                           size_t MaxDurations, bool& HighFirst,
+                           std::vector<long double>& Durations) {
   Durations.clear();
   if (Text.size() > MaxTextLength) return false;
   const std::string_view text = Trim(Text);
@@ -39,7 +40,7 @@ bool TTimingPattern::Parse(std::string_view Text, std::string_view DecimalSepara
     while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
     if (item.empty()) continue;
     if (Durations.size() >= MaxDurations) return false;
-    double microseconds = 0;
+    long double microseconds = 0;
     if (!ParseNumber(item, DecimalSeparator, microseconds)) return false;
     Durations.push_back(microseconds);
   }
@@ -54,7 +55,7 @@ std::string_view TTimingPattern::Trim(std::string_view Text) {
 
 // Item: digits, optionally the separator and more digits, then nothing but spaces.
 bool TTimingPattern::ParseNumber(std::string_view Item, std::string_view DecimalSeparator,
-                                 double& Value) {
+                                 long double& Value) {
   std::string whole, fraction;
   size_t i = 0;
   while (i < Item.size() && IsDigit(Item[i]) && whole.size() <= MaxNumberLength) whole += Item[i++];

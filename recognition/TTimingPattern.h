@@ -12,14 +12,16 @@ class TTimingPattern {
   static constexpr size_t MaxTextLength = 65536;  // characters; no real pattern comes close
   static constexpr size_t MaxNumberLength = 64;   // characters of one number
 
-  // Reads Text into HighFirst and Durations (microseconds, in order). False, with Durations
+  // Reads Text into HighFirst and Durations (microseconds, in order, each the nearest extended
+  // precision number to its decimal text). False, with Durations
   // unspecified, when an item is not a number, the text holds no duration, it holds more than
   // MaxDurations durations (they could not fit the runs that are left) or is longer than
   // MaxTextLength. DecimalSeparator is the one text allowed between whole and fraction digits.
   static bool Parse(std::string_view Text, std::string_view DecimalSeparator, size_t MaxDurations,
-                    bool& HighFirst, std::vector<double>& Durations);
+                    bool& HighFirst, std::vector<long double>& Durations);
 
  private:
   static std::string_view Trim(std::string_view Text);
-  static bool ParseNumber(std::string_view Item, std::string_view DecimalSeparator, double& Value);
+  static bool ParseNumber(std::string_view Item, std::string_view DecimalSeparator,
+                          long double& Value);
 };

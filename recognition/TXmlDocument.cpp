@@ -9,6 +9,8 @@ namespace {
 
 constexpr size_t ReadChunkBytes = 64 * 1024;
 constexpr int32_t UnknownStatusCode = -99;
+// White-space-only text between child elements is text content too (mixed-content descriptions).
+constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_ws_pcdata;
 
 // The error number shown for each parser status: the status's number in pugixml 1.13, negated,
 // so that a failure is never 0. Spelled out so the numbers stay put if the library renumbers.
@@ -87,7 +89,8 @@ bool TXmlDocument::Load(const std::string& FileName) {
     SetError(read, content, 0);
     return false;
   }
-  const pugi::xml_parse_result parsed = Document_->load_buffer(content.data(), content.size());
+  const pugi::xml_parse_result parsed =
+      Document_->load_buffer(content.data(), content.size(), ParseOptions);
   if (parsed) return true;
   Document_->reset();
   SetError(parsed.status, content, parsed.offset);

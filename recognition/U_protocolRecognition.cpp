@@ -30,7 +30,7 @@ constexpr const char* DelimiterElement = "delimiter";
 constexpr const char* LeastSignificantFirst = "LSB";
 constexpr const char* BitMarkPrefix = "bit";
 
-constexpr double MicrosecondsPerSecond = 1e6;
+constexpr long double SecondsPerMicrosecond = 1e-6L;
 constexpr uint16_t FirstHighRun = 1;  // Pulses[0] is the leading low run, never matched
 constexpr size_t MaxRuns = 65535;     // runs a 16-bit Cursor can walk through
 constexpr unsigned BitLengthModulus = 256;
@@ -262,10 +262,13 @@ TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float D
   return TFit::TooShort;
 }
 
-// t = d x 10^-6 x SampleRate, held as a single; a duration beyond a single's range becomes
-// infinite and then fits nothing.
-float TProtocolRecognition::ToSamples(double Microseconds) const {
-  const double samples = Microseconds / MicrosecondsPerSecond * SampleRate;
+// t = d x 10^-6 x SampleRate, multiplied left to right in extended precision (the x87 format with
+// its 64-bit mantissa on x86) and rounded once to a single. For durations with up to a dozen
+// decimals this is the single nearest to the exact product, whatever the intermediate precision;
+// only values within a hair of halfway between two singles depend on it. A duration beyond a
+// single's range becomes infinite and then fits nothing.
+float TProtocolRecognition::ToSamples(long double Microseconds) const {
+  const long double samples = Microseconds * SecondsPerMicrosecond * SampleRate;
   if (!(samples <= FLT_MAX)) return INFINITY;
   return static_cast<float>(samples);
 }

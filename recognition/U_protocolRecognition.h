@@ -60,7 +60,7 @@ class TProtocolRecognition {
                  uint16_t& Position);
   void MarkUnknown(TSample& Sample) const;
   TFit Classify(double Length, float Duration) const;
-  float ToSamples(double Microseconds) const;
+  float ToSamples(long double Microseconds) const;
 
   std::unique_ptr<TXmlQuery> ProtocolsQuery_;
   std::unique_ptr<TXmlQuery> ItemsQuery_;
@@ -68,5 +68,5 @@ class TProtocolRecognition {
   std::unique_ptr<TXmlQuery> ZeroBitQuery_;
   std::unique_ptr<TXmlQuery> DescriptionQuery_;
   std::string DecimalSeparator_;
-  std::vector<double> Durations_;  // scratch of MatchTiming, kept to avoid allocations
+  std::vector<long double> Durations_;  // scratch of MatchTiming, kept to avoid allocations
 };

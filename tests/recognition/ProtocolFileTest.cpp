@@ -177,4 +177,14 @@ TEST_F(ProtocolFileTest, EntitiesAndCdataAreText) {
   EXPECT_EQ(Description("e"), "a & b <c> |");
 }
 
+// Text content: every text and CDATA piece below the element, white-space-only pieces between
+// child elements included; comments and processing instructions are not text.
+TEST_F(ProtocolFileTest, DescriptionIsTheWholeTextContent) {
+  LoadLibrary(R"(<protocol name="mixed"><description>Bits <b>LSB</b> <i>first</i>,)"
+              "\n<!-- note --> two<?pi x?> <![CDATA[ ]]>lines\n</description></protocol>"
+              R"(<protocol name="blank"><description> </description></protocol>)");
+  EXPECT_EQ(Description("mixed"), "Bits LSB first,\n two  lines\n|");
+  EXPECT_EQ(Description("blank"), " |");
+}
+
 }  // namespace

@@ -66,6 +66,17 @@ TEST_F(TimingTest, WindowEndsThemselvesDoNotFit) {
   }
 }
 
+// t = d x 10^-6 x rate is worked out in extended precision, left to right, and rounded once to a
+// single. This d (exact in binary) puts t a hair above 26.5 + 2^-20, halfway between two singles:
+// dividing by 10^6 in double precision loses the hair and gives 26.5 (advance 26, remainder 34);
+// the single just above 26.5 gives an advance of 27 and a remainder of 33.
+TEST_F(TimingTest, DurationIsRoundedOnceToASingle) {
+  TState after{};
+  ASSERT_TRUE(
+      Match("#552.083353201548334254766814410686492919921875", {0, 60, 5}, {1, 0, 0}, after));
+  EXPECT_EQ(after, (TState{1, 33, 27}));
+}
+
 TEST_F(TimingTest, OneDurationTakesTheFrontOfALongerRun) {
   TState after{};
   ASSERT_TRUE(Match("#889", {0, 85, 300}, {1, 0, 10}, after));
