@@ -10,7 +10,7 @@
 class TTimingPattern {
  public:
   static constexpr size_t MaxTextLength = 65536;  // characters; no real pattern comes close
-  static constexpr size_t MaxNumberLength = 64;   // characters of one number
+  static constexpr size_t MaxNumberLength = 64;   // significant digits of one number
 
   // Reads Text into HighFirst and Durations (microseconds, in order, each the nearest extended
   // precision number to its decimal text). False, with Durations

@@ -8,6 +8,8 @@
 namespace {
 
 constexpr size_t ReadChunkBytes = 64 * 1024;
+constexpr size_t MaxFileBytes = 64 * 1024 * 1024;  // far beyond any protocol library
+constexpr const char* TooLarge = "File is larger than 64 MiB";
 constexpr int32_t UnknownStatusCode = -99;
 // White-space-only text between child elements is text content too (mixed-content descriptions).
 constexpr unsigned ParseOptions = pugi::parse_default | pugi::parse_ws_pcdata;
@@ -68,7 +70,11 @@ pugi::xml_parse_status ReadFile(const std::string& FileName, std::string& Conten
   }
   std::string chunk(ReadChunkBytes, '\0');
   size_t got = 0;
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) Content.append(chunk, 0, got);
+  // An endless device stops past the limit instead of filling memory.
+  while (Content.size() <= MaxFileBytes &&
+         (got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+    Content.append(chunk, 0, got);
+  }
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   return failed ? pugi::status_io_error : pugi::status_ok;
@@ -87,6 +93,11 @@ bool TXmlDocument::Load(const std::string& FileName) {
   const pugi::xml_parse_status read = ReadFile(FileName, content);
   if (read != pugi::status_ok) {
     SetError(read, content, 0);
+    return false;
+  }
+  if (content.size() > MaxFileBytes) {
+    SetError(pugi::status_io_error, content, 0);
+    Error_.Reason = TooLarge;
     return false;
   }
   const pugi::xml_parse_result parsed =

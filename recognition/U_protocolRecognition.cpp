@@ -252,7 +252,8 @@ void TProtocolRecognition::MarkUnknown(TSample& Sample) const {
   Sample.FieldMarks().clear();
 }
 
-// Both ends of the window are exclusive; a NaN anywhere fits nothing.
+// Both ends of the window are exclusive; a NaN anywhere fits nothing. t +- Tolerance is exact in
+// double precision wherever a run can reach it, so the comparisons are those of exact numbers.
 TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float Duration) const {
   const double low = static_cast<double>(Duration) - Tolerance;
   const double high = static_cast<double>(Duration) + Tolerance;

@@ -1,5 +1,7 @@
 // Decode: walking definitions along a packet's runs, fields, marks and the choice of protocol.
 
+#include <random>
+
 #include "RecognitionFixture.h"
 
 namespace {
@@ -188,6 +190,24 @@ TEST_F(DecodeTest, DefinitionWithoutItemsMatchesAnyPacket) {
   EXPECT_EQ(sample.BitMarks(), (TMarks{{7, ""}}));
   EXPECT_EQ(sample.FieldMarks(), (TMarks{{7, ""}}));
   EXPECT_EQ(NameOf(Decoded({})), "unknown") << "no runs at all";
+  const TSample lowOnly = Decoded({100});
+  EXPECT_EQ(NameOf(lowOnly), "any") << "only the leading low run";
+  EXPECT_EQ(lowOnly.BitMarks(), (TMarks{{100, ""}}));
+  EXPECT_EQ(lowOnly.FieldMarks(), (TMarks{{100, ""}}));
+}
+
+// The leading low run is never matched: a definition that starts low fails the level test there,
+// and a field that comes first can only match through a bit pattern that starts high.
+TEST_F(DecodeTest, MatchingStartsAtTheFirstHighRun) {
+  LoadLibrary(
+      Protocol("low", R"(<delimiter name="gap">_2000#560</delimiter>)") +
+      Protocol("data", Data("a", "2"),
+               R"(<bitset><bit value="1">_560#560</bit><bit value="0">#560_560</bit></bitset>)"));
+  const TSample sample = Decoded({96, 27, 27, 27, 27, 300});
+  EXPECT_EQ(NameOf(sample), "data");
+  EXPECT_EQ(DataOf(sample), "a=0; ");
+  EXPECT_EQ(sample.BitMarks(), (TMarks{{96, ""}, {150, "bit0"}, {204, "bit1"}}));
+  EXPECT_EQ(NameOf(Decoded({96})), "unknown");
 }
 
 TEST_F(DecodeTest, EmptyLibraryDecodesEverythingAsUnknown) {
@@ -255,6 +275,42 @@ TEST_F(DecodeTest, IncompleteDefinitionsFailAndOthersGoOn) {
     const TSample sample = Decoded(NecRuns({1, 0, 0, 0}));
     EXPECT_EQ(NameOf(sample), "fallback") << broken;
     EXPECT_EQ(DataOf(sample), "") << broken;
+  }
+}
+
+// Random packets, edge lengths included, against definitions that take fronts of runs, carry
+// remainders and consume nothing ("#0"): every result is a name of the library or "unknown",
+// marks come in pairs of rows that start together, and (under the address sanitizer) no read
+// strays outside the runs.
+TEST_F(DecodeTest, RandomPacketsStayInsideTheirRuns) {
+  const std::string biPhase =
+      R"(<bitset><bit value="1">_889#889</bit><bit value="0">#889_889</bit></bitset>)";
+  LoadLibrary(
+      Protocol("nec", Lead + Data("a", "8") + Stop) +
+      Protocol("rc5", R"(<delimiter name="s">#889</delimiter>)" + Data("c", "12"), biPhase) +
+      Protocol("zero", Data("z", "255", "MSB"),
+               R"(<bitset><bit value="1">#0</bit><bit value="0">#0</bit></bitset>)") +
+      Protocol("long", R"(<delimiter name="l">#20_20_20_20_20_20_20_20</delimiter>)"));
+  std::mt19937 random(12345);
+  const uint16_t edges[] = {0, 1, 2, 27, 42, 43, 85, 432, 65534, 65535};
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<uint16_t> runs(random() % 40);
+    for (uint16_t& run : runs) {
+      run = random() % 3 == 0 ? edges[random() % std::size(edges)]
+                              : static_cast<uint16_t>(random() % 100);
+    }
+    const TSample sample = Decoded(runs);
+    const std::string name = NameOf(sample);
+    ASSERT_TRUE(name == "nec" || name == "rc5" || name == "zero" || name == "long" ||
+                name == "unknown")
+        << name;
+    if (name == "unknown") {
+      EXPECT_TRUE(sample.BitMarks().empty() && sample.FieldMarks().empty());
+      continue;
+    }
+    ASSERT_FALSE(sample.BitMarks().empty());
+    EXPECT_EQ(sample.BitMarks().front(), (TSampleMark{runs[0], ""}));
+    EXPECT_EQ(sample.FieldMarks().front(), (TSampleMark{runs[0], ""}));
   }
 }
 

@@ -67,6 +67,9 @@ TEST_F(ProtocolFileTest, MissingOrUnreadableFileIsReported) {
   ExpectLoadError(std::filesystem::temp_directory_path().string(),
                   "Error loading XML document.\rError number: -2\rReason: Error reading from "
                   "file/stream\rLine: 0\rColumn: 0");
+  ExpectLoadError("/dev/zero",  // endless: read up to a size no library comes near
+                  "Error loading XML document.\rError number: -2\rReason: File is larger than "
+                  "64 MiB\rLine: 0\rColumn: 0");
 }
 
 TEST_F(ProtocolFileTest, FailedReloadLeavesAnEmptyLibrary) {
@@ -182,9 +185,11 @@ TEST_F(ProtocolFileTest, EntitiesAndCdataAreText) {
 TEST_F(ProtocolFileTest, DescriptionIsTheWholeTextContent) {
   LoadLibrary(R"(<protocol name="mixed"><description>Bits <b>LSB</b> <i>first</i>,)"
               "\n<!-- note --> two<?pi x?> <![CDATA[ ]]>lines\n</description></protocol>"
-              R"(<protocol name="blank"><description> </description></protocol>)");
+              R"(<protocol name="blank"><description> </description></protocol>)"
+              "<protocol name=\"crlf\"><description>one\r\ntwo\rthree</description></protocol>");
   EXPECT_EQ(Description("mixed"), "Bits LSB first,\n two  lines\n|");
   EXPECT_EQ(Description("blank"), " |");
+  EXPECT_EQ(Description("crlf"), "one\ntwo\nthree|") << "line ends as XML reads them";
 }
 
 }  // namespace

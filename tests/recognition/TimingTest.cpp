@@ -1,6 +1,10 @@
 // MatchTiming: the fit window, taking the front of a run, carried remainders and the notation.
 
+#include <charconv>
+#include <cstring>
+
 #include "RecognitionFixture.h"
+#include "TTimingPattern.h"
 
 namespace {
 
@@ -53,6 +57,20 @@ TEST_F(TimingTest, FitWindowIsExclusiveAtBothEnds) {
   }
 }
 
+// t - Tolerance and t + Tolerance are compared exactly, not rounded to singles first: 550 us is
+// 26.3999996 samples, so the window opens at 23.9999995 and 24 fits (24.0 as a single would turn
+// it away); 575 us is 27.6000004 samples, the window closes at 30.0000005 and 30 fits.
+TEST_F(TimingTest, WindowEndsAreExactSums) {
+  const std::tuple<const char*, uint16_t, bool> cases[] = {
+      {"#550_560", 23, false}, {"#550_560", 24, true}, {"#575_560", 30, true},
+      {"#575_560", 31, false}, {"#75_560", 5, true},   {"#75_560", 6, false},  // 3.6 + 2.4 is 6
+  };
+  for (const auto& [pattern, run, fits] : cases) {
+    TState after{};
+    EXPECT_EQ(Match(pattern, {0, run, 27}, {1, 0, 0}, after), fits) << pattern << " run " << run;
+  }
+}
+
 // At 32768 Hz, 152.587890625 us is exactly 5 samples and 2^-14 s exactly 2 samples, so the window
 // ends fall on whole runs: 3 and 7 lie outside it.
 TEST_F(TimingTest, WindowEndsThemselvesDoNotFit) {
@@ -75,6 +93,27 @@ TEST_F(TimingTest, DurationIsRoundedOnceToASingle) {
   ASSERT_TRUE(
       Match("#552.083353201548334254766814410686492919921875", {0, 60, 5}, {1, 0, 0}, after));
   EXPECT_EQ(after, (TState{1, 33, 27}));
+}
+
+// Every duration is the extended-precision number nearest to its decimal text, short or long.
+TEST(TimingPatternTest, DurationsAreTheNearestExtendedNumbers) {
+  const char* numbers[] = {"0.1",
+                           "889",
+                           "1690.3",
+                           "26.88",
+                           "0.0000000000000000001",
+                           "9999999999999999999",
+                           "1234567890.123456789",
+                           "1234567890.1234567891",
+                           "552.083353201548334254766814410686492919921875"};
+  for (const char* number : numbers) {
+    long double expected = 0;
+    std::from_chars(number, number + std::strlen(number), expected);
+    bool highFirst = false;
+    std::vector<long double> durations;
+    ASSERT_TRUE(TTimingPattern::Parse(std::string("#") + number, ".", 8, highFirst, durations));
+    EXPECT_EQ(durations, std::vector<long double>{expected}) << number;
+  }
 }
 
 TEST_F(TimingTest, OneDurationTakesTheFrontOfALongerRun) {
@@ -146,6 +185,9 @@ TEST_F(TimingTest, NotationOfTimingPatterns) {
       {"#_560__1690_", true},        // empty items dropped
       {"#\n  560\n  1690\n", true},  // indented lines
       {"#0560.000_1690.", true},     // fractions, leading zeros
+      {"#0000000000000000000000000000000000000000000000000000000000000000000560.5000000000000000"
+       "000000000000000000000000000000000000000000000000000000_1690",
+       true},  // zeros that carry no digit do not count towards a number's length
       {"#.560e3_1690", false},
       {"#560\t_1690", false},  // an inner tab
       {"#5 60_1690", false},   // a space inside the number
