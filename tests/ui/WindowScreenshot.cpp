@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
   TWindowRig rig(protocols.c_str());
   Tgui& gui = *rig.Gui;
   gui.show();
+  rig.Record();
   rig.Feed(ExampleRecording());
   gui.SamplesGrid->SetCurrentRow(1);
   int status = 1;
