@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "AlsaFileDevice.h"
 #include "TMessageQueue.h"
 #include "U_signalProcessor.h"
 
@@ -20,15 +21,6 @@ constexpr size_t BufferSize = TSignalProcessor::BufferSize;
 constexpr int BuffersRecorded = 3;
 constexpr auto Patience = std::chrono::seconds(30);
 
-// An ALSA configuration whose default device plays IR_TEST_INFILE back as its input.
-constexpr const char* AlsaConfig = R"(pcm.!default {
-    type file
-    slave.pcm { type null }
-    file "/dev/null"
-    infile { @func getenv vars [ IR_TEST_INFILE ] default "/dev/null" }
-    format "raw"
-}
-)";
 
 struct Packet {
   size_t At;
@@ -51,7 +43,6 @@ std::vector<uint8_t> Recording(const std::vector<Packet>& packets) {
 TEST(PortAudioCapture, PacketsOfAPreparedRecordingArriveExactly) {
   std::string pattern = (fs::temp_directory_path() / "vorlent-alsa-XXXXXX").string();
   fs::path dir = mkdtemp(pattern.data());
-  std::ofstream(dir / "asound.conf") << AlsaConfig;
   // NEC-like runs, a second packet 480 quiet values later, one across a buffer boundary.
   std::vector<Packet> packets = {
       {10000, {{220, 432}, {128, 216}, {210, 27}, {128, 81}, {230, 27}}},
@@ -61,8 +52,7 @@ TEST(PortAudioCapture, PacketsOfAPreparedRecordingArriveExactly) {
   auto pcm = Recording(packets);
   std::ofstream(dir / "input.raw", std::ios::binary)
       .write(reinterpret_cast<const char*>(pcm.data()), static_cast<std::streamsize>(pcm.size()));
-  setenv("ALSA_CONFIG_PATH", (dir / "asound.conf").c_str(), 1);
-  setenv("IR_TEST_INFILE", (dir / "input.raw").c_str(), 1);
+  UseAlsaFileDevice(dir, dir / "input.raw");
 
   TMessageQueue window;
   std::vector<std::string> errors;

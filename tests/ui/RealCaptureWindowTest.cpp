@@ -13,6 +13,7 @@
 #include <fstream>
 #include <thread>
 
+#include "AlsaFileDevice.h"
 #include "TRecordButton.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
@@ -23,14 +24,6 @@ using namespace ui_test;
 namespace {
 constexpr int Patience = 30000;    // milliseconds
 constexpr int PaddingBuffers = 5;  // of silence: the file plugin repeats its last bytes
-constexpr const char* AlsaConfig = R"(pcm.!default {
-    type file
-    slave.pcm { type null }
-    file "/dev/null"
-    infile { @func getenv vars [ IR_TEST_INFILE ] default "/dev/null" }
-    format "raw"
-}
-)";
 
 fs::path ScratchDir() {
   std::string pattern = (fs::temp_directory_path() / "vorlent-alsa-ui-XXXXXX").string();
@@ -81,11 +74,9 @@ TEST(RealCaptureWindow, PacketsRecordedThroughPortAudioAreListedAndDecoded) {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   Scratch = ScratchDir();
-  std::ofstream(Scratch / "asound.conf") << AlsaConfig;
   WriteRecording(Scratch / "input.raw");
   // Before anything initialises ALSA or PortAudio.
-  setenv("ALSA_CONFIG_PATH", (Scratch / "asound.conf").c_str(), 1);
-  setenv("IR_TEST_INFILE", (Scratch / "input.raw").c_str(), 1);
+  UseAlsaFileDevice(Scratch, Scratch / "input.raw");
   ::testing::InitGoogleTest(&argc, argv);
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   TVorlentApplication application(argc, argv);
