@@ -5,9 +5,14 @@
 #include <portaudio.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <system_error>
 
 namespace {
-constexpr unsigned long ReadChunkFrames = 2048;  // samples per blocking read; bounds Reset's wait
+constexpr unsigned long ReadChunkFrames = 2048;              // samples per read at most
+constexpr auto PollInterval = std::chrono::milliseconds(5);  // wait while no input is ready
+constexpr uint8_t ZeroLine = 128;  // what the unrecorded rest of a failed buffer holds
 constexpr TDeviceHandle StreamHandle = 1;
 
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
@@ -36,6 +41,16 @@ bool TPortAudioSoundSystem::Valid(TDeviceHandle Handle) const {
 }
 
 unsigned TPortAudioSoundSystem::GetNumDevs() {
+  const unsigned inputs = CountInputs();
+  if (inputs > 0 || Stream) return inputs;
+  // PortAudio lists the devices once, when it starts: look again for one plugged in since.
+  if (!InitError) Pa_Terminate();
+  const PaError error = Pa_Initialize();
+  InitError = error == paNoError ? 0 : error;
+  return CountInputs();
+}
+
+unsigned TPortAudioSoundSystem::CountInputs() const {
   if (InitError) return 0;
   int count = Pa_GetDeviceCount();
   unsigned inputs = 0;
@@ -52,6 +67,7 @@ TMMResult TPortAudioSoundSystem::Open(TDeviceHandle* Handle, const TWaveFormatEx
   if (Stream) return paDeviceUnavailable;
   if (Format.wFormatTag != WAVE_FORMAT_PCM || Format.wBitsPerSample != 8)
     return paSampleFormatNotSupported;
+  if (Format.nChannels != 1) return paInvalidChannelCount;  // a byte is a sample
   PaStreamParameters input{};
   input.device = Pa_GetDefaultInputDevice();
   if (input.device == paNoDevice) return paInvalidDevice;
@@ -66,6 +82,7 @@ TMMResult TPortAudioSoundSystem::Open(TDeviceHandle* Handle, const TWaveFormatEx
     return error;
   }
   Target = NotifyTarget;
+  StreamError = paNoError;
   *Handle = StreamHandle;
   return MMSYSERR_NOERROR;
 }
@@ -87,10 +104,12 @@ TMMResult TPortAudioSoundSystem::UnprepareHeader(TDeviceHandle Handle, TWaveHdr*
 TMMResult TPortAudioSoundSystem::AddBuffer(TDeviceHandle Handle, TWaveHdr* Header) {
   if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
   if (!(Header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  Header->dwBytesRecorded = 0;
-  Header->dwFlags = (Header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  if (Header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
   {
     std::lock_guard lock(Mutex);
+    if (StreamError != paNoError) return StreamError;  // the device failed: recording ends
+    Header->dwBytesRecorded = 0;
+    Header->dwFlags = (Header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     Queue.push_back(Header);
   }
   Queued.notify_one();
@@ -106,7 +125,12 @@ TMMResult TPortAudioSoundSystem::Start(TDeviceHandle Handle) {
     std::lock_guard lock(Mutex);
     Stopping = false;
   }
-  Reader = std::thread(&TPortAudioSoundSystem::ReadLoop, this);
+  try {
+    Reader = std::thread(&TPortAudioSoundSystem::ReadLoop, this);
+  } catch (const std::system_error&) {
+    Pa_AbortStream(Stream);
+    return MMSYSERR_NOMEM;
+  }
   return MMSYSERR_NOERROR;
 }
 
@@ -163,12 +187,20 @@ TWaveHdr* TPortAudioSoundSystem::WaitForBuffer() {
   return Stopping ? nullptr : Queue.front();
 }
 
+// Reads only what the device has ready, so that a stalled device never keeps Reset waiting.
 void TPortAudioSoundSystem::ReadLoop() {
   while (TWaveHdr* header = WaitForBuffer()) {
-    unsigned long room = header->dwBufferLength - header->dwBytesRecorded;
-    unsigned long frames = std::min(room, ReadChunkFrames);
+    const long available = Pa_GetStreamReadAvailable(Stream);
+    if (available < 0) return Fail(header, static_cast<PaError>(available));
+    if (available == 0) {
+      WaitForInput();
+      continue;
+    }
+    const unsigned long room = header->dwBufferLength - header->dwBytesRecorded;
+    const unsigned long frames =
+        std::min({room, ReadChunkFrames, static_cast<unsigned long>(available)});
     PaError error = Pa_ReadStream(Stream, header->lpData + header->dwBytesRecorded, frames);
-    if (error != paNoError && error != paInputOverflowed) return;
+    if (error != paNoError && error != paInputOverflowed) return Fail(header, error);
     header->dwBytesRecorded += frames;
     if (header->dwBytesRecorded < header->dwBufferLength) continue;
     {
@@ -178,6 +210,26 @@ void TPortAudioSoundSystem::ReadLoop() {
     }
     HandBack(header);
   }
+}
+
+void TPortAudioSoundSystem::WaitForInput() {
+  std::unique_lock lock(Mutex);
+  Queued.wait_for(lock, PollInterval, [this] { return Stopping; });
+}
+
+// The device failed: the buffer being filled goes back (its rest silent) and the next
+// AddBuffer reports the error, which ends the recording with PortAudio's own text.
+void TPortAudioSoundSystem::Fail(TWaveHdr* Header, PaError Error) {
+  {
+    std::lock_guard lock(Mutex);
+    StreamError = Error;
+    if (Stopping) return;
+    Queue.pop_front();
+  }
+  std::memset(Header->lpData + Header->dwBytesRecorded, ZeroLine,
+              Header->dwBufferLength - Header->dwBytesRecorded);
+  Header->dwBytesRecorded = Header->dwBufferLength;
+  HandBack(Header);
 }
 
 void TPortAudioSoundSystem::StopReader() {

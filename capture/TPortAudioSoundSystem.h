@@ -31,8 +31,11 @@ class TPortAudioSoundSystem : public TSoundSystem {
   std::string GetErrorText(TMMResult Code) override;
 
  private:
+  unsigned CountInputs() const;
   void ReadLoop();
   TWaveHdr* WaitForBuffer();
+  void WaitForInput();
+  void Fail(TWaveHdr* Header, int Error);
   void StopReader();
   void HandBack(TWaveHdr* Header);
   bool Valid(TDeviceHandle Handle) const;
@@ -40,9 +43,10 @@ class TPortAudioSoundSystem : public TSoundSystem {
   int InitError = 0;  // PortAudio's code when Pa_Initialize failed
   PaStream* Stream = nullptr;
   TWaveNotifyTarget* Target = nullptr;
-  std::mutex Mutex;  // guards Queue and Stopping
+  std::mutex Mutex;  // guards Queue, Stopping and StreamError
   std::condition_variable Queued;
   std::deque<TWaveHdr*> Queue;
   bool Stopping = false;
+  int StreamError = 0;  // PortAudio's code once the device failed while recording
   std::thread Reader;
 };

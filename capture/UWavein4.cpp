@@ -86,8 +86,14 @@ bool TWaveIn::Open() {
   if (Recording) Stop();
   if (DeviceOpen) CloseDevice();
   NextBuffer = 0;
-  // A device plugged in after start-up: try the allocation that found none again.
-  if (!Ready && Format) Ready = Allocate();
+  // A device plugged in after start-up: try the allocation that found none again, quietly;
+  // what the user sees of a missing device is the failure to open it.
+  if (!Ready && Format) {
+    TErrorEvent shown = std::move(OnError);
+    OnError = nullptr;
+    Ready = Allocate();
+    OnError = std::move(shown);
+  }
   TMMResult code = Ready ? Sound->Open(&DeviceHandle, *Format, WindowHandle) : MMSYSERR_NODRIVER;
   if (code != MMSYSERR_NOERROR) {
     DoError("Could not open the input device for recording: \r " + ErrorText(code));

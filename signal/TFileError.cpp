@@ -2,30 +2,38 @@
 
 #include <cerrno>
 
-int TFileError::CodeOfErrno(int Errno) {
+namespace {
+// The table's code for an errno value; 0 for one the table has no entry for.
+int TableCode(int Errno) {
   switch (Errno) {
     case ENOENT:
-      return FileNotFound;
+      return TFileError::FileNotFound;
     case ENAMETOOLONG:
     case ENOTDIR:
     case EINVAL:
-      return InvalidFilename;
+      return TFileError::InvalidFilename;
     case EMFILE:
     case ENFILE:
-      return TooManyOpenFiles;
+      return TFileError::TooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case ETXTBSY:
-      return AccessDenied;
+      return TFileError::AccessDenied;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-      return DiskFull;
+      return TFileError::DiskFull;
     default:
-      return Errno;
+      return 0;
   }
+}
+}  // namespace
+
+TFileError TFileError::FromErrno(int Errno) {
+  if (int code = TableCode(Errno)) return TFileError(code);
+  return TFileError(Errno, "I/O error " + std::to_string(Errno));
 }
 
 std::string TFileError::TextOf(int Code) {

@@ -18,8 +18,9 @@ class TFileError : public std::runtime_error {
   explicit TFileError(int Code) : TFileError(Code, TextOf(Code)) {}
   TFileError(int Code, const std::string& Text) : std::runtime_error(Text), Code(Code) {}
 
-  // The code of a failed system call's errno value.
-  static int CodeOfErrno(int Errno);
+  // The error of a failed system call's errno value: its entry of the table above, or
+  // "I/O error <errno>" for any other.
+  static TFileError FromErrno(int Errno);
   static std::string TextOf(int Code);
 
   int Code;

@@ -1,12 +1,15 @@
 // The sample files: a ".map" index of 24-byte records and a ".dat" of concatenated signals.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 
 #include "TFileError.h"
 #include "U_signalProcessor.h"
@@ -47,19 +50,29 @@ struct TSampleMapRecord {
 };
 
 [[noreturn]] void ThrowErrno(int Errno) {
-  throw TFileError(TFileError::CodeOfErrno(Errno ? Errno : EIO));
+  throw TFileError::FromErrno(Errno ? Errno : EIO);
 }
 
-// A file opened for reading; closed by its destructor.
+// A regular file opened for reading only; closed by its destructor. A folder, a pipe or a
+// device is refused without waiting on it.
 class TInputFile {
  public:
-  explicit TInputFile(const std::string& Name) : F(std::fopen(Name.c_str(), "rb")) {
-    if (!F) ThrowErrno(errno);
+  explicit TInputFile(const std::string& Name) {
+    int fd = open(Name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) ThrowErrno(errno);
     struct stat info {};
-    if (fstat(fileno(F), &info) != 0) ThrowErrnoAndClose();
-    if (S_ISDIR(info.st_mode)) {
-      std::fclose(F);
-      throw TFileError(TFileError::AccessDenied);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+      int error = errno;
+      close(fd);
+      if (error == 0 || !S_ISREG(info.st_mode)) throw TFileError(TFileError::AccessDenied);
+      ThrowErrno(error);
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    F = fdopen(fd, "rb");
+    if (!F) {
+      int error = errno;
+      close(fd);
+      ThrowErrno(error);
     }
     Size = info.st_size;
   }
@@ -77,28 +90,56 @@ class TInputFile {
   int64_t Size = 0;
 
  private:
-  [[noreturn]] void ThrowErrnoAndClose() {
-    int error = errno;
-    std::fclose(F);
-    ThrowErrno(error);
-  }
-  FILE* F;
+  FILE* F = nullptr;
 };
 
+// The folder part of Name ("." when it has none).
+std::string FolderOf(const std::string& Name) {
+  size_t slash = Name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : Name.substr(0, slash);
+}
+
+// A name beside Target that is free now: Target's folder, a short random part.
+std::string TemporaryName(const std::string& Target) {
+  static std::mt19937 random(std::random_device{}());
+  char part[16];
+  std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+  return FolderOf(Target) + "/.vorlent-" + part + ".tmp";
+}
+
 // A file written under a temporary name beside Target and renamed onto it by Commit; a file
-// never committed is removed again.
+// never committed is removed again. A link is followed, so the file it points at is replaced;
+// an existing file keeps its permissions; a folder or a file that may not be written is refused
+// before anything is written.
 class TOutputFile {
  public:
-  explicit TOutputFile(const std::string& Target) : Target(Target), TempName(Target + ".XXXXXX") {
-    int fd = mkstemp(TempName.data());
+  explicit TOutputFile(const std::string& Name) : Target(Name) {
+    constexpr int Attempts = 16;          // random names tried before giving up
+    constexpr mode_t NewFileMode = 0666;  // narrowed by the user's umask
+    if (char* real = realpath(Name.c_str(), nullptr)) {
+      Target = real;
+      std::free(real);
+    }
+    mode_t mode = NewFileMode;
+    struct stat info {};
+    if (stat(Target.c_str(), &info) == 0) {
+      if (S_ISDIR(info.st_mode)) throw TFileError(TFileError::AccessDenied);
+      if (access(Target.c_str(), W_OK) != 0) ThrowErrno(errno);
+      mode = info.st_mode & 07777;
+    }
+    int fd = -1;
+    for (int i = 0; i < Attempts && fd < 0; ++i) {
+      TempName = TemporaryName(Target);
+      fd = open(TempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
+      if (fd < 0 && errno != EEXIST) break;
+    }
     if (fd < 0) {
       // A folder that does not exist makes the name itself invalid.
       if (errno == ENOENT) throw TFileError(TFileError::InvalidFilename);
       ThrowErrno(errno);
     }
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    if (mode != NewFileMode) fchmod(fd, mode);
     F = fdopen(fd, "wb");
     if (!F) {
       int error = errno;
@@ -133,11 +174,39 @@ class TOutputFile {
     Committed = true;
   }
 
- private:
   std::string Target;
+
+ private:
   std::string TempName;
   FILE* F = nullptr;
   bool Committed = false;
+};
+
+// A second name for an existing file, so that replacing it can be undone; the second name is
+// removed unless Restore puts the file back. Restore removes a file that did not exist before.
+// Where no link can be made, nothing is kept.
+class TBackup {
+ public:
+  explicit TBackup(const std::string& Target) : Target(Target), Name(TemporaryName(Target)) {
+    Existed = access(Target.c_str(), F_OK) == 0;
+    Kept = Existed && link(Target.c_str(), Name.c_str()) == 0;
+  }
+  ~TBackup() {
+    if (Kept) unlink(Name.c_str());
+  }
+  TBackup(const TBackup&) = delete;
+  TBackup& operator=(const TBackup&) = delete;
+
+  void Restore() {
+    if (!Existed) unlink(Target.c_str());
+    if (Kept && std::rename(Name.c_str(), Target.c_str()) == 0) Kept = false;
+  }
+
+ private:
+  std::string Target;
+  std::string Name;
+  bool Existed = false;
+  bool Kept = false;
 };
 }  // namespace
 
@@ -161,8 +230,15 @@ void TSignalProcessor::SaveSamples(const std::string& BaseName) const {
   }
   map.Close();
   dat.Close();
+  // Two renames: should the second fail, the first is undone, so the pair stays a pair.
+  TBackup earlierData(dat.Target);
   dat.Commit();
-  map.Commit();
+  try {
+    map.Commit();
+  } catch (const TFileError&) {
+    earlierData.Restore();
+    throw;
+  }
 }
 
 std::vector<std::unique_ptr<TSample>> TSignalProcessor::ReadSamples(

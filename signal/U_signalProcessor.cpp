@@ -162,10 +162,11 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
   }
   if (!closed) Pos = BufferSize - 1;
   const size_t room = MaxSignalLength - signal.size();
-  if (Pos - start + 1 >= room) {  // full: close here, never let it grow past
+  const size_t stretch = Pos - start + 1;
+  if (closed ? stretch > room : stretch >= room) {  // it would not fit: cut it where it is full
     signal.insert(signal.end(), Buf + start, Buf + start + room);
     const size_t quiet = TrailingQuiet(signal);
-    SilenceCount = quiet;
+    SilenceCount = quiet + 1;  // the next search starts after the cut, not on a quiet value
     ClosePacket(static_cast<uint16_t>(signal.size() - MarginLength - quiet));
     return start + room;
   }

@@ -21,7 +21,6 @@ constexpr size_t BufferSize = TSignalProcessor::BufferSize;
 constexpr int BuffersRecorded = 3;
 constexpr auto Patience = std::chrono::seconds(30);
 
-
 struct Packet {
   size_t At;
   std::vector<std::pair<uint8_t, size_t>> Runs;  // value, count

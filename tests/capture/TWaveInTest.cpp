@@ -40,8 +40,18 @@ TEST(TWaveInConstruction, NoDeviceLeavesNotReadyAndShowsNothing) {
   EXPECT_TRUE(rig.Errors.empty());
   EXPECT_EQ(rig.WaveIn->Headers[0], nullptr);
   EXPECT_FALSE(rig.WaveIn->Open());
-  EXPECT_EQ(rig.Errors.back(),
-            "Could not open the input device for recording: \r scripted error 6");
+  EXPECT_EQ(rig.Errors,
+            (Lines{"Could not open the input device for recording: \r scripted error 6"}));
+}
+
+TEST(TWaveInConstruction, ADeviceThatAppearsLaterIsUsedByTheNextOpen) {
+  Rig rig(0);
+  rig.Sound->DeviceCount = 1;
+  EXPECT_TRUE(rig.WaveIn->Open());
+  EXPECT_TRUE(rig.WaveIn->Ready);
+  EXPECT_TRUE(rig.WaveIn->Start());
+  EXPECT_EQ(rig.Sound->QueuedCount(), 3u);
+  EXPECT_TRUE(rig.Errors.empty());
 }
 
 TEST(TWaveInConstruction, FormatDefaultsAndHeadersPointAtBuffers) {

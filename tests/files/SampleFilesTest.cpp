@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -256,4 +258,57 @@ TEST(SampleFiles, FailedSaveKeepsTheEarlierPair) {
   EXPECT_EQ(ReadAll(dir / "keep.map"), map);
   EXPECT_EQ(ReadAll(dir / "keep.dat"), dat);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 2);
+}
+
+TEST(SampleFileErrors, ErrnoValuesOutsideTheTableKeepTheirNumber) {
+  EXPECT_STREQ(TFileError::FromErrno(ENOENT).what(), "File not found");
+  EXPECT_STREQ(TFileError::FromErrno(EACCES).what(), "File access denied");
+  EXPECT_STREQ(TFileError::FromErrno(ENOSPC).what(), "Disk full");
+  EXPECT_STREQ(TFileError::FromErrno(EIO).what(), "I/O error 5");
+  EXPECT_STREQ(TFileError::FromErrno(ENETDOWN).what(), "I/O error 100");
+}
+
+TEST(SampleFiles, AFolderInThePlaceOfTheIndexFailsBeforeAnythingIsWritten) {
+  TempDir dir;
+  TSignalProcessor processor;
+  processor.AddSample(MakeSample(100, 0, 0, 0));
+  processor.SaveSamples(dir / "b");
+  Bytes dat = ReadAll(dir / "b.dat");
+  fs::remove(dir / "b.map");
+  fs::create_directory(dir / "b.map");
+  processor.AddSample(MakeSample(1200, 0, 0, 0));
+  try {
+    processor.SaveSamples(dir / "b");
+    FAIL() << "saved over a folder";
+  } catch (const TFileError& error) {
+    EXPECT_STREQ(error.what(), "File access denied");
+  }
+  EXPECT_EQ(ReadAll(dir / "b.dat"), dat);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 2);
+}
+
+TEST(SampleFiles, ALinkedPairIsWrittenThroughItsLinksWithItsPermissions) {
+  TempDir dir;
+  fs::create_directory(dir / "real");
+  TSignalProcessor processor;
+  processor.AddSample(MakeSample(10, 0, 0, 0));
+  processor.SaveSamples(dir / "real/pair");
+  fs::permissions(dir / "real/pair.map", fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(dir / "real/pair.map", dir / "link.map");
+  fs::create_symlink(dir / "real/pair.dat", dir / "link.dat");
+  processor.AddSample(MakeSample(20, 0, 0, 0));
+  processor.SaveSamples(dir / "link");
+  EXPECT_TRUE(fs::is_symlink(dir / "link.map"));
+  EXPECT_EQ(fs::file_size(dir / "real/pair.map"), 48u);
+  EXPECT_EQ(fs::file_size(dir / "real/pair.dat"), 30u);
+  EXPECT_EQ(fs::status(dir / "real/pair.map").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(SampleFiles, APipeIsRefusedWithoutWaitingForIt) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "pipe.map").c_str(), 0600), 0);
+  WriteAll(dir / "pipe.dat", {});
+  TSignalProcessor processor;
+  EXPECT_EQ(LoadError(processor, dir / "pipe.map"), "File access denied");
 }

@@ -286,6 +286,24 @@ TEST(SignalProcessorRecording, ClearKeepsTheOpenPacket) {
   EXPECT_EQ(rig.P.Samples.size(), 1u);
 }
 
+// The longest packet that fits closes as usual, and the gap after it is measured as usual.
+TEST(SignalProcessorRobustness, APacketOfExactly65535ValuesIsNotCut) {
+  Rig rig;
+  rig.Record();
+  Buffer first = Quiet();
+  Put(first, 1000, N - 1000, 200);  // 64534 active values, then 641 in the next buffer
+  rig.Feed(first);
+  Buffer second = Quiet();
+  Put(second, 0, 641, 200);
+  Put(second, 640 + 1360, 10, 200);
+  rig.Feed(second);
+  ASSERT_EQ(rig.P.Samples.size(), 2u);
+  EXPECT_EQ(rig.P.Samples[0]->Signal.size(), 65535u);
+  EXPECT_EQ(rig.P.Samples[0]->Duration, rig.P.SamplesToSeconds(65175));
+  EXPECT_EQ(rig.P.Samples[0]->Pulses, (std::vector<uint16_t>{120, 65175, 239}));
+  EXPECT_EQ(rig.P.Samples[1]->Gap, static_cast<float>(1360.0L / 48000));
+}
+
 // A stuck active input: each packet is cut at 65535 values, never more.
 TEST(SignalProcessorRobustness, StuckHighLineIsCutIntoFullLengthPackets) {
   Rig rig;
@@ -301,6 +319,8 @@ TEST(SignalProcessorRobustness, StuckHighLineIsCutIntoFullLengthPackets) {
     for (uint16_t r : s->Pulses) sum += r;
     EXPECT_EQ(sum, s->Signal.size() - 1);
   }
+  // The packet after a cut starts on the next value: one sample after the last active one.
+  EXPECT_EQ(rig.P.Samples[1]->Gap, static_cast<float>(1.0L / 48000));
   // The line comes back: the packet then closes on its silence as usual.
   size_t before = rig.P.Samples.size();
   Buffer recovering = Quiet();
