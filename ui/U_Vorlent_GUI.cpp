@@ -15,7 +15,6 @@
 #include <QStatusBar>
 #include <QTime>
 #include <cmath>
-#include <cstdio>
 
 #include "TAnchors.h"
 #include "TDialogs.h"
@@ -24,6 +23,7 @@
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
 #include "TStringGrid.h"
+#include "TTimeTexts.h"
 #include "U_aboutForm.h"
 #include "U_graph.h"
 #include "U_protocolRecognition.h"
@@ -60,19 +60,6 @@ const char* RecordingsFilter =
 const char* ImportingText = "Importing %1...";
 
 constexpr double MillisecondsPerDay = 86400000.0;
-constexpr double Tenth = 0.1;
-constexpr double MillisecondsPerSecond = 1000.0;
-constexpr int ShortestDigits = 15;
-
-// The number in its shortest general form (up to 15 significant digits), with the locale's
-// decimal separator.
-QString ShortestNumber(double Value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*g", ShortestDigits, Value);
-  if (QString(text).contains('e')) std::snprintf(text, sizeof text, "%.0f", Value);
-  return QString(text).replace('.', QLocale().decimalPoint());
-}
-
 // The locale's long time format without its time-zone part.
 QString LongTimeFormat() {
   const QString format = QLocale().timeFormat(QLocale::LongFormat);
@@ -611,10 +598,8 @@ void Tgui::closeEvent(QCloseEvent* Event) {
 }
 
 QString Tgui::niceTimePeriod(float Seconds) {
-  const double value = Seconds;
-  auto oneDecimal = [](double v) { return std::nearbyint(v / Tenth) * Tenth; };
-  if (value > 1.0) return ShortestNumber(oneDecimal(value)) + "s";
-  return ShortestNumber(oneDecimal(value * MillisecondsPerSecond)) + "ms";
+  return QString::fromStdString(TTimeTexts::niceTimePeriod(Seconds))
+      .replace('.', QLocale().decimalPoint());
 }
 
 QString Tgui::ConvertToBin(uint32_t Value) {

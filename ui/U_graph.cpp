@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "TDialogs.h"
+#include "TTimeTexts.h"
 
 namespace {
 constexpr int DotsPerMeter = 3780;  // 96 dots per inch, so point sizes match the screen
@@ -26,7 +27,6 @@ constexpr int TickTop = 0, TickBottom = 40, DurationTop = 10;
 constexpr int BitTextTop = 179, BitLineTop = 150, BitLineBottom = 190;
 constexpr int FieldTextTop = 205, FieldLineTop = 190, FieldLineBottom = 230;
 constexpr int BitTextIndent = 1, FieldTextIndent = 5, DurationIndent = 1;
-constexpr double MicrosecondsPerSecond = 1000000.0;
 const QColor Lime(0, 255, 0), Yellow(255, 255, 0), White(255, 255, 255);
 const QColor Green(0, 128, 0), Grey(128, 128, 128), Black(0, 0, 0);
 const char* NothingToCopy = "There is nothing to copy to clipboard. Please open a sample first.";
@@ -179,9 +179,7 @@ void TfrmGraph::DrawMarks(QImage& Picture, const std::vector<TSampleMark>& Marks
 
 QString TfrmGraph::TimeText(uint16_t Count) const {
   if (SampleRate == 0) return "0";
-  const float seconds = static_cast<float>(static_cast<double>(Count) / SampleRate);
-  return QString::number(std::nearbyint(static_cast<double>(seconds) * MicrosecondsPerSecond), 'f',
-                         0);
+  return QString::fromStdString(TTimeTexts::TimeText(Count, SampleRate));
 }
 
 QString TfrmGraph::BitmapFileName(const QString& FileName) {
