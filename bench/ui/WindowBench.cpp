@@ -56,13 +56,3 @@ void DrawLongPacket(benchmark::State& State) {
 }
 BENCHMARK(DrawLongPacket)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
 }  // namespace
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  TVorlentApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -171,13 +171,3 @@ void ImportRecording(benchmark::State& State) {
 }
 BENCHMARK(ImportRecording)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  TVorlentApplication application(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
