@@ -19,9 +19,7 @@
 
 namespace {
 const char* const ProgramName = "vorlent-decode";
-const char* const DefaultProtocols = "protocols.xml";
 const char* const SampleIndexExtension = ".map";
-constexpr float ToleranceSeconds = 0.00005f;  // 50 us, as the window decodes
 
 const std::map<std::string, TPacketReport::TFormat> Formats = {
     {"table", TPacketReport::TFormat::Table},
@@ -45,12 +43,9 @@ std::string Lines(std::string Text) {
 int TDecodeCommand::Run(int Argc, const char* const* Argv) {
   CLI::App app{"Decodes infrared remote-control packets in recordings and saved samples.",
                ProgramName};
-  std::string protocols;
   std::string format = "table";
   std::vector<std::string> inputs;
-  app.add_option("--protocols", protocols,
-                 "Protocol definitions (default: protocols.xml in the current directory)");
-  app.add_flag("--invert", InvertInput, "Invert the recorded signal before decoding");
+  Options.AddTo(app);
   app.add_option("--format", format, "Output format: table, json or csv")
       ->check(CLI::IsMember({"table", "json", "csv"}));
   app.add_option("INPUT", inputs, "Audio files (WAV, FLAC, AIFF, ...) or saved .map files")
@@ -69,11 +64,9 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
 
   try {
     TProtocolRecognition engine;
-    engine.SampleRate = TRecordingDecoder::SampleRate;
-    engine.SetTolerance(ToleranceSeconds);
-    bool named = !protocols.empty();
-    bool loaded = LoadProtocols(engine, named ? protocols : DefaultProtocols);
-    bool ok = loaded || !named;
+    Options.Apply(engine);
+    bool loaded = LoadProtocols(engine, Options.LibraryFile());
+    bool ok = loaded || !Options.LibraryNamed();
 
     TPacketReport report(Out, Formats.at(format), inputs.size() > 1);
     for (const std::string& input : inputs) ok = DecodeInput(engine, report, input) && ok;
@@ -121,7 +114,7 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
 void TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
                                      const std::string& Input) {
   TRecordingDecoder::TOptions options;
-  options.InvertInput = InvertInput;
+  options.InvertInput = Options.Settings.InvertInput;
   TRecordingDecoder decoder(options);
   TProgressBar bar(Err, Terminal, std::string(ProgramName) + ": " + Input);
   decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {

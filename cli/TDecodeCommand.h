@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TDecodeOptions.h"
 #include "TPacketReport.h"
 
 class TProtocolRecognition;
@@ -35,5 +36,5 @@ class TDecodeCommand {
   std::ostream& Out;
   std::ostream& Err;
   bool Terminal;
-  bool InvertInput = false;
+  TDecodeOptions Options;
 };

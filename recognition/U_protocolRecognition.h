@@ -42,6 +42,8 @@ class TProtocolRecognition {
   void SetDecimalSeparator(const std::string& Separator) { DecimalSeparator_ = Separator; }
 
   TReportEvent OnReport;  // receives the load error text; the owner shows it
+  // Packets that no definition fits exactly get a second, tolerant try (TMatch::Likely).
+  bool SecondPass = true;
 
   std::unique_ptr<TXmlDocument> Document;
   std::unique_ptr<TXmlNodeList> ProtocolNodes;

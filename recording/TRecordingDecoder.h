@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "TDecodeSettings.h"
 #include "U_sample.h"
 
 class TRecordingDecoder {
  public:
-  static constexpr uint16_t SampleRate = 48000;  // Hz of the processor and the samples
+  static constexpr uint16_t SampleRate = TDecodeSettings::SampleRate;  // Hz of the samples
 
   struct TOptions {
     bool InvertInput = false;  // the processor's "Invert input"

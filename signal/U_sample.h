@@ -23,8 +23,14 @@ class TProtocol {
   // "name=value; " for every field, the last one included; "" without fields. Never fails.
   std::string GetDataText() const;
 
+  // Exact: every run fits the definition as written; Likely: only the tolerant second pass,
+  // which allows for the receiver's edge shift and the remote's clock, makes it fit.
+  enum class TMatch { Exact, Likely };
+
   std::string ProtocolName;
   std::vector<TProtocolField> Fields;
+  TMatch Match = TMatch::Exact;
+  std::string MatchNote;  // a likely match: what made it fit (shift, scale, tolerance)
 };
 
 // A boundary under the waveform: offset in PCM samples from Signal[0] and its label.
@@ -57,4 +63,6 @@ class TSample {
   // Index of the trigger value in the stream read since the processor's Init; -1 when the
   // sample did not come from the stream (a loaded file).
   int64_t StreamIndex = -1;
+  std::string Source;  // the file an imported sample came from; empty when captured live
+  std::string Name;    // the signal's name in an imported code file; empty otherwise
 };

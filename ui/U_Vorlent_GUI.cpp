@@ -326,7 +326,7 @@ void Tgui::FormCreate() {
     Dialogs->ShowMessage(QString::fromStdString(Text));
   };
   Recognition->SampleRate = SampleRate;
-  Recognition->SetTolerance(Tolerance);
+  Recognition->SetTolerance(TDecodeSettings().ToleranceSeconds());
   Recognition->LoadProtocols(ProtocolFile);
   WriteGridHeaders();
 }

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "TDecodeSettings.h"
 #include "TDialogs.h"
 #include "TSoundSystem.h"
 #include "U_sample.h"
@@ -36,9 +37,8 @@ class TfrmGraph;
 
 class Tgui : public QMainWindow, public TWaveNotifyTarget {
  public:
-  static constexpr uint16_t SampleRate = 48000;  // Hz
-  static constexpr float Tolerance = 0.00005f;   // seconds, for the decoder
-  static constexpr const char* ProtocolFile = "protocols.xml";
+  static constexpr uint16_t SampleRate = TDecodeSettings::SampleRate;
+  static constexpr const char* ProtocolFile = TDecodeSettings::LibraryFileName;
 
   // Builds the window and runs FormCreate. Dialogs answers in place of the user (null: real
   // Qt dialogs); Sound records in place of the sound card (null: PortAudio's default input).
