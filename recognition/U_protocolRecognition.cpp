@@ -1,13 +1,13 @@
 #include "U_protocolRecognition.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <clocale>
-#include <cmath>
 #include <cstdio>
-#include <optional>
 
+#include "TCompiledPattern.h"
 #include "TTimingPattern.h"
+#include "TTolerantPass.h"
+#include "TWorkBudget.h"
 #include "TXmlDocument.h"
 #include "TXmlNode.h"
 #include "TXmlNodeList.h"
@@ -26,14 +26,9 @@ constexpr const char* LoadErrorFormat =
     "Error loading XML document.\rError number: %d\rReason: %s\rLine: %d\rColumn: %d";
 constexpr const char* NoDescription = "No description available";
 constexpr const char* UnknownProtocol = "unknown";
-constexpr const char* DelimiterElement = "delimiter";
-constexpr const char* LeastSignificantFirst = "LSB";
-constexpr const char* BitMarkPrefix = "bit";
 
-constexpr long double SecondsPerMicrosecond = 1e-6L;
 constexpr uint16_t FirstHighRun = 1;  // Pulses[0] is the leading low run, never matched
 constexpr size_t MaxRuns = 65535;     // runs a 16-bit Cursor can walk through
-constexpr unsigned BitLengthModulus = 256;
 constexpr unsigned AccumulatorBits = 32;
 constexpr uint32_t FieldValueMask = 0xFFFF;
 
@@ -41,30 +36,6 @@ std::string LocaleDecimalSeparator() {
   const std::lconv* conventions = std::localeconv();
   if (!conventions || !conventions->decimal_point || !*conventions->decimal_point) return ".";
   return conventions->decimal_point;
-}
-
-bool IsBlankOrControl(char C) {
-  const auto code = static_cast<unsigned char>(C);
-  return code <= 0x20 || code == 0x7F;
-}
-
-// A data field's length: decimal digits with optional blanks around them, taken modulo 256 so
-// that any number of digits is safe. Nothing when the text is not such a number.
-std::optional<unsigned> ParseBitLength(const std::string& Text) {
-  size_t begin = 0, end = Text.size();
-  while (begin < end && IsBlankOrControl(Text[begin])) ++begin;
-  while (end > begin && IsBlankOrControl(Text[end - 1])) --end;
-  if (begin == end) return std::nullopt;
-  unsigned length = 0;
-  for (size_t i = begin; i < end; ++i) {
-    if (Text[i] < '0' || Text[i] > '9') return std::nullopt;
-    length = (length * 10 + static_cast<unsigned>(Text[i] - '0')) % BitLengthModulus;
-  }
-  return length;
-}
-
-uint16_t RoundToSamples(double Value) {
-  return static_cast<uint16_t>(std::clamp(std::rint(Value), 0.0, static_cast<double>(UINT16_MAX)));
 }
 
 }  // namespace
@@ -76,7 +47,8 @@ TProtocolRecognition::TProtocolRecognition()
       ZeroBitQuery_(std::make_unique<TXmlQuery>(ZeroBitExpression)),
       DescriptionQuery_(std::make_unique<TXmlQuery>(DescriptionExpression,
                                                     std::vector<std::string>{DescriptionVariable})),
-      DecimalSeparator_(LocaleDecimalSeparator()) {}
+      DecimalSeparator_(LocaleDecimalSeparator()),
+      TolerantPass_(std::make_unique<TTolerantPass>()) {}
 
 TProtocolRecognition::~TProtocolRecognition() = default;
 
@@ -98,6 +70,8 @@ void TProtocolRecognition::LoadProtocols(const std::string& FileName) {
     if (OnReport) OnReport(text);
   }
   ProtocolNodes = std::make_unique<TXmlNodeList>(Document->Root().SelectNodes(*ProtocolsQuery_));
+  CompileDefinitions();
+  ReportCost(FileName);
 }
 
 void TProtocolRecognition::GetDescription(const std::string& ProtocolName, std::string& Url,
@@ -112,41 +86,144 @@ void TProtocolRecognition::GetDescription(const std::string& ProtocolName, std::
   Url = found.Attribute("url").value_or("");
 }
 
+void TProtocolRecognition::SetDecimalSeparator(const std::string& Separator) {
+  DecimalSeparator_ = Separator;
+  if (ProtocolNodes) CompileDefinitions();
+}
+
 void TProtocolRecognition::Decode(TSample& Sample) {
-  const size_t count = ProtocolNodes ? ProtocolNodes->Count() : 0;
-  for (size_t i = 0; i < count && !Sample.Pulses.empty(); ++i) {
-    if (TryProtocol(ProtocolNodes->Item(i), Sample)) {
+  if (DefinitionRate_ != SampleRate) {
+    for (TDefinition& definition : Definitions_) definition.SetRate(SampleRate);
+    DefinitionRate_ = SampleRate;
+  }
+  uint64_t samples = 0;
+  for (uint16_t run : Sample.Pulses) samples += run;
+  MostBitMarks_ = static_cast<uint32_t>(std::min<uint64_t>(samples + 1, UINT32_MAX));
+  TWorkBudget budget(MaxMatchesPerPacket);
+  for (size_t i = 0; i < Definitions_.size() && !Sample.Pulses.empty(); ++i) {
+    if (TryDefinition(Definitions_[i], Sample, budget)) {
       CurrentPulses = nullptr;
       return;
     }
+    if (budget.Exhausted()) break;
   }
   CurrentPulses = nullptr;
   MarkUnknown(Sample);
+  if (!SecondPass || Sample.Pulses.empty()) return;
+  TWorkBudget tolerantBudget(MaxMatchesPerPacket);
+  TolerantPass_->Decode(Definitions_, SampleRate, Tolerance, Sample, tolerantBudget);
 }
 
 bool TProtocolRecognition::MatchTiming(const std::string& Pattern, uint16_t& Position) {
   if (!CurrentPulses) return false;
-  const std::vector<uint16_t>& runs = *CurrentPulses;
-  const size_t usable = std::min(runs.size(), MaxRuns);
+  const size_t usable = std::min(CurrentPulses->size(), MaxRuns);
   if (Cursor >= usable) return false;
   bool highFirst = false;
   if (!TTimingPattern::Parse(Pattern, DecimalSeparator_, usable - Cursor, highFirst, Durations_)) {
     return false;
   }
-  if (highFirst != (Cursor % 2 == 1)) return false;
+  DurationSamples_.resize(Durations_.size());
+  for (size_t i = 0; i < Durations_.size(); ++i) {
+    DurationSamples_[i] = TCompiledPattern::ToSamples(Durations_[i], SampleRate);
+  }
+  return MatchSamples(highFirst, DurationSamples_, Position);
+}
 
-  const size_t count = Durations_.size();
+void TProtocolRecognition::CompileDefinitions() {
+  Definitions_.clear();
+  DefinitionRate_ = 0;
+  const size_t count = ProtocolNodes ? ProtocolNodes->Count() : 0;
+  const TDefinition::TQueries queries{*ItemsQuery_, *OneBitQuery_, *ZeroBitQuery_};
+  Definitions_.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    Definitions_.push_back(
+        TDefinition::Compile(ProtocolNodes->Item(i), queries, DecimalSeparator_));
+  }
+}
+
+void TProtocolRecognition::ReportCost(const std::string& FileName) const {
+  uint64_t matches = 0;
+  for (const TDefinition& definition : Definitions_) matches += definition.MostMatches();
+  if (matches <= MaxMatchesPerPacket || !OnReport) return;
+  OnReport(FileName + ": " + std::to_string(Definitions_.size()) +
+           " definitions could take up to " + std::to_string(matches) +
+           " timing matches on one packet; decoding stops at " +
+           std::to_string(MaxMatchesPerPacket) + " and leaves such a packet unknown.");
+}
+
+bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample& Sample,
+                                         TWorkBudget& Budget) {
+  if (!Budget.Spend()) return false;
+  Cursor = FirstHighRun;
+  Remainder = 0;
+  CurrentPulses = &Sample.Pulses;
+  uint16_t position = Sample.Pulses[0];
+  Sample.BitMarks().clear();
+  Sample.FieldMarks().clear();
+  Sample.AddMark(TSample::BitRow, position, "");
+  Sample.AddMark(TSample::FieldRow, position, "");
+  Found_.Fields.clear();
+  for (const TDefinition::TItem& item : Definition.Items) {
+    if (!item.IsDelimiter) {
+      if (!MatchData(Definition, item, Sample, position, Budget)) return false;
+      continue;
+    }
+    if (!MatchPattern(item.Timing, position, Budget)) return false;
+    if (!item.Name) return false;  // a delimiter without a label makes its definition incomplete
+    Sample.AddMark(TSample::BitRow, position, "");
+    Sample.AddMark(TSample::FieldRow, position, *item.Name);
+  }
+  Sample.Protocol = std::make_unique<TProtocol>();
+  Sample.Protocol->ProtocolName = Definition.Name;
+  Sample.Protocol->Fields = Found_.Fields;
+  return true;
+}
+
+bool TProtocolRecognition::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
+                                     TSample& Sample, uint16_t& Position, TWorkBudget& Budget) {
+  if (!Data.Readable) return false;
+  uint32_t accumulator = 0;
+  for (unsigned i = 0; i < Data.Length; ++i) {
+    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - 1 - i;
+    if (MatchPattern(Definition.One, Position, Budget)) {
+      accumulator |= uint32_t{1} << (bit % AccumulatorBits);
+    } else if (!MatchPattern(Definition.Zero, Position, Budget)) {
+      return false;
+    }
+    if (Sample.BitMarks().size() >= MostBitMarks_) return false;
+    Sample.AddMark(TSample::BitRow, Position, TDefinition::BitMarkText(bit));
+  }
+  Sample.AddMark(TSample::FieldRow, Position, *Data.Name);
+  Found_.AddField(*Data.Name, static_cast<uint16_t>(accumulator & FieldValueMask));
+  return true;
+}
+
+bool TProtocolRecognition::MatchPattern(const TCompiledPattern& Pattern, uint16_t& Position,
+                                        TWorkBudget& Budget) {
+  if (!Budget.Spend() || !Pattern.Usable() || !CurrentPulses) return false;
+  const size_t usable = std::min(CurrentPulses->size(), MaxRuns);
+  if (Cursor >= usable || Pattern.Count() > usable - Cursor) return false;
+  return MatchSamples(Pattern.HighFirst(), Pattern.Samples(), Position);
+}
+
+// The durations are in samples, at least one of them and no more than the runs left.
+bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>& Durations,
+                                        uint16_t& Position) {
+  const std::vector<uint16_t>& runs = *CurrentPulses;
+  if (HighFirst != (Cursor % 2 == 1)) return false;
+
+  const size_t count = Durations.size();
   size_t cursor = Cursor;
   uint16_t remainder = Remainder;
   uint16_t position = Position;
   // Takes the front of the run at cursor; a remainder that rounds to nothing uses the run up.
   const auto takeFront = [&](uint16_t Length, float Duration) {
-    remainder = RoundToSamples(Length - static_cast<double>(Duration));
-    position += RoundToSamples(Duration);
+    remainder = TCompiledPattern::RoundToSamples(Length - static_cast<double>(Duration));
+    position += TCompiledPattern::RoundToSamples(Duration);
     if (remainder == 0) ++cursor;
   };
 
-  const float first = ToSamples(Durations_[0]);
+  const float first = Durations[0];
   const uint16_t firstLength = remainder != 0 ? remainder : runs[cursor];
   switch (Classify(firstLength, first)) {
     case TFit::TooShort:
@@ -162,12 +239,12 @@ bool TProtocolRecognition::MatchTiming(const std::string& Pattern, uint16_t& Pos
       break;
   }
   for (size_t i = 1; i + 1 < count; ++i) {
-    if (Classify(runs[cursor], ToSamples(Durations_[i])) != TFit::Fits) return false;
+    if (Classify(runs[cursor], Durations[i]) != TFit::Fits) return false;
     position += runs[cursor];
     ++cursor;
   }
   if (count >= 2) {
-    const float last = ToSamples(Durations_[count - 1]);
+    const float last = Durations[count - 1];
     switch (Classify(runs[cursor], last)) {
       case TFit::TooShort:
         return false;
@@ -183,65 +260,6 @@ bool TProtocolRecognition::MatchTiming(const std::string& Pattern, uint16_t& Pos
   Cursor = static_cast<uint16_t>(cursor);
   Remainder = remainder;
   Position = position;
-  return true;
-}
-
-bool TProtocolRecognition::TryProtocol(const TXmlNode& Protocol, TSample& Sample) {
-  const TXmlNodeList items = Protocol.SelectNodes(*ItemsQuery_);
-  Cursor = FirstHighRun;
-  Remainder = 0;
-  CurrentPulses = &Sample.Pulses;
-  uint16_t position = Sample.Pulses[0];
-  Sample.BitMarks().clear();
-  Sample.FieldMarks().clear();
-  Sample.AddMark(TSample::BitRow, position, "");
-  Sample.AddMark(TSample::FieldRow, position, "");
-  Sample.Protocol = std::make_unique<TProtocol>();
-  for (size_t i = 0; i < items.Count(); ++i) {
-    const TXmlNode item = items.Item(i);
-    const bool matched = item.Name() == DelimiterElement
-                             ? MatchDelimiter(item, Sample, position)
-                             : MatchData(Protocol, item, Sample, position);
-    if (!matched) return false;
-  }
-  Sample.Protocol->ProtocolName = Protocol.Attribute("name").value_or("");
-  return true;
-}
-
-bool TProtocolRecognition::MatchDelimiter(const TXmlNode& Delimiter, TSample& Sample,
-                                          uint16_t& Position) {
-  if (!MatchTiming(Delimiter.Text(), Position)) return false;
-  const std::optional<std::string> name = Delimiter.Attribute("name");
-  if (!name) return false;  // a delimiter without a label makes its definition incomplete
-  Sample.AddMark(TSample::BitRow, Position, "");
-  Sample.AddMark(TSample::FieldRow, Position, *name);
-  return true;
-}
-
-bool TProtocolRecognition::MatchData(const TXmlNode& Protocol, const TXmlNode& Data,
-                                     TSample& Sample, uint16_t& Position) {
-  const std::optional<std::string> name = Data.Attribute("name");
-  const std::optional<std::string> bitOrder = Data.Attribute("bitorder");
-  const std::optional<unsigned> length = ParseBitLength(Data.Attribute("length").value_or(""));
-  const TXmlNode oneBit = Protocol.SelectSingleNode(*OneBitQuery_);
-  const TXmlNode zeroBit = Protocol.SelectSingleNode(*ZeroBitQuery_);
-  if (!name || !bitOrder || !length || oneBit.IsNull() || zeroBit.IsNull()) return false;
-
-  const std::string one = oneBit.Text();
-  const std::string zero = zeroBit.Text();
-  const bool leastSignificantFirst = *bitOrder == LeastSignificantFirst;
-  uint32_t accumulator = 0;
-  for (unsigned i = 0; i < *length; ++i) {
-    const unsigned bit = leastSignificantFirst ? i : *length - 1 - i;
-    if (MatchTiming(one, Position)) {
-      accumulator |= uint32_t{1} << (bit % AccumulatorBits);
-    } else if (!MatchTiming(zero, Position)) {
-      return false;
-    }
-    Sample.AddMark(TSample::BitRow, Position, BitMarkPrefix + std::to_string(bit));
-  }
-  Sample.AddMark(TSample::FieldRow, Position, *name);
-  Sample.Protocol->AddField(*name, static_cast<uint16_t>(accumulator & FieldValueMask));
   return true;
 }
 
@@ -261,15 +279,4 @@ TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float D
   if (Length < high) return TFit::Fits;
   if (Length >= high) return TFit::TooLong;
   return TFit::TooShort;
-}
-
-// t = d x 10^-6 x SampleRate, multiplied left to right in extended precision (the x87 format with
-// its 64-bit mantissa on x86) and rounded once to a single. For durations with up to a dozen
-// decimals this is the single nearest to the exact product, whatever the intermediate precision;
-// only values within a hair of halfway between two singles depend on it. A duration beyond a
-// single's range becomes infinite and then fits nothing.
-float TProtocolRecognition::ToSamples(long double Microseconds) const {
-  const long double samples = Microseconds * SecondsPerMicrosecond * SampleRate;
-  if (!(samples <= FLT_MAX)) return INFINITY;
-  return static_cast<float>(samples);
 }

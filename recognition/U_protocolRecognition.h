@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "TDefinition.h"
 #include "U_sample.h"
 
 class TXmlDocument;  // the XML facility, behind an interface of its own
 class TXmlNode;
 class TXmlNodeList;
 class TXmlQuery;
+class TWorkBudget;
+class TTolerantPass;
 
 using TReportEvent = std::function<void(const std::string& Text)>;
 
@@ -25,21 +28,31 @@ class TProtocolRecognition {
 
   // Tolerance := SampleRate x Seconds, in PCM samples. Call after SampleRate is set.
   void SetTolerance(float Seconds);
-  // Loads FileName; a missing or malformed file is reported once through OnReport
-  // ("Error loading XML document.\rError number: ...") and leaves an empty library.
+  // Loads FileName and compiles its definitions; a missing or malformed file is reported once
+  // through OnReport ("Error loading XML document.\rError number: ...") and leaves an empty
+  // library. A library whose definitions together could need more than MaxMatchesPerPacket
+  // timing matches on one packet is reported too (naming the file); it is kept, and a packet
+  // that really needs more is left "unknown".
   void LoadProtocols(const std::string& FileName);
   // Description and link of the first protocol named ProtocolName; "No description
   // available" and "" when there is none. Any name is safe (quotes included).
   void GetDescription(const std::string& ProtocolName, std::string& Url, std::string& Description);
   // Names the protocol of Sample and fills its fields and marks; "unknown" when no
-  // definition matches (or Pulses is empty). Never throws on a bad definition.
+  // definition matches (or Pulses is empty). Never throws on a bad definition. A timing item
+  // shorter than one sample never matches, a definition never adds more bit marks than the
+  // packet has samples, and one packet costs at most MaxMatchesPerPacket timing matches per pass.
   void Decode(TSample& Sample);
-  // Matches one timing pattern at Cursor; advances Cursor, Remainder and Position on
-  // success, changes nothing on failure (an invalid pattern simply fails; never throws).
+  // Matches one timing pattern, as written, at Cursor; advances Cursor, Remainder and Position
+  // on success, changes nothing on failure (an invalid pattern simply fails; never throws).
   bool MatchTiming(const std::string& Pattern, uint16_t& Position);
   // Sets the text between whole and fraction digits of a duration; the constructor takes it from
-  // the C locale (localeconv). An empty separator allows whole numbers only. Never fails.
-  void SetDecimalSeparator(const std::string& Separator) { DecimalSeparator_ = Separator; }
+  // the C locale (localeconv). An empty separator allows whole numbers only; a loaded library is
+  // read again with the new separator. Never fails.
+  void SetDecimalSeparator(const std::string& Separator);
+
+  // Timing matches one packet may cost in each pass: a thousand times what the shipped library
+  // can need, about 10 ms of work.
+  static constexpr uint64_t MaxMatchesPerPacket = uint64_t{1} << 20;
 
   TReportEvent OnReport;  // receives the load error text; the owner shows it
   // Packets that no definition fits exactly get a second, tolerant try (TMatch::Likely).
@@ -56,13 +69,15 @@ class TProtocolRecognition {
  private:
   enum class TFit { TooShort, Fits, TooLong };
 
-  bool TryProtocol(const TXmlNode& Protocol, TSample& Sample);
-  bool MatchDelimiter(const TXmlNode& Delimiter, TSample& Sample, uint16_t& Position);
-  bool MatchData(const TXmlNode& Protocol, const TXmlNode& Data, TSample& Sample,
-                 uint16_t& Position);
+  void CompileDefinitions();
+  void ReportCost(const std::string& FileName) const;
+  bool TryDefinition(const TDefinition& Definition, TSample& Sample, TWorkBudget& Budget);
+  bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, TSample& Sample,
+                 uint16_t& Position, TWorkBudget& Budget);
+  bool MatchPattern(const TCompiledPattern& Pattern, uint16_t& Position, TWorkBudget& Budget);
+  bool MatchSamples(bool HighFirst, const std::vector<float>& Durations, uint16_t& Position);
   void MarkUnknown(TSample& Sample) const;
   TFit Classify(double Length, float Duration) const;
-  float ToSamples(long double Microseconds) const;
 
   std::unique_ptr<TXmlQuery> ProtocolsQuery_;
   std::unique_ptr<TXmlQuery> ItemsQuery_;
@@ -70,5 +85,11 @@ class TProtocolRecognition {
   std::unique_ptr<TXmlQuery> ZeroBitQuery_;
   std::unique_ptr<TXmlQuery> DescriptionQuery_;
   std::string DecimalSeparator_;
-  std::vector<long double> Durations_;  // scratch of MatchTiming, kept to avoid allocations
+  std::vector<long double> Durations_;    // scratch of MatchTiming, kept to avoid allocations
+  std::vector<float> DurationSamples_;    // the same in samples
+  std::vector<TDefinition> Definitions_;  // ProtocolNodes compiled, in file order
+  uint16_t DefinitionRate_ = 0;           // the rate Definitions_ are converted at
+  TProtocol Found_;                       // the fields of the definition being tried
+  uint32_t MostBitMarks_ = 0;             // of the packet being decoded: its samples + 1
+  std::unique_ptr<TTolerantPass> TolerantPass_;
 };

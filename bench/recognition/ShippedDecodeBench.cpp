@@ -98,8 +98,8 @@ void Decode(benchmark::State& State, bool SecondPass,
 }
 
 const auto Noise = NoiseBursts();
-const auto BentNec = NecFrames(0.96, 90);   // beyond the exact windows, inside the fit's range
-const auto BrokenNec = NecFrames(0.80, 0);  // beyond every window
+const auto BentNec = NecFrames(0.985, 100);  // beyond the exact windows, inside the fit's range
+const auto BrokenNec = NecFrames(0.80, 0);   // beyond every window
 
 BENCHMARK_CAPTURE(Decode, NoiseExactOnly, false, Noise, "unknown");
 BENCHMARK_CAPTURE(Decode, NoiseBothPasses, true, Noise, "unknown");

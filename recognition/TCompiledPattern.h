@@ -1,0 +1,41 @@
+#pragma once
+// One timing pattern of the protocol library, read once when the library loads: its first level,
+// its durations in microseconds and the same durations in PCM samples at the decoding rate.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+class TCompiledPattern {
+ public:
+  // Reads Text (the notation of TTimingPattern); an invalid text gives a pattern that never
+  // matches (Valid() false). Never throws except when memory runs out.
+  static TCompiledPattern Compile(std::string_view Text, std::string_view DecimalSeparator);
+  // t = d x 10^-6 x Rate in extended precision, rounded once to a single; a duration beyond a
+  // single's range becomes infinite and then fits nothing.
+  static float ToSamples(long double Microseconds, uint16_t Rate);
+  // Whole samples that taking the front of a run for Samples advances by (half to even).
+  static uint16_t RoundToSamples(double Samples);
+
+  // Converts the durations to samples at Rate. Never fails.
+  void SetRate(uint16_t Rate);
+
+  // False when the text was not a timing pattern.
+  bool Valid() const { return Valid_; }
+  // Valid, and every duration is at least one sample long at the current rate: a pattern that
+  // could advance by nothing is never matched while decoding (it would let a field of up to 255
+  // bits add a mark per bit without reading any of the signal).
+  bool Usable() const { return Usable_; }
+  bool HighFirst() const { return HighFirst_; }
+  size_t Count() const { return Micros_.size(); }
+  const std::vector<long double>& Micros() const { return Micros_; }
+  const std::vector<float>& Samples() const { return Samples_; }
+
+ private:
+  bool Valid_ = false;
+  bool Usable_ = false;
+  bool HighFirst_ = false;
+  std::vector<long double> Micros_;
+  std::vector<float> Samples_;
+};
