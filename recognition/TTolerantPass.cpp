@@ -33,6 +33,8 @@ constexpr double ShiftScoreShare = 0.1;
 constexpr double ScoreMarginMicros = 12;  // a rival this close makes the packet ambiguous
 constexpr double FamilyScale = 0.02;      // fits this close read the packet the same way
 constexpr double FamilyShiftMicros = 25;
+constexpr double SameTimingScale = 0.005;  // a frame cut to a shorter one of the same timing
+constexpr double SameTimingShiftMicros = 10;
 
 constexpr double MinFrontSamples = 1;  // a front taken must be at least this long
 constexpr double UsedUpSamples = 0.5;  // a remainder shorter than this is no run
@@ -238,9 +240,10 @@ bool TTolerantPass::MatchPiece(double Nominal, bool TakeFrontAllowed, const TMod
   return true;
 }
 
-// The run at the cursor is read to its end: one observation for the fit.
+// The run at the cursor is read to its end: one observation for the fit, unless it is the
+// packet's closing silence, whose length is the processor's and not the remote's.
 void TTolerantPass::EndRun(double Measured) {
-  Walk_.Fit.Add(RunNominal_, Cursor_ % 2 == 1, Measured);
+  if (Cursor_ + 1 < Runs_.size()) Walk_.Fit.Add(RunNominal_, Cursor_ % 2 == 1, Measured);
   ++Cursor_;
   Remainder_ = 0;
   RunNominal_ = 0;
@@ -251,14 +254,15 @@ bool TTolerantPass::Plausible(const TCandidate& Candidate) const {
          std::abs(Candidate.Shift) <= MaxShiftMicros && Candidate.Rms <= MaxRmsMicros;
 }
 
-bool TTolerantPass::SameFamily(const TCandidate& A, const TCandidate& B) const {
-  return std::abs(A.Scale - B.Scale) < FamilyScale &&
-         std::abs(A.Shift - B.Shift) < FamilyShiftMicros;
+bool TTolerantPass::Near(const TCandidate& A, const TCandidate& B, double Scale,
+                         double ShiftMicros) {
+  return std::abs(A.Scale - B.Scale) < Scale && std::abs(A.Shift - B.Shift) < ShiftMicros;
 }
 
-// The best complete fit, unless a fit that reads the packet otherwise (another scale or shift,
-// complete or as the start of a longer frame) comes within the margin; among fits that read it
-// the same way, the first in file order, as in the exact pass.
+// The best complete fit, unless another reading of the packet fits about as well: a complete fit
+// of another family (another scale or shift), or the start of a longer frame with any other
+// timing. Among complete fits of the best one's family, the first in file order, as in the exact
+// pass.
 const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
   const TCandidate* best = nullptr;
   for (const TCandidate& candidate : Candidates_) {
@@ -267,10 +271,13 @@ const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
   if (!best) return nullptr;
   for (const TCandidate& rival : Candidates_) {
     if (rival.Score >= best->Score + ScoreMarginMicros) continue;
-    if (!SameFamily(rival, *best)) return nullptr;
+    if (rival.Complete ? !Near(rival, *best, FamilyScale, FamilyShiftMicros)
+                       : !Near(rival, *best, SameTimingScale, SameTimingShiftMicros)) {
+      return nullptr;
+    }
   }
   for (const TCandidate& candidate : Candidates_) {
-    if (candidate.Complete && SameFamily(candidate, *best) &&
+    if (candidate.Complete && Near(candidate, *best, FamilyScale, FamilyShiftMicros) &&
         candidate.Score < best->Score + ScoreMarginMicros) {
       return &candidate;
     }

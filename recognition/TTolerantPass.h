@@ -62,7 +62,8 @@ class TTolerantPass {
   bool MatchPiece(double Nominal, bool TakeFrontAllowed, const TModel& Model);
   void EndRun(double Measured);
   bool Plausible(const TCandidate& Candidate) const;
-  bool SameFamily(const TCandidate& A, const TCandidate& B) const;
+  // Scales within Scale and shifts within ShiftMicros of each other.
+  static bool Near(const TCandidate& A, const TCandidate& B, double Scale, double ShiftMicros);
   const TCandidate* Choose() const;
   std::string Note(const TCandidate& Winner, double FinalFixed) const;
 
