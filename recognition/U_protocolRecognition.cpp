@@ -25,7 +25,7 @@ constexpr const char* DescriptionVariable = "name";
 constexpr const char* LoadErrorFormat =
     "Error loading XML document.\rError number: %d\rReason: %s\rLine: %d\rColumn: %d";
 constexpr const char* NoDescription = "No description available";
-constexpr const char* UnknownProtocol = "unknown";
+constexpr const char* UnknownProtocol = TProtocol::UnknownName;
 constexpr const char* DelimiterElement = "delimiter";
 constexpr const char* LeastSignificantFirst = "LSB";
 constexpr const char* BitMarkPrefix = "bit";

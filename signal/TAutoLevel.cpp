@@ -16,6 +16,7 @@ void TAutoLevel::Reset(float RestLevel) {
   Rest = RestLevel;
   Mark = RestLevel;
   Noise = InitialNoise;
+  High = false;
 }
 
 void TAutoLevel::Prime(const uint8_t* Values, size_t Count) {
@@ -42,16 +43,27 @@ uint8_t TAutoLevel::StartLevel() const {
   return std::max(Level(), ToLevel(Rest + std::max(MinSwing, NoiseFactor * Noise)));
 }
 
-void TAutoLevel::Take(uint8_t Value) {
+float TAutoLevel::Band() const {
+  const float half = (Level() - Rest) / 2;
+  return std::clamp(BandFactor * Noise, std::min(1.0f, half), half);
+}
+
+uint8_t TAutoLevel::KeepLevel() const {
+  return ToLevel(Level() - Band() - 1);
+}
+
+bool TAutoLevel::Take(uint8_t Value) {
   const float v = Value;
-  if (Value >= Level()) {
+  High = v >= (High ? Level() - Band() : Level());
+  if (High) {
     // In a mark: jump up to a higher one, follow a drooping one down.
     Mark = v > Mark ? v : Mark + (v - Mark) / MarkFollow;
-    return;
+    return true;
   }
   Rest += (v - Rest) / RestFollow;
   // An edge's intermediate values are not noise: a deviation counts up to MinSwing only.
   Noise += (std::min(std::fabs(v - Rest), MinSwing) - Noise) / NoiseFollow;
   Mark += (Rest - Mark) / MarkForget;
   Mark = std::max(Mark, Rest);
+  return false;
 }

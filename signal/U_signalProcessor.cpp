@@ -115,7 +115,7 @@ uint16_t TSignalProcessor::SilenceWindow() const {
 
 // Values this low end a packet when they last a silence window.
 uint8_t TSignalProcessor::QuietLevel() const {
-  return static_cast<uint8_t>((AutomaticLevel ? Auto.Level() : Trigger) - 2);
+  return static_cast<uint8_t>(AutomaticLevel ? Auto.KeepLevel() - 1 : Trigger - 2);
 }
 
 void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
@@ -198,9 +198,8 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
   const bool closed = AutomaticLevel
                           ? ScanPacket(Buf, Pos, end, countdown, window,
                                        [this](uint8_t Value) {
-                                         const bool keeps = Value + 1 >= Auto.Level();
-                                         Auto.Take(Value);
-                                         return keeps;
+                                         const bool keeps = Value >= Auto.KeepLevel();
+                                         return Auto.Take(Value) || keeps;
                                        })
                           : ScanPacket(Buf, Pos, end, countdown, window,
                                        [active](uint8_t Value) { return Value >= active; });
@@ -243,9 +242,9 @@ void TSignalProcessor::ExtractPulses(TSample& Sample) const {
   for (size_t i = 0; i < signal.size(); ++i) {
     bool isHigh = signal[i] >= Trigger;
     if (AutomaticLevel) {
-      isHigh = signal[i] >= (started ? level.Level() : level.StartLevel());
-      started = started || isHigh;
-      level.Take(signal[i]);
+      const bool starts = !started && signal[i] >= level.StartLevel();
+      isHigh = level.Take(signal[i]) && (started || starts);
+      started = started || starts;
     }
     if (isHigh == high) continue;
     pulses.push_back(static_cast<uint16_t>(i - runStart));
