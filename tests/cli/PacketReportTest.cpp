@@ -87,7 +87,6 @@ TEST(PacketReport, LikelyAndUnknownMatches) {
   likely->Protocol->Match = TProtocol::TMatch::Likely;
   likely->Protocol->MatchNote = "marks 60 us longer";
   auto unknown = Packet("unknown", 96000);
-  unknown->Protocol->Fields.clear();
   EXPECT_EQ(TPacketReport::Columns(*likely)[1], "NEC?");
   EXPECT_EQ(TPacketReport::CsvCells(*likely)[1] + "," + TPacketReport::CsvCells(*likely)[2],
             "NEC,likely");

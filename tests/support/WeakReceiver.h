@@ -1,66 +1,54 @@
 #pragma once
-// A weak phototransistor signal for the tests of the automatic level: marks barely above the
-// trigger, edges of about a sample, the microphone input's coupling capacitor (marks droop,
-// the line sinks below rest after a burst) and Gaussian noise, as 8-bit PCM at 48 kHz.
+// A weak phototransistor signal for the tests of the automatic level, as 8-bit PCM at 48 kHz:
+// marks barely above the trigger, edges of about a sample, the microphone input's coupling
+// capacitor (marks droop, the line sinks below rest after a burst) and Gaussian noise.
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <random>
 #include <utility>
 #include <vector>
 
 namespace weak_receiver {
-struct TConditions {
-  double Peak = 22;        // mark height above the resting level 128
-  double NoiseLsb = 1.5;   // standard deviation
-  double CouplingMs = 30;  // the high-pass's time constant; 0: none
-  double EdgeSamples = 1;  // the edges' time constant
-  uint32_t Seed = 5;
-};
+using TRuns = std::vector<std::pair<bool, double>>;  // {high, microseconds}, in order
 
-// The runs of an NEC frame: lead-in, address, its inverse, command, its inverse, stop mark.
-inline std::vector<std::pair<bool, double>> NecRuns(uint8_t Address, uint8_t Command) {
-  std::vector<std::pair<bool, double>> runs = {{true, 9000}, {false, 4500}};
+// An NEC frame: lead-in, address, its inverse, command, its inverse, stop mark.
+inline TRuns NecRuns(uint8_t Address, uint8_t Command) {
+  TRuns runs = {{true, 9000}, {false, 4500}};
   const uint32_t bits = Address | (Address ^ 0xFFu) << 8 | Command << 16 | (Command ^ 0xFFu) << 24;
-  for (int i = 0; i < 32; ++i) {
-    runs.push_back({true, 560});
-    runs.push_back({false, (bits >> i) & 1 ? 1690 : 560});
-  }
+  for (int i = 0; i < 32; ++i)
+    runs.insert(runs.end(), {{true, 560}, {false, (bits >> i) & 1 ? 1690. : 560.}});
   runs.push_back({true, 560});
   return runs;
 }
 
-// Renders Runs ({high, microseconds}, in order) after LeadMs of quiet line, then TailMs.
-inline std::vector<uint8_t> Render(const std::vector<std::pair<bool, double>>& Runs,
-                                   const TConditions& C, double LeadMs = 20, double TailMs = 20) {
-  constexpr double Rate = 48000;
-  std::vector<std::pair<double, double>> marks;  // start, end in samples
-  double now = LeadMs * Rate / 1000;
+// Runs after 20 ms of quiet line and before 20 more: marks Peak above 128, edges with a time
+// constant of one sample, a coupling capacitor of CouplingMs (0: none) and noise.
+inline std::vector<uint8_t> Render(const TRuns& Runs, double Peak = 22, double NoiseLsb = 1.5,
+                                   double CouplingMs = 30, unsigned Seed = 5) {
+  constexpr double SamplesPerMicro = 0.048, Quiet = 960, Edge = 0.632;  // 1 - e^-1
+  std::vector<double> ideal(static_cast<size_t>(Quiet), 0);
+  double now = Quiet;
   for (auto [high, micros] : Runs) {
-    const double end = now + micros * Rate / 1e6;
-    if (high) marks.push_back({now, end});
+    const double end = now + micros * SamplesPerMicro;
+    for (double at = now; at < end; at = std::floor(at) + 1) {
+      if (at >= static_cast<double>(ideal.size())) ideal.push_back(0);
+      if (high) ideal.back() += std::min(end, std::floor(at) + 1) - at;
+    }
     now = end;
   }
-  const size_t total = static_cast<size_t>(now + TailMs * Rate / 1000);
-  std::mt19937 random(C.Seed);
-  std::normal_distribution<double> noise(0, C.NoiseLsb);
-  const double edge = 1 - std::exp(-1 / C.EdgeSamples);
-  const double keep = C.CouplingMs > 0 ? 1 - 1 / (C.CouplingMs * Rate / 1000) : 1;
+  ideal.resize(ideal.size() + static_cast<size_t>(Quiet), 0);
+  std::mt19937 random(Seed);
+  std::normal_distribution<double> noise(0, NoiseLsb);
+  const double keep = CouplingMs > 0 ? 1 - 1 / (CouplingMs * 48) : 1;
   double smooth = 0, coupled = 0;
-  std::vector<uint8_t> pcm(total);
-  size_t next = 0;
-  for (size_t i = 0; i < total; ++i) {
-    double share = 0;  // of this sample covered by a mark
-    while (next < marks.size() && marks[next].second <= static_cast<double>(i)) ++next;
-    for (size_t m = next; m < marks.size() && marks[m].first < static_cast<double>(i + 1); ++m)
-      share += std::min<double>(static_cast<double>(i + 1), marks[m].second) -
-               std::max<double>(static_cast<double>(i), marks[m].first);
+  std::vector<uint8_t> pcm;
+  for (double share : ideal) {
     const double before = smooth;
-    smooth += (share - smooth) * edge;
-    coupled = C.CouplingMs > 0 ? keep * (coupled + smooth - before) : smooth;
-    const double value = 128 + C.Peak * coupled + noise(random);
-    pcm[i] = static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+    smooth += (share - smooth) * Edge;
+    coupled = CouplingMs > 0 ? keep * (coupled + smooth - before) : smooth;
+    pcm.push_back(static_cast<uint8_t>(
+        std::clamp(std::lround(128 + Peak * coupled + noise(random)), 0L, 255L)));
   }
   return pcm;
 }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -18,22 +17,18 @@ using namespace ui_test;
 
 namespace {
 // The window's settings file (in the tests' scratch folder), emptied before and after.
+QSettings File() {
+  return QSettings(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
+                   QCoreApplication::applicationName());
+}
 struct TStoredSettings {
-  TStoredSettings() { Clear(); }
-  ~TStoredSettings() { Clear(); }
-  static void Clear() { File().clear(); }
-  static QSettings File() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope,
-                     QCoreApplication::organizationName(), QCoreApplication::applicationName());
-  }
+  TStoredSettings() { File().clear(); }
+  ~TStoredSettings() { File().clear(); }
 };
 
-// The user's answer in the settings dialog: Change applied, then OK.
-void Choose(TWindowRig& Rig, std::function<void(TDecodeSettings&)> Change) {
-  Rig.Dialogs->EditSettings = [Change](TDecodeSettings& Settings) {
-    Change(Settings);
-    return true;
-  };
+// The user's answer in the settings dialog: Change applied, then OK (or Cancel).
+void Choose(TWindowRig& Rig, std::function<void(TDecodeSettings&)> Change, bool Ok = true) {
+  Rig.Dialogs->EditSettings = [=](TDecodeSettings& Settings) { return Change(Settings), Ok; };
   Rig.Gui->DecodeSettingsAction->trigger();
 }
 
@@ -75,11 +70,11 @@ TEST(DecodeSettingsWindow, SettingsAreAppliedShownAndRemembered) {
 
 TEST(DecodeSettingsWindow, AStoredValueThatCannotBeUsedIsReported) {
   TStoredSettings stored;
-  TStoredSettings::File().setValue("decoding/level", "loud");
-  TStoredSettings::File().setValue("decoding/tolerance", "80");
+  File().setValue("decoding/level", "loud");
+  File().setValue("decoding/tolerance", "80");
   TWindowRig rig;
   EXPECT_EQ(rig.Dialogs->Messages,
-            std::vector<QString>{TStoredSettings::File().fileName() +
+            std::vector<QString>{File().fileName() +
                                  ": level: \"loud\" is neither a whole number nor auto; the "
                                  "default 143 is used."});
   EXPECT_FALSE(rig.Gui->DecodeSettings.AutomaticLevel);
@@ -94,8 +89,8 @@ TEST(DecodeSettingsWindow, TheListAndLoadsDecodeWithTheCurrentLevel) {
   rig.RecordNec({{1, 2}});
   rig.Dialogs->Answers = {QString::fromStdString((rig.Dir / "one").string())};
   rig.Gui->SaveSamples->trigger();
-  rig.Dialogs->EditSettings = [](TDecodeSettings& s) { return (s.TriggerLevel = 250) == 0; };
-  rig.Gui->DecodeSettingsAction->trigger();
+  Choose(
+      rig, [](TDecodeSettings& s) { s.TriggerLevel = 250; }, false);
   EXPECT_EQ(Names(*rig.Gui), std::vector<std::string>{"NEC"});
   Choose(rig, [](TDecodeSettings& s) { s.TriggerLevel = 250; });
   EXPECT_EQ(Names(*rig.Gui), std::vector<std::string>{"unknown"});
