@@ -17,18 +17,50 @@ size_t TrailingQuiet(const std::vector<uint8_t>& Signal, uint8_t QuietLevel) {
   return n;
 }
 
+// Appends the run lengths of Signal (low, high, ...) to Pulses; High(value) tells a high
+// value, in order.
+template <typename THigh>
+void RunLengths(const std::vector<uint8_t>& Signal, std::vector<uint16_t>& Pulses, THigh High) {
+  bool high = false;
+  uint16_t runStart = 0;
+  for (size_t i = 0; i < Signal.size(); ++i) {
+    const bool isHigh = High(Signal[i]);
+    if (isHigh == high) continue;
+    Pulses.push_back(static_cast<uint16_t>(i - runStart));
+    runStart = static_cast<uint16_t>(i);
+    high = isHigh;
+  }
+  Pulses.push_back(static_cast<uint16_t>(Signal.size() - 1 - runStart));
+}
+
+// High values of Signal under an automatic level that starts afresh from its quiet front,
+// as the stream found it, so that live and loaded packets get the same runs: a packet starts
+// at the start level, then the level (with its band) decides.
+auto AutoLevelRuns(const std::vector<uint8_t>& Signal) {
+  TAutoLevel level;
+  level.Prime(Signal.data(), Signal.size());
+  return [level, started = false](uint8_t Value) mutable {
+    const bool starts = !started && Value >= level.StartLevel();
+    const bool high = level.Take(Value) && (started || starts);
+    started = started || starts;
+    return high;
+  };
+}
+
 // Follows a packet through Buf[Pos..End): a value for which Keeps is true restarts the
 // countdown, which ends the packet at its Window-th quiet value in a row (true, Pos on it).
 template <typename TKeeps>
-bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int& Countdown, int Window,
+bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int Countdown, int Window,
                 TKeeps Keeps) {
-  for (; Pos < End; ++Pos) {
-    if (Keeps(Buf[Pos])) {
+  for (size_t i = Pos; i < End; ++i) {
+    if (Keeps(Buf[i])) {
       Countdown = Window;
     } else if (--Countdown <= 0) {
+      Pos = i;
       return true;
     }
   }
+  Pos = End;
   return false;
 }
 
@@ -232,26 +264,12 @@ void TSignalProcessor::ExtractPulses(TSample& Sample) const {
   auto& pulses = Sample.Pulses;
   pulses.clear();
   if (signal.empty()) return;
-  // An automatic level starts afresh from the quiet front of the signal, as a stream would
-  // have found it, so that live and loaded packets get the same runs.
-  TAutoLevel level;
-  level.Prime(signal.data(), signal.size());
-  bool started = false;  // a packet starts at the start level, then the level decides
-  bool high = false;
-  uint16_t runStart = 0;
-  for (size_t i = 0; i < signal.size(); ++i) {
-    bool isHigh = signal[i] >= Trigger;
-    if (AutomaticLevel) {
-      const bool starts = !started && signal[i] >= level.StartLevel();
-      isHigh = level.Take(signal[i]) && (started || starts);
-      started = started || starts;
-    }
-    if (isHigh == high) continue;
-    pulses.push_back(static_cast<uint16_t>(i - runStart));
-    runStart = static_cast<uint16_t>(i);
-    high = isHigh;
+  if (AutomaticLevel) {
+    RunLengths(signal, pulses, AutoLevelRuns(signal));
+    return;
   }
-  pulses.push_back(static_cast<uint16_t>(signal.size() - 1 - runStart));
+  const uint8_t trigger = Trigger;
+  RunLengths(signal, pulses, [trigger](uint8_t Value) { return Value >= trigger; });
 }
 
 void TSignalProcessor::AddSample(std::unique_ptr<TSample> Sample) {
