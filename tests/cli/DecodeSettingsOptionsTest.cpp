@@ -23,25 +23,19 @@ const char* const Protocols = R"(<protocols><protocol name="NEC">
   <packet><data name="c" length="4" bitorder="MSB"/><delimiter name="stop">#500</delimiter></packet></protocol>
 </protocols>)";
 
-// The exit status and the first line of errors of the command run with Args, and the
-// protocol of every packet it reports.
-struct TRun {
-  int Status;
-  std::string Error;
-  Lines Names;
-};
-TRun Command(Lines Args) {
+// The protocol of every packet the command reports with Args; its error when it refuses them.
+Lines Command(Lines Args) {
   Args.insert(Args.begin(), {"vorlent-decode", "--format", "json"});
   std::vector<const char*> argv;
   for (const auto& a : Args) argv.push_back(a.c_str());
   std::ostringstream out, err;
-  TRun run{TDecodeCommand(out, err, false).Run(static_cast<int>(argv.size()), argv.data()),
-           err.str().substr(0, err.str().find('\n')),
-           {}};
-  if (run.Status == TDecodeCommand::ExitUsage) return run;
+  const int status =
+      TDecodeCommand(out, err, false).Run(static_cast<int>(argv.size()), argv.data());
+  if (status == TDecodeCommand::ExitUsage) return {err.str().substr(0, err.str().find('\n'))};
+  Lines names;
   const nlohmann::json doc = nlohmann::json::parse(out.str());
-  for (const auto& packet : doc["packets"]) run.Names.push_back(packet["protocol"]);
-  return run;
+  for (const auto& packet : doc["packets"]) names.push_back(packet["protocol"]);
+  return names;
 }
 }  // namespace
 
@@ -57,9 +51,7 @@ TEST(DecodeSettingsOptions, ValuesOutOfRangeAreRefusedByName) {
   };
   for (auto [options, text] : cases) {
     options.push_back("x.wav");
-    TRun run = Command(options);
-    EXPECT_EQ(run.Status, TDecodeCommand::ExitUsage) << text;
-    EXPECT_EQ(run.Error, "vorlent-decode: " + text);
+    EXPECT_EQ(Command(options), Lines{"vorlent-decode: " + text});
   }
 }
 
@@ -91,6 +83,6 @@ TEST(DecodeSettingsOptions, EachSettingHasItsEffect) {
   for (auto [args, names] : cases) {
     args.back() = dir / args.back();
     args.insert(args.begin(), p);
-    EXPECT_EQ(Command(args).Names, names) << args.back();
+    EXPECT_EQ(Command(args), names) << args.back();
   }
 }

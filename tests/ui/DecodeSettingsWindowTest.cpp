@@ -50,7 +50,6 @@ TEST(DecodeSettingsWindow, SettingsAreAppliedShownAndRemembered) {
     s.AutomaticLevel = true;
   });
   EXPECT_EQ(rig.Gui->SettingsPanel->text(), "Settings: level auto, ending silence 20 ms");
-  EXPECT_FALSE(rig.Gui->SettingsPanel->isHidden());
   rig.RecordNec({{1, 2}, {3, 4}});
   EXPECT_EQ(Names(*rig.Gui), std::vector<std::string>{"NEC"});  // one packet, not two
 
@@ -62,9 +61,8 @@ TEST(DecodeSettingsWindow, SettingsAreAppliedShownAndRemembered) {
   ASSERT_TRUE(rig.WaitForImport());
   EXPECT_EQ(Names(*rig.Gui), (std::vector<std::string>{"NEC", "NEC"}));
 
-  rig.Gui = std::make_unique<Tgui>(std::make_unique<TFakeDialogs>());
-  EXPECT_TRUE(rig.Gui->DecodeSettings.AutomaticLevel);
-  EXPECT_EQ(rig.Gui->DecodeSettings.EndSilenceMillis, 20);
+  rig.Gui = std::make_unique<Tgui>(std::make_unique<TFakeDialogs>(),
+                                   std::make_unique<TScriptedSoundSystem>());
   EXPECT_EQ(rig.Gui->SettingsPanel->text(), "Settings: level auto, ending silence 20 ms");
 }
 
@@ -77,8 +75,7 @@ TEST(DecodeSettingsWindow, AStoredValueThatCannotBeUsedIsReported) {
             std::vector<QString>{File().fileName() +
                                  ": level: \"loud\" is neither a whole number nor auto; the "
                                  "default 143 is used."});
-  EXPECT_FALSE(rig.Gui->DecodeSettings.AutomaticLevel);
-  EXPECT_EQ(rig.Gui->DecodeSettings.ToleranceMicros, 80);
+  EXPECT_EQ(rig.Gui->DecodeSettings.DifferencesText(), "tolerance 80 µs");
 }
 
 // A level above the marks leaves nothing to decode: the list is decoded again at once, and a
@@ -94,7 +91,6 @@ TEST(DecodeSettingsWindow, TheListAndLoadsDecodeWithTheCurrentLevel) {
   EXPECT_EQ(Names(*rig.Gui), std::vector<std::string>{"NEC"});
   Choose(rig, [](TDecodeSettings& s) { s.TriggerLevel = 250; });
   EXPECT_EQ(Names(*rig.Gui), std::vector<std::string>{"unknown"});
-  EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "unknown");
   rig.Dialogs->Answers = {QString::fromStdString((rig.Dir / "one.map").string())};
   rig.Gui->loadSamples->trigger();
   EXPECT_EQ(Names(*rig.Gui), std::vector<std::string>{"unknown"});
@@ -112,7 +108,6 @@ TEST(DecodeSettingsWindow, ALikelyMatchIsMarkedAndExplained) {
   rig.Gui->UpdateSamplesGrid();
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "NEC?");
   EXPECT_TRUE(rig.Gui->SamplesGrid->CellMuted(1, 1));
-  EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 2), "NEC");
   EXPECT_FALSE(rig.Gui->SamplesGrid->CellMuted(1, 2));
   rig.Gui->SamplesGrid->SetCurrentRow(1);
   EXPECT_EQ(rig.Gui->LProtocolName->text(), "NEC?");
@@ -121,9 +116,7 @@ TEST(DecodeSettingsWindow, ALikelyMatchIsMarkedAndExplained) {
 }
 
 TEST(DecodeSettingsWindow, TheDialogShowsEditsAndRestoresTheDefaults) {
-  TDecodeSettings settings;
-  settings.AutomaticLevel = true;
-  settings.SecondPass = false;
+  TDecodeSettings settings{.AutomaticLevel = true, .SecondPass = false};
   TSettingsDialog dialog(nullptr, settings);
   EXPECT_FALSE(dialog.TriggerLevel->isEnabled());
   dialog.EndSilence->setValue(12.5);
