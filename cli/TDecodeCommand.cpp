@@ -113,9 +113,7 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
 
 void TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
                                      const std::string& Input) {
-  TRecordingDecoder::TOptions options;
-  options.InvertInput = Options.Settings.InvertInput;
-  TRecordingDecoder decoder(options);
+  TRecordingDecoder decoder(Options.Settings);
   TProgressBar bar(Err, Terminal, std::string(ProgramName) + ": " + Input);
   decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
     Engine.Decode(*Sample);
@@ -136,6 +134,7 @@ void TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketRepo
     throw std::runtime_error("data file " + data + " not found");
   TSignalProcessor processor;
   processor.SampleRate = TRecordingDecoder::SampleRate;
+  Options.Apply(processor);
   for (auto& sample : processor.ReadSamples(Input)) {
     Engine.Decode(*sample);
     Report.Add(*sample);

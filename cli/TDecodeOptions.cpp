@@ -3,11 +3,44 @@
 #include <CLI/CLI.hpp>
 
 #include "U_protocolRecognition.h"
+#include "U_signalProcessor.h"
+
+namespace {
+using TItem = TDecodeSettings::TItem;
+
+// One command-line option per decoding setting; its name is the setting's own.
+struct TSettingOption {
+  TItem Item;
+  const char* TypeName;
+  const char* Help;
+};
+const TSettingOption SettingOptions[] = {
+    {TItem::Tolerance, "US", "Match every duration within +- US microseconds"},
+    {TItem::Level, "N|auto",
+     "Trigger level: a value of N (130..255) starts a packet and N-1 keeps it open; auto "
+     "follows the signal (for weak signals)"},
+    {TItem::EndSilence, "MS", "Silence in milliseconds that ends a packet"},
+    {TItem::SecondPass, "on|off",
+     "A tolerant second try for packets that no definition fits exactly"},
+};
+}  // namespace
 
 void TDecodeOptions::AddTo(CLI::App& App) {
   App.add_option("--protocols", Protocols,
                  "Protocol definitions (default: protocols.xml in the current directory)");
   App.add_flag("--invert", Settings.InvertInput, "Invert the recorded signal before decoding");
+  const TDecodeSettings defaults;
+  for (const TSettingOption& option : SettingOptions) {
+    const std::string name = std::string("--") + TDecodeSettings::Name(option.Item);
+    App.add_option_function<std::string>(
+           name,
+           [this, name, item = option.Item](const std::string& Value) {
+             std::string problem = Settings.SetValue(item, Value);
+             if (!problem.empty()) throw CLI::ValidationError(name, problem);
+           },
+           std::string(option.Help) + " (default: " + defaults.ValueText(option.Item) + ")")
+        ->type_name(option.TypeName);
+  }
 }
 
 std::string TDecodeOptions::LibraryFile() const {
@@ -17,4 +50,10 @@ std::string TDecodeOptions::LibraryFile() const {
 void TDecodeOptions::Apply(TProtocolRecognition& Engine) const {
   Engine.SampleRate = TDecodeSettings::SampleRate;
   Engine.SetTolerance(Settings.ToleranceSeconds());
+  Engine.SecondPass = Settings.SecondPass;
+}
+
+void TDecodeOptions::Apply(TSignalProcessor& Processor) const {
+  Processor.InvertInput = Settings.InvertInput;
+  Processor.Configure(Settings);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// The decoding options that every command-line program takes (--protocols, --invert, ...):
-// added to a CLI11 parser in one place, and applied to the engine from one place.
+// The decoding options that every command-line program takes (--protocols, --invert,
+// --tolerance, --level, --end-silence, --second-pass): added to a CLI11 parser in one place,
+// and applied to the engine and the signal processor from one place. A value out of range
+// fails the parse with a text that names the option and the reason.
 
 #include <string>
 
@@ -10,6 +12,7 @@ namespace CLI {
 class App;
 }
 class TProtocolRecognition;
+class TSignalProcessor;
 
 class TDecodeOptions {
  public:
@@ -19,8 +22,11 @@ class TDecodeOptions {
   std::string LibraryFile() const;
   // True when the user named the library (then a failure to load it fails the run).
   bool LibraryNamed() const { return !Protocols.empty(); }
-  // Gives Engine the sample rate and tolerance of Settings. Never fails.
+  // Gives Engine the sample rate, tolerance and second pass of Settings. Never fails.
   void Apply(TProtocolRecognition& Engine) const;
+  // Gives Processor the level, ending silence and inversion of Settings (a recording decoder takes
+  // Settings whole). Never fails.
+  void Apply(TSignalProcessor& Processor) const;
 
   TDecodeSettings Settings;
   std::string Protocols;  // --protocols, empty when not given

@@ -10,6 +10,8 @@
 namespace {
 using json = nlohmann::ordered_json;
 const std::vector<std::string> Headers = {"Time", "Protocol", "Data", "Length", "Gap"};
+const std::vector<std::string> CsvHeaders = {"Time", "Protocol", "Match", "Data", "Length", "Gap"};
+constexpr size_t ProtocolColumn = 1;
 constexpr size_t FirstRightAligned = 3;  // Length and Gap are numbers
 const char* const ColumnGap = "  ";
 const char* const CsvLineEnd = "\r\n";
@@ -40,7 +42,7 @@ TPacketReport::TPacketReport(std::ostream& Out, TFormat Format, bool Several)
     : Out(Out), Format(Format), Several(Several) {
   if (Format == TFormat::Json) Out << "{\"packets\":[";
   if (Format != TFormat::Csv) return;
-  std::vector<std::string> header = Headers;
+  std::vector<std::string> header = CsvHeaders;
   if (Several) header.insert(header.begin(), "Input");
   WriteCsvRow(header);
 }
@@ -51,8 +53,16 @@ std::vector<std::string> TPacketReport::Columns(const TSample& Sample) {
                                                  TRecordingDecoder::SampleRate)
                          : TTimeTexts::TimeOfDayText(Sample.CaptureTime);
   const TProtocol* protocol = Sample.Protocol.get();
-  return {time, protocol ? protocol->ProtocolName : "", protocol ? protocol->GetDataText() : "",
+  return {time, protocol ? protocol->ListName() : "", protocol ? protocol->GetDataText() : "",
           TTimeTexts::niceTimePeriod(Sample.Duration), TTimeTexts::niceTimePeriod(Sample.Gap)};
+}
+
+std::vector<std::string> TPacketReport::CsvCells(const TSample& Sample) {
+  std::vector<std::string> cells = Columns(Sample);
+  const TProtocol* protocol = Sample.Protocol.get();
+  cells[ProtocolColumn] = protocol ? protocol->ProtocolName : "";
+  cells.insert(cells.begin() + ProtocolColumn + 1, protocol ? protocol->MatchText() : "");
+  return cells;
 }
 
 std::string TPacketReport::CsvField(const std::string& Text) {
@@ -77,7 +87,7 @@ void TPacketReport::Add(const TSample& Sample) {
       Rows.push_back(Columns(Sample));
       break;
     case TFormat::Csv: {
-      std::vector<std::string> cells = Columns(Sample);
+      std::vector<std::string> cells = CsvCells(Sample);
       if (Several) cells.insert(cells.begin(), Input);
       WriteCsvRow(cells);
       break;
@@ -134,6 +144,10 @@ void TPacketReport::WriteJson(const TSample& Sample) {
   json timing = json::array();
   for (uint16_t run : Sample.Pulses)
     timing.push_back(TTimeTexts::TimeMicroseconds(run, TRecordingDecoder::SampleRate));
+  const TProtocol* protocol = Sample.Protocol.get();
+  json match = nullptr, note = nullptr;
+  if (protocol && protocol->Known()) match = protocol->MatchText();
+  if (protocol && protocol->Match == TProtocol::TMatch::Likely) note = protocol->MatchNote;
   json start = nullptr;
   if (Sample.StreamIndex >= 0)
     start = static_cast<double>(Sample.StreamIndex) / TRecordingDecoder::SampleRate;
@@ -141,7 +155,9 @@ void TPacketReport::WriteJson(const TSample& Sample) {
                  {"index", Index},
                  {"start_s", start},
                  {"time", columns[0]},
-                 {"protocol", columns[1]},
+                 {"protocol", protocol ? protocol->ProtocolName : ""},
+                 {"match", match},
+                 {"match_note", note},
                  {"fields", fields},
                  {"data", columns[2]},
                  {"duration_s", FloatNumber(Sample.Duration)},

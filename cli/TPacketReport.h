@@ -25,8 +25,12 @@ class TPacketReport {
   // Ends the report (closes the JSON document). Call once, after the last input.
   void Finish();
 
-  // The texts of the samples grid's columns: Time, Protocol, Data, Length, Gap.
+  // The texts of the samples grid's columns: Time, Protocol, Data, Length, Gap (a likely
+  // match's name marked as the grid marks it, "NEC?").
   static std::vector<std::string> Columns(const TSample& Sample);
+  // The cells of a CSV row: Time, Protocol (the plain name), Match ("exact", "likely", or ""
+  // for an unknown or undecoded packet), Data, Length, Gap.
+  static std::vector<std::string> CsvCells(const TSample& Sample);
   // Text as one CSV field: quoted (quotes doubled) when it holds a comma, quote or line break.
   static std::string CsvField(const std::string& Text);
 

@@ -25,7 +25,7 @@ constexpr const char* DescriptionVariable = "name";
 constexpr const char* LoadErrorFormat =
     "Error loading XML document.\rError number: %d\rReason: %s\rLine: %d\rColumn: %d";
 constexpr const char* NoDescription = "No description available";
-constexpr const char* UnknownProtocol = "unknown";
+constexpr const char* UnknownProtocol = TProtocol::UnknownName;
 
 constexpr uint16_t FirstHighRun = 1;  // Pulses[0] is the leading low run, never matched
 constexpr size_t MaxRuns = 65535;     // runs a 16-bit Cursor can walk through

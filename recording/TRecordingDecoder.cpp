@@ -13,7 +13,7 @@ constexpr double SecondsPerDay = 86400.0;
 // A signal processor fed from memory through the scripted sound system, as capture feeds it.
 class TFeed {
  public:
-  TFeed(bool InvertInput, const TRecordingDecoder::TSampleEvent& OnSample,
+  TFeed(const TDecodeSettings& Settings, const TRecordingDecoder::TSampleEvent& OnSample,
         TRecordingDecoder::TResult& Result)
       : OnSample(OnSample), Result(Result) {
     auto sound = std::make_unique<TScriptedSoundSystem>();
@@ -21,7 +21,8 @@ class TFeed {
     Processor.OnError = [this](const std::string& Text) { Errors.push_back(Text); };
     Processor.OnNewSample = [this] { TakeSample(); };
     Processor.Init(&Queue, TRecordingDecoder::SampleRate, std::move(sound));
-    Processor.InvertInput = InvertInput;
+    Processor.InvertInput = Settings.InvertInput;
+    Processor.Configure(Settings);
     Processor.StartRecording();
   }
 
@@ -59,7 +60,7 @@ class TFeed {
 TRecordingDecoder::TResult TRecordingDecoder::Decode(const std::string& FileName) {
   TResult result;
   TPcmReader reader(FileName);
-  TFeed feed(Options.InvertInput, OnSample, result);
+  TFeed feed(Options, OnSample, result);
   if (!feed.Ready())
     throw std::logic_error("the scripted capture did not start: " + feed.FirstError());
   std::vector<uint8_t> buffer(TSignalProcessor::BufferSize);

@@ -16,8 +16,11 @@ class TRecordingDecoder {
  public:
   static constexpr uint16_t SampleRate = TDecodeSettings::SampleRate;  // Hz of the samples
 
-  struct TOptions {
-    bool InvertInput = false;  // the processor's "Invert input"
+  // How the processor cuts (level, ending silence, "Invert input"); the decoder's own
+  // settings (tolerance, second pass) are the caller's to apply to its engine.
+  struct TOptions : TDecodeSettings {
+    TOptions() = default;
+    TOptions(const TDecodeSettings& Settings) : TDecodeSettings(Settings) {}  // NOLINT: implicit
   };
   struct TResult {
     std::vector<std::unique_ptr<TSample>> Samples;  // only when OnSample is not assigned

@@ -11,6 +11,19 @@ std::string TProtocol::GetDataText() const {
   return text;
 }
 
+namespace {
+const char* const LikelyMark = "?";  // after the name of a likely match
+}
+
+std::string TProtocol::ListName() const {
+  return Match == TMatch::Likely ? ProtocolName + LikelyMark : ProtocolName;
+}
+
+std::string TProtocol::MatchText() const {
+  if (!Known()) return "";
+  return Match == TMatch::Likely ? "likely" : "exact";
+}
+
 void TSample::AddMark(uint8_t Row, uint16_t Position, const std::string& Text) {
   if (Row >= Marks.size()) return;
   Marks[Row].push_back({Position, Text});

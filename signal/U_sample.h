@@ -16,7 +16,8 @@ struct TProtocolField {
 // The decode result of a sample: the protocol's name and its data fields in packet order.
 class TProtocol {
  public:
-  static constexpr size_t MaxFields = 256;  // the append index is 8-bit
+  static constexpr size_t MaxFields = 256;               // the append index is 8-bit
+  static constexpr const char* UnknownName = "unknown";  // no definition fits
 
   // Appends {Name, Value}; a field past the 256th is dropped, never wraps onto the first.
   void AddField(const std::string& Name, uint16_t Value);
@@ -26,6 +27,13 @@ class TProtocol {
   // Exact: every run fits the definition as written; Likely: only the tolerant second pass,
   // which allows for the receiver's edge shift and the remote's clock, makes it fit.
   enum class TMatch { Exact, Likely };
+
+  // True when a definition fits (the name is not UnknownName).
+  bool Known() const { return ProtocolName != UnknownName; }
+  // The name as lists show it: "NEC" for an exact match, "NEC?" for a likely one.
+  std::string ListName() const;
+  // "exact" or "likely"; "" for an unknown packet, which matches nothing.
+  std::string MatchText() const;
 
   std::string ProtocolName;
   std::vector<TProtocolField> Fields;

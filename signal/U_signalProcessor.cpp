@@ -1,5 +1,6 @@
 #include "U_signalProcessor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -7,24 +8,71 @@
 #include "TPortAudioSoundSystem.h"
 
 namespace {
-constexpr uint8_t QuietLevel = TSignalProcessor::ActiveLevel - 1;  // 141 and below is quiet
 constexpr size_t ScanBlock = 64;  // bytes tested at once by the trigger search
 
-// Number of quiet values at the end of Signal.
-size_t TrailingQuiet(const std::vector<uint8_t>& Signal) {
+// Number of values at the end of Signal that are QuietLevel or lower.
+size_t TrailingQuiet(const std::vector<uint8_t>& Signal, uint8_t QuietLevel) {
   size_t n = 0;
   while (n < Signal.size() && Signal[Signal.size() - 1 - n] <= QuietLevel) ++n;
   return n;
 }
 
+// Appends the run lengths of Signal (low, high, ...) to Pulses; High(value) tells a high
+// value, in order.
+template <typename THigh>
+void RunLengths(const std::vector<uint8_t>& Signal, std::vector<uint16_t>& Pulses, THigh High) {
+  bool high = false;
+  uint16_t runStart = 0;
+  for (size_t i = 0; i < Signal.size(); ++i) {
+    const bool isHigh = High(Signal[i]);
+    if (isHigh == high) continue;
+    Pulses.push_back(static_cast<uint16_t>(i - runStart));
+    runStart = static_cast<uint16_t>(i);
+    high = isHigh;
+  }
+  Pulses.push_back(static_cast<uint16_t>(Signal.size() - 1 - runStart));
+}
+
+// High values of Signal under an automatic level that starts afresh from its quiet front,
+// as the stream found it, so that live and loaded packets get the same runs: a packet starts
+// at the start level, then the level (with its band) decides.
+auto AutoLevelRuns(const std::vector<uint8_t>& Signal) {
+  TAutoLevel level;
+  level.Prime(Signal.data(), Signal.size());
+  return [level, started = false](uint8_t Value) mutable {
+    const bool starts = !started && Value >= level.StartLevel();
+    const bool high = level.Take(Value) && (started || starts);
+    started = started || starts;
+    return high;
+  };
+}
+
+// Follows a packet through Buf[Pos..End): a value for which Keeps is true restarts the
+// countdown, which ends the packet at its Window-th quiet value in a row (true, Pos on it).
+template <typename TKeeps>
+bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int Countdown, int Window,
+                TKeeps Keeps) {
+  for (size_t i = Pos; i < End; ++i) {
+    if (Keeps(Buf[i])) {
+      Countdown = Window;
+    } else if (--Countdown <= 0) {
+      Pos = i;
+      return true;
+    }
+  }
+  Pos = End;
+  return false;
+}
+
 using TByteVector = uint8_t __attribute__((vector_size(32)));
 
-// The start of the first 64-byte block from From on that may hold a trigger value (>= 143),
-// or the start of the last, partial block. Built for AVX2 where the processor has it, and
-// for the x86-64 baseline.
+// The start of the first 64-byte block from From on that may hold a value of Trigger or
+// more, or the start of the last, partial block. Built for AVX2 where the processor has it,
+// and for the x86-64 baseline.
 __attribute__((target_clones("avx2", "default"))) size_t SkipQuietBlocks(const uint8_t* Buf,
-                                                                         size_t From, size_t End) {
-  constexpr uint8_t BelowTrigger = TSignalProcessor::TriggerLevel - 1;
+                                                                         size_t From, size_t End,
+                                                                         uint8_t Trigger) {
+  const uint8_t BelowTrigger = Trigger - 1;
   size_t i = From;
   for (; i + ScanBlock <= End; i += ScanBlock) {
     TByteVector a, b;
@@ -51,6 +99,18 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
   BuffersProcessed = 0;
   SilenceCount = 0;
   StreamRead = 0;
+  Auto.Reset(ZeroLine);
+}
+
+void TSignalProcessor::Configure(const TDecodeSettings& Settings) {
+  Trigger = static_cast<uint8_t>(std::clamp(Settings.TriggerLevel, TDecodeSettings::MinTriggerLevel,
+                                            TDecodeSettings::MaxTriggerLevel));
+  AutomaticLevel = Settings.AutomaticLevel;
+  const float seconds = Settings.EndSilenceSeconds();
+  constexpr float MinSeconds = TDecodeSettings::MinEndSilenceMillis / 1000;
+  constexpr float MaxSeconds = TDecodeSettings::MaxEndSilenceMillis / 1000;
+  EndSilenceSeconds =
+      std::isnan(seconds) ? SilenceSeconds : std::clamp(seconds, MinSeconds, MaxSeconds);
 }
 
 void TSignalProcessor::StartRecording() {
@@ -82,7 +142,12 @@ float TSignalProcessor::SamplesToSeconds(uint16_t Count) const {
 }
 
 uint16_t TSignalProcessor::SilenceWindow() const {
-  return static_cast<uint16_t>(SecondsToSamples(SilenceSeconds));
+  return static_cast<uint16_t>(SecondsToSamples(EndSilenceSeconds));
+}
+
+// Values this low end a packet when they last a silence window.
+uint8_t TSignalProcessor::QuietLevel() const {
+  return static_cast<uint8_t>(AutomaticLevel ? Auto.KeepLevel() - 1 : Trigger - 2);
 }
 
 void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
@@ -113,10 +178,18 @@ void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
 }
 
 // Index of the first trigger value at or after From, or BufferSize when there is none.
-size_t TSignalProcessor::FindTrigger(const uint8_t* Buf, size_t From) const {
+size_t TSignalProcessor::FindTrigger(const uint8_t* Buf, size_t From) {
   const size_t end = BufferSize;
-  for (size_t i = SkipQuietBlocks(Buf, From, end); i < end; ++i)
-    if (Buf[i] >= TriggerLevel) return i;
+  if (AutomaticLevel) {
+    for (size_t i = From; i < end; ++i) {
+      const bool starts = Buf[i] >= Auto.StartLevel();
+      Auto.Take(Buf[i]);
+      if (starts) return i;
+    }
+    return end;
+  }
+  for (size_t i = SkipQuietBlocks(Buf, From, end, Trigger); i < end; ++i)
+    if (Buf[i] >= Trigger) return i;
   return end;
 }
 
@@ -127,7 +200,8 @@ void TSignalProcessor::OpenPacket(const uint8_t* Buf, size_t Trigger, size_t Pos
   SilenceCount = 0;
   CurrentSample->CaptureTime = TimeOfDayNow();
   CurrentSample->StreamIndex = StreamRead + static_cast<int64_t>(Trigger);
-  const size_t margin = SilenceWindow() / 2;
+  // The margin stays that of the default silence, whatever the silence that ends a packet.
+  const size_t margin = SecondsToSamples(SilenceSeconds) / 2;
   auto& signal = CurrentSample->Signal;
   if (Trigger > margin)
     signal.assign(Buf + Trigger - margin, Buf + Trigger);
@@ -149,23 +223,24 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
   int countdown = window;
   if (Pos == 0) {
     start = 0;
-    countdown = window - static_cast<int>(TrailingQuiet(signal));
+    countdown = window - static_cast<int>(TrailingQuiet(signal, QuietLevel()));
   }
-  bool closed = false;
-  for (; Pos < static_cast<size_t>(BufferSize); ++Pos) {
-    if (Buf[Pos] >= ActiveLevel) {
-      countdown = window;
-    } else if (--countdown <= 0) {
-      closed = true;
-      break;
-    }
-  }
+  const size_t end = BufferSize;
+  const uint8_t active = Trigger - 1;
+  const bool closed = AutomaticLevel
+                          ? ScanPacket(Buf, Pos, end, countdown, window,
+                                       [this](uint8_t Value) {
+                                         const bool keeps = Value >= Auto.KeepLevel();
+                                         return Auto.Take(Value) || keeps;
+                                       })
+                          : ScanPacket(Buf, Pos, end, countdown, window,
+                                       [active](uint8_t Value) { return Value >= active; });
   if (!closed) Pos = BufferSize - 1;
   const size_t room = MaxSignalLength - signal.size();
   const size_t stretch = Pos - start + 1;
   if (closed ? stretch > room : stretch >= room) {  // it would not fit: cut it where it is full
     signal.insert(signal.end(), Buf + start, Buf + start + room);
-    const size_t quiet = TrailingQuiet(signal);
+    const size_t quiet = TrailingQuiet(signal, QuietLevel());
     SilenceCount = quiet + 1;  // the next search starts after the cut, not on a quiet value
     ClosePacket(static_cast<uint16_t>(signal.size() - MarginLength - quiet));
     return start + room;
@@ -187,17 +262,14 @@ void TSignalProcessor::ClosePacket(uint16_t ActiveCount) {
 void TSignalProcessor::ExtractPulses(TSample& Sample) const {
   const auto& signal = Sample.Signal;
   auto& pulses = Sample.Pulses;
+  pulses.clear();
   if (signal.empty()) return;
-  bool high = false;
-  uint16_t runStart = 0;
-  for (size_t i = 0; i < signal.size(); ++i) {
-    bool isHigh = signal[i] >= TriggerLevel;
-    if (isHigh == high) continue;
-    pulses.push_back(static_cast<uint16_t>(i - runStart));
-    runStart = static_cast<uint16_t>(i);
-    high = isHigh;
+  if (AutomaticLevel) {
+    RunLengths(signal, pulses, AutoLevelRuns(signal));
+    return;
   }
-  pulses.push_back(static_cast<uint16_t>(signal.size() - 1 - runStart));
+  const uint8_t trigger = Trigger;
+  RunLengths(signal, pulses, [trigger](uint8_t Value) { return Value >= trigger; });
 }
 
 void TSignalProcessor::AddSample(std::unique_ptr<TSample> Sample) {

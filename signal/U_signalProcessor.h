@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "TAutoLevel.h"
+#include "TDecodeSettings.h"
 #include "UWavein4.h"
 #include "U_sample.h"
 
@@ -14,11 +16,13 @@ using TNotifyEvent = std::function<void()>;
 
 class TSignalProcessor {
  public:
-  static constexpr int BufferCount = 4;             // capture ring
-  static constexpr int BufferSize = 65534;          // bytes (= PCM samples) per buffer
-  static constexpr uint8_t TriggerLevel = 143;      // a value this high starts a packet
-  static constexpr uint8_t ActiveLevel = 142;       // a value this high keeps a packet open
-  static constexpr float SilenceSeconds = 0.005f;   // quiet time that ends a packet
+  static constexpr int BufferCount = 4;     // capture ring
+  static constexpr int BufferSize = 65534;  // bytes (= PCM samples) per buffer
+  // The defaults (Configure changes them): a value this high starts a packet, one this high
+  // keeps it open, and this much quiet time ends it.
+  static constexpr uint8_t TriggerLevel = TDecodeSettings::DefaultTriggerLevel;
+  static constexpr uint8_t ActiveLevel = TriggerLevel - 1;
+  static constexpr float SilenceSeconds = TDecodeSettings::DefaultEndSilenceMillis / 1000;
   static constexpr size_t MaxSignalLength = 65535;  // values; positions are 16-bit
   static constexpr uint8_t ZeroLine = 128;
 
@@ -26,6 +30,10 @@ class TSignalProcessor {
   // exists; resets the counters. Never fails: a missing device shows when recording starts.
   void Init(TWaveNotifyTarget* WindowHandle, uint16_t SampleRate,
             std::unique_ptr<TSoundSystem> SoundSystem = nullptr);
+  // Cuts with the level (fixed, or automatic from the signal) and the ending silence of
+  // Settings from the next buffer on, and derives run lengths with that level; values out of
+  // range are brought into it. Never fails.
+  void Configure(const TDecodeSettings& Settings);
   // Sets the format, opens and starts capture; every failure is reported through OnError.
   void StartRecording();
   // Stops capture; an open packet stays open.
@@ -38,7 +46,8 @@ class TSignalProcessor {
   // Count / SampleRate as a 32-bit float.
   float SamplesToSeconds(uint16_t Count) const;
 
-  // Derives Sample.Pulses (low, high, ... run lengths) from Sample.Signal; empty for none.
+  // Derives Sample.Pulses (low, high, ... run lengths) from Sample.Signal with the configured
+  // level (an automatic one from the signal alone); empty for none.
   void ExtractPulses(TSample& Sample) const;
   // Appends Sample as the newest entry of Samples, which takes ownership.
   void AddSample(std::unique_ptr<TSample> Sample);
@@ -69,12 +78,17 @@ class TSignalProcessor {
 
  private:
   uint16_t SilenceWindow() const;
-  size_t FindTrigger(const uint8_t* Buf, size_t From) const;
+  uint8_t QuietLevel() const;
+  size_t FindTrigger(const uint8_t* Buf, size_t From);
   void OpenPacket(const uint8_t* Buf, size_t Trigger, size_t Pos);
   size_t FollowPacket(const uint8_t* Buf, size_t Pos);
   void ClosePacket(uint16_t ActiveCount);
   static double TimeOfDayNow();
 
-  size_t MarginLength = 0;  // pre-trigger values at the front of CurrentSample's Signal
-  int64_t StreamRead = 0;   // values of the buffers read since Init
+  size_t MarginLength = 0;         // pre-trigger values at the front of CurrentSample's Signal
+  int64_t StreamRead = 0;          // values of the buffers read since Init
+  uint8_t Trigger = TriggerLevel;  // a fixed level; one below keeps a packet open
+  bool AutomaticLevel = false;     // Auto decides instead of Trigger
+  float EndSilenceSeconds = SilenceSeconds;
+  TAutoLevel Auto;  // the automatic level, following the stream
 };

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "TSettingsDialog.h"
+
 namespace {
 const char* const MissingFolder = "The folder %1 does not exist.";
 
@@ -110,4 +112,11 @@ std::unique_ptr<TProgress> TQtDialogs::OpenProgress(const QString& Text,
 
 void TQtDialogs::OpenUrl(const QString& Url) {
   QDesktopServices::openUrl(QUrl(Url));
+}
+
+bool TQtDialogs::EditDecodeSettings(TDecodeSettings& Settings) {
+  TSettingsDialog dialog(Owner, Settings);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  Settings = dialog.Settings();
+  return true;
 }

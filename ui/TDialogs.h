@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "TDecodeSettings.h"
 #include "TProgress.h"
 
 class QWidget;
@@ -31,6 +32,9 @@ class TDialogs {
                                                   std::function<void()> OnCancel) = 0;
   // Asks the desktop to open Url (a web address or a file:// URL); the result is not checked.
   virtual void OpenUrl(const QString& Url) = 0;
+  // The decoding settings dialog showing Settings: true with Settings changed when the user
+  // confirms, false with Settings untouched when he cancels.
+  virtual bool EditDecodeSettings(TDecodeSettings& Settings) = 0;
 };
 
 // The real thing: QMessageBox, QFileDialog, QProgressDialog and QDesktopServices.
@@ -47,6 +51,7 @@ class TQtDialogs : public TDialogs {
   std::unique_ptr<TProgress> OpenProgress(const QString& Text,
                                           std::function<void()> OnCancel) override;
   void OpenUrl(const QString& Url) override;
+  bool EditDecodeSettings(TDecodeSettings& Settings) override;
 
  private:
   QWidget* Owner;

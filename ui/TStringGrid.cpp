@@ -48,6 +48,20 @@ void TStringGrid::SetCell(int Column, int Row, const QString& Text) {
   setItem(Row - 1, Column, new QTableWidgetItem(Text));
 }
 
+void TStringGrid::SetCellMuted(int Column, int Row, bool Muted) {
+  QTableWidgetItem* cell = Row > 0 ? item(Row - 1, Column) : nullptr;
+  if (!cell) return;
+  if (Muted)
+    cell->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+  else
+    cell->setData(Qt::ForegroundRole, QVariant());
+}
+
+bool TStringGrid::CellMuted(int Column, int Row) const {
+  const QTableWidgetItem* cell = Row > 0 ? item(Row - 1, Column) : nullptr;
+  return cell && cell->data(Qt::ForegroundRole).isValid();
+}
+
 void TStringGrid::ClearRow(int Row) {
   for (int c = 0; c < columnCount(); ++c) SetCell(c, Row, QString());
 }

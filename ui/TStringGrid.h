@@ -23,6 +23,11 @@ class TStringGrid : public QTableWidget {
   QString Cell(int Column, int Row) const;
   // Writes a cell; a cell outside the grid is ignored.
   void SetCell(int Column, int Row, const QString& Text);
+  // Shows a cell's text greyed (Muted) or in the usual colour; a cell outside the grid or
+  // without text is ignored.
+  void SetCellMuted(int Column, int Row, bool Muted);
+  // True when the cell's text is greyed.
+  bool CellMuted(int Column, int Row) const;
   // Empties every cell of Row (the header row included).
   void ClearRow(int Row);
   // The current row, header included in the count; -1 when none.

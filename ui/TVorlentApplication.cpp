@@ -9,6 +9,7 @@ const char* ApplicationTitle = "Vorlent";
 
 TVorlentApplication::TVorlentApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {
   setApplicationName(ApplicationTitle);
+  setOrganizationName(ApplicationTitle);  // the settings file: ~/.config/Vorlent/Vorlent.ini
 }
 
 bool TVorlentApplication::notify(QObject* Receiver, QEvent* Event) {

@@ -22,6 +22,7 @@
 #include "TLinkLabel.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
+#include "TSettingsStore.h"
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
 #include "U_aboutForm.h"
@@ -58,6 +59,8 @@ const char* NotFound = " not found";
 const char* RecordingsFilter =
     "Audio recordings (*.wav *.flac *.aiff *.aif *.ogg *.au *.caf);;All files (*)";
 const char* ImportingText = "Importing %1...";
+const char* SettingsText = "Settings: %1";
+const char* LikelyText = "Likely match: %1\n\n%2";
 
 constexpr double MillisecondsPerDay = 86400000.0;
 // The locale's long time format without its time-zone part.
@@ -237,6 +240,11 @@ void Tgui::CreateMenu() {
   Exit = add("Exit", "&Close", QKeySequence());
   About1 = menuBar()->addAction("&About");
   About1->setObjectName("About1");
+  SettingsMenu = new QMenu("&Settings", this);
+  SettingsMenu->setObjectName("SettingsMenu");
+  menuBar()->insertMenu(About1, SettingsMenu);
+  DecodeSettingsAction = SettingsMenu->addAction("&Decoding settings...");
+  DecodeSettingsAction->setObjectName("DecodeSettingsAction");
 }
 
 void Tgui::CreateStatusBar() {
@@ -254,6 +262,9 @@ void Tgui::CreateStatusBar() {
     statusBar()->addWidget(StatusPanels[i]);
   }
   StatusPanels[0]->setText(RecordingStopped);
+  SettingsPanel = new QLabel(statusBar());
+  SettingsPanel->setObjectName("SettingsPanel");
+  statusBar()->addPermanentWidget(SettingsPanel);
 }
 
 QString Tgui::PanelText(int Index) const {
@@ -289,6 +300,8 @@ void Tgui::BindEvents() {
   connect(CopytimingtoClipboard1, &QAction::triggered, this,
           [this] { Guarded([this] { CopytimingtoClipboard1Click(); }); });
   connect(Exit, &QAction::triggered, this, [this] { Guarded([this] { ExitClick(); }); });
+  connect(DecodeSettingsAction, &QAction::triggered, this,
+          [this] { Guarded([this] { DecodeSettingsClick(); }); });
 }
 
 bool Tgui::eventFilter(QObject* Watched, QEvent* Event) {
@@ -326,7 +339,7 @@ void Tgui::FormCreate() {
     Dialogs->ShowMessage(QString::fromStdString(Text));
   };
   Recognition->SampleRate = SampleRate;
-  Recognition->SetTolerance(TDecodeSettings().ToleranceSeconds());
+  LoadDecodeSettings();
   Recognition->LoadProtocols(ProtocolFile);
   WriteGridHeaders();
 }
@@ -374,8 +387,10 @@ void Tgui::Bufferfull(const TMessage& Message) {
 void Tgui::WriteSampleRow(int Row, int Index) {
   const TSample& sample = *Processor->Samples[Index];
   SamplesGrid->SetCell(0, Row, TimeOfDayText(sample.CaptureTime));
-  SamplesGrid->SetCell(
-      1, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->ProtocolName) : "");
+  SamplesGrid->SetCell(1, Row,
+                       sample.Protocol ? QString::fromStdString(sample.Protocol->ListName()) : "");
+  SamplesGrid->SetCellMuted(1, Row,
+                            sample.Protocol && sample.Protocol->Match == TProtocol::TMatch::Likely);
   SamplesGrid->SetCell(
       2, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->GetDataText()) : "");
   SamplesGrid->SetCell(3, Row, niceTimePeriod(sample.Duration));
@@ -413,10 +428,15 @@ void Tgui::SelectSample(int Index) {
   TSample& sample = *Processor->Samples[Index];
   if (!sample.Protocol) Recognition->Decode(sample);  // never show an undecoded sample
   const TProtocol& protocol = *sample.Protocol;
-  LProtocolName->setText(QString::fromStdString(protocol.ProtocolName));
+  LProtocolName->setText(QString::fromStdString(protocol.ListName()));
   std::string url, description;
   Recognition->GetDescription(protocol.ProtocolName, url, description);
-  Mdescription->setPlainText(DescriptionText(description));
+  if (protocol.Match == TProtocol::TMatch::Likely)
+    Mdescription->setPlainText(
+        QString(LikelyText)
+            .arg(QString::fromStdString(protocol.MatchNote), DescriptionText(description)));
+  else
+    Mdescription->setPlainText(DescriptionText(description));
   URLlabel->setText(QString::fromStdString(url));
   if (protocol.Fields.empty()) {
     SGprotocolData->SetRowCount(2);
@@ -524,18 +544,17 @@ void Tgui::ImportRecordingClick() {
   if (name.isEmpty()) return;
   ImportCancelled = false;
   // The worker's outcome is handled on this thread, so after the box is open here.
-  ImportWorker =
-      std::thread(&Tgui::RunImport, this, name.toStdString(), ChB_invertInput->isChecked());
+  TDecodeSettings settings = DecodeSettings;
+  settings.InvertInput = ChB_invertInput->isChecked();
+  ImportWorker = std::thread(&Tgui::RunImport, this, name.toStdString(), settings);
   ImportRecording->setEnabled(false);
   ImportProgress = Dialogs->OpenProgress(QString(ImportingText).arg(QFileInfo(name).fileName()),
                                          [this] { ImportCancelled = true; });
 }
 
 // On the worker: decodes the file and hands the outcome to the window's thread.
-void Tgui::RunImport(const std::string& FileName, bool InvertInput) {
-  TRecordingDecoder::TOptions options;
-  options.InvertInput = InvertInput;
-  TRecordingDecoder decoder(options);
+void Tgui::RunImport(const std::string& FileName, TDecodeSettings Settings) {
+  TRecordingDecoder decoder(Settings);
   decoder.OnProgress = [this](double Fraction) {
     QMetaObject::invokeMethod(
         this, [this, Fraction] { ShowImportProgress(Fraction); }, Qt::QueuedConnection);
@@ -565,6 +584,52 @@ void Tgui::FinishImport(TImportOutcome& Outcome) {
   if (Outcome.Cancelled || ImportCancelled) return;
   if (Outcome.Error) std::rethrow_exception(Outcome.Error);  // shown by the error report
   AppendSamples(std::move(Outcome.Samples));
+}
+
+// The stored settings; a value that cannot be used is reported and its default used.
+void Tgui::LoadDecodeSettings() {
+  std::vector<QString> problems;
+  DecodeSettings = TSettingsStore().Load(problems);
+  for (const QString& problem : problems) Dialogs->ShowMessage(problem);
+  ApplyDecodeSettings();
+}
+
+void Tgui::ApplyDecodeSettings() {
+  Processor->Configure(DecodeSettings);
+  Recognition->SetTolerance(DecodeSettings.ToleranceSeconds());
+  Recognition->SecondPass = DecodeSettings.SecondPass;
+  const std::string differences = DecodeSettings.DifferencesText();
+  SettingsPanel->setText(differences.empty()
+                             ? QString()
+                             : QString(SettingsText).arg(QString::fromStdString(differences)));
+  SettingsPanel->setVisible(!differences.empty());
+}
+
+void Tgui::DecodeSettingsClick() {
+  TDecodeSettings settings = DecodeSettings;
+  if (!Dialogs->EditDecodeSettings(settings) || settings == DecodeSettings) return;
+  const bool levelChanged = settings.AutomaticLevel != DecodeSettings.AutomaticLevel ||
+                            settings.TriggerLevel != DecodeSettings.TriggerLevel;
+  DecodeSettings = settings;
+  ApplyDecodeSettings();
+  const QString failure = TSettingsStore().Save(DecodeSettings);
+  DecodeAgain(levelChanged);
+  if (!failure.isEmpty()) Dialogs->ShowMessage(failure);
+}
+
+// Decodes the listed packets again with the current settings (their runs anew when the
+// level changed; a packet without a signal keeps its runs) and keeps the selected row.
+void Tgui::DecodeAgain(bool LevelChanged) {
+  if (Processor->Samples.empty()) return;
+  for (auto& sample : Processor->Samples) {
+    if (LevelChanged && !sample->Signal.empty()) Processor->ExtractPulses(*sample);
+    sample->Protocol.reset();
+    for (auto& row : sample->Marks) row.clear();
+    Recognition->Decode(*sample);
+  }
+  const int row = SamplesGrid->CurrentRow();
+  UpdateSamplesGrid();
+  if (row > 0 && row < SamplesGrid->RowCount() - 1) SamplesGrid->SetCurrentRow(row);
 }
 
 void Tgui::exportGraphClick() {

@@ -76,6 +76,9 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
+  // Asks for the decoding settings; confirmed ones are remembered, applied to capture,
+  // loading and importing, and the listed packets are decoded again with them.
+  void DecodeSettingsClick();
 
   // The application's general error report: the exception's text in an error box (a file
   // error's text with a full stop appended).
@@ -121,6 +124,10 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QAction* Exit;
   QAction* About1;
   TaboutForm* aboutForm;
+  QMenu* SettingsMenu;
+  QAction* DecodeSettingsAction;
+  QLabel* SettingsPanel;           // the settings that differ from their defaults; "" when none
+  TDecodeSettings DecodeSettings;  // the current ones (InvertInput is the check box's)
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -142,10 +149,13 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
     std::exception_ptr Error;
     bool Cancelled = false;
   };
-  void RunImport(const std::string& FileName, bool InvertInput);
+  void RunImport(const std::string& FileName, TDecodeSettings Settings);
   void ShowImportProgress(double Fraction);
   void FinishImport(TImportOutcome& Outcome);
   void DeliverBuffer(const TMessage& Message);
+  void LoadDecodeSettings();
+  void ApplyDecodeSettings();
+  void DecodeAgain(bool LevelChanged);
   template <typename Handler>
   void Guarded(Handler&& Run);
 

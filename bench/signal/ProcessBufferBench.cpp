@@ -1,4 +1,5 @@
-// ProcessBuffer over quiet and over busy buffers, against memchr over the same bytes.
+// ProcessBuffer over quiet and over busy buffers, with the fixed and the automatic level,
+// against memchr over the same bytes.
 
 #include <benchmark/benchmark.h>
 
@@ -42,9 +43,12 @@ std::vector<uint8_t> BusyBuffer() {
   return buf;
 }
 
-void Run(benchmark::State& state, std::vector<uint8_t> buf) {
+void Run(benchmark::State& state, std::vector<uint8_t> buf, bool AutomaticLevel = false) {
   TSignalProcessor processor;
   processor.Init(nullptr, 48000, std::make_unique<TIdleSoundSystem>());
+  TDecodeSettings settings;
+  settings.AutomaticLevel = AutomaticLevel;
+  processor.Configure(settings);
   processor.StartRecording();
   TWaveHdr header;
   header.lpData = buf.data();
@@ -64,6 +68,13 @@ void BM_ProcessBufferBusy(benchmark::State& state) {
   Run(state, BusyBuffer());
 }
 
+void BM_ProcessBufferQuietAutoLevel(benchmark::State& state) {
+  Run(state, std::vector<uint8_t>(Size, 128), true);
+}
+void BM_ProcessBufferBusyAutoLevel(benchmark::State& state) {
+  Run(state, BusyBuffer(), true);
+}
+
 void BM_MemchrQuiet(benchmark::State& state) {
   std::vector<uint8_t> buf(Size, 128);
   for (auto _ : state) benchmark::DoNotOptimize(std::memchr(buf.data(), 200, buf.size()));
@@ -74,3 +85,5 @@ void BM_MemchrQuiet(benchmark::State& state) {
 BENCHMARK(BM_MemchrQuiet);
 BENCHMARK(BM_ProcessBufferQuiet);
 BENCHMARK(BM_ProcessBufferBusy);
+BENCHMARK(BM_ProcessBufferQuietAutoLevel);
+BENCHMARK(BM_ProcessBufferBusyAutoLevel);

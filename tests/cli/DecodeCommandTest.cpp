@@ -280,8 +280,9 @@ TEST_F(DecodeCommand, TheProgramReadsProtocolsXmlOfItsCurrentDirectory) {
   Outcome r = Spawn(Dir.Path.string(), "--format csv u8.wav missing.wav");
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err, "vorlent-decode: missing.wav: System error : No such file or directory.\n");
-  EXPECT_EQ(r.Out.substr(0, 37), "Input,Time,Protocol,Data,Length,Gap\r\n");
-  EXPECT_NE(r.Out.find("u8.wav,0:00:00.188,Sony12,command=21; address=1; ,"), std::string::npos);
+  EXPECT_EQ(r.Out.substr(0, 43), "Input,Time,Protocol,Match,Data,Length,Gap\r\n");
+  EXPECT_NE(r.Out.find("u8.wav,0:00:00.188,Sony12,exact,command=21; address=1; ,"),
+            std::string::npos);
   EXPECT_EQ(Spawn(Dir.Path.string(), "--format=yaml u8.wav").Status, 2);
   EXPECT_EQ(Spawn(Dir.Path.string(), "u8.wav").Status, 0);
 }

@@ -72,12 +72,30 @@ TEST(PacketReport, CsvQuotesOnlyWhatNeedsItAndEndsLinesWithCrLf) {
   EXPECT_EQ(TPacketReport::CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
   EXPECT_EQ(TPacketReport::CsvField("two\nlines"), "\"two\nlines\"");
   auto a = Packet("Sharp (2nd frame), \"B\"", 48000);
-  EXPECT_EQ(
-      Report(TFormat::Csv, false, {{"x.wav", {a.get()}}}),
-      "Time,Protocol,Data,Length,Gap\r\n"
-      "0:00:01.000,\"Sharp (2nd frame), \"\"B\"\"\",address=4; command=65535; ,67.6ms,1.3s\r\n");
-  EXPECT_EQ(Report(TFormat::Csv, true, {{"my,file.wav", {a.get()}}}).substr(0, 62),
-            "Input,Time,Protocol,Data,Length,Gap\r\n\"my,file.wav\",0:00:01.000");
+  EXPECT_EQ(Report(TFormat::Csv, false, {{"x.wav", {a.get()}}}),
+            "Time,Protocol,Match,Data,Length,Gap\r\n"
+            "0:00:01.000,\"Sharp (2nd frame), \"\"B\"\"\",exact,address=4; command=65535; "
+            ",67.6ms,1.3s\r\n");
+  EXPECT_EQ(Report(TFormat::Csv, true, {{"my,file.wav", {a.get()}}}).substr(0, 68),
+            "Input,Time,Protocol,Match,Data,Length,Gap\r\n\"my,file.wav\",0:00:01.000");
+}
+
+// A likely match (the tolerant pass's) is marked in the table, and named plainly beside its
+// match in CSV and JSON; an unknown packet matches nothing.
+TEST(PacketReport, LikelyAndUnknownMatches) {
+  auto likely = Packet("NEC", 48000);
+  likely->Protocol->Match = TProtocol::TMatch::Likely;
+  likely->Protocol->MatchNote = "marks 60 us longer";
+  auto unknown = Packet("unknown", 96000);
+  EXPECT_EQ(TPacketReport::Columns(*likely)[1], "NEC?");
+  const std::string csv = Report(TFormat::Csv, false, {{"x.wav", {likely.get(), unknown.get()}}});
+  EXPECT_NE(csv.find("\n0:00:01.000,NEC,likely,address"), std::string::npos);
+  EXPECT_NE(csv.find("\n0:00:02.000,unknown,,address"), std::string::npos);
+  json doc = json::parse(Report(TFormat::Json, false, {{"x.wav", {likely.get(), unknown.get()}}}));
+  EXPECT_EQ(doc["packets"][0]["protocol"], "NEC");
+  EXPECT_EQ(doc["packets"][0]["match"], "likely");
+  EXPECT_EQ(doc["packets"][0]["match_note"], "marks 60 us longer");
+  EXPECT_TRUE(doc["packets"][1]["match"].is_null());
 }
 
 TEST(PacketReport, JsonHoldsEveryDetailOfEachPacket) {
@@ -94,6 +112,7 @@ TEST(PacketReport, JsonHoldsEveryDetailOfEachPacket) {
   EXPECT_EQ(p["start_s"], 1.5);
   EXPECT_EQ(p["time"], "0:00:01.500");
   EXPECT_EQ(p["protocol"], "NEC");
+  EXPECT_EQ(p["match"], "exact");
   EXPECT_EQ(p["fields"], json::parse(R"([{"name":"address","value":4},
                                          {"name":"command","value":65535}])"));
   EXPECT_EQ(p["data"], "address=4; command=65535; ");

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QSettings>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   TVorlentApplication application(argc, argv);
+  // The user's own decoding settings play no part here.
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                     QString::fromStdString(Scratch.string()));
   const int result = RUN_ALL_TESTS();
   fs::current_path(fs::temp_directory_path());
   std::error_code ignored;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QLocale>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <cstdlib>
 
 #include "TVorlentApplication.h"
@@ -12,5 +14,8 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   TVorlentApplication application(argc, argv);
+  // The window remembers its settings: in a scratch folder, never in the user's own file.
+  QTemporaryDir settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
   return RUN_ALL_TESTS();
 }

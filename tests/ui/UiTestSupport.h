@@ -97,13 +97,20 @@ class TFakeDialogs : public TDialogs {
     return std::make_unique<TFakeProgress>(Boxes.back(), CancelAt);
   }
   void OpenUrl(const QString& Url) override { Urls.push_back(Url); }
+  // Shows Settings to Edit, which may change them; its result is the user's answer.
+  bool EditDecodeSettings(TDecodeSettings& Settings) override {
+    SettingsShown.push_back(Settings);
+    return EditSettings && EditSettings(Settings);
+  }
 
   std::vector<QString> Messages, Errors, Urls;
   std::vector<std::shared_ptr<TFakeBox>> Boxes;
   double CancelAt = 2;  // the user cancels at the first progress of a box this high or higher
   std::vector<TAsked> Asked;
-  std::deque<QString> Answers;          // file names the dialogs return, "" = cancel
-  std::function<void()> DuringMessage;  // runs while a message box would be open
+  std::deque<QString> Answers;                         // file names the dialogs return, "" = cancel
+  std::function<void()> DuringMessage;                 // runs while a message box would be open
+  std::function<bool(TDecodeSettings&)> EditSettings;  // the user in the settings dialog
+  std::vector<TDecodeSettings> SettingsShown;
 
  private:
   QString NextAnswer() {
