@@ -31,9 +31,10 @@ std::string Protocol(const std::string& Name, const std::string& Bits, const std
 
 // A NEC frame of address 0x5A and command 0xC3 at 48 kHz as a receiver delivers it: every
 // duration x Scale, marks + ShiftUs and spaces - ShiftUs; DropoutAt > 0 breaks that mark (by
-// index among the marks) with a one-sample dip.
+// index among the marks) with a one-sample dip; DropoutAt < 0 loses the lead-in.
 std::vector<uint16_t> NecFrame(double Scale, double ShiftUs, int DropoutAt = 0) {
   std::vector<double> us{9000, 4500};
+  if (DropoutAt < 0) us.clear();
   for (uint32_t bits = 0xC35A, i = 0; i < 16; ++i, bits >>= 1) {
     us.push_back(560);
     us.push_back(bits & 1 ? 1690 : 560);
@@ -45,7 +46,7 @@ std::vector<uint16_t> NecFrame(double Scale, double ShiftUs, int DropoutAt = 0) 
     runs.push_back(static_cast<uint16_t>(std::lround(length * 0.048)));
   }
   runs.push_back(240);
-  if (DropoutAt > 0) {
+  if (DropoutAt > 0) {  // the lead-in is mark 0
     const size_t mark = 1 + 2 * static_cast<size_t>(DropoutAt);
     const uint16_t before = static_cast<uint16_t>(runs[mark] / 2);
     runs[mark] = static_cast<uint16_t>(runs[mark] - before - 1);
@@ -68,7 +69,8 @@ class SecondPassTest : public RecognitionFixture {};
 
 // Shift and clock within plausible bounds; an exact decode stays even where an earlier definition
 // would fit loosely; a reading that another timing fits about as well, whole or as the start of a
-// longer frame, gives no likely name (a slow NEC remote sends what a Pioneer-like remote sends).
+// longer frame or the end of one that lost its lead-in, gives no likely name (a slow NEC remote
+// sends what a Pioneer-like remote sends).
 TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
   using enum TProtocol::TMatch;
   const std::string nec = Protocol("nec", NecTiming, NecPacket);
@@ -77,6 +79,10 @@ TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
       "longer", SlowTiming,
       SlowPacket.substr(0, SlowPacket.find("<delimiter name=\"stop\"")) +
           R"(<data name="more" length="8" bitorder="LSB"/><delimiter name="stop">#530</delimiter>)");
+  const std::string noLead =  // NEC's bits x 0.94 without a lead-in, as JVC's repeat frames
+      Protocol("nolead",
+               R"(<bitset><bit value="1">#526_1589</bit><bit value="0">#526_526</bit></bitset>)",
+               NecPacket.substr(NecPacket.find("<data")));
   const TCase cases[] = {
       {"as written", nec, 1, 0, 0, "nec"},
       {"receiver stretches marks", nec, 1, 90, 0, "nec", Likely},
@@ -93,6 +99,8 @@ TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
       {"only one plausible clock", nec + slow, 0.9, 80, 0, "slow", Likely},
       {"start of a longer frame", nec + slowLonger, 0.947, 80, 0, ""},
       {"start of a longer frame, implausible", nec + slowLonger, 1, 80, 0, "nec", Likely},
+      {"no lead-in", noLead, 0.95, 80, -1, "nolead", Likely},
+      {"no lead-in, or a frame that lost it", nec + noLead, 0.95, 80, -1, ""},
   };
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.What);
