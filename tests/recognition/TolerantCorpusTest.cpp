@@ -2,6 +2,7 @@
 // by remotes whose clock runs 7 % slow to 2 % fast, through receivers that lengthen marks by
 // -30 to +120 us, with edge jitter and dropouts; and noise bursts and frames cut short. A likely
 // decode must name what was sent, with its fields; noise and cut frames must not gain one.
+// VORLENT_TOLERANT_PACKETS sets the number of packets of each kind (10,000).
 
 #include <gtest/gtest.h>
 
@@ -9,8 +10,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
-#include <string>
-#include <vector>
 
 #include "LibraryPath.h"
 #include "Measure.h"
@@ -21,7 +20,7 @@
 namespace {
 
 constexpr double Rate = 48000;
-constexpr int DefaultPackets = 10000;  // of each kind; VORLENT_TOLERANT_PACKETS overrides
+constexpr int DefaultPackets = 10000;
 constexpr double ScaleMin = 0.93, ScaleMax = 1.02;
 constexpr double ShiftMinUs = -30, ShiftMaxUs = 120;
 constexpr double JitterUs = 15;        // each edge moves by up to this either way
