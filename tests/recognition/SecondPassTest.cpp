@@ -119,21 +119,19 @@ TEST_F(SecondPassTest, SeparatorSetAfterLoadingReadsTheLibraryAgain) {
 
 // A pattern shorter than one sample would add a mark per bit without reading the signal.
 TEST_F(SecondPassTest, TimingShorterThanASampleNeverMatches) {
-  LoadLibrary(Protocol("tiny", Bits("#560_1690", "#560_560"), NecLead, NecStop,
-                       R"(<delimiter name="tiny">#0.001</delimiter>)"));
-  EXPECT_EQ(NameOf(Decoded(NecFrame(1, 0))), "unknown");
-  LoadLibrary(Protocol("tiny", Bits("#560_1690", "#560_560"), NecLead, NecStop,
-                       R"(<delimiter name="tiny">#20</delimiter>)"));
-  EXPECT_EQ(NameOf(Decoded(NecFrame(1, 0))), "tiny") << "20 us is about one sample";
+  for (const auto& [tiny, name] : {std::pair{"#0.001", "unknown"}, {"#20", "tiny"}}) {
+    LoadLibrary(Protocol("tiny", Bits("#560_1690", "#560_560"), NecLead, NecStop,
+                         "<delimiter name=\"tiny\">" + std::string(tiny) + "</delimiter>"));
+    EXPECT_EQ(NameOf(Decoded(NecFrame(1, 0))), name) << tiny;
+  }
 }
 
-// Processor time of this thread, so that other work on the machine does not count.
+// Processor time of this thread (other work on the machine does not count) and peak memory.
 double ThreadMilliseconds() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
-
 size_t PeakResidentKilobytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
