@@ -18,6 +18,7 @@ struct TWindow {
 };
 constexpr TWindow FitRounds[] = {{150, 0.10}, {100, 0.04}, {0, 0.01}};
 constexpr double FinalShare = 1.5;      // of the exact tolerance: +-75 us at +-50 us
+constexpr double MaxFinalMicros = 75;   // however wide the exact tolerance is set
 constexpr double FinalRelative = 0.01;  // of each corrected duration
 
 // A fit worth keeping on the way.
@@ -56,7 +57,11 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   if (Runs_.size() < MinFittedRuns + 2) return false;
   MostBitMarks_ = 1;
   for (double run : Runs_) MostBitMarks_ += static_cast<uint64_t>(run);
-  const double finalFixed = FinalShare * static_cast<double>(ToleranceSamples);
+  double finalFixed = FinalShare * static_cast<double>(ToleranceSamples);
+  if (!(finalFixed <= MaxFinalMicros * Rate / MicrosPerSecond)) {
+    finalFixed = MaxFinalMicros * Rate / MicrosPerSecond;
+  }
+  if (!(finalFixed >= 0)) finalFixed = 0;
 
   Candidates_.clear();
   for (size_t i = 0; i < Definitions.size(); ++i) {
@@ -68,7 +73,7 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
     if (Budget.Exhausted()) return false;
   }
   const TCandidate* winner = Choose();
-  if (!winner) return false;
+  if (!winner || CouldBeATail(*winner, Definitions)) return false;
   const TModel model{winner->Scale, winner->Shift * Rate / MicrosPerSecond, finalFixed,
                      FinalRelative};
   if (Walk(Definitions[winner->Index], model, Budget, true) != TOutcome::Complete) return false;
@@ -283,6 +288,38 @@ const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
     }
   }
   return best;
+}
+
+// A definition without a lead-in reads the end of any frame that lost its start, when the bits of
+// that frame's definition are its own under a plausible clock and shift.
+bool TTolerantPass::CouldBeATail(const TCandidate& Winner,
+                                 const std::vector<TDefinition>& Definitions) const {
+  const TDefinition& winner = Definitions[Winner.Index];
+  if (winner.Items.empty() || winner.Items.front().IsDelimiter) return false;
+  const double samplesPerMicro = Rate_ / MicrosPerSecond;
+  for (const TDefinition& other : Definitions) {
+    if (&other == &winner || other.Items.empty() || !other.Items.front().IsDelimiter) continue;
+    TShiftScaleFit bits;  // the winner's bits as a frame of the other definition's bits
+    for (const auto& [mine, theirs] :
+         {std::pair{&winner.One, &other.One}, {&winner.Zero, &other.Zero}}) {
+      if (!mine->Usable() || !theirs->Usable() || mine->Count() != theirs->Count() ||
+          mine->HighFirst() != theirs->HighFirst()) {
+        bits.Clear();
+        break;
+      }
+      for (size_t i = 0; i < mine->Count(); ++i) {
+        bits.Add(theirs->Samples()[i], mine->HighFirst() == (i % 2 == 0), mine->Samples()[i]);
+      }
+    }
+    double scale = 0, shift = 0;
+    if (bits.Count() == 0 || !bits.Solve(scale, shift)) continue;
+    if (bits.Rms(scale, shift) / samplesPerMicro > MaxRmsMicros) continue;
+    TCandidate tail = Winner;
+    tail.Scale = Winner.Scale * scale;
+    tail.Shift = Winner.Shift + Winner.Scale * shift / samplesPerMicro;
+    if (Plausible(tail)) return true;
+  }
+  return false;
 }
 
 std::string TTolerantPass::Note(const TCandidate& Winner, double FinalFixed) const {

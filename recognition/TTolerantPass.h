@@ -22,8 +22,9 @@ class TTolerantPass {
   // Tries Definitions on Sample's runs (after merging dropouts of a sample or two). On a clear
   // winner replaces Sample's protocol (Match = Likely, MatchNote saying what made it fit) and its
   // marks, and returns true; otherwise leaves Sample as it was and returns false. Definitions
-  // must be converted to Rate; ToleranceSamples is the exact pass's window. Gives up, false, when
-  // Budget runs out. Never throws except when memory runs out.
+  // must be converted to Rate; ToleranceSamples is the exact pass's window (the final window is
+  // half as wide again, at most 75 us). Gives up, false, when Budget runs out. Never throws except
+  // when memory runs out.
   bool Decode(const std::vector<TDefinition>& Definitions, uint16_t Rate, float ToleranceSamples,
               TSample& Sample, TWorkBudget& Budget);
 
@@ -65,6 +66,7 @@ class TTolerantPass {
   // Scales within Scale and shifts within ShiftMicros of each other.
   static bool Near(const TCandidate& A, const TCandidate& B, double Scale, double ShiftMicros);
   const TCandidate* Choose() const;
+  bool CouldBeATail(const TCandidate& Winner, const std::vector<TDefinition>& Definitions) const;
   std::string Note(const TCandidate& Winner, double FinalFixed) const;
 
   uint16_t Rate_ = 0;

@@ -131,7 +131,7 @@ bool TProtocolRecognition::MatchTiming(const std::string& Pattern, uint16_t& Pos
 
 void TProtocolRecognition::CompileDefinitions() {
   Definitions_.clear();
-  DefinitionRate_ = 0;
+  DefinitionRate_ = NotConverted;
   const size_t count = ProtocolNodes ? ProtocolNodes->Count() : 0;
   const TDefinition::TQueries queries{*ItemsQuery_, *OneBitQuery_, *ZeroBitQuery_};
   Definitions_.reserve(count);

@@ -68,6 +68,7 @@ class TProtocolRecognition {
 
  private:
   enum class TFit { TooShort, Fits, TooLong };
+  static constexpr int32_t NotConverted = -1;
 
   void CompileDefinitions();
   void ReportCost(const std::string& FileName) const;
@@ -85,11 +86,11 @@ class TProtocolRecognition {
   std::unique_ptr<TXmlQuery> ZeroBitQuery_;
   std::unique_ptr<TXmlQuery> DescriptionQuery_;
   std::string DecimalSeparator_;
-  std::vector<long double> Durations_;    // scratch of MatchTiming, kept to avoid allocations
-  std::vector<float> DurationSamples_;    // the same in samples
-  std::vector<TDefinition> Definitions_;  // ProtocolNodes compiled, in file order
-  uint16_t DefinitionRate_ = 0;           // the rate Definitions_ are converted at
-  TProtocol Found_;                       // the fields of the definition being tried
-  uint32_t MostBitMarks_ = 0;             // of the packet being decoded: its samples + 1
+  std::vector<long double> Durations_;     // scratch of MatchTiming, kept to avoid allocations
+  std::vector<float> DurationSamples_;     // the same in samples
+  std::vector<TDefinition> Definitions_;   // ProtocolNodes compiled, in file order
+  int32_t DefinitionRate_ = NotConverted;  // the rate Definitions_ are converted at
+  TProtocol Found_;                        // the fields of the definition being tried
+  uint32_t MostBitMarks_ = 0;              // of the packet being decoded: its samples + 1
   std::unique_ptr<TTolerantPass> TolerantPass_;
 };
