@@ -20,7 +20,8 @@ class TRecordingDecoder {
   // settings (tolerance, second pass) are the caller's to apply to its engine.
   struct TOptions : TDecodeSettings {
     TOptions() = default;
-    TOptions(const TDecodeSettings& Settings) : TDecodeSettings(Settings) {}  // NOLINT: implicit
+    // Implicit, so that a decoder can be made from the settings alone.
+    TOptions(const TDecodeSettings& Settings) : TDecodeSettings(Settings) {}
   };
   struct TResult {
     std::vector<std::unique_ptr<TSample>> Samples;  // only when OnSample is not assigned

@@ -26,7 +26,7 @@ class TAutoLevel {
   static constexpr size_t PrimeLength = 120;  // values read at most by Prime
 
   // Starts at Rest, with the initial noise and no mark seen.
-  explicit TAutoLevel(float Rest = ZeroLine) { Reset(Rest); }
+  explicit TAutoLevel(float RestLevel = ZeroLine) { Reset(RestLevel); }
   void Reset(float Rest);
   // Starts from the quiet values at the front of Values (up to PrimeLength of them, ending
   // before the first that stands out): rest is their mean and noise their mean deviation.

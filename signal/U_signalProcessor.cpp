@@ -103,7 +103,7 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
 }
 
 void TSignalProcessor::Configure(const TDecodeSettings& Settings) {
-  Trigger = static_cast<uint8_t>(std::clamp(Settings.TriggerLevel, TDecodeSettings::MinTriggerLevel,
+  FixedLevel = static_cast<uint8_t>(std::clamp(Settings.TriggerLevel, TDecodeSettings::MinTriggerLevel,
                                             TDecodeSettings::MaxTriggerLevel));
   AutomaticLevel = Settings.AutomaticLevel;
   const float seconds = Settings.EndSilenceSeconds();
@@ -147,7 +147,7 @@ uint16_t TSignalProcessor::SilenceWindow() const {
 
 // Values this low end a packet when they last a silence window.
 uint8_t TSignalProcessor::QuietLevel() const {
-  return static_cast<uint8_t>(AutomaticLevel ? Auto.KeepLevel() - 1 : Trigger - 2);
+  return static_cast<uint8_t>(AutomaticLevel ? Auto.KeepLevel() - 1 : FixedLevel - 2);
 }
 
 void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
@@ -188,8 +188,8 @@ size_t TSignalProcessor::FindTrigger(const uint8_t* Buf, size_t From) {
     }
     return end;
   }
-  for (size_t i = SkipQuietBlocks(Buf, From, end, Trigger); i < end; ++i)
-    if (Buf[i] >= Trigger) return i;
+  for (size_t i = SkipQuietBlocks(Buf, From, end, FixedLevel); i < end; ++i)
+    if (Buf[i] >= FixedLevel) return i;
   return end;
 }
 
@@ -226,7 +226,7 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
     countdown = window - static_cast<int>(TrailingQuiet(signal, QuietLevel()));
   }
   const size_t end = BufferSize;
-  const uint8_t active = Trigger - 1;
+  const uint8_t active = FixedLevel - 1;
   const bool closed = AutomaticLevel
                           ? ScanPacket(Buf, Pos, end, countdown, window,
                                        [this](uint8_t Value) {
@@ -268,7 +268,7 @@ void TSignalProcessor::ExtractPulses(TSample& Sample) const {
     RunLengths(signal, pulses, AutoLevelRuns(signal));
     return;
   }
-  const uint8_t trigger = Trigger;
+  const uint8_t trigger = FixedLevel;
   RunLengths(signal, pulses, [trigger](uint8_t Value) { return Value >= trigger; });
 }
 

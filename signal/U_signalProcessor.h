@@ -85,10 +85,10 @@ class TSignalProcessor {
   void ClosePacket(uint16_t ActiveCount);
   static double TimeOfDayNow();
 
-  size_t MarginLength = 0;         // pre-trigger values at the front of CurrentSample's Signal
-  int64_t StreamRead = 0;          // values of the buffers read since Init
-  uint8_t Trigger = TriggerLevel;  // a fixed level; one below keeps a packet open
-  bool AutomaticLevel = false;     // Auto decides instead of Trigger
+  size_t MarginLength = 0;            // pre-trigger values at the front of CurrentSample's Signal
+  int64_t StreamRead = 0;             // values of the buffers read since Init
+  uint8_t FixedLevel = TriggerLevel;  // starts a packet; one below keeps it open
+  bool AutomaticLevel = false;        // Auto decides instead of FixedLevel
   float EndSilenceSeconds = SilenceSeconds;
   TAutoLevel Auto;  // the automatic level, following the stream
 };
