@@ -1,7 +1,8 @@
 // receiver_grid: how the library decodes every protocol under each receiver condition, and
 // where each definition's windows decode best over all of them.
 //
-//   receiver_grid [--packets N] [--seed S] [--noise N] [--protocols FILE] [--only NAME]
+//   receiver_grid [--packets N] [--seed S] [--noise N] [--protocols FILE] [--only ENTRY]
+//                 [--condition NAME]
 //                 [--resampler zoh|linear|sinc-fastest|sinc-medium|sinc-best] [--centre]
 
 #include <CLI/CLI.hpp>
@@ -27,7 +28,10 @@ std::string Percent(int Right, int Total) {
   return text;
 }
 
+std::string OnlyCondition;  // --condition
+
 bool Measured(const TProtocolFacts& Facts, const TGridCondition& Condition) {
+  if (!OnlyCondition.empty() && Condition.Name != OnlyCondition) return false;
   return Condition.Settings.EndSilenceMs > 5 || !NeedsLongSilence(Facts.Entry);
 }
 
@@ -176,6 +180,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 10000000));
   app.add_option("--protocols", options.Library, "protocol library")->check(CLI::ExistingFile);
   app.add_option("--only", options.Only, "measure this entry only");
+  app.add_option("--condition", OnlyCondition, "measure this condition only");
   app.add_option("--resampler", options.Resampler, "44.1 kHz: resample with this converter")
       ->check(CLI::IsMember({"zoh", "linear", "sinc-fastest", "sinc-medium", "sinc-best"}));
   app.add_flag("--centre", options.Centre, "find where each definition decodes best");
