@@ -30,14 +30,18 @@ std::string Percent(int Right, int Total) {
 
 std::string OnlyCondition;  // --condition
 
-bool Measured(const TProtocolFacts& Facts, const TGridCondition& Condition) {
-  if (!OnlyCondition.empty() && Condition.Name != OnlyCondition) return false;
-  return Condition.Settings.EndSilenceMs > 5 || !NeedsLongSilence(Facts.Entry);
+bool Measured(const TGridCondition& Condition) {
+  return OnlyCondition.empty() || Condition.Name == OnlyCondition;
+}
+
+// A protocol that the 5 ms ending silence cuts is rendered there only to count false decodes.
+bool Shown(const TProtocolFacts& Facts, const TGridCondition& Condition) {
+  return Condition.Settings.EndSilenceMs > 5 || !Facts.LongSilence;
 }
 
 bool CountsInColumn(const TProtocolFacts& Facts, const TGridCondition& Condition) {
-  if (!Condition.LongSpaceOnly) return Measured(Facts, Condition);
-  return NeedsLongSilence(Facts.Entry) || Facts.Receivable != nullptr;
+  if (!Condition.LongSpaceOnly) return Shown(Facts, Condition);
+  return Facts.LongSilence || Facts.Receivable != nullptr;
 }
 
 // Pattern with every mark longer and every space shorter by ShiftUs.
@@ -97,12 +101,12 @@ void PrintGrid(TReceiverGrid& Grid, const TOptions& Options) {
     table << "| " << facts.Entry << " |";
     for (size_t c = 0; c < conditions.size(); ++c) {
       ++seed;
-      if (!Measured(facts, conditions[c])) {
-        table << " - |";
+      if (!Measured(conditions[c])) {
+        table << " |";
         continue;
       }
       TCellCount cell = Grid.Measure(facts, conditions[c], Options.Packets, seed);
-      table << " " << Percent(cell.Right, cell.Total) << " |";
+      table << " " << (Shown(facts, conditions[c]) ? Percent(cell.Right, cell.Total) : "-") << " |";
       for (const std::string& wrong : cell.Wrong)
         std::cerr << conditions[c].Name << ": " << wrong << "\n";
       if (!CountsInColumn(facts, conditions[c])) cell.Total = cell.Right = cell.RightLikely = 0;
@@ -139,7 +143,8 @@ void PrintCentres(TReceiverGrid& Grid, const TOptions& Options, const std::strin
     if (!Options.Only.empty() && facts.Entry != Options.Only) continue;
     std::vector<TRendered> renders;
     for (const TGridCondition& c : GridConditions())
-      if (Measured(facts, c)) renders.push_back(Grid.Render(facts, c, Options.Packets, ++seed));
+      if (Measured(c) && Shown(facts, c))
+        renders.push_back(Grid.Render(facts, c, Options.Packets, ++seed));
     std::vector<std::pair<int, int>> rights;  // shift, right
     for (int shift = -ShiftRangeUs; shift <= ShiftRangeUs; shift += ShiftStepUs) {
       WriteShiftedLibrary(Options.Library, variant, facts.Entry, shift);

@@ -28,8 +28,6 @@ constexpr float FloatPer16 = 1.0f / 32768;
 constexpr float FloatTo8 = 128;  // as the program's reader scales
 constexpr int WeakPeakMin = 150, WeakPeakMax = 170;
 
-const std::set<std::string> LongSpaceEntries{"Dish Network", "Velleman", "RECS80", "Samsung36"};
-
 // A shorter entry may take a frame cut short for its own: the cut frame is one of its frames.
 const std::map<std::string, std::set<std::string>> PrefixEntries{{"NEC42", {"NEC", "NEC42 repeat"}},
                                                                  {"Apple", {"NEC42 repeat"}},
@@ -152,10 +150,6 @@ void CountFalse(TCellCount& Count, const TSample& Sample, const std::string& Sen
 const std::vector<TGridCondition>& GridConditions() {
   static const std::vector<TGridCondition> conditions = BuildConditions();
   return conditions;
-}
-
-bool NeedsLongSilence(const std::string& Entry) {
-  return LongSpaceEntries.count(Entry) > 0;
 }
 
 void TCellCount::Add(const TCellCount& Other) {

@@ -40,8 +40,6 @@ struct TGridCondition {
 
 // The conditions of the table, in column order.
 const std::vector<TGridCondition>& GridConditions();
-// True for the protocols whose frames hold a space of 5 ms or more.
-bool NeedsLongSilence(const std::string& Entry);
 
 struct TCellCount {
   int Total = 0;                   // codes sent
