@@ -6,6 +6,7 @@
 //                 [--resampler zoh|linear|sinc-fastest|sinc-medium|sinc-best] [--centre]
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -19,7 +20,9 @@
 namespace {
 constexpr int ShiftStepUs = 5;
 constexpr int ShiftRangeUs = 60;
-constexpr double PlateauShare = 0.995;  // shifts within this share of the best count as best
+constexpr double PlateauShare = 0.99;  // shifts within this share of the best are listed
+constexpr double LongEndSilenceMs = 10;
+constexpr const char* SoftEdges = "soft edges";
 
 std::string Percent(int Right, int Total) {
   if (Total == 0) return "-";
@@ -32,16 +35,6 @@ std::string OnlyCondition;  // --condition
 
 bool Measured(const TGridCondition& Condition) {
   return OnlyCondition.empty() || Condition.Name == OnlyCondition;
-}
-
-// A protocol that the 5 ms ending silence cuts is rendered there only to count false decodes.
-bool Shown(const TProtocolFacts& Facts, const TGridCondition& Condition) {
-  return Condition.Settings.EndSilenceMs > 5 || !Facts.LongSilence;
-}
-
-bool CountsInColumn(const TProtocolFacts& Facts, const TGridCondition& Condition) {
-  if (!Condition.LongSpaceOnly) return Shown(Facts, Condition);
-  return Facts.LongSilence || Facts.Receivable != nullptr;
 }
 
 // Pattern with every mark longer and every space shorter by ShiftUs.
@@ -106,10 +99,11 @@ void PrintGrid(TReceiverGrid& Grid, const TOptions& Options) {
         continue;
       }
       TCellCount cell = Grid.Measure(facts, conditions[c], Options.Packets, seed);
-      table << " " << (Shown(facts, conditions[c]) ? Percent(cell.Right, cell.Total) : "-") << " |";
+      table << " " << (ShownIn(facts, conditions[c]) ? Percent(cell.Right, cell.Total) : "-")
+            << " |";
       for (const std::string& wrong : cell.Wrong)
         std::cerr << conditions[c].Name << ": " << wrong << "\n";
-      if (!CountsInColumn(facts, conditions[c])) cell.Total = cell.Right = cell.RightLikely = 0;
+      if (!CountsIn(facts, conditions[c])) cell.Total = cell.Right = cell.RightLikely = 0;
       columns[c].Add(cell);
     }
     table << "\n" << std::flush;
@@ -142,10 +136,15 @@ void PrintCentres(TReceiverGrid& Grid, const TOptions& Options, const std::strin
   for (const TProtocolFacts& facts : ProtocolCatalogue()) {
     if (!Options.Only.empty() && facts.Entry != Options.Only) continue;
     std::vector<TRendered> renders;
-    for (const TGridCondition& c : GridConditions())
-      if (Measured(c) && Shown(facts, c))
-        renders.push_back(Grid.Render(facts, c, Options.Packets, ++seed));
-    std::vector<std::pair<int, int>> rights;  // shift, right
+    size_t softEdges = 0;
+    for (TGridCondition c : GridConditions()) {
+      if (!Measured(c) || c.LongSpaceOnly) continue;
+      // The long-space protocols over the same receivers, with the silence they need.
+      if (facts.LongSilence) c.Settings.EndSilenceMs = LongEndSilenceMs;
+      if (c.Name == SoftEdges) softEdges = renders.size();
+      renders.push_back(Grid.Render(facts, c, Options.Packets, ++seed));
+    }
+    std::vector<int> rights, softRights;
     for (int shift = -ShiftRangeUs; shift <= ShiftRangeUs; shift += ShiftStepUs) {
       WriteShiftedLibrary(Options.Library, variant, facts.Entry, shift);
       TProtocolRecognition recognition;
@@ -153,23 +152,38 @@ void PrintCentres(TReceiverGrid& Grid, const TOptions& Options, const std::strin
       recognition.SetTolerance(TDecodeSettings{}.ToleranceSeconds());
       recognition.LoadProtocols(variant);
       int right = 0;
-      for (const TRendered& r : renders) right += TReceiverGrid::Score(r, recognition).Right;
-      rights.push_back({shift, right});
+      for (size_t i = 0; i < renders.size(); ++i) {
+        const int r = TReceiverGrid::Score(renders[i], recognition).Right;
+        right += r;
+        if (i == softEdges) softRights.push_back(r);
+      }
+      rights.push_back(right);
     }
-    int best = 0, total = 0, atZero = 0;
-    for (const auto& [shift, right] : rights) best = std::max(best, right);
+    // A shift must keep what a DC-coupled receiver with soft edges decodes.
+    const int softBest =
+        softRights.empty() ? 0 : *std::max_element(softRights.begin(), softRights.end());
+    const auto eligible = [&](size_t i) {
+      return softRights.empty() || softRights[i] >= PlateauShare * softBest;
+    };
+    int total = 0;
     for (const TRendered& r : renders) total += static_cast<int>(r.Codes.size());
+    // The best of the shifts, each counted with its neighbours: a broad optimum beats a spike.
+    const auto smoothed = [&](size_t i) {
+      return rights[i] * 2 + (i > 0 ? rights[i - 1] : 0) +
+             (i + 1 < rights.size() ? rights[i + 1] : 0);
+    };
+    size_t best = rights.size() / 2;
+    for (size_t i = 0; i < rights.size(); ++i)
+      if (eligible(i) && (!eligible(best) || smoothed(i) > smoothed(best))) best = i;
     int low = ShiftRangeUs, high = -ShiftRangeUs;
-    for (const auto& [shift, right] : rights) {
-      if (shift == 0) atZero = right;
-      if (right >= PlateauShare * best) low = std::min(low, shift), high = std::max(high, shift);
+    for (size_t i = 0; i < rights.size(); ++i) {
+      const int shift = -ShiftRangeUs + static_cast<int>(i) * ShiftStepUs;
+      if (rights[i] >= PlateauShare * rights[best]) low = std::min(low, shift);
+      if (rights[i] >= PlateauShare * rights[best]) high = std::max(high, shift);
     }
-    const int centre = (low + high) / 2 / ShiftStepUs * ShiftStepUs;
-    int atCentre = 0;
-    for (const auto& [shift, right] : rights)
-      if (shift == centre) atCentre = right;
-    std::cout << "| " << facts.Entry << " | " << Percent(atZero, total) << " | " << centre << " | "
-              << Percent(atCentre, total) << " | " << low << " .. " << high << " |\n"
+    std::cout << "| " << facts.Entry << " | " << Percent(rights[rights.size() / 2], total) << " | "
+              << -ShiftRangeUs + static_cast<int>(best) * ShiftStepUs << " | "
+              << Percent(rights[best], total) << " | " << low << " .. " << high << " |\n"
               << std::flush;
   }
 }

@@ -20,7 +20,9 @@ constexpr double RecordingRate44k1 = 44100;                 // Hz
 constexpr double MsPerSecond = 1e3;
 constexpr double FrameSlackMs = 2;          // a packet this close to a frame belongs to it
 constexpr double ClosingSilenceUs = 30000;  // after the last frame
-constexpr double ProcessorSilenceMs = TSignalProcessor::SilenceSeconds * MsPerSecond;
+constexpr double ProcessorSilenceMs = 5;    // the processor's SilenceSeconds
+static_assert(TSignalProcessor::SilenceSeconds > 0.00499f &&
+              TSignalProcessor::SilenceSeconds < 0.00501f);
 constexpr double Rc5xMergedPauseMs = 5.334;  // 889 + 3556 + 889 us: cut below this
 constexpr int Short16Scale = 256;            // 16-bit steps per 8-bit step
 constexpr int FullScale16 = 32767;
@@ -49,6 +51,8 @@ TGridCondition Condition(std::string Name, TRenderConditions Render) {
 std::vector<TGridCondition> BuildConditions() {
   std::vector<TGridCondition> all;
   all.push_back(Condition("clean", CleanConditions()));
+  // Soft edges on a DC-coupled input: marks about 20 us long (the tests' receiver).
+  all.push_back(Condition("soft edges", EdgeConditions()));
   all.push_back(Condition("typical", TypicalReceiverConditions()));
   TGridCondition inverted = Condition("inverted", TypicalReceiverConditions());
   inverted.Render.Inverted = true;
@@ -150,6 +154,15 @@ void CountFalse(TCellCount& Count, const TSample& Sample, const std::string& Sen
 const std::vector<TGridCondition>& GridConditions() {
   static const std::vector<TGridCondition> conditions = BuildConditions();
   return conditions;
+}
+
+bool ShownIn(const TProtocolFacts& Facts, const TGridCondition& Condition) {
+  return Condition.Settings.EndSilenceMs > ProcessorSilenceMs || !Facts.LongSilence;
+}
+
+bool CountsIn(const TProtocolFacts& Facts, const TGridCondition& Condition) {
+  if (!Condition.LongSpaceOnly) return ShownIn(Facts, Condition);
+  return Facts.LongSilence || Facts.Receivable != nullptr;
 }
 
 void TCellCount::Add(const TCellCount& Other) {
@@ -266,20 +279,30 @@ std::vector<short> TReceiverGrid::ResampleHere(const TPcmRenderer& Renderer) con
 TRendered TReceiverGrid::Render(const TProtocolFacts& Facts, const TGridCondition& Condition,
                                 int Count, uint64_t Seed) {
   TTestRandom random(Seed);
-  TPcmRenderer renderer(Condition.Render, random);
-  renderer.KeepLevels = Condition.Path == TRecordingPath::Pcm16StereoAt44k1;
   const bool cutsRc5xPause = Condition.Settings.EndSilenceMs < Rc5xMergedPauseMs;
-  const double toOutput = OutputRate / Condition.Render.Rate;
-  TRendered rendered;
-  renderer.AppendSilence(FirstSilenceUs);
+  std::vector<TCode> codes;
   for (int i = 0; i < Count; ++i) {
     const int source = random.Int(0, static_cast<int>(Facts.Sources.size()) - 1);
-    rendered.Codes.push_back(Facts.Encode(AnyValues(Facts, random, cutsRc5xPause), source));
+    codes.push_back(Facts.Encode(AnyValues(Facts, random, cutsRc5xPause), source));
+  }
+  return Render(std::move(codes), Condition, Seed + 1);
+}
+
+TRendered TReceiverGrid::Render(std::vector<TCode> Codes, const TGridCondition& Condition,
+                                uint64_t Seed) {
+  TTestRandom random(Seed);
+  TPcmRenderer renderer(Condition.Render, random);
+  renderer.KeepLevels = Condition.Path == TRecordingPath::Pcm16StereoAt44k1;
+  const double toOutput = OutputRate / Condition.Render.Rate;
+  TRendered rendered;
+  rendered.Codes = std::move(Codes);
+  renderer.AppendSilence(FirstSilenceUs);
+  for (const TCode& code : rendered.Codes) {
     const auto start = static_cast<int64_t>(static_cast<double>(renderer.Pcm.size()) * toOutput);
-    renderer.Append(rendered.Codes.back().Frame);
+    renderer.Append(code.Frame);
     const auto end = static_cast<int64_t>(static_cast<double>(renderer.Pcm.size()) * toOutput);
     rendered.Spans.push_back({start, end});
-    renderer.AppendSilence(rendered.Codes.back().LeadOutUs);
+    renderer.AppendSilence(code.LeadOutUs);
   }
   renderer.AppendSilence(ClosingSilenceUs);
   const std::string path = WriteRecording(renderer, Condition);

@@ -40,6 +40,11 @@ struct TGridCondition {
 
 // The conditions of the table, in column order.
 const std::vector<TGridCondition>& GridConditions();
+// False where the ending silence cuts every frame of Facts: rendered only to count false
+// decodes, its right share is not shown.
+bool ShownIn(const TProtocolFacts& Facts, const TGridCondition& Condition);
+// True where Facts counts towards Condition's right share.
+bool CountsIn(const TProtocolFacts& Facts, const TGridCondition& Condition);
 
 struct TCellCount {
   int Total = 0;                   // codes sent
@@ -76,6 +81,8 @@ class TReceiverGrid {
   // them into packets.
   TRendered Render(const TProtocolFacts& Facts, const TGridCondition& Condition, int Count,
                    uint64_t Seed);
+  // Renders Codes one after the other under Condition, records and cuts them into packets.
+  TRendered Render(std::vector<TCode> Codes, const TGridCondition& Condition, uint64_t Seed);
   // Decodes Rendered's packets with Recognition and compares them with the codes sent.
   static TCellCount Score(const TRendered& Rendered, TProtocolRecognition& Recognition);
   TCellCount Measure(const TProtocolFacts& Facts, const TGridCondition& Condition, int Count,
