@@ -3,7 +3,7 @@
 //
 //   receiver_grid [--packets N] [--seed S] [--noise N] [--protocols FILE] [--only ENTRY]
 //                 [--condition NAME]
-//                 [--resampler zoh|linear|sinc-fastest|sinc-medium|sinc-best] [--centre]
+//                 [--resampler zoh|linear|sinc-fastest|sinc-medium|sinc-best|native] [--centre]
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -70,7 +70,7 @@ void WriteShiftedLibrary(const std::string& From, const std::string& To, const s
 }
 
 struct TOptions {
-  int Packets = 1300;
+  int Packets = 1200;
   uint64_t Seed = 1;
   int Noise = 10000;
   std::string Library = std::string(VORLENT_DATA_DIR) + "/protocols.xml";
@@ -200,8 +200,10 @@ int main(int argc, char** argv) {
   app.add_option("--protocols", options.Library, "protocol library")->check(CLI::ExistingFile);
   app.add_option("--only", options.Only, "measure this entry only");
   app.add_option("--condition", OnlyCondition, "measure this condition only");
-  app.add_option("--resampler", options.Resampler, "44.1 kHz: resample with this converter")
-      ->check(CLI::IsMember({"zoh", "linear", "sinc-fastest", "sinc-medium", "sinc-best"}));
+  app.add_option("--resampler", options.Resampler,
+                 "44.1 kHz: resample with this converter, or decode at 44.1 kHz")
+      ->check(
+          CLI::IsMember({"zoh", "linear", "sinc-fastest", "sinc-medium", "sinc-best", "native"}));
   app.add_flag("--centre", options.Centre, "find where each definition decodes best");
   CLI11_PARSE(app, argc, argv);
 

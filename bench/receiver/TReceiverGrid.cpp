@@ -11,7 +11,9 @@
 
 #include "DecodeRig.h"
 #include "Measure.h"
+#include "TMessageQueue.h"
 #include "TRecordingDecoder.h"
+#include "TScriptedSoundSystem.h"
 #include "U_signalProcessor.h"
 
 namespace {
@@ -29,6 +31,7 @@ constexpr int FullScale16 = 32767;
 constexpr float FloatPer16 = 1.0f / 32768;
 constexpr float FloatTo8 = 128;  // as the program's reader scales
 constexpr int WeakPeakMin = 150, WeakPeakMax = 170;
+constexpr const char* NativeRate = "native";
 
 // A shorter entry may take a frame cut short for its own: the cut frame is one of its frames.
 const std::map<std::string, std::set<std::string>> PrefixEntries{{"NEC42", {"NEC", "NEC42 repeat"}},
@@ -202,12 +205,13 @@ TReceiverGrid::TReceiverGrid(const std::string& Library, const std::string& Dir)
 }
 
 TProtocolRecognition& TReceiverGrid::RecognitionFor(const TGridSettings& Settings) {
-  std::unique_ptr<TProtocolRecognition>& found = Recognitions[Settings.Decode.ToleranceMicros];
+  std::unique_ptr<TProtocolRecognition>& found =
+      Recognitions[{Settings.Decode.ToleranceMicros, Settings.DecodeRate}];
   if (found) return *found;
   found = std::make_unique<TProtocolRecognition>();
   std::string report;
   found->OnReport = [&report](const std::string& Text) { report = Text; };
-  found->SampleRate = TDecodeSettings::SampleRate;
+  found->SampleRate = Settings.DecodeRate;
   found->SetTolerance(Settings.Decode.ToleranceSeconds());
   // After the settings land: the trigger level, and the second pass on or off, go here.
   found->LoadProtocols(LibraryPath);
@@ -305,10 +309,46 @@ TRendered TReceiverGrid::Render(std::vector<TCode> Codes, const TGridCondition& 
     renderer.AppendSilence(code.LeadOutUs);
   }
   renderer.AppendSilence(ClosingSilenceUs);
+  if (Native(Condition)) {
+    rendered.Packets = CutAtRate(renderer.Pcm, static_cast<uint16_t>(Condition.Render.Rate),
+                                 Condition.Settings.Decode.InvertInput);
+    return rendered;
+  }
   const std::string path = WriteRecording(renderer, Condition);
   rendered.Packets = Cut(path, Condition.Settings);
   std::filesystem::remove(path);
   return rendered;
+}
+
+bool TReceiverGrid::Native(const TGridCondition& Condition) const {
+  return Resampler == NativeRate && Condition.Path == TRecordingPath::Pcm16StereoAt44k1;
+}
+
+std::vector<TPacket> CutAtRate(const std::vector<uint8_t>& Pcm, uint16_t Rate, bool Invert) {
+  TMessageQueue queue;
+  auto sound = std::make_unique<TScriptedSoundSystem>();
+  TScriptedSoundSystem& feed = *sound;
+  TSignalProcessor processor;
+  std::vector<TPacket> packets;
+  const double toOutput = OutputRate / Rate;
+  processor.OnNewSample = [&] {
+    const TSample& s = *processor.Samples.back();
+    packets.push_back(
+        {s.Pulses, std::lround(static_cast<double>(s.StreamIndex) * toOutput), s.Gap});
+  };
+  processor.Init(&queue, Rate, std::move(sound));
+  processor.InvertInput = Invert;
+  processor.StartRecording();
+  const size_t buffer = TSignalProcessor::BufferSize;
+  std::vector<uint8_t> stream((Pcm.size() / buffer + 2) * buffer, TSignalProcessor::ZeroLine);
+  std::copy(Pcm.begin(), Pcm.end(), stream.begin());
+  for (size_t fed = 0; fed < stream.size();) {
+    const size_t taken = feed.Feed(stream.data() + fed, stream.size() - fed);
+    while (auto message = queue.Take()) processor.ProcessBuffer(*message);
+    if (taken == 0) break;
+    fed += taken;
+  }
+  return packets;
 }
 
 TCellCount TReceiverGrid::Score(const TRendered& Rendered, TProtocolRecognition& Recognition) {
@@ -342,7 +382,9 @@ TCellCount TReceiverGrid::Score(const TRendered& Rendered, TProtocolRecognition&
 
 TCellCount TReceiverGrid::Measure(const TProtocolFacts& Facts, const TGridCondition& Condition,
                                   int Count, uint64_t Seed) {
-  return Score(Render(Facts, Condition, Count, Seed), RecognitionFor(Condition.Settings));
+  TGridSettings settings = Condition.Settings;
+  if (Native(Condition)) settings.DecodeRate = static_cast<uint16_t>(Condition.Render.Rate);
+  return Score(Render(Facts, Condition, Count, Seed), RecognitionFor(settings));
 }
 
 TCellCount TReceiverGrid::MeasureNoise(int Count, uint64_t Seed) {

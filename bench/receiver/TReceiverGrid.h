@@ -22,6 +22,7 @@ struct TGridSettings {
   // The silence that ends a packet. The processor ends packets after 5 ms; a longer silence is
   // emulated by joining the packets it cut (JoinPackets) until the settings carry it.
   double EndSilenceMs = 5;
+  uint16_t DecodeRate = TDecodeSettings::SampleRate;  // Hz the processor and decoder run at
 };
 
 // How a condition's recording reaches the packet processor.
@@ -99,20 +100,27 @@ class TReceiverGrid {
   TProtocolRecognition& RecognitionFor(const TGridSettings& Settings);
 
   // The 44.1 kHz path: "" is the program's own reader; a libsamplerate converter's name
-  // ("zoh", "linear", "sinc-fastest", "sinc-medium", "sinc-best") resamples here instead.
+  // ("zoh", "linear", "sinc-fastest", "sinc-medium", "sinc-best") resamples here instead;
+  // "native" decodes at the recording's own rate (processor and decoder at 44.1 kHz).
   std::string Resampler;
 
  private:
   std::string WriteRecording(const TPcmRenderer& Renderer, const TGridCondition& Condition);
   std::vector<short> ResampleHere(const TPcmRenderer& Renderer) const;
+  bool Native(const TGridCondition& Condition) const;
 
   std::string LibraryPath;
   std::string WorkDir;
   int FileNumber = 0;
-  std::map<double, std::unique_ptr<TProtocolRecognition>> Recognitions;  // by tolerance
+  // By tolerance and rate.
+  std::map<std::pair<double, uint16_t>, std::unique_ptr<TProtocolRecognition>> Recognitions;
 };
 
 // Joins packets that a silence shorter than EndSilenceMs separates, as a processor that waits
 // that long before closing a packet would have cut them; every packet then ends with that
 // silence.
+// Cuts 8-bit Pcm at Rate into packets with a signal processor running at that rate; indices
+// are given at 48 kHz.
+std::vector<TPacket> CutAtRate(const std::vector<uint8_t>& Pcm, uint16_t Rate, bool Invert);
+
 std::vector<TPacket> JoinPackets(const std::vector<TPacket>& Packets, double EndSilenceMs);
