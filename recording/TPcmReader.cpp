@@ -12,14 +12,16 @@
 #include "TRecordingError.h"
 
 namespace {
-// libsamplerate's zero-order hold: every output value is an input value, moved onto the
-// 48 kHz grid. The trigger level (143) sits low on a mark's edge, so anything that spreads an
-// edge in time (linear interpolation, a sinc filter's ramp and ringing) moves both threshold
-// crossings outwards and lengthens every mark at the expense of its space; holding the
-// values keeps the edges as steep as recorded, the timing error unbiased and under one
-// output period. It is also the fastest converter. It holds each value one input period
-// late, so that many output values are dropped at the start.
-constexpr int ConverterType = SRC_ZERO_ORDER_HOLD;
+// libsamplerate's linear interpolation. A real converter never delivers a hard edge: its
+// anti-alias filter spreads every edge over a sample or more, and interpolation that follows
+// that slope puts the trigger crossing where the 48 kHz capture would have seen it. A
+// zero-order hold (each input value moved onto the 48 kHz grid) adds up to one input period of
+// jitter to every edge instead. Measured with receiver_grid on every protocol of the library
+// (typical receiver recorded at 44.1 kHz, 16-bit): zero-order hold 68 % right, linear 87 %,
+// sinc (fastest) 88 %, against 88 % when recorded at 48 kHz; with hard edges 81, 99 and 99 %.
+// Linear never overshoots the values it joins and is the fastest but one, so it is used. It
+// lags one input period, so that many output values are dropped at the start.
+constexpr int ConverterType = SRC_LINEAR;
 constexpr float FullScale = 128.0f;  // 8-bit steps from the zero line to full scale
 constexpr int ZeroLine = 128;
 const char* const IsDirectory = "Is a directory.";

@@ -314,11 +314,14 @@ TEST_F(DecodeCommand, TheShippedExamplesDecodeAsDocumented) {
   Outcome r = Decode({"--protocols", P(), Examples + "remotes-48k-8bit.wav"});
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Out, ExampleTable);
-  r = Decode({"--protocols", P(), "--format", "json", Examples + "remotes-44k1-16bit-stereo.wav"});
-  EXPECT_EQ(
-      Decoded(r.Out),
-      Decoded(
-          Decode({"--protocols", P(), "--format", "json", Examples + "remotes-48k-8bit.wav"}).Out));
+  // The 44.1 kHz file as the README decodes it: with the shipped library, whose windows allow
+  // for the longer marks that resampling a sloped edge gives.
+  const std::string shipped = std::string(VORLENT_DATA_DIR) + "/protocols.xml";
+  r = Decode(
+      {"--protocols", shipped, "--format", "json", Examples + "remotes-44k1-16bit-stereo.wav"});
+  EXPECT_EQ(Decoded(r.Out), Decoded(Decode({"--protocols", shipped, "--format", "json",
+                                            Examples + "remotes-48k-8bit.wav"})
+                                        .Out));
 }
 
 TEST_F(DecodeCommand, TheShippedLibraryNamesTheExamplesProtocols) {

@@ -9,6 +9,7 @@ TEST(HeldKey, OnePacketPerFrameEachDecodedAsItsEntry) {
   TDecodeRig rig(ShippedLibrary());
   TTestRandom random(23);
   for (const TProtocolFacts& facts : ProtocolCatalogue()) {
+    if (facts.LongSilence) continue;  // cut into pieces by the 5 ms ending silence
     for (int source = 0; source < static_cast<int>(facts.Sources.size()); ++source) {
       SCOPED_TRACE(facts.Entry + " / " + facts.Sources[source]);
       const TValues values = RandomValues(facts, random);

@@ -178,6 +178,24 @@ TCode Samsung32Frame(const TValues& v, int source) {
               Period(f, 108));
 }
 
+// Samsung36: {37.9k,560}<1,-1|1,-3>(4500u,-4500u,D:8,S:8,1,-9,E:4,F:8,~F:8,1,^108m)
+TCode Samsung36Frame(const TValues& v, int) {
+  const TPulseDistance t{4500, 4500, 560, 560, 1690};
+  const uint32_t d = v.at("address"), s = v.at("subdevice"), e = v.at("extended"),
+                 c = v.at("command");
+  TIrFrame f = t.Start();
+  f.Bits(d, 8, Lsb, t.Z(), t.O()).Bits(s, 8, Lsb, t.Z(), t.O()).Add({t.Mark, -9 * t.Mark});
+  f.Bits(e, 4, Lsb, t.Z(), t.O()).Bits(c, 8, Lsb, t.Z(), t.O());
+  f.Bits(Inv(c, 8), 8, Lsb, t.Z(), t.O()).Add(t.Mark);
+  return Code("Samsung36",
+              {{"address", d},
+               {"subdevice", s},
+               {"extended", e},
+               {"command", c},
+               {"command_inv", Inv(c, 8)}},
+              f, Period(f, 108));
+}
+
 // Samsung20: {38.4k,564}<1,-1|1,-3>(8,-8,D:6,S:6,F:8,1,^100m)
 TCode Samsung20Frame(const TValues& v, int) {
   const TPulseDistance& t = SamsungIrp;
@@ -436,6 +454,32 @@ TCode BoseFrame(const TValues& v, int source) {
   return Code("Bose", {{"command", c}, {"command_inv", Inv(c, 8)}}, f, 50000);
 }
 
+// Dish Network: {57.6k,406}<1,-7|1,-4>(1,-15,(F:-6,S:5,D:5,1,-15)+). The library swaps the bit
+// patterns (its 1 is IRP's 0), so it reports the complements.
+TCode DishFrame(const TValues& v, int) {
+  const double u = 406;
+  const TShape zero{u, -7 * u}, one{u, -4 * u};
+  const uint32_t c = v.at("command"), s = v.at("subdevice"), d = v.at("address");
+  TIrFrame f;
+  f.Add({u, -15 * u}).Bits(c, 6, Msb, zero, one).Bits(s, 5, Lsb, zero, one);
+  f.Bits(d, 5, Lsb, zero, one).Add({u, -15 * u});
+  return Code(
+      "Dish Network",
+      {{"command_inv", Inv(c, 6)}, {"subdevice_inv", Inv(s, 5)}, {"address_inv", Inv(d, 5)}}, f,
+      50000);
+}
+
+// Velleman {38k,msb}<700,-5060|700,-7590>(1:1,T:1,D:3,F:6,700,-55m) and
+// RECS80 {38k,158,msb}<1,-31|1,-47>(1:1,T:1,D:3,F:6,1,-45m).
+TCode StartBitFrame(const std::string& entry, double mark, double zero, double one,
+                    double leadOutUs, const TValues& v) {
+  const TShape z{mark, -zero}, o{mark, -one};
+  const uint32_t t = v.at("toggle"), d = v.at("address"), c = v.at("command");
+  TIrFrame f;
+  f.Add(o).Bits(t, 1, Msb, z, o).Bits(d, 3, Msb, z, o).Bits(c, 6, Msb, z, o).Add(mark);
+  return Code(entry, {{"toggle", t}, {"address", d}, {"command", c}}, f, leadOutUs);
+}
+
 std::vector<TProtocolFacts> Build() {
   std::vector<TProtocolFacts> all;
   using TEncode = decltype(TProtocolFacts::Encode);
@@ -445,6 +489,10 @@ std::vector<TProtocolFacts> Build() {
                  TEncode encode, TReceivable receivable = nullptr, THeld held = nullptr) {
     all.push_back({std::move(entry), std::move(sources), std::move(inputs), std::move(encode),
                    std::move(receivable), std::move(held)});
+  };
+  auto addLong = [&](std::string entry, std::vector<TInput> inputs, TEncode encode) {
+    add(std::move(entry), {"IRP"}, std::move(inputs), std::move(encode));
+    all.back().LongSilence = true;
   };
   const std::vector<std::string> one{"nominal"};
 
@@ -473,6 +521,8 @@ std::vector<TProtocolFacts> Build() {
         return Repeat(JvcFrame(v, s, true), JvcFrame(v, s, false), 4);
       });
   add("Kathrein repeat", {"IRP"}, {{"command", 8}}, KathreinDitto);
+  addLong("Samsung36", {{"address", 8}, {"subdevice", 8}, {"extended", 4}, {"command", 8}},
+          Samsung36Frame);
   add("Samsung32", {"Arduino-IRremote", "564 (IRP)"},
       {{"address", 8}, {"subdevice", 8}, {"command", 8}}, Samsung32Frame);
   add("Samsung20", {"IRP"}, {{"address", 6}, {"subdevice", 6}, {"command", 8}}, Samsung20Frame);
@@ -521,6 +571,14 @@ std::vector<TProtocolFacts> Build() {
   add("Thomson", {"500 (IRP)", "550 (IRMP)"}, {{"address", 4}, {"toggle", 1}, {"command", 7}},
       ThomsonFrame);
   add("Bose", {"Arduino-IRremote", "IRP"}, {{"command", 8}}, BoseFrame);
+  addLong("Dish Network", {{"command", 6}, {"subdevice", 5}, {"address", 5}}, DishFrame);
+  const std::vector<TInput> startBitInputs{{"toggle", 1}, {"address", 3}, {"command", 6}};
+  addLong("Velleman", startBitInputs, [](const TValues& v, int) {
+    return StartBitFrame("Velleman", 700, 5060, 7590, 55000, v);
+  });
+  addLong("RECS80", startBitInputs, [](const TValues& v, int) {
+    return StartBitFrame("RECS80", 158, 31 * 158, 47 * 158, 45000, v);
+  });
   add(
       "NRC17", {"SB-Projects"}, {{"command", 8}, {"address", 4}, {"subcode", 4}},
       [](const TValues& v, int) {

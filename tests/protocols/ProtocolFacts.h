@@ -37,9 +37,12 @@ struct TProtocolFacts {
   std::function<bool(const TValues&)> Receivable;
   // The frames a remote sends while the key is held (null: the frame three times).
   std::function<std::vector<TCode>(const TValues&, int Source)> Held;
+  // Every frame holds a space of 5 ms or more: it arrives whole only with a longer ending
+  // silence (10 ms); with 5 ms it is cut into pieces that nothing decodes.
+  bool LongSilence = false;
 };
 
-// The 39 entries in library order.
+// The entries in library order.
 const std::vector<TProtocolFacts>& ProtocolCatalogue();
 // The facts of Entry; throws std::out_of_range for an unknown name.
 const TProtocolFacts& FactsOf(const std::string& Entry);

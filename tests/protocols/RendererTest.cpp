@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iostream>
+#include <string>
 #include <vector>
 
 #include "LibraryPath.h"
@@ -61,4 +65,77 @@ TEST(Renderer, SoftEdgesLengthenMarksAndShortenSpacesByAboutTwentyMicroseconds) 
   const TShift jittered = MeasureShift(JitterConditions());
   EXPECT_NEAR(jittered.MarkUs, 20, 4);
   EXPECT_LT(jittered.MaxOffSamples, 3.5);
+}
+
+namespace {
+// One effect of the receiver model, and where it puts the NEC runs' mean offsets (us).
+struct TEffect {
+  std::string Name;
+  TRenderConditions Conditions;
+  double MarkMin, MarkMax, SpaceMin, SpaceMax;
+};
+
+TRenderConditions With(std::function<void(TRenderConditions&)> Change) {
+  TRenderConditions c = CleanConditions();
+  Change(c);
+  return c;
+}
+
+const std::vector<TEffect> Effects{
+    // A 5 % slow clock shortens every run by 5 %: the lead-in's 9 ms by 450 us.
+    {"clock", With([](auto& c) { c.Clock = Between(0.95, 0.95); }), -44, -36, -65, -57},
+    {"mark shift", With([](auto& c) { c.MarkShiftUs = Between(100, 100); }), 97, 103, -103, -97},
+    // A strong signal crosses the level early on the way up and late on the way down ...
+    {"low-pass, strong", With([](auto& c) {
+       c.BandSamples = Between(1.5, 1.5);
+       c.PeakMin = 240, c.PeakMax = 250;
+     }),
+     35, 70, -70, -35},
+    // ... a weak one late and early: its marks shorten.
+    {"low-pass, weak", With([](auto& c) {
+       c.BandSamples = Between(1.5, 1.5);
+       c.PeakMin = 150, c.PeakMax = 155;
+     }),
+     -35, -5, 5, 35},
+    // The coupling capacitor lowers the baseline after each mark: later marks end earlier.
+    {"coupling", With([](auto& c) {
+       c.BandSamples = Between(0.5, 0.5);
+       c.CouplingMs = Between(10, 10);
+     }),
+     -10, 5, -5, 10},
+    {"typical", TypicalReceiverConditions(), -30, 30, -30, 30},
+};
+}  // namespace
+
+// Each effect of the receiver model moves the edges the way a real receiver does.
+TEST(Renderer, EachEffectOfTheReceiverModelMovesTheRunsAsAReceiverDoes) {
+  for (const TEffect& e : Effects) {
+    SCOPED_TRACE(e.Name);
+    const TShift shift = MeasureShift(e.Conditions);
+    std::cout << e.Name << ": marks " << shift.MarkUs << " us, spaces " << shift.SpaceUs << " us\n";
+    EXPECT_GT(shift.MarkUs, e.MarkMin);
+    EXPECT_LT(shift.MarkUs, e.MarkMax);
+    EXPECT_GT(shift.SpaceUs, e.SpaceMin);
+    EXPECT_LT(shift.SpaceUs, e.SpaceMax);
+  }
+}
+
+// An inverted receiver idles at the zero line and dips; other rates scale the stream.
+TEST(Renderer, InvertedReceiversDipAndOtherRatesScaleTheStream) {
+  TTestRandom random(3);
+  TRenderConditions c = TypicalReceiverConditions();
+  c.Inverted = true;
+  c.Rate = 44100;
+  TPcmRenderer renderer(c, random);
+  renderer.KeepLevels = true;
+  renderer.AppendSilence(1000);
+  const TIrFrame frame = FactsOf("NEC").Encode(RandomValues(FactsOf("NEC"), random), 0).Frame;
+  renderer.Append(frame);
+  renderer.AppendSilence(20000);
+  EXPECT_NEAR(static_cast<double>(renderer.Pcm.size()),
+              (1000 + frame.DurationUs() + 20000) * 0.0441 + 10, 10);  // + the edge's settling
+  EXPECT_EQ(renderer.Levels.size(), renderer.Pcm.size());
+  EXPECT_LT(*std::min_element(renderer.Pcm.begin(), renderer.Pcm.end()), 128 - 35);
+  EXPECT_LT(*std::max_element(renderer.Pcm.begin(), renderer.Pcm.end()), 128 + 45);
+  EXPECT_NEAR(renderer.Pcm.front(), 128, 8);
 }
