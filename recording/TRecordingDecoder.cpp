@@ -81,5 +81,6 @@ TRecordingDecoder::TResult TRecordingDecoder::Decode(const std::string& FileName
     std::fill(buffer.begin(), buffer.end(), TSignalProcessor::ZeroLine);
     feed.Process(buffer);
   }
+  result.EndsEarly = reader.EndsEarly();
   return result;
 }

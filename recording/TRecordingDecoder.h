@@ -24,6 +24,9 @@ class TRecordingDecoder {
     size_t SampleCount = 0;                         // packets closed
     int64_t StreamLength = 0;                       // PCM values of the file at SampleRate
     bool Cancelled = false;                         // OnProgress asked to stop
+    // "the file ends early at 0:00:01.250 (of 0:00:04.000)" when the file holds less than
+    // its header promises: the packets up to the cut are there all the same. "" otherwise.
+    std::string EndsEarly;
   };
   // Receives each packet as soon as it is closed; its StreamIndex is the trigger's index
   // from the start of the file and its CaptureTime that offset as a time of day.

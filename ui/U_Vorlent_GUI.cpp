@@ -546,6 +546,7 @@ void Tgui::RunImport(const std::string& FileName, bool InvertInput) {
     TRecordingDecoder::TResult result = decoder.Decode(FileName);
     outcome->Samples = std::move(result.Samples);
     outcome->Cancelled = result.Cancelled;
+    if (!result.EndsEarly.empty()) outcome->EndsEarly = FileName + ": " + result.EndsEarly;
   } catch (...) {
     outcome->Error = std::current_exception();
   }
@@ -565,6 +566,7 @@ void Tgui::FinishImport(TImportOutcome& Outcome) {
   if (Outcome.Cancelled || ImportCancelled) return;
   if (Outcome.Error) std::rethrow_exception(Outcome.Error);  // shown by the error report
   AppendSamples(std::move(Outcome.Samples));
+  if (!Outcome.EndsEarly.empty()) Dialogs->ShowError(QString::fromStdString(Outcome.EndsEarly));
 }
 
 void Tgui::exportGraphClick() {
