@@ -36,8 +36,8 @@ json Marks(const std::vector<TSampleMark>& Row) {
 }
 }  // namespace
 
-TPacketReport::TPacketReport(std::ostream& Out, TFormat Format, bool Several)
-    : Out(Out), Format(Format), Several(Several) {
+TPacketReport::TPacketReport(std::ostream& Stream, TFormat Chosen, bool SeveralInputs)
+    : Out(Stream), Format(Chosen), Several(SeveralInputs) {
   if (Format == TFormat::Json) Out << "{\"packets\":[";
   if (Format != TFormat::Csv) return;
   std::vector<std::string> header = Headers;

@@ -13,7 +13,7 @@
 
 namespace {
 constexpr size_t RunBytes = 3;
-constexpr size_t MaxStream = 16 * TSignalProcessor::BufferSize;  // bounds the work per input
+constexpr size_t MaxStream = 4 * TSignalProcessor::BufferSize;  // bounds the work per input
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {

@@ -20,10 +20,10 @@ class TSampleChecks {
     const size_t sum = std::accumulate(Sample.Pulses.begin(), Sample.Pulses.end(), size_t{0});
     Require(sum == size - 1, "runs add up to the signal");
   }
-  // A decoded packet: a protocol name, at most 256 fields, marks inside the signal and no
-  // more of them than the signal has values.
+  // A decoded packet: a protocol (its name is the library's, empty if the library says so), at
+  // most 256 fields, marks inside the signal and no more of them than the signal has values.
   static void CheckDecoded(const TSample& Sample) {
-    Require(Sample.Protocol && !Sample.Protocol->ProtocolName.empty(), "a protocol is named");
+    Require(Sample.Protocol != nullptr, "a decoded packet has a protocol");
     Require(Sample.Protocol->Fields.size() <= TProtocol::MaxFields, "at most 256 fields");
     const size_t size = Sample.Signal.size();
     for (const auto& row : Sample.Marks) {

@@ -38,11 +38,11 @@ uint8_t ToByte(float X) {
 }
 }  // namespace
 
-void TPcmReader::TFileCloser::operator()(sf_private_tag* File) const {
-  sf_close(File);
+void TPcmReader::TFileCloser::operator()(sf_private_tag* Opened) const {
+  sf_close(Opened);
 }
-void TPcmReader::TConverterDeleter::operator()(SRC_STATE_tag* Converter) const {
-  src_delete(Converter);
+void TPcmReader::TConverterDeleter::operator()(SRC_STATE_tag* Made) const {
+  src_delete(Made);
 }
 
 TPcmReader::TPcmReader(const std::string& Name) : FileName(Name), Input(Name) {

@@ -13,9 +13,9 @@ constexpr double SecondsPerDay = 86400.0;
 // A signal processor fed from memory through the scripted sound system, as capture feeds it.
 class TFeed {
  public:
-  TFeed(bool InvertInput, const TRecordingDecoder::TSampleEvent& OnSample,
-        TRecordingDecoder::TResult& Result)
-      : OnSample(OnSample), Result(Result) {
+  TFeed(bool InvertInput, const TRecordingDecoder::TSampleEvent& Receiver,
+        TRecordingDecoder::TResult& Outcome)
+      : OnSample(Receiver), Result(Outcome) {
     auto sound = std::make_unique<TScriptedSoundSystem>();
     Sound = sound.get();
     Processor.OnError = [this](const std::string& Text) { Errors.push_back(Text); };

@@ -35,7 +35,7 @@ class TRecordingDecoder {
   using TProgressEvent = std::function<bool(double Fraction)>;
 
   TRecordingDecoder() = default;
-  explicit TRecordingDecoder(TOptions Options) : Options(Options) {}
+  explicit TRecordingDecoder(TOptions Chosen) : Options(Chosen) {}
 
   // Cuts the sound of FileName into packets. Throws TRecordingError ("name: reason") for a
   // file that cannot be read; packets closed before a read error have been handed out.

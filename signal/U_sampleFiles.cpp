@@ -233,7 +233,7 @@ class TOutputFile {
 // Where no link can be made, nothing is kept.
 class TBackup {
  public:
-  explicit TBackup(const std::string& Target) : Target(Target), Name(TemporaryName(Target)) {
+  explicit TBackup(const std::string& File) : Target(File), Name(TemporaryName(File)) {
     Existed = access(Target.c_str(), F_OK) == 0;
     Kept = Existed && link(Target.c_str(), Name.c_str()) == 0;
   }

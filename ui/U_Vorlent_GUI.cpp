@@ -498,9 +498,10 @@ void Tgui::SaveSamplesClick() {
 void Tgui::loadSamplesClick() {
   const QString name = Dialogs->GetOpenFileName(SamplesFilter);
   if (name.isEmpty()) return;
-  const QString data = QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
-  if (!QFileInfo(data).isFile()) {
-    Dialogs->ShowMessage(UnableToOpen + QFileInfo(data).absoluteFilePath() + NotFound);
+  const QString dataFile =
+      QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
+  if (!QFileInfo(dataFile).isFile()) {
+    Dialogs->ShowMessage(UnableToOpen + QFileInfo(dataFile).absoluteFilePath() + NotFound);
     return;
   }
   // Read the whole pair first: a failed load throws here and loses nothing.

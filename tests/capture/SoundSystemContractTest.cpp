@@ -38,7 +38,7 @@ struct TBackEnd<TScriptedSoundSystem> {
   static std::unique_ptr<TScriptedSoundSystem> Make() {
     return std::make_unique<TScriptedSoundSystem>();
   }
-  static void Play(TScriptedSoundSystem& Sound, size_t Bytes) { Sound.Feed(Input().data(), Bytes); }
+  static void Play(TScriptedSoundSystem& Sound, size_t Count) { Sound.Feed(Input().data(), Count); }
 };
 template <>
 struct TBackEnd<TPortAudioSoundSystem> {
@@ -77,7 +77,9 @@ class SoundSystemContract : public ::testing::Test {
     }
   }
   void TearDown() override {
-    if (Sound) EXPECT_EQ(Sound->Close(Handle), MMSYSERR_NOERROR);
+    if (Sound) {
+      EXPECT_EQ(Sound->Close(Handle), MMSYSERR_NOERROR);
+    }
   }
   // The next buffer announced, or null when none comes in time.
   TWaveHdr* Next() {

@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SampleFilesBadPair,
                                                    "Invalid signal length 65536 in record 1 of %s"},
                                            BadPair{"HugeBeyondEnd", Record(65535), Bytes(9, 128),
                                                    "Read beyond end of file"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(SampleFiles, MissingFilesAreReported) {
   TempDir dir;
