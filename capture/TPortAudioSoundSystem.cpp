@@ -89,28 +89,21 @@ TMMResult TPortAudioSoundSystem::Open(TDeviceHandle* Handle, const TWaveFormatEx
 
 TMMResult TPortAudioSoundSystem::PrepareHeader(TDeviceHandle Handle, TWaveHdr* Header) {
   if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
-  Header->dwFlags |= WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return TBufferQueue::Prepare(Header);
 }
 
 TMMResult TPortAudioSoundSystem::UnprepareHeader(TDeviceHandle Handle, TWaveHdr* Header) {
   if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
   std::lock_guard lock(Mutex);
-  if (std::find(Queue.begin(), Queue.end(), Header) != Queue.end()) return WAVERR_STILLPLAYING;
-  Header->dwFlags &= ~WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return Queue.Unprepare(Header);
 }
 
 TMMResult TPortAudioSoundSystem::AddBuffer(TDeviceHandle Handle, TWaveHdr* Header) {
   if (!Valid(Handle)) return MMSYSERR_INVALHANDLE;
-  if (!(Header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (Header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
   {
     std::lock_guard lock(Mutex);
     if (StreamError != paNoError) return StreamError;  // the device failed: recording ends
-    Header->dwBytesRecorded = 0;
-    Header->dwFlags = (Header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-    Queue.push_back(Header);
+    if (TMMResult refused = Queue.Add(Header)) return refused;
   }
   Queued.notify_one();
   return MMSYSERR_NOERROR;
@@ -141,7 +134,7 @@ TMMResult TPortAudioSoundSystem::Reset(TDeviceHandle Handle) {
   std::deque<TWaveHdr*> handedBack;
   {
     std::lock_guard lock(Mutex);
-    handedBack.swap(Queue);
+    handedBack = Queue.TakeAll();
   }
   for (TWaveHdr* header : handedBack) HandBack(header);
   return error;
@@ -176,15 +169,14 @@ std::string TPortAudioSoundSystem::GetErrorText(TMMResult Code) {
 }
 
 void TPortAudioSoundSystem::HandBack(TWaveHdr* Header) {
-  Header->dwFlags = (Header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
   if (Target) Target->Post({MM_WIM_DATA, static_cast<uintptr_t>(StreamHandle), Header});
 }
 
 // The oldest queued buffer, or null once the reader is told to stop.
 TWaveHdr* TPortAudioSoundSystem::WaitForBuffer() {
   std::unique_lock lock(Mutex);
-  Queued.wait(lock, [this] { return Stopping || !Queue.empty(); });
-  return Stopping ? nullptr : Queue.front();
+  Queued.wait(lock, [this] { return Stopping || Queue.Front(); });
+  return Stopping ? nullptr : Queue.Front();
 }
 
 // Reads only what the device has ready, so that a stalled device never keeps Reset waiting.
@@ -206,7 +198,7 @@ void TPortAudioSoundSystem::ReadLoop() {
     {
       std::lock_guard lock(Mutex);
       if (Stopping) return;  // Reset hands it back with the others
-      Queue.pop_front();
+      Queue.TakeFront();
     }
     HandBack(header);
   }
@@ -224,7 +216,7 @@ void TPortAudioSoundSystem::Fail(TWaveHdr* Header, PaError Error) {
     std::lock_guard lock(Mutex);
     StreamError = Error;
     if (Stopping) return;
-    Queue.pop_front();
+    Queue.TakeFront();
   }
   std::memset(Header->lpData + Header->dwBytesRecorded, ZeroLine,
               Header->dwBufferLength - Header->dwBytesRecorded);

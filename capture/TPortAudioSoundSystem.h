@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "TBufferQueue.h"
 #include "TSoundSystem.h"
 
 typedef void PaStream;
@@ -45,7 +46,7 @@ class TPortAudioSoundSystem : public TSoundSystem {
   TWaveNotifyTarget* Target = nullptr;
   std::mutex Mutex;  // guards Queue, Stopping and StreamError
   std::condition_variable Queued;
-  std::deque<TWaveHdr*> Queue;
+  TBufferQueue Queue;  // the contract's rules
   bool Stopping = false;
   int StreamError = 0;  // PortAudio's code once the device failed while recording
   std::thread Reader;

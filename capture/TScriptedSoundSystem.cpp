@@ -18,23 +18,21 @@ int TScriptedSoundSystem::IndexOf(const TWaveHdr* Header) const {
 }
 
 void TScriptedSoundSystem::HandBack(TWaveHdr* Header) {
-  Header->dwFlags = (Header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
   Log.push_back("done " + std::to_string(IndexOf(Header)));
   if (Target) Target->Post({MM_WIM_DATA, static_cast<uintptr_t>(ScriptedHandle), Header});
 }
 
 size_t TScriptedSoundSystem::Feed(const uint8_t* Data, size_t Size) {
   size_t taken = 0;
-  while (taken < Size && Started && !Queue.empty()) {
-    TWaveHdr* header = Queue.front();
+  while (taken < Size && Started && Queue.Front()) {
+    TWaveHdr* header = Queue.Front();
     size_t room = header->dwBufferLength - header->dwBytesRecorded;
     size_t n = std::min(room, Size - taken);
     std::memcpy(header->lpData + header->dwBytesRecorded, Data + taken, n);
     header->dwBytesRecorded += static_cast<uint32_t>(n);
     taken += n;
     if (header->dwBytesRecorded < header->dwBufferLength) break;
-    Queue.pop_front();
-    HandBack(header);
+    HandBack(Queue.TakeFront());
   }
   return taken;
 }
@@ -60,28 +58,21 @@ TMMResult TScriptedSoundSystem::PrepareHeader(TDeviceHandle, TWaveHdr* Header) {
   if (IndexOf(Header) < 0) Known.push_back(Header);
   Log.push_back("prepare " + std::to_string(IndexOf(Header)));
   if (TMMResult code = Failure(Op::Prepare)) return code;
-  Header->dwFlags |= WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return TBufferQueue::Prepare(Header);
 }
 
 TMMResult TScriptedSoundSystem::UnprepareHeader(TDeviceHandle, TWaveHdr* Header) {
   if (IndexOf(Header) < 0) Known.push_back(Header);
   Log.push_back("unprepare " + std::to_string(IndexOf(Header)));
   if (TMMResult code = Failure(Op::Unprepare)) return code;
-  if (std::find(Queue.begin(), Queue.end(), Header) != Queue.end()) return WAVERR_STILLPLAYING;
-  Header->dwFlags &= ~WHDR_PREPARED;
-  return MMSYSERR_NOERROR;
+  return Queue.Unprepare(Header);
 }
 
 TMMResult TScriptedSoundSystem::AddBuffer(TDeviceHandle, TWaveHdr* Header) {
   Log.push_back("add " + std::to_string(IndexOf(Header)));
   if (TMMResult code = Failure(Op::AddBuffer)) return code;
   if (!IsOpen) return MMSYSERR_INVALHANDLE;
-  if (!(Header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  Header->dwBytesRecorded = 0;
-  Header->dwFlags = (Header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-  Queue.push_back(Header);
-  return MMSYSERR_NOERROR;
+  return Queue.Add(Header);
 }
 
 TMMResult TScriptedSoundSystem::Start(TDeviceHandle) {
@@ -96,11 +87,7 @@ TMMResult TScriptedSoundSystem::Reset(TDeviceHandle) {
   Log.push_back("reset");
   if (TMMResult code = Failure(Op::Reset)) return code;
   Started = false;
-  while (!Queue.empty()) {
-    TWaveHdr* header = Queue.front();
-    Queue.pop_front();
-    HandBack(header);
-  }
+  for (TWaveHdr* header : Queue.TakeAll()) HandBack(header);
   return MMSYSERR_NOERROR;
 }
 

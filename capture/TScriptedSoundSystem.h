@@ -3,11 +3,11 @@
 // queued buffers, logs every call, and fails any operation with a chosen code.
 
 #include <cstddef>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "TBufferQueue.h"
 #include "TSoundSystem.h"
 
 class TScriptedSoundSystem : public TSoundSystem {
@@ -21,7 +21,7 @@ class TScriptedSoundSystem : public TSoundSystem {
   size_t Feed(const uint8_t* Data, size_t Size);
   size_t Feed(const std::vector<uint8_t>& Data) { return Feed(Data.data(), Data.size()); }
   // Buffers queued and not yet handed back.
-  size_t QueuedCount() const { return Queue.size(); }
+  size_t QueuedCount() const { return Queue.Size(); }
 
   unsigned GetNumDevs() override;
   TMMResult Open(TDeviceHandle* Handle, const TWaveFormatEx& Format,
@@ -44,7 +44,7 @@ class TScriptedSoundSystem : public TSoundSystem {
   void HandBack(TWaveHdr* Header);
 
   std::map<Op, TMMResult> FailCodes;
-  std::deque<TWaveHdr*> Queue;
+  TBufferQueue Queue;
   std::vector<const TWaveHdr*> Known;  // headers in the order first prepared, for the log
   TWaveNotifyTarget* Target = nullptr;
   bool IsOpen = false;

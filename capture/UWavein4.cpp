@@ -6,12 +6,9 @@ namespace {
 constexpr int DefaultRate = 44100;  // Hz, until the owner sets its format
 }
 
-TWaveIn::TWaveIn(TWaveNotifyTarget* WindowHandle, int BufferCount, int BufferSize,
+TWaveIn::TWaveIn(TWaveNotifyTarget* Target, int Count, int Size,
                  std::unique_ptr<TSoundSystem> SoundSystem)
-    : BufferSize(BufferSize),
-      WindowHandle(WindowHandle),
-      BufferCount(BufferCount),
-      Sound(std::move(SoundSystem)) {
+    : BufferSize(Size), WindowHandle(Target), BufferCount(Count), Sound(std::move(SoundSystem)) {
   if (BufferCount < 1 || BufferCount > MaxBuffers) {
     DoError("Buffer count must be 1 to 8");
     return;

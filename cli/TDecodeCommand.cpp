@@ -123,7 +123,9 @@ void TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport
     bar.Update(Fraction);
     return true;
   };
-  decoder.Decode(Input);
+  // The packets up to a cut are reported; the cut then fails the input.
+  const std::string endsEarly = decoder.Decode(Input).EndsEarly;
+  if (!endsEarly.empty()) throw TRecordingError(Input, endsEarly);
 }
 
 void TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,

@@ -17,9 +17,9 @@ class TDecodeCommand {
   static constexpr int ExitInputFailed = 1;  // an input (or a named --protocols) failed
   static constexpr int ExitUsage = 2;        // bad or missing options
 
-  // Out receives the report, Err the errors and, when Terminal, the progress bar.
-  TDecodeCommand(std::ostream& Out, std::ostream& Err, bool Terminal)
-      : Out(Out), Err(Err), Terminal(Terminal) {}
+  // Report receives the report, Errors the errors and, when OnTerminal, the progress bar.
+  TDecodeCommand(std::ostream& Report, std::ostream& Errors, bool OnTerminal)
+      : Out(Report), Err(Errors), Terminal(OnTerminal) {}
 
   // Runs the command line; returns the exit status. Never throws.
   int Run(int Argc, const char* const* Argv);

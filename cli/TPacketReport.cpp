@@ -38,8 +38,8 @@ json Marks(const std::vector<TSampleMark>& Row) {
 }
 }  // namespace
 
-TPacketReport::TPacketReport(std::ostream& Out, TFormat Format, bool Several)
-    : Out(Out), Format(Format), Several(Several) {
+TPacketReport::TPacketReport(std::ostream& Stream, TFormat Chosen, bool SeveralInputs)
+    : Out(Stream), Format(Chosen), Several(SeveralInputs) {
   if (Format == TFormat::Json) Out << "{\"packets\":[";
   if (Format != TFormat::Csv) return;
   std::vector<std::string> header = CsvHeaders;
@@ -79,12 +79,13 @@ void TPacketReport::BeginInput(const std::string& Name) {
   Input = Name;
   Index = 0;
   Rows.clear();
+  TableStarted = false;
 }
 
 void TPacketReport::Add(const TSample& Sample) {
   switch (Format) {
     case TFormat::Table:
-      Rows.push_back(Columns(Sample));
+      AddTableRow(Columns(Sample));
       break;
     case TFormat::Csv: {
       std::vector<std::string> cells = CsvCells(Sample);
@@ -110,24 +111,38 @@ void TPacketReport::Finish() {
   Out.flush();
 }
 
-void TPacketReport::WriteTable() const {
+// A table row: held while the column widths are still being measured, written at once after.
+void TPacketReport::AddTableRow(std::vector<std::string> Cells) {
+  if (TableStarted) return WriteTableLine(Cells);
+  Rows.push_back(std::move(Cells));
+  if (Rows.size() >= TableLookAheadRows) WriteTable();
+}
+
+// Fixes the column widths from the header and the rows held (at most TableLookAheadRows) and
+// writes them; later rows are written as they come, a wider cell pushing only its own line.
+void TPacketReport::WriteTable() {
+  if (TableStarted) return;
   if (Several) Out << (InputCount ? "\n" : "") << "==> " << Input << " <==\n";
-  std::vector<size_t> widths(Headers.size());
-  for (size_t c = 0; c < Headers.size(); ++c) widths[c] = Width(Headers[c]);
+  Widths.assign(Headers.size(), 0);
+  for (size_t c = 0; c < Headers.size(); ++c) Widths[c] = Width(Headers[c]);
   for (const auto& row : Rows)
-    for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
-  auto line = [&](const std::vector<std::string>& cells) {
-    std::string text;
-    for (size_t c = 0; c < cells.size(); ++c) {
-      std::string pad(widths[c] - Width(cells[c]), ' ');
-      if (c) text += ColumnGap;
-      text += c >= FirstRightAligned ? pad + cells[c] : cells[c] + pad;
-    }
-    text.erase(text.find_last_not_of(' ') + 1);
-    Out << text << '\n';
-  };
-  line(Headers);
-  for (const auto& row : Rows) line(row);
+    for (size_t c = 0; c < row.size(); ++c) Widths[c] = std::max(Widths[c], Width(row[c]));
+  TableStarted = true;
+  WriteTableLine(Headers);
+  for (const auto& row : Rows) WriteTableLine(row);
+  Rows.clear();
+  Out.flush();
+}
+
+void TPacketReport::WriteTableLine(const std::vector<std::string>& Cells) const {
+  std::string text;
+  for (size_t c = 0; c < Cells.size(); ++c) {
+    std::string pad(Widths[c] - std::min(Widths[c], Width(Cells[c])), ' ');
+    if (c) text += ColumnGap;
+    text += c >= FirstRightAligned ? pad + Cells[c] : Cells[c] + pad;
+  }
+  text.erase(text.find_last_not_of(' ') + 1);
+  Out << text << '\n';
 }
 
 void TPacketReport::WriteCsvRow(const std::vector<std::string>& Cells) const {

@@ -1,5 +1,7 @@
 #pragma once
-// Writes decoded packets as an aligned table, as CSV (RFC 4180) or as one JSON document.
+// Writes decoded packets as an aligned table, as CSV (RFC 4180) or as one JSON document, each
+// as the packets come: the table holds back at most its first TableLookAheadRows rows, to fit
+// its columns to them, so memory does not grow with the number of packets.
 
 #include <cstddef>
 #include <ostream>
@@ -11,6 +13,7 @@
 class TPacketReport {
  public:
   enum class TFormat { Table, Csv, Json };
+  static constexpr size_t TableLookAheadRows = 64;  // rows that set the table's column widths
 
   // Several: more than one input is reported (the table names each, CSV adds a column).
   TPacketReport(std::ostream& Out, TFormat Format, bool Several);
@@ -20,7 +23,7 @@ class TPacketReport {
   // One decoded packet of the current input. A packet with a StreamIndex came from a
   // recording (Time is its offset from the start); otherwise Time is its capture time.
   void Add(const TSample& Sample);
-  // Ends the current input: the table's rows are written now, aligned.
+  // Ends the current input: the table's rows not written yet are written now, aligned.
   void EndInput();
   // Ends the report (closes the JSON document). Call once, after the last input.
   void Finish();
@@ -35,7 +38,9 @@ class TPacketReport {
   static std::string CsvField(const std::string& Text);
 
  private:
-  void WriteTable() const;
+  void AddTableRow(std::vector<std::string> Cells);
+  void WriteTable();
+  void WriteTableLine(const std::vector<std::string>& Cells) const;
   void WriteCsvRow(const std::vector<std::string>& Cells) const;
   void WriteJson(const TSample& Sample);
 
@@ -46,5 +51,7 @@ class TPacketReport {
   size_t InputCount = 0;
   size_t Index = 0;                            // of the next packet within the input
   size_t JsonPackets = 0;                      // written so far, for the separators
-  std::vector<std::vector<std::string>> Rows;  // the current input's table rows
+  std::vector<std::vector<std::string>> Rows;  // table rows held while the widths are measured
+  std::vector<size_t> Widths;                  // of the table's columns, once started
+  bool TableStarted = false;                   // header written, rows go out as they come
 };

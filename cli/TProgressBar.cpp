@@ -12,9 +12,9 @@ double SteadySeconds() {
 const char* const ClearLine = "\r\033[K";
 }  // namespace
 
-TProgressBar::TProgressBar(std::ostream& Out, bool Enabled, std::string Label, TClock Clock)
-    : Out(Out), Enabled(Enabled), Label(std::move(Label)), Clock(Clock ? Clock : SteadySeconds) {
-  if (Enabled) Start = this->Clock();
+TProgressBar::TProgressBar(std::ostream& Stream, bool OnTerminal, std::string Text, TClock Now)
+    : Out(Stream), Enabled(OnTerminal), Label(std::move(Text)), Clock(Now ? Now : SteadySeconds) {
+  if (Enabled) Start = Clock();
 }
 
 TProgressBar::~TProgressBar() {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <pugixml.hpp>
 
+#include "TRegularFile.h"
+
 namespace {
 
 constexpr size_t ReadChunkBytes = 64 * 1024;
@@ -62,15 +64,25 @@ bool HasPosition(pugi::xml_parse_status Status) {
 }
 
 // Reads the whole file into Content; the parser status that describes a failure otherwise.
-pugi::xml_parse_status ReadFile(const std::string& FileName, std::string& Content) {
-  std::FILE* file = std::fopen(FileName.c_str(), "rb");
-  if (!file) {
-    return errno == ENOENT || errno == ENOTDIR ? pugi::status_file_not_found
+// A folder, pipe or device is refused with Refusal saying what it is, before anything waits.
+pugi::xml_parse_status ReadFile(const std::string& FileName, std::string& Content,
+                                std::string& Refusal) {
+  TRegularFile regular(FileName);
+  if (!regular.IsOpen() && !regular.Errno()) {
+    Refusal = FileName + ": " + regular.Reason();
+    return pugi::status_io_error;
+  }
+  if (!regular.IsOpen()) {
+    const int error = regular.Errno();
+    return error == ENOENT || error == ENOTDIR ? pugi::status_file_not_found
                                                : pugi::status_io_error;
   }
+  std::FILE* file = fdopen(regular.Fd(), "rb");
+  if (!file) return pugi::status_io_error;
+  regular.Release();
   std::string chunk(ReadChunkBytes, '\0');
   size_t got = 0;
-  // An endless device stops past the limit instead of filling memory.
+  // A file that grows while it is read stops past the limit instead of filling memory.
   while (Content.size() <= MaxFileBytes &&
          (got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
     Content.append(chunk, 0, got);
@@ -89,10 +101,11 @@ TXmlDocument::~TXmlDocument() = default;
 bool TXmlDocument::Load(const std::string& FileName) {
   Document_->reset();
   Error_ = {};
-  std::string content;
-  const pugi::xml_parse_status read = ReadFile(FileName, content);
+  std::string content, refusal;
+  const pugi::xml_parse_status read = ReadFile(FileName, content, refusal);
   if (read != pugi::status_ok) {
     SetError(read, content, 0);
+    if (!refusal.empty()) Error_.Reason = refusal;
     return false;
   }
   if (content.size() > MaxFileBytes) {

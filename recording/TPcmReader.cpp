@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
+#include "TContainerLength.h"
 #include "TRecordingError.h"
+#include "TTimeTexts.h"
 
 namespace {
 // libsamplerate's linear interpolation. A real converter never delivers a hard edge: its
@@ -24,7 +24,8 @@ namespace {
 constexpr int ConverterType = SRC_LINEAR;
 constexpr float FullScale = 128.0f;  // 8-bit steps from the zero line to full scale
 constexpr int ZeroLine = 128;
-const char* const IsDirectory = "Is a directory.";
+constexpr const char* EndsEarlyText = "the file ends early at ";
+constexpr const char* StreamEndMissingText = " (the rest of the stream is missing)";
 constexpr int ShortToByteShift = 8;  // 8-bit PCM read as short is the byte shifted up by 8
 
 bool IsEightBit(int Format) {
@@ -39,22 +40,26 @@ uint8_t ToByte(float X) {
 }
 }  // namespace
 
-void TPcmReader::TFileCloser::operator()(sf_private_tag* File) const {
-  sf_close(File);
+void TPcmReader::TFileCloser::operator()(sf_private_tag* Opened) const {
+  sf_close(Opened);
 }
-void TPcmReader::TConverterDeleter::operator()(SRC_STATE_tag* Converter) const {
-  src_delete(Converter);
+void TPcmReader::TConverterDeleter::operator()(SRC_STATE_tag* Made) const {
+  src_delete(Made);
 }
 
-TPcmReader::TPcmReader(const std::string& Name) : FileName(Name) {
-  std::error_code error;
-  if (std::filesystem::is_directory(FileName, error)) Fail(IsDirectory);
+TPcmReader::TPcmReader(const std::string& Name) : FileName(Name), Input(Name) {
+  if (!Input.IsOpen()) Fail(Input.Reason());
   SF_INFO info{};
-  File.reset(sf_open(FileName.c_str(), SFM_READ, &info));
+  File.reset(sf_open_fd(Input.Fd(), SFM_READ, &info, SF_FALSE));
   if (!File) Fail(sf_strerror(nullptr));
   InputRate = info.samplerate;
   Channels = info.channels;
   InputFrames = info.frames > 0 && info.frames < SF_COUNT_MAX ? info.frames : 0;
+  // libsndfile trims a WAV's or AIFF's length to the data present; the header still tells.
+  DeclaredFrames =
+      std::max(InputFrames, TContainerLength::DeclaredFrames(Input.Fd(), Input.Size()).value_or(0));
+  StreamEndMissing = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG &&
+                     TContainerLength::OggEndMissing(Input.Fd(), Input.Size());
   if (Channels < 1) Fail("no audio channel");
   ExactBytes = InputRate == OutputRate && IsEightBit(info.format);
   if (ExactBytes) return;
@@ -88,6 +93,20 @@ size_t TPcmReader::Read(uint8_t* Out, size_t Count) {
   return done;
 }
 
+// A decoder that fails where the file stops short of its header's length (FLAC loses sync
+// there) has met the cut, which EndsEarly reports; any other failure is a read error.
+bool TPcmReader::Cut() const {
+  return FramesRead > 0 && FramesRead < DeclaredFrames;
+}
+
+std::string TPcmReader::EndsEarly() const {
+  if (!InputEnded || InputRate <= 0) return "";
+  const std::string at = EndsEarlyText + TTimeTexts::ClockText(double(FramesRead) / InputRate);
+  if (FramesRead < DeclaredFrames)
+    return at + " (of " + TTimeTexts::ClockText(double(DeclaredFrames) / InputRate) + ")";
+  return StreamEndMissing ? at + StreamEndMissingText : "";
+}
+
 double TPcmReader::Progress() const {
   if (InputEnded && PendingAt == Pending.size()) return Delivered > 0 || InputFrames > 0 ? 1 : 0;
   if (InputFrames <= 0) return 0;
@@ -109,8 +128,10 @@ bool TPcmReader::Refill() {
 size_t TPcmReader::ReadExactChunk() {
   ShortFrames.resize(ChunkFrames * Channels);
   sf_count_t frames = sf_readf_short(File.get(), ShortFrames.data(), ChunkFrames);
-  if (frames <= 0 && sf_error(File.get()) != SF_ERR_NO_ERROR) Fail(sf_strerror(File.get()));
+  if (frames <= 0 && sf_error(File.get()) != SF_ERR_NO_ERROR && !Cut())
+    Fail(sf_strerror(File.get()));
   if (frames <= 0) return 0;
+  FramesRead += frames;
   Pending.resize(frames);
   for (sf_count_t i = 0; i < frames; ++i)
     Pending[i] = static_cast<uint8_t>((ShortFrames[i * Channels] >> ShortToByteShift) + ZeroLine);
@@ -120,8 +141,10 @@ size_t TPcmReader::ReadExactChunk() {
 size_t TPcmReader::ReadFloatChunk() {
   FloatFrames.resize(ChunkFrames * Channels);
   sf_count_t frames = sf_readf_float(File.get(), FloatFrames.data(), ChunkFrames);
-  if (frames <= 0 && sf_error(File.get()) != SF_ERR_NO_ERROR) Fail(sf_strerror(File.get()));
+  if (frames <= 0 && sf_error(File.get()) != SF_ERR_NO_ERROR && !Cut())
+    Fail(sf_strerror(File.get()));
   if (frames < 0) frames = 0;
+  FramesRead += frames;
   Mono.resize(frames);
   for (sf_count_t i = 0; i < frames; ++i) Mono[i] = FloatFrames[i * Channels];
   bool last = frames == 0;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "TRegularFile.h"
+
 struct sf_private_tag;
 struct SRC_STATE_tag;
 
@@ -17,7 +19,8 @@ class TPcmReader {
   static constexpr size_t ChunkFrames = 16384;  // input frames read at a time
 
   // Opens FileName (any format libsndfile reads). Throws TRecordingError with the file's
-  // name and libsndfile's reason when it cannot be read, or for an unsupported rate.
+  // name and the reason when it is no regular file or cannot be read (libsndfile's words),
+  // or for an unsupported rate.
   explicit TPcmReader(const std::string& FileName);
   TPcmReader(const TPcmReader&) = delete;
   TPcmReader& operator=(const TPcmReader&) = delete;
@@ -31,6 +34,10 @@ class TPcmReader {
   // True when the file's bytes are delivered unchanged (8-bit PCM at 48000 Hz); otherwise
   // the first channel is resampled and scaled.
   bool Exact() const { return ExactBytes; }
+  // Once Read has returned 0: "the file ends early at 0:00:01.250 (of 0:00:04.000)" when the
+  // file holds less sound than its header promises (or, in Ogg, its stream has no end);
+  // "" for a whole file and before the end.
+  std::string EndsEarly() const;
 
   int InputRate = 0;  // Hz
   int Channels = 0;
@@ -38,6 +45,7 @@ class TPcmReader {
 
  private:
   bool Refill();
+  bool Cut() const;
   size_t ReadExactChunk();
   size_t ReadFloatChunk();
   void Resample(const float* In, size_t Frames, bool Last);
@@ -52,7 +60,11 @@ class TPcmReader {
   };
 
   std::string FileName;
+  TRegularFile Input;  // libsndfile reads through its descriptor; closed after File
   std::unique_ptr<sf_private_tag, TFileCloser> File;
+  int64_t DeclaredFrames = 0;  // the header's promise; 0 when it makes none
+  bool StreamEndMissing = false;
+  int64_t FramesRead = 0;  // input frames libsndfile delivered
   std::unique_ptr<SRC_STATE_tag, TConverterDeleter> Converter;
   bool ExactBytes = false;
   bool InputEnded = false;

@@ -13,9 +13,9 @@ constexpr double SecondsPerDay = 86400.0;
 // A signal processor fed from memory through the scripted sound system, as capture feeds it.
 class TFeed {
  public:
-  TFeed(const TDecodeSettings& Settings, const TRecordingDecoder::TSampleEvent& OnSample,
-        TRecordingDecoder::TResult& Result)
-      : OnSample(OnSample), Result(Result) {
+  TFeed(const TDecodeSettings& Settings, const TRecordingDecoder::TSampleEvent& Receiver,
+        TRecordingDecoder::TResult& Outcome)
+      : OnSample(Receiver), Result(Outcome) {
     auto sound = std::make_unique<TScriptedSoundSystem>();
     Sound = sound.get();
     Processor.OnError = [this](const std::string& Text) { Errors.push_back(Text); };
@@ -82,5 +82,6 @@ TRecordingDecoder::TResult TRecordingDecoder::Decode(const std::string& FileName
     std::fill(buffer.begin(), buffer.end(), TSignalProcessor::ZeroLine);
     feed.Process(buffer);
   }
+  result.EndsEarly = reader.EndsEarly();
   return result;
 }

@@ -28,6 +28,9 @@ class TRecordingDecoder {
     size_t SampleCount = 0;                         // packets closed
     int64_t StreamLength = 0;                       // PCM values of the file at SampleRate
     bool Cancelled = false;                         // OnProgress asked to stop
+    // "the file ends early at 0:00:01.250 (of 0:00:04.000)" when the file holds less than
+    // its header promises: the packets up to the cut are there all the same. "" otherwise.
+    std::string EndsEarly;
   };
   // Receives each packet as soon as it is closed; its StreamIndex is the trigger's index
   // from the start of the file and its CaptureTime that offset as a time of day.
@@ -36,7 +39,7 @@ class TRecordingDecoder {
   using TProgressEvent = std::function<bool(double Fraction)>;
 
   TRecordingDecoder() = default;
-  explicit TRecordingDecoder(TOptions Options) : Options(Options) {}
+  explicit TRecordingDecoder(TOptions Chosen) : Options(Chosen) {}
 
   // Cuts the sound of FileName into packets. Throws TRecordingError ("name: reason") for a
   // file that cannot be read; packets closed before a read error have been handed out.

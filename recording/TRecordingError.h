@@ -7,8 +7,8 @@
 class TRecordingError : public std::runtime_error {
  public:
   // what() is "FileName: Reason".
-  TRecordingError(const std::string& FileName, const std::string& Reason)
-      : std::runtime_error(FileName + ": " + Reason), FileName(FileName), Reason(Reason) {}
+  TRecordingError(const std::string& File, const std::string& Why)
+      : std::runtime_error(File + ": " + Why), FileName(File), Reason(Why) {}
 
   std::string FileName;
   std::string Reason;

@@ -15,8 +15,9 @@ class TFileError : public std::runtime_error {
   static constexpr int InvalidNumericInput = 106;
 
   // The standard text of Code ("File not found", ..., "I/O error 17").
-  explicit TFileError(int Code) : TFileError(Code, TextOf(Code)) {}
-  TFileError(int Code, const std::string& Text) : std::runtime_error(Text), Code(Code) {}
+  explicit TFileError(int ErrorCode) : TFileError(ErrorCode, TextOf(ErrorCode)) {}
+  TFileError(int ErrorCode, const std::string& Text)
+      : std::runtime_error(Text), Code(ErrorCode) {}
 
   // The error of a failed system call's errno value: its entry of the table above, or
   // "I/O error <errno>" for any other.

@@ -1,17 +1,21 @@
 // The sample files: a ".map" index of 24-byte records and a ".dat" of concatenated signals.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <random>
 
 #include "TFileError.h"
+#include "TRegularFile.h"
 #include "U_signalProcessor.h"
 
 namespace {
@@ -58,23 +62,13 @@ struct TSampleMapRecord {
 class TInputFile {
  public:
   explicit TInputFile(const std::string& Name) {
-    int fd = open(Name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) ThrowErrno(errno);
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-      int error = errno;
-      close(fd);
-      if (error == 0 || !S_ISREG(info.st_mode)) throw TFileError(TFileError::AccessDenied);
-      ThrowErrno(error);
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    F = fdopen(fd, "rb");
-    if (!F) {
-      int error = errno;
-      close(fd);
-      ThrowErrno(error);
-    }
-    Size = info.st_size;
+    TRegularFile file(Name);
+    if (!file.IsOpen() && file.Errno()) ThrowErrno(file.Errno());
+    if (!file.IsOpen()) throw TFileError(TFileError::AccessDenied, Name + ": " + file.Reason());
+    Size = file.Size();
+    F = fdopen(file.Fd(), "rb");
+    if (!F) ThrowErrno(errno);
+    file.Release();
   }
   ~TInputFile() { std::fclose(F); }
   TInputFile(const TInputFile&) = delete;
@@ -100,12 +94,62 @@ std::string FolderOf(const std::string& Name) {
   return slash == 0 ? "/" : Name.substr(0, slash);
 }
 
-// A name beside Target that is free now: Target's folder, a short random part.
+constexpr const char* TemporaryPrefix = ".vorlent-";
+constexpr const char* TemporarySuffix = ".tmp";
+constexpr time_t StaleSeconds = 600;  // age of an earlier version's temporary file that is litter
+
+// A name beside Target that is free now: Target's folder, the writer's process id (so that
+// leftovers of a writer that died can be told from files being written) and a random part.
 std::string TemporaryName(const std::string& Target) {
   static std::mt19937 random(std::random_device{}());
-  char part[16];
-  std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
-  return FolderOf(Target) + "/.vorlent-" + part + ".tmp";
+  char part[32];
+  std::snprintf(part, sizeof part, "%ld-%08x", static_cast<long>(getpid()),
+                static_cast<unsigned>(random()));
+  return FolderOf(Target) + "/" + TemporaryPrefix + part + TemporarySuffix;
+}
+
+// Whether the temporary file Name in Folder is left over by a save that never finished: its
+// writer's process is gone or, for a name without a process id (an earlier version's), it has
+// not been touched for StaleSeconds.
+bool IsLeftover(const std::string& Folder, const std::string& Name) {
+  const size_t prefix = std::strlen(TemporaryPrefix), suffix = std::strlen(TemporarySuffix);
+  if (Name.size() <= prefix + suffix || Name.compare(0, prefix, TemporaryPrefix) != 0 ||
+      Name.compare(Name.size() - suffix, suffix, TemporarySuffix) != 0)
+    return false;
+  const std::string middle = Name.substr(prefix, Name.size() - prefix - suffix);
+  const size_t dash = middle.find('-');
+  if (dash != std::string::npos) {
+    char* end = nullptr;
+    const long pid = std::strtol(middle.c_str(), &end, 10);
+    if (end != middle.c_str() + dash || pid <= 0) return false;
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+  }
+  struct stat info {};
+  return lstat((Folder + "/" + Name).c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         time(nullptr) - info.st_mtime > StaleSeconds;
+}
+
+// Removes the temporary files that saves into Folder left behind when they were killed.
+void RemoveLeftovers(const std::string& Folder) {
+  DIR* folder = opendir(Folder.c_str());
+  if (!folder) return;
+  while (const dirent* entry = readdir(folder))
+    if (IsLeftover(Folder, entry->d_name)) unlink((Folder + "/" + entry->d_name).c_str());
+  closedir(folder);
+}
+
+// A file that outgrows the size limit (ulimit -f) would kill the program with SIGXFSZ in the
+// middle of a save, before it could remove its temporary files. Ignored, the write fails with
+// EFBIG instead ("Disk full") and the save cleans up. Done here, where the saves are, so that
+// every program that saves gets it; a handler the program installed itself is left alone.
+void IgnoreFileSizeSignal() {
+  static const bool Done = [] {
+    struct sigaction current {};
+    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+      std::signal(SIGXFSZ, SIG_IGN);
+    return true;
+  }();
+  (void)Done;
 }
 
 // A file written under a temporary name beside Target and renamed onto it by Commit; a file
@@ -121,6 +165,8 @@ class TOutputFile {
       Target = real;
       std::free(real);
     }
+    IgnoreFileSizeSignal();
+    RemoveLeftovers(FolderOf(Target));
     mode_t mode = NewFileMode;
     struct stat info {};
     if (stat(Target.c_str(), &info) == 0) {
@@ -187,7 +233,7 @@ class TOutputFile {
 // Where no link can be made, nothing is kept.
 class TBackup {
  public:
-  explicit TBackup(const std::string& Target) : Target(Target), Name(TemporaryName(Target)) {
+  explicit TBackup(const std::string& File) : Target(File), Name(TemporaryName(File)) {
     Existed = access(Target.c_str(), F_OK) == 0;
     Kept = Existed && link(Target.c_str(), Name.c_str()) == 0;
   }

@@ -40,8 +40,8 @@ class TDialogs {
 // The real thing: QMessageBox, QFileDialog, QProgressDialog and QDesktopServices.
 class TQtDialogs : public TDialogs {
  public:
-  // Owner is the window the boxes and dialogs are modal to; it may be null.
-  explicit TQtDialogs(QWidget* Owner) : Owner(Owner) {}
+  // Window is the one the boxes and dialogs are modal to; it may be null.
+  explicit TQtDialogs(QWidget* Window) : Owner(Window) {}
 
   void ShowMessage(const QString& Text) override;
   void ShowError(const QString& Text) override;

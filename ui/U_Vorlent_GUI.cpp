@@ -518,9 +518,10 @@ void Tgui::SaveSamplesClick() {
 void Tgui::loadSamplesClick() {
   const QString name = Dialogs->GetOpenFileName(SamplesFilter);
   if (name.isEmpty()) return;
-  const QString data = QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
-  if (!QFileInfo(data).isFile()) {
-    Dialogs->ShowMessage(UnableToOpen + QFileInfo(data).absoluteFilePath() + NotFound);
+  const QString dataFile =
+      QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
+  if (!QFileInfo(dataFile).isFile()) {
+    Dialogs->ShowMessage(UnableToOpen + QFileInfo(dataFile).absoluteFilePath() + NotFound);
     return;
   }
   // Read the whole pair first: a failed load throws here and loses nothing.
@@ -565,6 +566,7 @@ void Tgui::RunImport(const std::string& FileName, TDecodeSettings Settings) {
     TRecordingDecoder::TResult result = decoder.Decode(FileName);
     outcome->Samples = std::move(result.Samples);
     outcome->Cancelled = result.Cancelled;
+    if (!result.EndsEarly.empty()) outcome->EndsEarly = FileName + ": " + result.EndsEarly;
   } catch (...) {
     outcome->Error = std::current_exception();
   }
@@ -584,6 +586,7 @@ void Tgui::FinishImport(TImportOutcome& Outcome) {
   if (Outcome.Cancelled || ImportCancelled) return;
   if (Outcome.Error) std::rethrow_exception(Outcome.Error);  // shown by the error report
   AppendSamples(std::move(Outcome.Samples));
+  if (!Outcome.EndsEarly.empty()) Dialogs->ShowError(QString::fromStdString(Outcome.EndsEarly));
 }
 
 // The stored settings; a value that cannot be used is reported and its default used.

@@ -148,6 +148,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
     std::vector<std::unique_ptr<TSample>> Samples;
     std::exception_ptr Error;
     bool Cancelled = false;
+    std::string EndsEarly;  // "NAME: the file ends early at ...", shown after the packets
   };
   void RunImport(const std::string& FileName, TDecodeSettings Settings);
   void ShowImportProgress(double Fraction);

@@ -35,10 +35,10 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, QRect 
 }
 }  // namespace
 
-TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Dialogs)
+TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Boxes)
     : QDialog(Owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      Dialogs(Dialogs) {
+      Dialogs(Boxes) {
   setObjectName("aboutForm");
   setWindowTitle("About");
   setModal(false);

@@ -97,8 +97,8 @@ void TGraphImage::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, Image);
 }
 
-TfrmGraph::TfrmGraph(QWidget* Parent, TDialogs& Dialogs)
-    : QScrollArea(Parent), img(new TGraphImage(this)), Dialogs(Dialogs) {
+TfrmGraph::TfrmGraph(QWidget* Parent, TDialogs& Boxes)
+    : QScrollArea(Parent), img(new TGraphImage(this)), Dialogs(Boxes) {
   setFrameShape(QFrame::NoFrame);
   setFocusPolicy(Qt::NoFocus);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -245,7 +245,7 @@ TEST(TWaveInLifecycle, OpenWhileRecordingStopsAndClosesFirst) {
 // writes into every still-queued buffer when it dies, as a device thread would.
 class OutlivedSound : public TScriptedSoundSystem {
  public:
-  explicit OutlivedSound(std::vector<std::string>* Kept) : Kept(Kept) {}
+  explicit OutlivedSound(std::vector<std::string>* Entries) : Kept(Entries) {}
   TMMResult Reset(TDeviceHandle h) override {
     Kept->push_back("reset");
     return TScriptedSoundSystem::Reset(h);

@@ -192,7 +192,7 @@ TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
               Dir / "cut.wav", Dir / "lonely.map", Dir / "gone.map", Dir / "u8.wav"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err, "vorlent-decode: " + Dir / "missing.wav" +
-                       ": System error : No such file or directory.\n"
+                       ": No such file or directory\n"
                        "vorlent-decode: " +
                        Dir / "garbage.wav" +
                        ": Format not recognised.\n"
@@ -279,7 +279,7 @@ Outcome Spawn(const std::string& Dir, const std::string& Args) {
 TEST_F(DecodeCommand, TheProgramReadsProtocolsXmlOfItsCurrentDirectory) {
   Outcome r = Spawn(Dir.Path.string(), "--format csv u8.wav missing.wav");
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Err, "vorlent-decode: missing.wav: System error : No such file or directory.\n");
+  EXPECT_EQ(r.Err, "vorlent-decode: missing.wav: No such file or directory\n");
   EXPECT_EQ(r.Out.substr(0, 43), "Input,Time,Protocol,Match,Data,Length,Gap\r\n");
   EXPECT_NE(r.Out.find("u8.wav,0:00:00.188,Sony12,exact,command=21; address=1; ,"),
             std::string::npos);
@@ -336,4 +336,15 @@ TEST_F(DecodeCommand, TheShippedLibraryNamesTheExamplesProtocols) {
               (Lines{"NEC", "Sony12", "Sony12", "Sony12", "RC5", "RC5", "Samsung32", "NEC"}))
         << name;
   }
+}
+
+TEST_F(DecodeCommand, ACutRecordingReportsItsPacketsThenTheCut) {
+  const std::string cut = Dir / "cut.wav";
+  std::filesystem::copy_file(Dir / "u8.wav", cut);
+  std::filesystem::resize_file(cut, std::filesystem::file_size(cut) * 6 / 10);
+  Outcome r = Decode({"--protocols", P(), "--format", "json", cut});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(Decoded(r.Out), Lines(Expected.begin(), Expected.begin() + 3));
+  EXPECT_EQ(r.Err,
+            "vorlent-decode: " + cut + ": the file ends early at 0:00:00.355 (of 0:00:00.592)\n");
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -142,4 +143,25 @@ TEST(PacketReport, JsonOfNothingIsAnEmptyListAndBadTextIsReplaced) {
   auto odd = Packet("bad\xff name", 0);
   json doc = json::parse(Report(TFormat::Json, false, {{"x.wav", {odd.get()}}}));
   EXPECT_EQ(doc["packets"][0]["protocol"], "bad\xef\xbf\xbd name");
+}
+
+// The table goes out once its first rows have set the widths: an hour of packets is not held
+// in memory. A wider row after that pushes its own line only; nothing is cut off.
+TEST(PacketReport, TableStreamsAfterItsLookAhead) {
+  std::ostringstream out;
+  TPacketReport report(out, TFormat::Table, false);
+  report.BeginInput("long.wav");
+  auto packet = Packet("NEC", 0);
+  for (size_t i = 0; i + 1 < TPacketReport::TableLookAheadRows; ++i) report.Add(*packet);
+  EXPECT_EQ(out.str(), "");
+  report.Add(*packet);
+  const std::string first = out.str();
+  EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 1 + TPacketReport::TableLookAheadRows);
+  packet->Protocol->ProtocolName = "Samsung32";
+  report.Add(*packet);
+  EXPECT_EQ(out.str().substr(first.size()),
+            "0:00:00.000  Samsung32  address=4; command=65535;   67.6ms  1.3s\n");
+  report.EndInput();
+  report.Finish();
+  EXPECT_EQ(out.str().substr(first.size()).find('\n'), out.str().size() - first.size() - 1);
 }

@@ -4,13 +4,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "TFileError.h"
+#include "TWatchdog.h"
 #include "U_signalProcessor.h"
 
 namespace fs = std::filesystem;
@@ -190,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SampleFilesBadPair,
                                                    "Invalid signal length 65536 in record 1 of %s"},
                                            BadPair{"HugeBeyondEnd", Record(65535), Bytes(9, 128),
                                                    "Read beyond end of file"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(SampleFiles, MissingFilesAreReported) {
   TempDir dir;
@@ -200,7 +203,8 @@ TEST(SampleFiles, MissingFilesAreReported) {
   EXPECT_EQ(LoadError(processor, dir / "only.map"), "File not found");
   WriteAll(dir / "dir.dat", {});
   fs::create_directory(dir / "dir.map");
-  EXPECT_EQ(LoadError(processor, dir / "dir.map"), "File access denied");
+  EXPECT_EQ(LoadError(processor, dir / "dir.map"),
+            dir / "dir.map: not a regular file but a folder");
 }
 
 TEST(SampleFiles, ReadOnlyPairLoads) {
@@ -226,8 +230,9 @@ TEST(SampleFiles, SaveIntoAMissingFolderFails) {
   }
 }
 
-// A full disk, simulated by a file-size limit in a child process: the save fails with
-// "Disk full" and the pair saved before stays as it was.
+// A full disk, simulated by a file-size limit in a child process that leaves the limit's signal
+// as it is: the save fails with "Disk full", the pair saved before stays as it was and no
+// temporary file is left.
 TEST(SampleFiles, FailedSaveKeepsTheEarlierPair) {
   TempDir dir;
   TSignalProcessor first;
@@ -239,7 +244,6 @@ TEST(SampleFiles, FailedSaveKeepsTheEarlierPair) {
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{4096, 4096};
     setrlimit(RLIMIT_FSIZE, &limit);
     TSignalProcessor bigger;
@@ -309,6 +313,40 @@ TEST(SampleFiles, APipeIsRefusedWithoutWaitingForIt) {
   TempDir dir;
   ASSERT_EQ(mkfifo((dir / "pipe.map").c_str(), 0600), 0);
   WriteAll(dir / "pipe.dat", {});
+  WriteAll(dir / "real.map", Record(3));
+  ASSERT_EQ(mkfifo((dir / "real.dat").c_str(), 0600), 0);
   TSignalProcessor processor;
-  EXPECT_EQ(LoadError(processor, dir / "pipe.map"), "File access denied");
+  TWatchdog watchdog(10);
+  EXPECT_EQ(LoadError(processor, dir / "pipe.map"),
+            dir / "pipe.map: not a regular file but a pipe (FIFO)");
+  EXPECT_EQ(LoadError(processor, dir / "real.map"),
+            dir / "real.dat: not a regular file but a pipe (FIFO)");
+}
+
+// Temporary files of saves that were killed are removed by the next save into their folder;
+// those of a save still running, and anything else, stay.
+TEST(SampleFiles, ASaveRemovesTheLitterOfKilledSaves) {
+  TempDir dir;
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string dead = ".vorlent-" + std::to_string(gone) + "-0badf00d.tmp";
+  const std::string alive = ".vorlent-" + std::to_string(getppid()) + "-600dcafe.tmp";
+  const std::vector<std::string> kept = {alive, ".vorlent-12345678.tmp", ".vorlent-notes.txt"};
+  for (const std::string& name : {dead, std::string(".vorlent-deadbeef.tmp")})
+    WriteAll(dir / name, {1});
+  for (const std::string& name : kept) WriteAll(dir / name, {1});
+  fs::last_write_time(dir / ".vorlent-deadbeef.tmp",
+                      fs::file_time_type::clock::now() - std::chrono::hours(1));
+  TSignalProcessor processor;
+  processor.AddSample(MakeSample(10, 0, 0, 0));
+  processor.SaveSamples(dir / "pair");
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir.Path))
+    left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  std::vector<std::string> expected = kept;
+  expected.insert(expected.end(), {"pair.dat", "pair.map"});
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(left, expected);
 }

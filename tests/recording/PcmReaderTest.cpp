@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "TPcmReader.h"
 #include "TRecordingError.h"
+#include "TWatchdog.h"
 #include "TestFiles.h"
 
 using namespace testfiles;
@@ -99,11 +101,15 @@ TEST(PcmReader, UnreadableFilesNameTheFileAndTheReason) {
       .write(reinterpret_cast<const char*>(header.data()), static_cast<long>(header.size()));
   WriteU8Wav(dir / "slow.wav", wav, 100);
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {dir / "missing.wav", "System error : No such file or directory."},
+      {dir / "missing.wav", "No such file or directory"},
       {dir / "garbage.wav", "Format not recognised."},
       {dir / "truncated.wav", "Error in WAV/W64/RF64 file. Malformed 'fmt ' chunk."},
       {dir / "slow.wav", "unsupported sample rate 100 Hz"},
-      {dir.Path.string(), "Is a directory."}};
+      {dir.Path.string(), "not a regular file but a folder"},
+      {"/dev/null", "not a regular file but a device"},
+      {dir / "pipe.wav", "not a regular file but a pipe (FIFO)"}};
+  ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+  TWatchdog watchdog(10);
   for (const auto& [name, reason] : cases) {
     try {
       TPcmReader reader(name);
@@ -115,14 +121,16 @@ TEST(PcmReader, UnreadableFilesNameTheFileAndTheReason) {
   }
 }
 
-TEST(PcmReader, AFileWhoseDataIsCutShortDeliversWhatIsThere) {
+TEST(PcmReader, AFileWhoseDataIsCutShortDeliversWhatIsThereAndSaysSo) {
   TempDir dir;
   Bytes data(5000, 200);
   WriteU8Wav(dir / "cut.wav", data);
   fs::resize_file(dir / "cut.wav", fs::file_size(dir / "cut.wav") - 1000);
   TPcmReader reader(dir / "cut.wav");
+  EXPECT_EQ(reader.EndsEarly(), "");
   Bytes pcm = ReadThrough(reader, 65534);
   EXPECT_EQ(pcm, Bytes(4000, 200));
+  EXPECT_EQ(reader.EndsEarly(), "the file ends early at 0:00:00.083 (of 0:00:00.104)");
 }
 
 TEST(PcmReader, AnEmptyRecordingDeliversNothing) {

@@ -178,7 +178,7 @@ TEST(ImportRecording, AnUnreadableFileIsReportedAndChangesNothing) {
   };
   const std::vector<Case> cases = {
       {"garbage.wav", "this is not a recording at all, just some text", "Format not recognised."},
-      {"missing.wav", "", "System error : No such file or directory."},
+      {"missing.wav", "", "No such file or directory."},
   };
   for (const Case& c : cases) {
     TWindowRig rig;
@@ -200,6 +200,20 @@ TEST(ImportRecording, AnUnreadableFileIsReportedAndChangesNothing) {
     EXPECT_FALSE(rig.Dialogs->Boxes.at(0)->Open);
     EXPECT_TRUE(gui.ImportRecording->isEnabled());
   }
+}
+
+// A recording cut short adds the packets before the cut, then says where the file ended.
+TEST(ImportRecording, ACutRecordingAddsWhatIsThereThenSaysSo) {
+  TWindowRig rig;
+  Tgui& gui = *rig.Gui;
+  const QString file = WriteWav(rig, "cut.wav", NecTrain({{5, 6}, {7, 8}}));
+  std::filesystem::resize_file(file.toStdString(), 44 + BufferSize * 3 / 2);
+  rig.Dialogs->Answers = {file};
+  gui.ImportRecording->trigger();
+  ASSERT_TRUE(rig.WaitForImport());
+  EXPECT_EQ(DataColumn(gui), QStringList({"address=5; command=6; ", "address=7; command=8; "}));
+  EXPECT_EQ(rig.Dialogs->Errors,
+            Texts{file + ": the file ends early at 0:00:02.048 (of 0:00:03.413)"});
 }
 
 // Cancelling at the first progress, or at the last one (the file is read by then, the packets

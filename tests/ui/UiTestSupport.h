@@ -58,7 +58,8 @@ struct TFakeBox {
 
 class TFakeProgress : public TProgress {
  public:
-  TFakeProgress(std::shared_ptr<TFakeBox> Box, double CancelAt) : Box(Box), CancelAt(CancelAt) {}
+  TFakeProgress(std::shared_ptr<TFakeBox> Shown, double CancelFrom)
+      : Box(Shown), CancelAt(CancelFrom) {}
   ~TFakeProgress() override { Box->Open = false; }
   void SetFraction(double Fraction) override {
     Box->Fractions.push_back(Fraction);
