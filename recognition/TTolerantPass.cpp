@@ -324,9 +324,10 @@ bool TTolerantPass::CouldBeATail(const TCandidate& Winner,
 
 std::string TTolerantPass::Note(const TCandidate& Winner, double FinalFixed) const {
   const double windowMicros = FinalFixed * MicrosPerSecond / Rate_;
+  const double shift = std::round(Winner.Shift) + 0.0;  // + 0.0: no "-0"
   char text[160];
   std::snprintf(text, sizeof text,
-                "likely: marks %+.0f µs, clock %.1f %%, within ±%.0f µs + %.0f %%", Winner.Shift,
+                "likely: marks %+.0f µs, clock %.1f %%, within ±%.0f µs + %.0f %%", shift,
                 Winner.Scale * 100, windowMicros, FinalRelative * 100);
   return text;
 }

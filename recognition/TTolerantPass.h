@@ -4,7 +4,8 @@
 // and the remote's clock (every duration times one scale) by least squares over the runs read,
 // then reads the packet again against the corrected durations in a tight window. A fit is a
 // likely match only when it is plausible and no definition of another family, nor the start of
-// a longer frame, fits about as well.
+// a longer frame, fits about as well; a definition without a lead-in is not named where the
+// packet could be the end of another definition's frame that lost its lead-in.
 
 #include <array>
 #include <cstdint>
