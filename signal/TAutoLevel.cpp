@@ -36,7 +36,7 @@ void TAutoLevel::Prime(const uint8_t* Values, size_t Count) {
 }
 
 uint8_t TAutoLevel::Level() const {
-  return ToLevel(std::max(Rest + MinSwing, (Rest + Mark) / 2));
+  return ToLevel(Rest + std::clamp((Mark - Rest) / 2, MinSwing, MaxSwing));
 }
 
 uint8_t TAutoLevel::StartLevel() const {

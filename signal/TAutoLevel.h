@@ -1,11 +1,14 @@
 #pragma once
 // The automatic trigger level: follows the line's resting level (which drifts with the
 // microphone input's coupling capacitor), its noise and the level of recent marks, and puts
-// the level half way between rest and mark, never within reach of the noise. Fed one value
-// at a time; never fails.
+// the level half way between rest and mark, never within reach of the noise and never
+// higher above rest than the default level (the library's timings are centred for the edges
+// that level sees on strong signals). Fed one value at a time; never fails.
 
 #include <cstddef>
 #include <cstdint>
+
+#include "TDecodeSettings.h"
 
 class TAutoLevel {
  public:
@@ -14,7 +17,8 @@ class TAutoLevel {
   float Band() const;
 
   static constexpr float ZeroLine = 128;
-  static constexpr float MinSwing = 8;      // LSB above rest that a mark must reach, always
+  static constexpr float MinSwing = 8;  // LSB above rest that a mark must reach, always
+  static constexpr float MaxSwing = TDecodeSettings::DefaultTriggerLevel - ZeroLine;  // 15 LSB
   static constexpr float NoiseFactor = 8;   // a packet starts this many mean deviations above rest
   static constexpr float InitialNoise = 1;  // LSB of mean deviation before any is measured
   static constexpr float BandFactor = 2;    // a mark ends this many mean deviations below Level

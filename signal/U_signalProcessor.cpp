@@ -103,8 +103,8 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
 }
 
 void TSignalProcessor::Configure(const TDecodeSettings& Settings) {
-  FixedLevel = static_cast<uint8_t>(std::clamp(Settings.TriggerLevel, TDecodeSettings::MinTriggerLevel,
-                                            TDecodeSettings::MaxTriggerLevel));
+  FixedLevel = static_cast<uint8_t>(std::clamp(
+      Settings.TriggerLevel, TDecodeSettings::MinTriggerLevel, TDecodeSettings::MaxTriggerLevel));
   AutomaticLevel = Settings.AutomaticLevel;
   const float seconds = Settings.EndSilenceSeconds();
   constexpr float MinSeconds = TDecodeSettings::MinEndSilenceMillis / 1000;

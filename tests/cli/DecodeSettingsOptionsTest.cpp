@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "TDecodeCommand.h"
-#include "TIrSynth.h"
 #include "TestFiles.h"
 #include "WeakReceiver.h"
 
@@ -60,17 +59,13 @@ TEST(DecodeSettingsOptions, EachSettingHasItsEffect) {
   TempDir dir;
   WriteText(dir / "protocols.xml", Protocols);
   WriteU8Wav(dir / "weak.wav", weak_receiver::Render(weak_receiver::NecRuns(4, 8)));
-  TIrSynth slow;
-  for (bool one : {true, false, true, false})
-    slow.Frame({{true, 500}, {false, one ? 6000. : 3000.}});
-  slow.Frame({{true, 500}});
-  slow.Quiet(20000);
-  slow.Write(dir / "slow.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 48000, 1);
-  TIrSynth stretched({.MarkStretchMicros = 80, .JitterMicros = 2});
-  stretched.Quiet(10000);
-  stretched.Frame(TIrSynth::Nec(4, 8));
-  stretched.Quiet(20000);
-  stretched.Write(dir / "stretched.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 48000, 1);
+  weak_receiver::TRuns slow = {{true, 500}};  // bits 1010 with spaces of 6 and 3 ms
+  for (double space : {6000, 3000, 6000, 3000})
+    slow.insert(slow.end(), {{false, space}, {true, 500}});
+  WriteU8Wav(dir / "slow.wav", weak_receiver::Render(slow, 95, 0, 0));
+  auto stretched = weak_receiver::NecRuns(4, 8);  // marks 80 us longer, spaces 80 us shorter
+  for (auto& [high, micros] : stretched) micros += high ? 80 : -80;
+  WriteU8Wav(dir / "stretched.wav", weak_receiver::Render(stretched, 95, 0, 0));
   const std::string p = "--protocols=" + dir / "protocols.xml";
   const std::pair<Lines, Lines> cases[] = {
       {{"weak.wav"}, {"unknown"}},
@@ -85,4 +80,14 @@ TEST(DecodeSettingsOptions, EachSettingHasItsEffect) {
     args.insert(args.begin(), p);
     EXPECT_EQ(Command(args), names) << args.back();
   }
+}
+
+// On strong signals the automatic level sits where the default does: the same packets.
+TEST(DecodeSettingsOptions, TheAutomaticLevelReadsStrongSignalsAsTheDefaultDoes) {
+  const std::string source = VORLENT_SOURCE_DIR,
+                    example = source + "/examples/remotes-44k1-16bit-stereo.wav";
+  const Lines decoded = Command({"--protocols=" + source + "/data/protocols.xml", example});
+  EXPECT_EQ(decoded.size(), 8u);
+  EXPECT_EQ(Command({"--protocols=" + source + "/data/protocols.xml", "--level=auto", example}),
+            decoded);
 }
