@@ -59,9 +59,9 @@ INSTANTIATE_TEST_SUITE_P(Conditions, ReceiverGridFloor,
                                          TFloor{"44.1 kHz", 0.88}, TFloor{"weak", 0.42},
                                          TFloor{"long-space 10 ms", 1.0},
                                          TFloor{"real clean", 0.28}, TFloor{"real typical", 0.2}),
-                         [](const testing::TestParamInfo<TFloor>& info) {
+                         [](const testing::TestParamInfo<TFloor>& Param) {
                            std::string name;
-                           for (char c : info.param.Condition)
+                           for (char c : Param.param.Condition)
                              if (std::isalnum(static_cast<unsigned char>(c))) name += c;
                            return name;
                          });
