@@ -198,8 +198,13 @@ int main(int argc, char** argv) {
   app.add_option("--noise", options.Noise, "noise bursts, random trains and cut frames")
       ->check(CLI::Range(0, 10000000));
   app.add_option("--protocols", options.Library, "protocol library")->check(CLI::ExistingFile);
-  app.add_option("--only", options.Only, "measure this entry only");
-  app.add_option("--condition", OnlyCondition, "measure this condition only");
+  std::vector<std::string> entries;
+  for (const TProtocolFacts& facts : ProtocolCatalogue()) entries.push_back(facts.Entry);
+  app.add_option("--only", options.Only, "measure this entry only")->check(CLI::IsMember(entries));
+  std::vector<std::string> names;
+  for (const TGridCondition& c : GridConditions()) names.push_back(c.Name);
+  app.add_option("--condition", OnlyCondition, "measure this condition only")
+      ->check(CLI::IsMember(names));
   app.add_option("--resampler", options.Resampler,
                  "44.1 kHz: resample with this converter, or decode at 44.1 kHz")
       ->check(

@@ -210,7 +210,10 @@ TProtocolRecognition& TReceiverGrid::RecognitionFor(const TGridSettings& Setting
   if (found) return *found;
   found = std::make_unique<TProtocolRecognition>();
   std::string report;
-  found->OnReport = [&report](const std::string& Text) { report = Text; };
+  found->OnReport = [&report](const std::string& Text) {
+    report = Text;
+    std::replace(report.begin(), report.end(), '\r', ' ');  // the window's line breaks
+  };
   found->SampleRate = Settings.DecodeRate;
   found->SetTolerance(Settings.Decode.ToleranceSeconds());
   // After the settings land: the trigger level, and the second pass on or off, go here.

@@ -86,6 +86,7 @@ class TReceiverGrid {
   TRendered Render(std::vector<TCode> Codes, const TGridCondition& Condition, uint64_t Seed);
   // Decodes Rendered's packets with Recognition and compares them with the codes sent.
   static TCellCount Score(const TRendered& Rendered, TProtocolRecognition& Recognition);
+  // Render, then Score with the recognition for Condition's settings.
   TCellCount Measure(const TProtocolFacts& Facts, const TGridCondition& Condition, int Count,
                      uint64_t Seed);
   // Count noise bursts, random pulse trains and frames cut short, rendered by a typical
@@ -116,11 +117,11 @@ class TReceiverGrid {
   std::map<std::pair<double, uint16_t>, std::unique_ptr<TProtocolRecognition>> Recognitions;
 };
 
-// Joins packets that a silence shorter than EndSilenceMs separates, as a processor that waits
-// that long before closing a packet would have cut them; every packet then ends with that
-// silence.
 // Cuts 8-bit Pcm at Rate into packets with a signal processor running at that rate; indices
 // are given at 48 kHz.
 std::vector<TPacket> CutAtRate(const std::vector<uint8_t>& Pcm, uint16_t Rate, bool Invert);
 
+// Joins packets that a silence shorter than EndSilenceMs separates, as a processor that waits
+// that long before closing a packet would have cut them; every packet then ends with that
+// silence. Packets that do not end low are left as they are.
 std::vector<TPacket> JoinPackets(const std::vector<TPacket>& Packets, double EndSilenceMs);

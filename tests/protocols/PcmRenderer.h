@@ -54,8 +54,8 @@ class TPcmRenderer {
   static constexpr double SampleRate = 48000;
   static constexpr uint8_t ZeroLine = 128;
 
-  TPcmRenderer(const TRenderConditions& Receiver, TTestRandom& Source)
-      : Conditions(Receiver), Random(Source) {}
+  TPcmRenderer(const TRenderConditions& Drawn, TTestRandom& Generator)
+      : Conditions(Drawn), Random(Generator) {}
 
   // Appends SilenceUs of quiet line, then Frame (a leading space counts as silence), drawing
   // this packet's level and edge times from the conditions. Never reads outside Frame.

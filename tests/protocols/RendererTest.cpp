@@ -119,23 +119,3 @@ TEST(Renderer, EachEffectOfTheReceiverModelMovesTheRunsAsAReceiverDoes) {
     EXPECT_LT(shift.SpaceUs, e.SpaceMax);
   }
 }
-
-// An inverted receiver idles at the zero line and dips; other rates scale the stream.
-TEST(Renderer, InvertedReceiversDipAndOtherRatesScaleTheStream) {
-  TTestRandom random(3);
-  TRenderConditions c = TypicalReceiverConditions();
-  c.Inverted = true;
-  c.Rate = 44100;
-  TPcmRenderer renderer(c, random);
-  renderer.KeepLevels = true;
-  renderer.AppendSilence(1000);
-  const TIrFrame frame = FactsOf("NEC").Encode(RandomValues(FactsOf("NEC"), random), 0).Frame;
-  renderer.Append(frame);
-  renderer.AppendSilence(20000);
-  EXPECT_NEAR(static_cast<double>(renderer.Pcm.size()),
-              (1000 + frame.DurationUs() + 20000) * 0.0441 + 10, 10);  // + the edge's settling
-  EXPECT_EQ(renderer.Levels.size(), renderer.Pcm.size());
-  EXPECT_LT(*std::min_element(renderer.Pcm.begin(), renderer.Pcm.end()), 128 - 35);
-  EXPECT_LT(*std::max_element(renderer.Pcm.begin(), renderer.Pcm.end()), 128 + 45);
-  EXPECT_NEAR(renderer.Pcm.front(), 128, 8);
-}
