@@ -1,8 +1,9 @@
 // Soak: three hours of sound recorded through the real path (ALSA's file plugin as the
-// default capture device, PortAudio, the window) as fast as the window takes it. The input
-// repeats an NEC packet every 8192 values (171 ms), so the window keeps 63,000 packets. Per
-// hour of sound: the time the window spends per buffer, and what memory grows by per kept
-// packet. Its own main: ALSA reads its configuration once, before PortAudio starts.
+// default capture device, PortAudio, the window) as fast as the window takes it. The recording
+// (518 MB, written to the temporary folder and removed after) holds an NEC packet every 8192
+// values (171 ms), so the window keeps 63,000 packets. Per hour of sound: the time the window
+// spends per buffer, and what memory grows by per kept packet. Its own main: ALSA reads its
+// configuration once, before PortAudio starts.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -24,7 +25,7 @@
 using namespace ui_test;
 
 namespace {
-constexpr size_t Period = 8192;   // values ALSA's file plugin repeats once the file ends
+constexpr size_t Period = 8192;   // values from one packet to the next
 constexpr size_t PacketAt = 240;  // quiet values before the packet in each period
 constexpr int Hours = 3;
 constexpr double SecondsPerHour = 3600;
@@ -33,12 +34,13 @@ constexpr qint64 PatiencePerHourMs = 20 * 60 * 1000;
 
 fs::path Scratch;
 
-// The file the capture device plays: whole periods, so that the repeated tail continues it.
+// The recording the capture device plays: three hours and a few buffers of periods.
 void WriteInput(const fs::path& File) {
   std::vector<uint8_t> period(Period, Quiet);
   Put(period, PacketAt, NecRuns(0x04, 0x08));
+  const size_t periods = (Hours * BuffersPerHour + 4) * BufferSize / Period + 1;
   std::ofstream out(File, std::ios::binary);
-  for (int i = 0; i < 16; ++i)
+  for (size_t i = 0; i < periods; ++i)
     out.write(reinterpret_cast<const char*>(period.data()), static_cast<std::streamsize>(Period));
 }
 
