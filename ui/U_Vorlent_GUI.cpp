@@ -85,7 +85,14 @@ QString DescriptionText(const std::string& Text) {
 Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> Sound)
     : Dialogs(DialogsIn ? std::move(DialogsIn) : std::make_unique<TQtDialogs>(this)),
       PendingSound(std::move(Sound)),
-      Anchors(new TAnchors(this)) {
+      Anchors(new TAnchors(this)),
+      Importer(std::make_unique<TImportWorker>()) {
+  Importer->OnProgress = [this](double Fraction) {
+    if (ImportProgress) ImportProgress->SetFraction(Fraction);
+  };
+  Importer->OnDone = [this](TImportWorker::TOutcome& Outcome) {
+    Guarded([&] { FinishImport(Outcome); });
+  };
   setObjectName("gui");
   setWindowTitle("Vorlent");
   setFont(TFonts::SansSerif(DefaultFontPixels));
@@ -103,8 +110,7 @@ Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> So
 
 Tgui::~Tgui() {
   // The import's worker posts to this window: stop it at its next buffer and wait for it.
-  ImportCancelled = true;
-  if (ImportWorker.joinable()) ImportWorker.join();
+  Importer.reset();
   // The sound system's thread posts to this window: end it while the window is whole.
   if (Processor) Processor->OnError = nullptr;
   Processor.reset();
@@ -513,56 +519,30 @@ void Tgui::loadSamplesClick() {
   UpdateSamplesGrid();
 }
 
-// The file is read on a worker thread so that a long recording never stalls the window: live
-// buffers, the grid and the graph keep working, and the progress box is not modal. Only the
-// worker's own signal processor is touched there; its packets come back to this thread, where
-// they are decoded and appended at once, so grid rows and list positions match throughout,
-// whatever live recording appends meanwhile.
+// The file is read by the import worker so that a long recording never stalls the window:
+// live buffers, the grid and the graph keep working, and the progress box is not modal. Its
+// packets come back to this thread, where they are decoded and appended at once, so grid rows
+// and list positions match throughout, whatever live recording appends meanwhile.
 void Tgui::ImportRecordingClick() {
   if (ImportRunning()) return;  // one import at a time (the menu item is disabled meanwhile)
   const QString name = Dialogs->GetOpenFileName(RecordingsFilter);
   if (name.isEmpty()) return;
-  ImportCancelled = false;
-  // The worker's outcome is handled on this thread, so after the box is open here.
-  ImportWorker =
-      std::thread(&Tgui::RunImport, this, name.toStdString(), ChB_invertInput->isChecked());
+  TRecordingDecoder::TOptions options;
+  options.InvertInput = ChB_invertInput->isChecked();
+  Importer->Start(name.toStdString(), options);
   ImportRecording->setEnabled(false);
   ImportProgress = Dialogs->OpenProgress(QString(ImportingText).arg(QFileInfo(name).fileName()),
-                                         [this] { ImportCancelled = true; });
+                                         [this] { Importer->Cancel(); });
 }
 
-// On the worker: decodes the file and hands the outcome to the window's thread.
-void Tgui::RunImport(const std::string& FileName, bool InvertInput) {
-  TRecordingDecoder::TOptions options;
-  options.InvertInput = InvertInput;
-  TRecordingDecoder decoder(options);
-  decoder.OnProgress = [this](double Fraction) {
-    QMetaObject::invokeMethod(
-        this, [this, Fraction] { ShowImportProgress(Fraction); }, Qt::QueuedConnection);
-    return !ImportCancelled;
-  };
-  auto outcome = std::make_shared<TImportOutcome>();
-  try {
-    TRecordingDecoder::TResult result = decoder.Decode(FileName);
-    outcome->Samples = std::move(result.Samples);
-    outcome->Cancelled = result.Cancelled;
-  } catch (...) {
-    outcome->Error = std::current_exception();
-  }
-  QMetaObject::invokeMethod(
-      this, [this, outcome] { Guarded([&] { FinishImport(*outcome); }); }, Qt::QueuedConnection);
+bool Tgui::ImportRunning() const {
+  return Importer->Running();
 }
 
-void Tgui::ShowImportProgress(double Fraction) {
-  if (ImportProgress && !ImportCancelled) ImportProgress->SetFraction(Fraction);
-}
-
-void Tgui::FinishImport(TImportOutcome& Outcome) {
-  ImportWorker.join();
+void Tgui::FinishImport(TImportWorker::TOutcome& Outcome) {
   ImportProgress.reset();
   ImportRecording->setEnabled(true);
-  // A cancel that arrives after the last buffer still discards the packets.
-  if (Outcome.Cancelled || ImportCancelled) return;
+  if (Outcome.Cancelled) return;
   if (Outcome.Error) std::rethrow_exception(Outcome.Error);  // shown by the error report
   AppendSamples(std::move(Outcome.Samples));
 }
@@ -591,7 +571,7 @@ void Tgui::closeEvent(QCloseEvent* Event) {
     }
   });
   // Closing ends the program: a running import stops at its next buffer and adds nothing.
-  ImportCancelled = true;
+  Importer->Cancel();
   ImportProgress.reset();
   aboutForm->hide();
   Event->accept();

@@ -5,16 +5,15 @@
 
 #include <QMainWindow>
 #include <QString>
-#include <atomic>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "TDecodeSettings.h"
 #include "TDialogs.h"
+#include "TImportWorker.h"
 #include "TSoundSystem.h"
 #include "U_sample.h"
 
@@ -91,7 +90,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QString PanelText(int Index) const;
   // True from the start of an import until its packets are appended (or it failed or was
   // cancelled).
-  bool ImportRunning() const { return ImportWorker.joinable(); }
+  bool ImportRunning() const;
 
   std::unique_ptr<TDialogs> Dialogs;
   std::unique_ptr<TSignalProcessor> Processor;
@@ -137,14 +136,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void WriteSampleRow(int Row, int Index);
   void ListNewSamples(int First);
   void AppendSamples(std::vector<std::unique_ptr<TSample>> Samples);
-  struct TImportOutcome {
-    std::vector<std::unique_ptr<TSample>> Samples;
-    std::exception_ptr Error;
-    bool Cancelled = false;
-  };
-  void RunImport(const std::string& FileName, bool InvertInput);
-  void ShowImportProgress(double Fraction);
-  void FinishImport(TImportOutcome& Outcome);
+  void FinishImport(TImportWorker::TOutcome& Outcome);
   void DeliverBuffer(const TMessage& Message);
   template <typename Handler>
   void Guarded(Handler&& Run);
@@ -153,7 +145,6 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TAnchors* Anchors;
   bool InBufferfull = false;            // a buffer is being handled (maybe in a nested loop)
   std::deque<TMessage> WaitingBuffers;  // arrived meanwhile; handled after it, in order
-  std::thread ImportWorker;             // decodes the file; joined by FinishImport or ~Tgui
-  std::atomic<bool> ImportCancelled = false;
+  std::unique_ptr<TImportWorker> Importer;     // decodes a recording on its own thread
   std::unique_ptr<TProgress> ImportProgress;  // the running import's box
 };
