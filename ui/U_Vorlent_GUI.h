@@ -143,8 +143,8 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
 
   std::unique_ptr<TSoundSystem> PendingSound;  // handed to the processor by FormCreate
   TAnchors* Anchors;
-  bool InBufferfull = false;            // a buffer is being handled (maybe in a nested loop)
-  std::deque<TMessage> WaitingBuffers;  // arrived meanwhile; handled after it, in order
-  std::unique_ptr<TImportWorker> Importer;     // decodes a recording on its own thread
+  bool InBufferfull = false;                  // a buffer is being handled (maybe in a nested loop)
+  std::deque<TMessage> WaitingBuffers;        // arrived meanwhile; handled after it, in order
+  std::unique_ptr<TImportWorker> Importer;    // decodes a recording on its own thread
   std::unique_ptr<TProgress> ImportProgress;  // the running import's box
 };
