@@ -31,9 +31,11 @@ void TImportWorker::Run(const std::string& FileName, TRecordingDecoder::TOptions
   };
   auto outcome = std::make_shared<TOutcome>();
   outcome->FileName = FileName;
+  outcome->Options = Options;
   try {
     TRecordingDecoder::TResult result = decoder.Decode(FileName);
     outcome->Samples = std::move(result.Samples);
+    for (auto& sample : outcome->Samples) sample->Source = FileName;
     outcome->Cancelled = result.Cancelled;
   } catch (...) {
     outcome->Error = std::current_exception();

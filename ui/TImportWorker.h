@@ -19,6 +19,7 @@ class TImportWorker {
  public:
   struct TOutcome {
     std::string FileName;
+    TRecordingDecoder::TOptions Options;  // what it was decoded with
     std::vector<std::unique_ptr<TSample>> Samples;
     std::exception_ptr Error;  // the file could not be read (a TRecordingError)
     bool Cancelled = false;    // Cancel was called: the packets are to be discarded

@@ -48,8 +48,16 @@ void TStringGrid::SetCell(int Column, int Row, const QString& Text) {
   setItem(Row - 1, Column, new QTableWidgetItem(Text));
 }
 
+void TStringGrid::SetRowToolTip(int Row, const QString& Text) {
+  if (Row < 1 || Row >= RowCount()) return;
+  for (int c = 0; c < columnCount(); ++c) {
+    if (QTableWidgetItem* cell = item(Row - 1, c)) cell->setToolTip(Text);
+  }
+}
+
 void TStringGrid::ClearRow(int Row) {
   for (int c = 0; c < columnCount(); ++c) SetCell(c, Row, QString());
+  SetRowToolTip(Row, QString());
 }
 
 void TStringGrid::SetCurrentRow(int Row) {

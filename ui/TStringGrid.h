@@ -23,7 +23,10 @@ class TStringGrid : public QTableWidget {
   QString Cell(int Column, int Row) const;
   // Writes a cell; a cell outside the grid is ignored.
   void SetCell(int Column, int Row, const QString& Text);
-  // Empties every cell of Row (the header row included).
+  // Shows Text as the tooltip of every cell of Row (1..RowCount - 1) that has been written;
+  // "" removes it. Another row is ignored.
+  void SetRowToolTip(int Row, const QString& Text);
+  // Empties every cell of Row (the header row included), tooltips too.
   void ClearRow(int Row);
   // The current row, header included in the count; -1 when none.
   int CurrentRow() const { return currentRow() < 0 ? -1 : currentRow() + 1; }

@@ -4,13 +4,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTime>
@@ -20,6 +24,7 @@
 #include "TDialogs.h"
 #include "TFonts.h"
 #include "TLinkLabel.h"
+#include "TNoPacketsText.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
 #include "TStringGrid.h"
@@ -32,8 +37,12 @@
 namespace {
 // Window geometry at 96 dots per inch.
 const QPoint WindowPosition(262, 152);
-const QSize ClientSize(1146, 699);  // between the menu bar and the status bar
-const QSize MinimumSize(652, 630);  // 660 x 660 with the window's frame
+const QSize ClientSize(1146, 699);        // between the menu bar and the status bar
+constexpr int MinimumWidth = 652;         // 660 with the window's frame
+constexpr int MinimumClientHeight = 407;  // the graph at its least, the details at theirs
+constexpr int GraphMinimumHeight = 120;   // the graph's frame, before anything else shrinks
+constexpr int TitleBarAllowance = 32;     // what a window manager's title bar usually takes
+constexpr int GapTextPadding = 12;        // pixels around a grid cell's text
 constexpr int StatusHeight = 21, PanelWidth = 150;
 constexpr int DefaultFontPixels = 11, NameFontPixels = 17;
 constexpr int HScaleMin = 1, HScaleMax = 6;
@@ -49,8 +58,19 @@ const char* RecordingStopped = "Recording stopped";
 const char* RecordingActive = "Recording active";
 const char* BuffersProcessedText = "Buffers processed: ";
 const char* NoSampleSelected = "please select a sample..";
-const char* RecordHint = "Click to start or stop collecting samples from audio imput";
+const char* RecordHint = "Click to start or stop collecting samples from audio imput (Ctrl+R)";
+const QKeySequence RecordKeys(Qt::CTRL | Qt::Key_R);
+const char* WidestGapText = "8888.8ms";
 const char* SamplesFilter = "Sample MAP file (*.map) (*.map)";
+const char* LoadTitle = "Load samples (pick the .map file)";
+const char* ImportTitle = "Import a recording (audio file)";
+const char* LibraryPrefix = "Library: ";
+const char* NoLibrary = "No protocol library loaded";
+const char* NoLibraryNote =
+    "No protocol library is loaded, so no packet can be recognised.\n\n%1\n\nPut a "
+    "protocols.xml into one of these folders and start the program again.";
+const char* ImportedFrom = "Imported from %1 at %2.\n\n";
+const char* InvertName = "Invert input";
 const char* BitmapTitle = "Export graph image";
 const char* BitmapFilter = "Bitmap image (*.BMP) (*.bmp)";
 const char* UnableToOpen = "Unable to open samples, file ";
@@ -82,11 +102,13 @@ QString DescriptionText(const std::string& Text) {
 }
 }  // namespace
 
-Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> Sound)
+Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> Sound,
+           std::vector<std::string> Folders)
     : Dialogs(DialogsIn ? std::move(DialogsIn) : std::make_unique<TQtDialogs>(this)),
       PendingSound(std::move(Sound)),
       Anchors(new TAnchors(this)),
-      Importer(std::make_unique<TImportWorker>()) {
+      Importer(std::make_unique<TImportWorker>()),
+      LibraryFolders(std::move(Folders)) {
   Importer->OnProgress = [this](double Fraction) {
     if (ImportProgress) ImportProgress->SetFraction(Fraction);
   };
@@ -102,7 +124,12 @@ Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> So
   BindEvents();
   move(WindowPosition);
   resize(ClientSize.width(), menuBar()->sizeHint().height() + ClientSize.height() + StatusHeight);
-  setMinimumSize(MinimumSize);
+  setMinimumSize(SmallestSize(menuBar()->sizeHint().height()));
+  if (const QScreen* screen = QGuiApplication::screenAt(WindowPosition)) {
+    FitInto(screen->availableGeometry());
+  } else if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+    FitInto(primary->availableGeometry());
+  }
   Guarded([this] { FormCreate(); });
   if (SamplesGrid->Cell(0, 0).isEmpty()) WriteGridHeaders();  // also after a failed start
   aboutForm = new TaboutForm(this, *Dialogs);
@@ -126,6 +153,7 @@ void Tgui::CreateControls() {
   Anchors->Place(GroupBox2, {8, 0, 1134, 305}, lt | TAnchors::Right, ClientSize);
   graph = new TfrmGraph(GroupBox2, *Dialogs);
   Anchors->Place(graph, {8, 16, 1116, 281}, TAnchors::All, {1134, 305});
+  Anchors->GiveHeightFirst(GroupBox2, GraphMinimumHeight);
 
   tbHScale = new QSlider(Qt::Horizontal, client);
   tbHScale->setRange(HScaleMin, HScaleMax);
@@ -140,6 +168,7 @@ void Tgui::CreateControls() {
 
   RecordButton = new TRecordButton("Recording", client);
   RecordButton->setToolTip(RecordHint);
+  RecordButton->setShortcut(RecordKeys);
   Anchors->Place(RecordButton, {128, 320, 97, 33}, lt, ClientSize);
   ClearSamples = new QPushButton("Clear samples", client);
   Anchors->Place(ClearSamples, {240, 320, 97, 33}, lt, ClientSize);
@@ -220,6 +249,10 @@ void Tgui::CreateSamples() {
   SamplesGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
   SamplesGrid->setSelectionMode(QAbstractItemView::SingleSelection);
   for (int c = 0; c < SampleColumns; ++c) SamplesGrid->setColumnWidth(c, SampleColumnWidths[c]);
+  const int gapWidth = SamplesGrid->fontMetrics().horizontalAdvance(WidestGapText) + GapTextPadding;
+  SamplesGrid->setColumnWidth(SampleColumns - 1,
+                              std::max(SampleColumnWidths[SampleColumns - 1], gapWidth));
+  SamplesGrid->horizontalHeader()->setStretchLastSection(true);
   Anchors->Place(SamplesGrid, {8, 16, 766, 363}, TAnchors::All, {782, 387});
 }
 
@@ -260,6 +293,11 @@ void Tgui::CreateStatusBar() {
     statusBar()->addWidget(StatusPanels[i]);
   }
   StatusPanels[0]->setText(RecordingStopped);
+  // The rest of the bar; a long path is cut, never widens the window (the tooltip has it all).
+  LibraryPanel = new QLabel(statusBar());
+  LibraryPanel->setObjectName("LibraryPanel");
+  LibraryPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusBar()->addWidget(LibraryPanel, 1);
 }
 
 QString Tgui::PanelText(int Index) const {
@@ -333,8 +371,51 @@ void Tgui::FormCreate() {
   };
   Recognition->SampleRate = SampleRate;
   Recognition->SetTolerance(TDecodeSettings().ToleranceSeconds());
-  Recognition->LoadProtocols(ProtocolFile);
+  LoadLibrary(LibraryFolders);
   WriteGridHeaders();
+}
+
+// The first library found is used and shown in the status bar; none found, or a broken one,
+// is reported once and the window runs with an empty library.
+void Tgui::LoadLibrary(const std::vector<std::string>& Folders) {
+  const TLibraryLocator locator(Folders);
+  const std::string file = locator.Find();
+  std::string report;
+  if (file.empty()) {
+    report = locator.NotFoundText();
+  } else {
+    Recognition->OnReport = [&report, &file](const std::string& Text) {
+      report = file + ":\r" + Text;
+    };
+    Recognition->LoadProtocols(file);
+    Recognition->OnReport = [this](const std::string& Text) {
+      Dialogs->ShowMessage(QString::fromStdString(Text));
+    };
+  }
+  LoadedLibrary = report.empty() ? file : std::string();
+  LibraryProblem = report;
+  LibraryPanel->setText(LoadedLibrary.empty() ? NoLibrary
+                                              : LibraryPrefix + QString::fromStdString(file));
+  LibraryPanel->setToolTip(QString::fromStdString(report.empty() ? file : report));
+  if (!report.empty()) Dialogs->ShowMessage(QString::fromStdString(report));
+}
+
+QSize Tgui::SmallestSize(int MenuHeight) {
+  return {MinimumWidth, MenuHeight + MinimumClientHeight + StatusHeight};
+}
+
+void Tgui::FitInto(const QRect& Available) {
+  if (Available.isEmpty()) return;
+  const QSize room(Available.width(), Available.height() - TitleBarAllowance);
+  const QSize size = this->size().boundedTo(room).expandedTo(minimumSize());
+  resize(size);
+  QPoint at = pos();
+  at.setX(std::clamp(at.x(), Available.left(),
+                     std::max(Available.left(), Available.right() + 1 - size.width())));
+  at.setY(std::clamp(
+      at.y(), Available.top(),
+      std::max(Available.top(), Available.bottom() + 1 - TitleBarAllowance - size.height())));
+  move(at);
 }
 
 void Tgui::WriteGridHeaders() {
@@ -379,13 +460,21 @@ void Tgui::Bufferfull(const TMessage& Message) {
 
 void Tgui::WriteSampleRow(int Row, int Index) {
   const TSample& sample = *Processor->Samples[Index];
-  SamplesGrid->SetCell(0, Row, TimeOfDayText(sample.CaptureTime));
+  SamplesGrid->SetCell(0, Row, SampleTimeText(sample));
   SamplesGrid->SetCell(
       1, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->ProtocolName) : "");
   SamplesGrid->SetCell(
       2, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->GetDataText()) : "");
   SamplesGrid->SetCell(3, Row, niceTimePeriod(sample.Duration));
   SamplesGrid->SetCell(4, Row, niceTimePeriod(sample.Gap));
+  SamplesGrid->SetRowToolTip(Row, QString::fromStdString(sample.Source));
+}
+
+QString Tgui::SampleTimeText(const TSample& Sample) {
+  if (Sample.Source.empty() || Sample.StreamIndex < 0) return TimeOfDayText(Sample.CaptureTime);
+  const double seconds = static_cast<double>(Sample.StreamIndex) / SampleRate;
+  return QString::fromStdString(TTimeTexts::ClockText(seconds))
+      .replace('.', QLocale().decimalPoint());
 }
 
 void Tgui::NewSample() {
@@ -422,7 +511,13 @@ void Tgui::SelectSample(int Index) {
   LProtocolName->setText(QString::fromStdString(protocol.ProtocolName));
   std::string url, description;
   Recognition->GetDescription(protocol.ProtocolName, url, description);
-  Mdescription->setPlainText(DescriptionText(description));
+  QString details = DescriptionText(description);
+  if (LoadedLibrary.empty()) details = QString(NoLibraryNote).arg(DescriptionText(LibraryProblem));
+  if (!sample.Source.empty()) {
+    details.prepend(
+        QString(ImportedFrom).arg(QString::fromStdString(sample.Source), SampleTimeText(sample)));
+  }
+  Mdescription->setPlainText(details);
   URLlabel->setText(QString::fromStdString(url));
   if (protocol.Fields.empty()) {
     SGprotocolData->SetRowCount(2);
@@ -463,6 +558,16 @@ void Tgui::ClearSamplesClick() {
   Processor->ClearSamples();
   for (int r = 1; r < SamplesGrid->RowCount(); ++r) SamplesGrid->ClearRow(r);
   SamplesGrid->SetRowCount(2);
+  ClearDetails();
+}
+
+// The details pane as at start: no packet selected.
+void Tgui::ClearDetails() {
+  LProtocolName->setText(NoSampleSelected);
+  URLlabel->setText(QString());
+  Mdescription->clear();
+  SGprotocolData->SetRowCount(2);
+  SGprotocolData->ClearRow(1);
 }
 
 void Tgui::SamplesGridSelectCell(int, int Row, bool& CanSelect) {
@@ -502,8 +607,9 @@ void Tgui::SaveSamplesClick() {
 }
 
 void Tgui::loadSamplesClick() {
-  const QString name = Dialogs->GetOpenFileName(SamplesFilter);
+  const QString name = Dialogs->GetOpenFileName(SamplesFilter, LoadTitle, SamplesFolder.Get());
   if (name.isEmpty()) return;
+  SamplesFolder.Remember(name);
   const QString data = QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
   if (!QFileInfo(data).isFile()) {
     Dialogs->ShowMessage(UnableToOpen + QFileInfo(data).absoluteFilePath() + NotFound);
@@ -525,8 +631,10 @@ void Tgui::loadSamplesClick() {
 // and list positions match throughout, whatever live recording appends meanwhile.
 void Tgui::ImportRecordingClick() {
   if (ImportRunning()) return;  // one import at a time (the menu item is disabled meanwhile)
-  const QString name = Dialogs->GetOpenFileName(RecordingsFilter);
+  const QString name =
+      Dialogs->GetOpenFileName(RecordingsFilter, ImportTitle, RecordingsFolder.Get());
   if (name.isEmpty()) return;
+  RecordingsFolder.Remember(name);
   TRecordingDecoder::TOptions options;
   options.InvertInput = ChB_invertInput->isChecked();
   Importer->Start(name.toStdString(), options);
@@ -544,7 +652,15 @@ void Tgui::FinishImport(TImportWorker::TOutcome& Outcome) {
   ImportRecording->setEnabled(true);
   if (Outcome.Cancelled) return;
   if (Outcome.Error) std::rethrow_exception(Outcome.Error);  // shown by the error report
+  if (Outcome.Samples.empty()) return SayWhenNothingFound(Outcome);
   AppendSamples(std::move(Outcome.Samples));
+}
+
+void Tgui::SayWhenNothingFound(const TImportWorker::TOutcome& Outcome) {
+  const std::string name =
+      QFileInfo(QString::fromStdString(Outcome.FileName)).fileName().toStdString();
+  Dialogs->ShowMessage(
+      QString::fromStdString(TNoPacketsText::For(name, Outcome.Options.InvertInput, InvertName)));
 }
 
 void Tgui::exportGraphClick() {
