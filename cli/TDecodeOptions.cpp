@@ -6,12 +6,14 @@
 
 void TDecodeOptions::AddTo(CLI::App& App) {
   App.add_option("--protocols", Protocols,
-                 "Protocol definitions (default: protocols.xml in the current directory)");
+                 "Protocol definitions (default: the first protocols.xml found in the current "
+                 "folder, ~/.local/share/vorlent, the program's folder, the installed "
+                 "share/vorlent)");
   App.add_flag("--invert", Settings.InvertInput, "Invert the recorded signal before decoding");
 }
 
 std::string TDecodeOptions::LibraryFile() const {
-  return LibraryNamed() ? Protocols : TDecodeSettings::LibraryFileName;
+  return LibraryNamed() ? Protocols : Locator.Find();
 }
 
 void TDecodeOptions::Apply(TProtocolRecognition& Engine) const {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string>
 
 #include "TPacketReport.h"
 
@@ -107,7 +109,7 @@ TEST(PacketReport, JsonHoldsEveryDetailOfEachPacket) {
   EXPECT_EQ(p["bit_marks"], json::parse(R"([{"position":120,"text":""},
                                             {"position":228,"text":"bit0"}])"));
   EXPECT_EQ(p["field_marks"][1], json::parse(R"({"position":228,"text":"address"})"));
-  EXPECT_NE(text.find("\"duration_s\":0.0675833002,"), std::string::npos);
+  EXPECT_NE(text.find("\"duration_s\":0.0675833,"), std::string::npos);
 
   const json& q = doc["packets"][1];
   EXPECT_EQ(q["input"], "b.map");
@@ -116,6 +118,29 @@ TEST(PacketReport, JsonHoldsEveryDetailOfEachPacket) {
   EXPECT_EQ(q["time"], "12:00:00.000");
   EXPECT_EQ(q["fields"], json::array());
   EXPECT_EQ(q["data"], "");
+}
+
+// Times are written as the shortest text that reads back as the same float.
+TEST(PacketReport, JsonNumbersAreTheShortestThatReadBackTheSame) {
+  const std::vector<std::pair<float, std::string>> cases = {
+      {0.05f, "0.05"}, {0.0258f, "0.0258"},         {1.26f, "1.26"},
+      {0.1f, "0.1"},   {0.1758f, "0.1758"},         {3600.25f, "3600.25"},
+      {0.0f, "0.0"},   {16777217.0f, "16777216.0"}, {1e-3f, "0.001"}};
+  for (const auto& [value, expected] : cases) {
+    auto packet = Packet("NEC", 0);
+    packet->Gap = value;
+    const std::string text = Report(TFormat::Json, false, {{"x.wav", {packet.get()}}});
+    const size_t at = text.find("\"gap_s\":");
+    ASSERT_NE(at, std::string::npos);
+    const std::string number = text.substr(at + 8, text.find(',', at) - at - 8);
+    EXPECT_EQ(number, expected) << value;
+    EXPECT_EQ(std::stof(number), value) << number;
+  }
+  auto odd = Packet("NEC", 0);
+  odd->Duration = std::numeric_limits<float>::infinity();
+  EXPECT_TRUE(json::parse(Report(TFormat::Json, false,
+                                 {{"x.wav", {odd.get()}}}))["packets"][0]["duration_s"]
+                  .is_null());
 }
 
 TEST(PacketReport, JsonOfNothingIsAnEmptyListAndBadTextIsReplaced) {
