@@ -112,6 +112,9 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
   } catch (const TRecordingError& e) {
     Error(e.what());
     ok = false;
+  } catch (const TFileError& e) {  // names its file already
+    Error(e.what());
+    ok = false;
   } catch (const std::exception& e) {
     Error(Input + ": " + e.what());
     ok = false;
@@ -145,11 +148,13 @@ size_t TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketRe
     throw std::runtime_error("data file " + data + " not found");
   TSignalProcessor processor;
   processor.SampleRate = TRecordingDecoder::SampleRate;
-  std::vector<std::unique_ptr<TSample>> samples = processor.ReadSamples(Input);
+  std::string note;
+  std::vector<std::unique_ptr<TSample>> samples = processor.ReadSamples(Input, &note);
   for (auto& sample : samples) {
     Engine.Decode(*sample);
     Report.Add(*sample);
   }
+  if (!note.empty()) Error(note + ".");
   return samples.size();
 }
 

@@ -616,13 +616,15 @@ void Tgui::loadSamplesClick() {
     return;
   }
   // Read the whole pair first: a failed load throws here and loses nothing.
-  std::vector<std::unique_ptr<TSample>> loaded = Processor->ReadSamples(name.toStdString());
+  std::string note;
+  std::vector<std::unique_ptr<TSample>> loaded = Processor->ReadSamples(name.toStdString(), &note);
   ClearSamplesClick();
   for (auto& sample : loaded) Processor->AddSample(std::move(sample));
   for (auto& sample : Processor->Samples) {
     if (!sample->Protocol) Recognition->Decode(*sample);
   }
   UpdateSamplesGrid();
+  if (!note.empty()) Dialogs->ShowMessage(QString::fromStdString(note + "."));
 }
 
 // The file is read by the import worker so that a long recording never stalls the window:

@@ -180,6 +180,15 @@ TEST_F(DecodeCommand, SavedSamplesDecodeAgainWithTheirCaptureTime) {
   EXPECT_EQ(p["time"], "9:00:00.188");
   EXPECT_EQ(p["pulses"], json::parse(recorded.Out)["packets"][1]["pulses"]);
   EXPECT_EQ(p["gap"], json::parse(recorded.Out)["packets"][1]["gap"]);
+
+  // A partial last record: the whole ones are decoded and the rest is named, status unchanged.
+  std::ofstream(Dir / "saved.map", std::ios::binary | std::ios::app) << "tail";
+  r = Decode({"--protocols", P(), "--format", "json", Dir / "saved.map"});
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(Decoded(r.Out), Expected);
+  EXPECT_EQ(r.Err, "vorlent-decode: " + Dir / "saved.map" +
+                       ": the last 4 bytes are not a whole 24-byte record and were left out; the "
+                       "4 whole records before them were loaded.\n");
 }
 
 TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
@@ -188,9 +197,11 @@ TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
   header.resize(30);
   WriteText(Dir / "cut.wav", std::string(header.begin(), header.end()));
   WriteText(Dir / "lonely.map", std::string(24, '\0'));
-  Outcome r =
-      Decode({"--protocols", P(), "--format", "csv", Dir / "missing.wav", Dir / "garbage.wav",
-              Dir / "cut.wav", Dir / "lonely.map", Dir / "gone.map", Dir / "u8.wav"});
+  WriteText(Dir / "empty.map", "");
+  WriteText(Dir / "empty.dat", "");
+  Outcome r = Decode({"--protocols", P(), "--format", "csv", Dir / "missing.wav",
+                      Dir / "garbage.wav", Dir / "cut.wav", Dir / "lonely.map", Dir / "gone.map",
+                      Dir / "empty.map", Dir / "u8.wav"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err, "vorlent-decode: " + Dir / "missing.wav" +
                        ": System error : No such file or directory.\n"
@@ -204,7 +215,8 @@ TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
                        Dir / "lonely.map" + ": data file " + Dir / "lonely.dat" +
                        " not found\n"
                        "vorlent-decode: " +
-                       Dir / "gone.map" + ": File not found\n");
+                       Dir / "gone.map" + ": File not found\n" + "vorlent-decode: No packets in " +
+                       Dir / "empty.map" + ".\n");
   std::istringstream csv(r.Out);
   std::string line;
   size_t rows = 0;
