@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QtEndian>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "U_graph.h"
 #include "UiTestSupport.h"
@@ -215,4 +218,37 @@ TEST(GraphView, ExportIntoAMissingFolderThrows) {
         std::string(error.what()).rfind("Cannot create file \"/nonexistent-folder/x.bmp\".", 0), 0u)
         << error.what();
   }
+}
+
+// A write that fails midway (a file-size limit, for the export only) leaves the earlier file
+// whole and no temporary file behind.
+TEST(GraphView, AFailedExportKeepsTheEarlierFile) {
+  GraphRig rig;
+  TSample s = Packet();
+  rig.Show(s, 1);
+  auto dir = std::filesystem::temp_directory_path() / "vorlent-graph-keep";
+  std::filesystem::create_directories(dir);
+  const std::string old = (dir / "old.bmp").string();
+  std::ofstream(old) << "the earlier picture";
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string error;
+  try {
+    rig.Graph.ExportBitmap(QString::fromStdString(old));
+  } catch (const std::runtime_error& e) {
+    error = e.what();
+  }
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(error.rfind("Cannot write file \"" + old + "\".", 0), 0u) << error;
+  std::ifstream in(old);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier picture");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
+                          std::filesystem::directory_iterator()),
+            1);
+  std::filesystem::remove_all(dir);
 }
