@@ -10,6 +10,9 @@
 #ifndef VORLENT_INSTALLED_DATA_DIR
 #define VORLENT_INSTALLED_DATA_DIR "/usr/local/share/vorlent"
 #endif
+#ifndef VORLENT_DATA_FROM_BIN
+#define VORLENT_DATA_FROM_BIN "../share/vorlent"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -33,6 +36,16 @@ std::string ProgramFolder() {
   return error ? std::string() : program.parent_path().string();
 }
 
+// The data folder of the installation the program runs from, else of the configured prefix.
+std::string InstalledFolder(const std::string& Program) {
+  std::error_code error;
+  if (!Program.empty()) {
+    const fs::path beside = (fs::path(Program) / VORLENT_DATA_FROM_BIN).lexically_normal();
+    if (fs::is_directory(beside, error)) return beside.string();
+  }
+  return VORLENT_INSTALLED_DATA_DIR;
+}
+
 std::string CurrentFolder() {
   std::error_code error;
   const fs::path current = fs::current_path(error);
@@ -42,8 +55,9 @@ std::string CurrentFolder() {
 
 std::vector<std::string> TLibraryLocator::DefaultFolders() {
   std::vector<std::string> folders;
-  for (const std::string& folder : {CurrentFolder(), UserDataFolder(), ProgramFolder(),
-                                    std::string(VORLENT_INSTALLED_DATA_DIR)}) {
+  const std::string program = ProgramFolder();
+  for (const std::string& folder :
+       {CurrentFolder(), UserDataFolder(), program, InstalledFolder(program)}) {
     if (folder.empty()) continue;
     const std::string normal = fs::path(folder).lexically_normal().string();
     if (std::find(folders.begin(), folders.end(), normal) == folders.end())

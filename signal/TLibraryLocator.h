@@ -9,7 +9,8 @@
 class TLibraryLocator {
  public:
   // The usual order: the current folder, $XDG_DATA_HOME/vorlent (~/.local/share/vorlent),
-  // the folder of the running program, and the data folder of the installation. A folder that
+  // the folder of the running program, and the data folder of the installation (beside the
+  // program's bin/ when there is one, else the configured prefix's). A folder that
   // cannot be determined (no HOME, no /proc) is left out; a folder listed twice counts once.
   static std::vector<std::string> DefaultFolders();
 

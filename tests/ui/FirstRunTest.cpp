@@ -2,6 +2,7 @@
 // finds nothing, the window on small screens and the folders the file dialogs open in.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -11,9 +12,12 @@
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QStatusBar>
+#include <cstdio>
+#include <optional>
 
 #include "TLastFolder.h"
 #include "TStringGrid.h"
+#include "TVorlentApplication.h"
 #include "TestFiles.h"
 #include "U_graph.h"
 #include "UiTestSupport.h"
@@ -175,4 +179,62 @@ TEST(FirstRun, LoadAndImportOpenWhereTheLastFileWasPicked) {
   fs::remove_all(rig.Dir / "audio");
   later.Gui->ImportRecording->trigger();
   EXPECT_EQ(later.Dialogs->Asked.back().Folder, "");
+}
+
+namespace {
+// Sets (or with nullptr unsets) an environment variable for the scope.
+class TEnv {
+ public:
+  TEnv(const char* Name, const char* Value) : Name(Name) {
+    if (const char* old = getenv(Name)) Old = old;
+    Value ? setenv(Name, Value, 1) : unsetenv(Name);
+  }
+  ~TEnv() { Old ? setenv(Name, Old->c_str(), 1) : unsetenv(Name); }
+
+ private:
+  const char* Name;
+  std::optional<std::string> Old;
+};
+}  // namespace
+
+TEST(FirstRun, WithoutADisplayTheWindowSaysSoInsteadOfAborting) {
+  const struct {
+    const char *Display, *Wayland, *Platform, *Argument;
+    bool Missing;
+  } cases[] = {{nullptr, nullptr, nullptr, nullptr, true},
+               {"", "", nullptr, nullptr, true},
+               {":0", nullptr, nullptr, nullptr, false},
+               {nullptr, "wayland-0", nullptr, nullptr, false},
+               {nullptr, "wayland-0", "xcb", nullptr, true},
+               {":0", nullptr, "wayland", nullptr, true},
+               {nullptr, nullptr, "offscreen", nullptr, false},
+               {nullptr, nullptr, nullptr, "offscreen", false},
+               {":0", nullptr, "offscreen", "xcb:foo", false},
+               {nullptr, nullptr, "offscreen", "xcb", true}};
+  for (const auto& c : cases) {
+    TEnv display("DISPLAY", c.Display), wayland("WAYLAND_DISPLAY", c.Wayland),
+        platform("QT_QPA_PLATFORM", c.Platform);
+    std::vector<const char*> argv = {"vorlent"};
+    if (c.Argument) argv.insert(argv.end(), {"-platform", c.Argument});
+    const std::string text =
+        TVorlentApplication::MissingDisplay(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(!text.empty(), c.Missing)
+        << (c.Platform ? c.Platform : "-") << " " << (c.Argument ? c.Argument : "-");
+  }
+  // The built program, for real: one sentence and status 1, not Qt's abort.
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
+                              std::string(VORLENT_WINDOW_BINARY) + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string said;
+  char chunk[512];
+  while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) said.append(chunk, n);
+  const int status = pclose(pipe);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), TVorlentApplication::NoDisplayStatus);
+  EXPECT_EQ(said,
+            "vorlent: there is no display to open the window on (neither DISPLAY nor "
+            "WAYLAND_DISPLAY is set). Start it in a desktop session, or on a virtual display "
+            "with \"xvfb-run -a vorlent\"; vorlent-decode decodes recordings without a "
+            "display.\n");
 }
