@@ -21,8 +21,8 @@ desktop=$prefix/share/applications/vorlent.desktop
 for line in '[Desktop Entry]' 'Type=Application' 'Exec=vorlent' 'Icon=vorlent' 'Terminal=false'; do
   grep -qxF "$line" "$desktop" || fail "vorlent.desktop lacks $line"
 done
-python3 -c 'import sys, xml.dom.minidom as m; m.parse(sys.argv[1])' \
-  "$prefix/share/icons/hicolor/scalable/apps/vorlent.svg" || fail "the icon is no valid SVG"
+xmllint --noout "$prefix/share/icons/hicolor/scalable/apps/vorlent.svg" ||
+  fail "the icon is no well-formed SVG"
 for page in vorlent vorlent-decode; do
   warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man page $page: $warnings"
