@@ -407,14 +407,14 @@ QSize Tgui::SmallestSize(int MenuHeight) {
 void Tgui::FitInto(const QRect& Available) {
   if (Available.isEmpty()) return;
   const QSize room(Available.width(), Available.height() - TitleBarAllowance);
-  const QSize size = this->size().boundedTo(room).expandedTo(minimumSize());
-  resize(size);
+  const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
+  resize(fitted);
   QPoint at = pos();
   at.setX(std::clamp(at.x(), Available.left(),
-                     std::max(Available.left(), Available.right() + 1 - size.width())));
+                     std::max(Available.left(), Available.right() + 1 - fitted.width())));
   at.setY(std::clamp(
       at.y(), Available.top(),
-      std::max(Available.top(), Available.bottom() + 1 - TitleBarAllowance - size.height())));
+      std::max(Available.top(), Available.bottom() + 1 - TitleBarAllowance - fitted.height())));
   move(at);
 }
 

@@ -28,7 +28,7 @@ struct Scratch {
 // Sets (or with nullopt unsets) an environment variable for the scope.
 class EnvVar {
  public:
-  EnvVar(const char* Name, std::optional<std::string> Value) : Name(Name) {
+  EnvVar(const char* VariableName, std::optional<std::string> Value) : Name(VariableName) {
     if (const char* old = getenv(Name)) Old = old;
     Value ? setenv(Name, Value->c_str(), 1) : unsetenv(Name);
   }

@@ -185,7 +185,7 @@ namespace {
 // Sets (or with nullptr unsets) an environment variable for the scope.
 class TEnv {
  public:
-  TEnv(const char* Name, const char* Value) : Name(Name) {
+  TEnv(const char* VariableName, const char* Value) : Name(VariableName) {
     if (const char* old = getenv(Name)) Old = old;
     Value ? setenv(Name, Value, 1) : unsetenv(Name);
   }
