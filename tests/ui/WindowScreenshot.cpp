@@ -1,13 +1,10 @@
 // Takes a picture of the main window with a few recorded packets, and optionally one of the
 // About box: vorlent_screenshot window.png [about.png] (run under a display, e.g. xvfb-run).
-// With --screen first, the picture is of the whole screen, to see the window fit it.
 // The example recording is fed through a scripted sound system and decoded with the
 // shipped protocol library.
 
-#include <QGuiApplication>
 #include <QLocale>
 #include <QPixmap>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <fstream>
@@ -38,13 +35,11 @@ std::vector<uint8_t> ExampleRecording() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool wholeScreen = argc > 1 && std::string(argv[1]) == "--screen";
-  if (argc < 2 + wholeScreen) {
-    std::fprintf(stderr, "usage: %s [--screen] picture.png [about.png]\n", argv[0]);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s picture.png [about.png]\n", argv[0]);
     return 2;
   }
-  const QString out = QString::fromLocal8Bit(argv[1 + wholeScreen]);
-  const QString about = argc > 2 + wholeScreen ? QString::fromLocal8Bit(argv[2 + wholeScreen]) : "";
+  const QString out = QString::fromLocal8Bit(argv[1]);
   TVorlentApplication application(argc, argv);
   const std::string protocols = ShippedProtocols();
   TWindowRig rig(protocols.c_str());
@@ -55,13 +50,11 @@ int main(int argc, char** argv) {
   gui.SamplesGrid->SetCurrentRow(1);
   int status = 1;
   QTimer::singleShot(500, [&] {
-    const QPixmap picture =
-        wholeScreen ? QGuiApplication::primaryScreen()->grabWindow(0) : gui.grab();
-    status = picture.save(out, "PNG") ? 0 : 1;
-    if (!about.isEmpty()) {
+    status = gui.grab().save(out, "PNG") ? 0 : 1;
+    if (argc > 2) {
       gui.About1->trigger();
       QCoreApplication::processEvents();
-      if (!gui.aboutForm->grab().save(about, "PNG")) status = 1;
+      if (!gui.aboutForm->grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) status = 1;
     }
     application.quit();
   });
