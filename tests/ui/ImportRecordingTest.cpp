@@ -53,11 +53,11 @@ void ExpectRowsMirrorSamples(const Tgui& Gui) {
   for (size_t i = 0; i < samples.size(); ++i) {
     const TSample& s = *samples[i];
     ASSERT_TRUE(s.Protocol) << i;
-    EXPECT_EQ(Row(Gui.SamplesGrid, static_cast<int>(i) + 1),
-              QStringList({Tgui::SampleTimeText(s),
-                           QString::fromStdString(s.Protocol->ProtocolName),
-                           QString::fromStdString(s.Protocol->GetDataText()),
-                           Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap)}))
+    EXPECT_EQ(
+        Row(Gui.SamplesGrid, static_cast<int>(i) + 1),
+        QStringList({Tgui::SampleTimeText(s), QString::fromStdString(s.Protocol->ProtocolName),
+                     QString::fromStdString(s.Protocol->GetDataText()),
+                     Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap)}))
         << i;
   }
   EXPECT_EQ(Row(Gui.SamplesGrid, Gui.SamplesGrid->RowCount() - 1),
