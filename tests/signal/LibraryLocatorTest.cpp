@@ -1,5 +1,4 @@
 // Where the protocol library is looked for: real folders and files in a scratch folder.
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

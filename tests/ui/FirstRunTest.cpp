@@ -29,8 +29,7 @@ void Reopen(TWindowRig& Rig, std::vector<std::string> Folders) {
   Rig.Gui.reset();
   auto dialogs = std::make_unique<TFakeDialogs>();
   auto sound = std::make_unique<TScriptedSoundSystem>();
-  Rig.Dialogs = dialogs.get();
-  Rig.Sound = sound.get();
+  std::tie(Rig.Dialogs, Rig.Sound) = std::tuple(dialogs.get(), sound.get());
   Rig.Gui = std::make_unique<Tgui>(std::move(dialogs), std::move(sound), std::move(Folders));
 }
 }  // namespace
@@ -63,21 +62,21 @@ TEST(FirstRun, ImportedPacketsShowTheirOffsetAndFileAndNothingFoundIsSaid) {
   Put(pcm, 24012, NecRuns(1, 2));  // 0.50025 s
   Put(pcm, 48048, NecRuns(3, 4));  // 1.001 s
   const std::string file = (rig.Dir / "two.wav").string();
-  testfiles::WriteU8Wav(file, pcm);
-  rig.Dialogs->Answers = {QString::fromStdString(file)};
-  gui.ImportRecording->trigger();
-  ASSERT_TRUE(rig.WaitForImport());
+  auto import = [&] {
+    testfiles::WriteU8Wav(file, pcm);
+    rig.Dialogs->Answers = {QString::fromStdString(file)};
+    gui.ImportRecording->trigger();
+    return rig.WaitForImport();
+  };
+  ASSERT_TRUE(import());
   EXPECT_EQ(gui.SamplesGrid->Cell(0, 1), "0:00:00.500");
   EXPECT_EQ(gui.SamplesGrid->Cell(0, 2), "0:00:01.001");
   EXPECT_EQ(gui.SamplesGrid->item(1, 2)->toolTip(), QString::fromStdString(file));
   EXPECT_TRUE(gui.Mdescription->toPlainText().startsWith(
       "Imported from " + QString::fromStdString(file) + " at 0:00:01.001.\n\nPulse distance"));
 
-  for (uint8_t& value : pcm) value = static_cast<uint8_t>(255 - value);
-  testfiles::WriteU8Wav(file, pcm);
-  rig.Dialogs->Answers = {QString::fromStdString(file)};
-  gui.ImportRecording->trigger();
-  ASSERT_TRUE(rig.WaitForImport());
+  for (uint8_t& value : pcm) value = static_cast<uint8_t>(255 - value);  // below the rest
+  ASSERT_TRUE(import());
   EXPECT_TRUE(rig.Dialogs->Messages.at(0).startsWith("No infrared packets found in two.wav. If"));
   EXPECT_TRUE(rig.Dialogs->Messages.at(0).endsWith("idles high), try Invert input."));
 }
