@@ -7,6 +7,7 @@
 #include <map>
 
 #include "TFileError.h"
+#include "TNoPacketsText.h"
 #include "TProgressBar.h"
 #include "TRecordingDecoder.h"
 #include "TRecordingError.h"
@@ -20,6 +21,8 @@
 namespace {
 const char* const ProgramName = "vorlent-decode";
 const char* const SampleIndexExtension = ".map";
+const char* const InvertOption = "--invert";
+const char* const NoSampleFilePackets = "No packets in ";
 
 const std::map<std::string, TPacketReport::TFormat> Formats = {
     {"table", TPacketReport::TFormat::Table},
@@ -81,6 +84,10 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
 // Loads the definitions; false (reported) when the file is missing or malformed, and then
 // every packet decodes as "unknown".
 bool TDecodeCommand::LoadProtocols(TProtocolRecognition& Engine, const std::string& FileName) {
+  if (FileName.empty()) {
+    Error(Options.Locator.NotFoundText());
+    return false;
+  }
   std::string report;
   Engine.OnReport = [&report](const std::string& Text) { report = Text; };
   Engine.LoadProtocols(FileName);
@@ -96,11 +103,16 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
   Report.BeginInput(Input);
   bool ok = true;
   try {
-    if (IsSampleIndex(Input))
-      DecodeSampleFiles(Engine, Report, Input);
-    else
-      DecodeRecording(Engine, Report, Input);
+    // One line on stderr when nothing was found; the exit status stays as it is.
+    if (IsSampleIndex(Input)) {
+      if (DecodeSampleFiles(Engine, Report, Input) == 0) Error(NoSampleFilePackets + Input + ".");
+    } else if (DecodeRecording(Engine, Report, Input) == 0) {
+      Error(TNoPacketsText::For(Input, Options.Settings.InvertInput, InvertOption));
+    }
   } catch (const TRecordingError& e) {
+    Error(e.what());
+    ok = false;
+  } catch (const TFileError& e) {  // names its file already
     Error(e.what());
     ok = false;
   } catch (const std::exception& e) {
@@ -111,8 +123,8 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
   return ok;
 }
 
-void TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
-                                     const std::string& Input) {
+size_t TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
+                                       const std::string& Input) {
   TRecordingDecoder decoder(Options.Settings);
   TProgressBar bar(Err, Terminal, std::string(ProgramName) + ": " + Input);
   decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
@@ -124,12 +136,13 @@ void TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport
     return true;
   };
   // The packets up to a cut are reported; the cut then fails the input.
-  const std::string endsEarly = decoder.Decode(Input).EndsEarly;
-  if (!endsEarly.empty()) throw TRecordingError(Input, endsEarly);
+  const TRecordingDecoder::TResult result = decoder.Decode(Input);
+  if (!result.EndsEarly.empty()) throw TRecordingError(Input, result.EndsEarly);
+  return result.SampleCount;
 }
 
-void TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,
-                                       const std::string& Input) {
+size_t TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,
+                                         const std::string& Input) {
   std::error_code error;
   std::string data = TSignalProcessor::DataFileName(Input);
   if (std::filesystem::exists(Input, error) && !std::filesystem::exists(data, error))
@@ -137,10 +150,14 @@ void TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketRepo
   TSignalProcessor processor;
   processor.SampleRate = TRecordingDecoder::SampleRate;
   Options.Apply(processor);
-  for (auto& sample : processor.ReadSamples(Input)) {
+  std::string note;
+  std::vector<std::unique_ptr<TSample>> samples = processor.ReadSamples(Input, &note);
+  for (auto& sample : samples) {
     Engine.Decode(*sample);
     Report.Add(*sample);
   }
+  if (!note.empty()) Error(note + ".");
+  return samples.size();
 }
 
 void TDecodeCommand::Error(const std::string& Text) const {

@@ -23,14 +23,19 @@ class TDecodeCommand {
 
   // Runs the command line; returns the exit status. Never throws.
   int Run(int Argc, const char* const* Argv);
+  // Without --protocols, the library is the first found in Folders (instead of the usual
+  // places).
+  void SearchLibraryIn(std::vector<std::string> Folders) {
+    Options.Locator = TLibraryLocator(std::move(Folders));
+  }
 
  private:
   bool LoadProtocols(TProtocolRecognition& Engine, const std::string& FileName);
   bool DecodeInput(TProtocolRecognition& Engine, TPacketReport& Report, const std::string& Input);
-  void DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
-                       const std::string& Input);
-  void DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,
+  size_t DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
                          const std::string& Input);
+  size_t DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,
+                           const std::string& Input);
   void Error(const std::string& Text) const;
 
   std::ostream& Out;

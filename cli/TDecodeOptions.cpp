@@ -27,7 +27,9 @@ const TSettingOption SettingOptions[] = {
 
 void TDecodeOptions::AddTo(CLI::App& App) {
   App.add_option("--protocols", Protocols,
-                 "Protocol definitions (default: protocols.xml in the current directory)");
+                 "Protocol definitions (default: the first protocols.xml found in the current "
+                 "folder, ~/.local/share/vorlent, the program's folder, the installed "
+                 "share/vorlent)");
   App.add_flag("--invert", Settings.InvertInput, "Invert the recorded signal before decoding");
   const TDecodeSettings defaults;
   for (const TSettingOption& option : SettingOptions) {
@@ -44,7 +46,7 @@ void TDecodeOptions::AddTo(CLI::App& App) {
 }
 
 std::string TDecodeOptions::LibraryFile() const {
-  return LibraryNamed() ? Protocols : TDecodeSettings::LibraryFileName;
+  return LibraryNamed() ? Protocols : Locator.Find();
 }
 
 void TDecodeOptions::Apply(TProtocolRecognition& Engine) const {

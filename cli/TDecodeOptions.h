@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TDecodeSettings.h"
+#include "TLibraryLocator.h"
 
 namespace CLI {
 class App;
@@ -18,7 +19,8 @@ class TDecodeOptions {
  public:
   // Adds the options to App; their values land here when App parses. Never fails.
   void AddTo(CLI::App& App);
-  // The library to load: the one named with --protocols, else the default file name.
+  // The library to load: the one named with --protocols, else the first Locator finds; ""
+  // when it finds none (Locator.NotFoundText() says where it looked).
   std::string LibraryFile() const;
   // True when the user named the library (then a failure to load it fails the run).
   bool LibraryNamed() const { return !Protocols.empty(); }
@@ -29,5 +31,6 @@ class TDecodeOptions {
   void Apply(TSignalProcessor& Processor) const;
 
   TDecodeSettings Settings;
-  std::string Protocols;  // --protocols, empty when not given
+  std::string Protocols;    // --protocols, empty when not given
+  TLibraryLocator Locator;  // where the library is looked for without --protocols
 };

@@ -1,7 +1,8 @@
 #include "TPacketReport.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "TRecordingDecoder.h"
@@ -15,7 +16,6 @@ constexpr size_t ProtocolColumn = 1;
 constexpr size_t FirstRightAligned = 3;  // Length and Gap are numbers
 const char* const ColumnGap = "  ";
 const char* const CsvLineEnd = "\r\n";
-constexpr int FloatDigits = 9;  // significant digits that bring back any 32-bit float
 
 // Characters on screen of a UTF-8 text: bytes that do not continue a character.
 size_t Width(const std::string& Text) {
@@ -24,11 +24,15 @@ size_t Width(const std::string& Text) {
   }));
 }
 
-// A 32-bit float as the shortest number with 9 significant digits (null when not finite).
+// A 32-bit float as the double of its shortest decimal text that reads back as the same float,
+// so the JSON says 0.05, not 0.0500000007 (null when not finite).
 json FloatNumber(float Value) {
+  if (!std::isfinite(Value)) return nullptr;
   char text[32];
-  std::snprintf(text, sizeof text, "%.*g", FloatDigits, static_cast<double>(Value));
-  return std::strtod(text, nullptr);
+  const auto written = std::to_chars(text, text + sizeof text, Value);
+  double shortest = Value;
+  std::from_chars(text, written.ptr, shortest);
+  return shortest;
 }
 
 json Marks(const std::vector<TSampleMark>& Row) {

@@ -53,34 +53,47 @@ struct TSampleMapRecord {
   }
 };
 
-[[noreturn]] void ThrowErrno(int Errno) {
-  throw TFileError::FromErrno(Errno ? Errno : EIO);
+// Every error of these files names the file: "NAME: reason".
+[[noreturn]] void Fail(const std::string& Name, const TFileError& Error) {
+  throw TFileError(Error.Code, Name + ": " + Error.what());
+}
+
+[[noreturn]] void ThrowErrno(const std::string& Name, int Errno) {
+  Fail(Name, TFileError::FromErrno(Errno ? Errno : EIO));
+}
+
+// What is said about a partial last record, which is left out.
+std::string PartialRecordText(const std::string& MapName, int64_t Bytes, int64_t Records) {
+  return MapName + ": the last " + std::to_string(Bytes) + " bytes are not a whole " +
+         std::to_string(RecordSize) + "-byte record and were left out; the " +
+         std::to_string(Records) + " whole records before them were loaded";
 }
 
 // A regular file opened for reading only; closed by its destructor. A folder, a pipe or a
 // device is refused without waiting on it.
 class TInputFile {
  public:
-  explicit TInputFile(const std::string& Name) {
+  explicit TInputFile(const std::string& NameIn) : Name(NameIn) {
     TRegularFile file(Name);
-    if (!file.IsOpen() && file.Errno()) ThrowErrno(file.Errno());
+    if (!file.IsOpen() && file.Errno()) ThrowErrno(Name, file.Errno());
     if (!file.IsOpen()) throw TFileError(TFileError::AccessDenied, Name + ": " + file.Reason());
     Size = file.Size();
     F = fdopen(file.Fd(), "rb");
-    if (!F) ThrowErrno(errno);
+    if (!F) ThrowErrno(Name, errno);
     file.Release();
   }
   ~TInputFile() { std::fclose(F); }
   TInputFile(const TInputFile&) = delete;
   TInputFile& operator=(const TInputFile&) = delete;
 
-  // Reads exactly Count bytes; "Read beyond end of file" when the file ends first.
+  // Reads exactly Count bytes; "NAME: Read beyond end of file" when the file ends first.
   void Read(void* Out, size_t Count) {
     if (std::fread(Out, 1, Count, F) == Count) return;
-    if (std::feof(F)) throw TFileError(TFileError::ReadBeyondEnd);
-    ThrowErrno(errno);
+    if (std::feof(F)) Fail(Name, TFileError(TFileError::ReadBeyondEnd));
+    ThrowErrno(Name, errno);
   }
 
+  std::string Name;
   int64_t Size = 0;
 
  private:
@@ -170,8 +183,8 @@ class TOutputFile {
     mode_t mode = NewFileMode;
     struct stat info {};
     if (stat(Target.c_str(), &info) == 0) {
-      if (S_ISDIR(info.st_mode)) throw TFileError(TFileError::AccessDenied);
-      if (access(Target.c_str(), W_OK) != 0) ThrowErrno(errno);
+      if (S_ISDIR(info.st_mode)) Fail(Target, TFileError(TFileError::AccessDenied));
+      if (access(Target.c_str(), W_OK) != 0) ThrowErrno(Target, errno);
       mode = info.st_mode & 07777;
     }
     int fd = -1;
@@ -182,8 +195,8 @@ class TOutputFile {
     }
     if (fd < 0) {
       // A folder that does not exist makes the name itself invalid.
-      if (errno == ENOENT) throw TFileError(TFileError::InvalidFilename);
-      ThrowErrno(errno);
+      if (errno == ENOENT) Fail(Target, TFileError(TFileError::InvalidFilename));
+      ThrowErrno(Target, errno);
     }
     if (mode != NewFileMode) fchmod(fd, mode);
     F = fdopen(fd, "wb");
@@ -191,7 +204,7 @@ class TOutputFile {
       int error = errno;
       close(fd);
       unlink(TempName.c_str());
-      ThrowErrno(error);
+      ThrowErrno(Target, error);
     }
   }
   ~TOutputFile() {
@@ -202,7 +215,7 @@ class TOutputFile {
   TOutputFile& operator=(const TOutputFile&) = delete;
 
   void Write(const void* Data, size_t Count) {
-    if (Count && std::fwrite(Data, 1, Count, F) != Count) ThrowErrno(errno);
+    if (Count && std::fwrite(Data, 1, Count, F) != Count) ThrowErrno(Target, errno);
   }
   // Flushes and closes; a full disk shows here at the latest.
   void Close() {
@@ -211,12 +224,12 @@ class TOutputFile {
     if (std::fflush(f) != 0 || fsync(fileno(f)) != 0) {
       int error = errno;
       std::fclose(f);
-      ThrowErrno(error);
+      ThrowErrno(Target, error);
     }
-    if (std::fclose(f) != 0) ThrowErrno(errno);
+    if (std::fclose(f) != 0) ThrowErrno(Target, errno);
   }
   void Commit() {
-    if (std::rename(TempName.c_str(), Target.c_str()) != 0) ThrowErrno(errno);
+    if (std::rename(TempName.c_str(), Target.c_str()) != 0) ThrowErrno(Target, errno);
     Committed = true;
   }
 
@@ -287,11 +300,12 @@ void TSignalProcessor::SaveSamples(const std::string& BaseName) const {
   }
 }
 
-std::vector<std::unique_ptr<TSample>> TSignalProcessor::ReadSamples(
-    const std::string& MapFileName) const {
+std::vector<std::unique_ptr<TSample>> TSignalProcessor::ReadSamples(const std::string& MapFileName,
+                                                                    std::string* Note) const {
   TInputFile map(MapFileName);
   TInputFile dat(DataFileName(MapFileName));
   const int64_t records = map.Size / static_cast<int64_t>(RecordSize);  // a partial tail is ignored
+  const int64_t partial = map.Size % static_cast<int64_t>(RecordSize);
   int64_t dataLeft = dat.Size;
   std::vector<std::unique_ptr<TSample>> samples;
   for (int64_t i = 0; i < records; ++i) {
@@ -302,7 +316,11 @@ std::vector<std::unique_ptr<TSample>> TSignalProcessor::ReadSamples(
       throw TFileError(TFileError::InvalidNumericInput,
                        "Invalid signal length " + std::to_string(record.SignalLength) +
                            " in record " + std::to_string(i + 1) + " of " + MapFileName);
-    if (record.SignalLength > dataLeft) throw TFileError(TFileError::ReadBeyondEnd);
+    if (record.SignalLength > dataLeft)
+      throw TFileError(TFileError::ReadBeyondEnd,
+                       dat.Name + ": Read beyond end of file (record " + std::to_string(i + 1) +
+                           " of " + MapFileName + " needs " + std::to_string(record.SignalLength) +
+                           " bytes, " + std::to_string(dataLeft) + " are left)");
     auto sample = std::make_unique<TSample>();
     sample->Duration = record.Duration;
     sample->Gap = record.Gap;
@@ -313,6 +331,7 @@ std::vector<std::unique_ptr<TSample>> TSignalProcessor::ReadSamples(
     ExtractPulses(*sample);
     samples.push_back(std::move(sample));
   }
+  if (Note) *Note = partial ? PartialRecordText(MapFileName, partial, records) : std::string();
   return samples;
 }
 

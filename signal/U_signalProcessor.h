@@ -59,8 +59,11 @@ class TSignalProcessor {
   // earlier files as they were.
   void SaveSamples(const std::string& BaseName) const;
   // Reads the whole pair MapFileName / DataFileName(MapFileName), run lengths rebuilt.
-  // Throws TFileError on a missing, unreadable, short or malformed pair; Samples untouched.
-  std::vector<std::unique_ptr<TSample>> ReadSamples(const std::string& MapFileName) const;
+  // Throws TFileError ("NAME: reason") on a missing, unreadable, short or malformed pair;
+  // Samples untouched. A partial last record is left out; Note (when given) then receives
+  // what the user is to be told, else "".
+  std::vector<std::unique_ptr<TSample>> ReadSamples(const std::string& MapFileName,
+                                                    std::string* Note = nullptr) const;
   // ReadSamples, then appends every sample read; on failure nothing is appended.
   void LoadSamples(const std::string& MapFileName);
   // MapFileName with the extension after its last "/" replaced by ".dat" (added if none).

@@ -10,7 +10,35 @@ void TAnchors::Place(QWidget* Control, QRect Bounds, int Edges, QSize DesignSize
   QWidget* parent = Control->parentWidget();
   parent->removeEventFilter(this);
   parent->installEventFilter(this);
-  if (parent->size() != DesignSize) Control->setGeometry(Follow(Controls.back(), parent->size()));
+  if (parent->size() != DesignSize) Control->setGeometry(Layout(Controls.back(), parent->size()));
+}
+
+void TAnchors::GiveHeightFirst(QWidget* Control, int MinHeight) {
+  Yielding = Control;
+  YieldMinHeight = MinHeight;
+  for (const TAnchored& anchored : Controls) {
+    if (anchored.Control->parentWidget() == Control->parentWidget())
+      anchored.Control->setGeometry(Layout(anchored, Control->parentWidget()->size()));
+  }
+}
+
+// Follow, after the yielding control has given up what height it can: it is that much
+// shorter, and the controls below it lay out as in a parent that much taller, moved up.
+QRect TAnchors::Layout(const TAnchored& Anchored, QSize ParentSize) const {
+  const auto yielding = std::find_if(Controls.begin(), Controls.end(),
+                                     [this](const TAnchored& a) { return a.Control == Yielding; });
+  if (yielding == Controls.end() ||
+      yielding->Control->parentWidget() != Anchored.Control->parentWidget())
+    return Follow(Anchored, ParentSize);
+  const int deficit = std::max(0, Anchored.DesignSize.height() - ParentSize.height());
+  const int give = std::min(deficit, std::max(0, yielding->Bounds.height() - YieldMinHeight));
+  if (Anchored.Control == Yielding) {
+    QRect r = Follow(Anchored, ParentSize);
+    r.setHeight(r.height() - give);
+    return r;
+  }
+  if (Anchored.Bounds.top() < yielding->Bounds.bottom()) return Follow(Anchored, ParentSize);
+  return Follow(Anchored, ParentSize + QSize(0, give)).translated(0, -give);
 }
 
 QRect TAnchors::Follow(const TAnchored& Anchored, QSize ParentSize) {
@@ -35,7 +63,7 @@ bool TAnchors::eventFilter(QObject* Watched, QEvent* Event) {
   auto* parent = static_cast<QWidget*>(Watched);
   for (const TAnchored& anchored : Controls) {
     if (anchored.Control->parentWidget() == parent) {
-      anchored.Control->setGeometry(Follow(anchored, parent->size()));
+      anchored.Control->setGeometry(Layout(anchored, parent->size()));
     }
   }
   return false;

@@ -18,6 +18,10 @@ class TAnchors : public QObject {
   // Places Control at Bounds inside its parent, whose size is taken to be DesignSize at that
   // moment, and keeps it anchored to Edges from then on.
   void Place(QWidget* Control, QRect Bounds, int Edges, QSize DesignSize);
+  // Makes Control (placed before, anchored to the top) the first to give up height when its
+  // parent is shorter than its design size: it shrinks down to MinHeight and every control of
+  // the same parent placed below it moves up as much; only then do the others shrink.
+  void GiveHeightFirst(QWidget* Control, int MinHeight);
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
@@ -30,6 +34,9 @@ class TAnchors : public QObject {
     QSize DesignSize;
   };
   static QRect Follow(const TAnchored& Anchored, QSize ParentSize);
+  QRect Layout(const TAnchored& Anchored, QSize ParentSize) const;
 
   std::vector<TAnchored> Controls;
+  QWidget* Yielding = nullptr;  // the control of GiveHeightFirst, null when none
+  int YieldMinHeight = 0;
 };

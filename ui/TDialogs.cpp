@@ -59,10 +59,11 @@ QString TQtDialogs::GetSaveFileName(const QString& Title, const QString& Filter,
   }
 }
 
-QString TQtDialogs::GetOpenFileName(const QString& Filter) {
+QString TQtDialogs::GetOpenFileName(const QString& Filter, const QString& Title,
+                                    const QString& Folder) {
   // A save-style dialog would ask about overwriting; an open dialog that accepts names of
   // files that do not exist yet is what the load command wants.
-  QFileDialog dialog(Owner, QString(), QString(), Filter);
+  QFileDialog dialog(Owner, Title, Folder, Filter);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);

@@ -23,8 +23,10 @@ class TDialogs {
   virtual QString GetSaveFileName(const QString& Title, const QString& Filter,
                                   bool ConfirmOverwrite) = 0;
   // The chosen file name (which need not exist), or "" when the user cancels. Filter is one
-  // "Text (*.ext)" entry or several separated by ";;".
-  virtual QString GetOpenFileName(const QString& Filter) = 0;
+  // "Text (*.ext)" entry or several separated by ";;"; Title captions the dialog and Folder
+  // is where it opens ("": the current folder).
+  virtual QString GetOpenFileName(const QString& Filter, const QString& Title = {},
+                                  const QString& Folder = {}) = 0;
   // Opens a progress box reading Text with a Cancel button and returns at once; the box
   // appears only when the work lasts, and does not block the window. OnCancel runs on this
   // thread when the user cancels (button, Escape or closing the box). Never fails.
@@ -47,7 +49,8 @@ class TQtDialogs : public TDialogs {
   void ShowError(const QString& Text) override;
   QString GetSaveFileName(const QString& Title, const QString& Filter,
                           bool ConfirmOverwrite) override;
-  QString GetOpenFileName(const QString& Filter) override;
+  QString GetOpenFileName(const QString& Filter, const QString& Title,
+                          const QString& Folder) override;
   std::unique_ptr<TProgress> OpenProgress(const QString& Text,
                                           std::function<void()> OnCancel) override;
   void OpenUrl(const QString& Url) override;

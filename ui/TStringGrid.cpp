@@ -62,8 +62,16 @@ bool TStringGrid::CellMuted(int Column, int Row) const {
   return cell && cell->data(Qt::ForegroundRole).isValid();
 }
 
+void TStringGrid::SetRowToolTip(int Row, const QString& Text) {
+  if (Row < 1 || Row >= RowCount()) return;
+  for (int c = 0; c < columnCount(); ++c) {
+    if (QTableWidgetItem* cell = item(Row - 1, c)) cell->setToolTip(Text);
+  }
+}
+
 void TStringGrid::ClearRow(int Row) {
   for (int c = 0; c < columnCount(); ++c) SetCell(c, Row, QString());
+  SetRowToolTip(Row, QString());
 }
 
 void TStringGrid::SetCurrentRow(int Row) {

@@ -28,7 +28,10 @@ class TStringGrid : public QTableWidget {
   void SetCellMuted(int Column, int Row, bool Muted);
   // True when the cell's text is greyed.
   bool CellMuted(int Column, int Row) const;
-  // Empties every cell of Row (the header row included).
+  // Shows Text as the tooltip of every cell of Row (1..RowCount - 1) that has been written;
+  // "" removes it. Another row is ignored.
+  void SetRowToolTip(int Row, const QString& Text);
+  // Empties every cell of Row (the header row included), tooltips too.
   void ClearRow(int Row);
   // The current row, header included in the count; -1 when none.
   int CurrentRow() const { return currentRow() < 0 ? -1 : currentRow() + 1; }

@@ -5,10 +5,17 @@
 #include <QApplication>
 #include <exception>
 #include <functional>
+#include <string>
 
 class TVorlentApplication : public QApplication {
  public:
   TVorlentApplication(int& Argc, char** Argv);
+
+  // Why the window cannot open with this command line and environment: "" when a display is
+  // there (DISPLAY, WAYLAND_DISPLAY) or another platform is chosen (-platform,
+  // QT_QPA_PLATFORM), else the sentence to print instead of letting Qt abort. Never fails.
+  static std::string MissingDisplay(int Argc, const char* const* Argv);
+  static constexpr int NoDisplayStatus = 1;  // the exit status that goes with it
 
   bool notify(QObject* Receiver, QEvent* Event) override;
 

@@ -4,13 +4,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTime>
@@ -20,6 +24,7 @@
 #include "TDialogs.h"
 #include "TFonts.h"
 #include "TLinkLabel.h"
+#include "TNoPacketsText.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
 #include "TSettingsStore.h"
@@ -33,8 +38,12 @@
 namespace {
 // Window geometry at 96 dots per inch.
 const QPoint WindowPosition(262, 152);
-const QSize ClientSize(1146, 699);  // between the menu bar and the status bar
-const QSize MinimumSize(652, 630);  // 660 x 660 with the window's frame
+const QSize ClientSize(1146, 699);        // between the menu bar and the status bar
+constexpr int MinimumWidth = 652;         // 660 with the window's frame
+constexpr int MinimumClientHeight = 407;  // the graph at its least, the details at theirs
+constexpr int GraphMinimumHeight = 120;   // the graph's frame, before anything else shrinks
+constexpr int TitleBarAllowance = 32;     // what a window manager's title bar usually takes
+constexpr int GapTextPadding = 12;        // pixels around a grid cell's text
 constexpr int StatusHeight = 21, PanelWidth = 150;
 constexpr int DefaultFontPixels = 11, NameFontPixels = 17;
 constexpr int HScaleMin = 1, HScaleMax = 6;
@@ -50,8 +59,19 @@ const char* RecordingStopped = "Recording stopped";
 const char* RecordingActive = "Recording active";
 const char* BuffersProcessedText = "Buffers processed: ";
 const char* NoSampleSelected = "please select a sample..";
-const char* RecordHint = "Click to start or stop collecting samples from audio imput";
+const char* RecordHint = "Click to start or stop collecting samples from audio imput (Ctrl+R)";
+const QKeySequence RecordKeys(Qt::CTRL | Qt::Key_R);
+const char* WidestGapText = "8888.8ms";
 const char* SamplesFilter = "Sample MAP file (*.map) (*.map)";
+const char* LoadTitle = "Load samples (pick the .map file)";
+const char* ImportTitle = "Import a recording (audio file)";
+const char* LibraryPrefix = "Library: ";
+const char* NoLibrary = "No protocol library loaded";
+const char* NoLibraryNote =
+    "No protocol library is loaded, so no packet can be recognised.\n\n%1\n\nPut a "
+    "protocols.xml into one of these folders and start the program again.";
+const char* ImportedFrom = "Imported from %1 at %2.\n\n";
+const char* InvertName = "Invert input";
 const char* BitmapTitle = "Export graph image";
 const char* BitmapFilter = "Bitmap image (*.BMP) (*.bmp)";
 const char* UnableToOpen = "Unable to open samples, file ";
@@ -85,10 +105,19 @@ QString DescriptionText(const std::string& Text) {
 }
 }  // namespace
 
-Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> Sound)
+Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> Sound,
+           std::vector<std::string> Folders)
     : Dialogs(DialogsIn ? std::move(DialogsIn) : std::make_unique<TQtDialogs>(this)),
       PendingSound(std::move(Sound)),
-      Anchors(new TAnchors(this)) {
+      Anchors(new TAnchors(this)),
+      Importer(std::make_unique<TImportWorker>()),
+      LibraryFolders(std::move(Folders)) {
+  Importer->OnProgress = [this](double Fraction) {
+    if (ImportProgress) ImportProgress->SetFraction(Fraction);
+  };
+  Importer->OnDone = [this](TImportWorker::TOutcome& Outcome) {
+    Guarded([&] { FinishImport(Outcome); });
+  };
   setObjectName("gui");
   setWindowTitle("Vorlent");
   setFont(TFonts::SansSerif(DefaultFontPixels));
@@ -98,7 +127,12 @@ Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> So
   BindEvents();
   move(WindowPosition);
   resize(ClientSize.width(), menuBar()->sizeHint().height() + ClientSize.height() + StatusHeight);
-  setMinimumSize(MinimumSize);
+  setMinimumSize(SmallestSize(menuBar()->sizeHint().height()));
+  if (const QScreen* screen = QGuiApplication::screenAt(WindowPosition)) {
+    FitInto(screen->availableGeometry());
+  } else if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+    FitInto(primary->availableGeometry());
+  }
   Guarded([this] { FormCreate(); });
   if (SamplesGrid->Cell(0, 0).isEmpty()) WriteGridHeaders();  // also after a failed start
   aboutForm = new TaboutForm(this, *Dialogs);
@@ -106,8 +140,7 @@ Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> So
 
 Tgui::~Tgui() {
   // The import's worker posts to this window: stop it at its next buffer and wait for it.
-  ImportCancelled = true;
-  if (ImportWorker.joinable()) ImportWorker.join();
+  Importer.reset();
   // The sound system's thread posts to this window: end it while the window is whole.
   if (Processor) Processor->OnError = nullptr;
   Processor.reset();
@@ -123,6 +156,7 @@ void Tgui::CreateControls() {
   Anchors->Place(GroupBox2, {8, 0, 1134, 305}, lt | TAnchors::Right, ClientSize);
   graph = new TfrmGraph(GroupBox2, *Dialogs);
   Anchors->Place(graph, {8, 16, 1116, 281}, TAnchors::All, {1134, 305});
+  Anchors->GiveHeightFirst(GroupBox2, GraphMinimumHeight);
 
   tbHScale = new QSlider(Qt::Horizontal, client);
   tbHScale->setRange(HScaleMin, HScaleMax);
@@ -137,6 +171,7 @@ void Tgui::CreateControls() {
 
   RecordButton = new TRecordButton("Recording", client);
   RecordButton->setToolTip(RecordHint);
+  RecordButton->setShortcut(RecordKeys);
   Anchors->Place(RecordButton, {128, 320, 97, 33}, lt, ClientSize);
   ClearSamples = new QPushButton("Clear samples", client);
   Anchors->Place(ClearSamples, {240, 320, 97, 33}, lt, ClientSize);
@@ -217,6 +252,10 @@ void Tgui::CreateSamples() {
   SamplesGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
   SamplesGrid->setSelectionMode(QAbstractItemView::SingleSelection);
   for (int c = 0; c < SampleColumns; ++c) SamplesGrid->setColumnWidth(c, SampleColumnWidths[c]);
+  const int gapWidth = SamplesGrid->fontMetrics().horizontalAdvance(WidestGapText) + GapTextPadding;
+  SamplesGrid->setColumnWidth(SampleColumns - 1,
+                              std::max(SampleColumnWidths[SampleColumns - 1], gapWidth));
+  SamplesGrid->horizontalHeader()->setStretchLastSection(true);
   Anchors->Place(SamplesGrid, {8, 16, 766, 363}, TAnchors::All, {782, 387});
 }
 
@@ -265,6 +304,11 @@ void Tgui::CreateStatusBar() {
   SettingsPanel = new QLabel(statusBar());
   SettingsPanel->setObjectName("SettingsPanel");
   statusBar()->addPermanentWidget(SettingsPanel);
+  // The rest of the bar; a long path is cut, never widens the window (the tooltip has it all).
+  LibraryPanel = new QLabel(statusBar());
+  LibraryPanel->setObjectName("LibraryPanel");
+  LibraryPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusBar()->addWidget(LibraryPanel, 1);
 }
 
 QString Tgui::PanelText(int Index) const {
@@ -340,8 +384,51 @@ void Tgui::FormCreate() {
   };
   Recognition->SampleRate = SampleRate;
   LoadDecodeSettings();
-  Recognition->LoadProtocols(ProtocolFile);
+  LoadLibrary(LibraryFolders);
   WriteGridHeaders();
+}
+
+// The first library found is used and shown in the status bar; none found, or a broken one,
+// is reported once and the window runs with an empty library.
+void Tgui::LoadLibrary(const std::vector<std::string>& Folders) {
+  const TLibraryLocator locator(Folders);
+  const std::string file = locator.Find();
+  std::string report;
+  if (file.empty()) {
+    report = locator.NotFoundText();
+  } else {
+    Recognition->OnReport = [&report, &file](const std::string& Text) {
+      report = file + ":\r" + Text;
+    };
+    Recognition->LoadProtocols(file);
+    Recognition->OnReport = [this](const std::string& Text) {
+      Dialogs->ShowMessage(QString::fromStdString(Text));
+    };
+  }
+  LoadedLibrary = report.empty() ? file : std::string();
+  LibraryProblem = report;
+  LibraryPanel->setText(LoadedLibrary.empty() ? NoLibrary
+                                              : LibraryPrefix + QString::fromStdString(file));
+  LibraryPanel->setToolTip(QString::fromStdString(report.empty() ? file : report));
+  if (!report.empty()) Dialogs->ShowMessage(QString::fromStdString(report));
+}
+
+QSize Tgui::SmallestSize(int MenuHeight) {
+  return {MinimumWidth, MenuHeight + MinimumClientHeight + StatusHeight};
+}
+
+void Tgui::FitInto(const QRect& Available) {
+  if (Available.isEmpty()) return;
+  const QSize room(Available.width(), Available.height() - TitleBarAllowance);
+  const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
+  resize(fitted);
+  QPoint at = pos();
+  at.setX(std::clamp(at.x(), Available.left(),
+                     std::max(Available.left(), Available.right() + 1 - fitted.width())));
+  at.setY(std::clamp(
+      at.y(), Available.top(),
+      std::max(Available.top(), Available.bottom() + 1 - TitleBarAllowance - fitted.height())));
+  move(at);
 }
 
 void Tgui::WriteGridHeaders() {
@@ -386,7 +473,7 @@ void Tgui::Bufferfull(const TMessage& Message) {
 
 void Tgui::WriteSampleRow(int Row, int Index) {
   const TSample& sample = *Processor->Samples[Index];
-  SamplesGrid->SetCell(0, Row, TimeOfDayText(sample.CaptureTime));
+  SamplesGrid->SetCell(0, Row, SampleTimeText(sample));
   SamplesGrid->SetCell(1, Row,
                        sample.Protocol ? QString::fromStdString(sample.Protocol->ListName()) : "");
   SamplesGrid->SetCellMuted(1, Row,
@@ -395,6 +482,14 @@ void Tgui::WriteSampleRow(int Row, int Index) {
       2, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->GetDataText()) : "");
   SamplesGrid->SetCell(3, Row, niceTimePeriod(sample.Duration));
   SamplesGrid->SetCell(4, Row, niceTimePeriod(sample.Gap));
+  SamplesGrid->SetRowToolTip(Row, QString::fromStdString(sample.Source));
+}
+
+QString Tgui::SampleTimeText(const TSample& Sample) {
+  if (Sample.Source.empty() || Sample.StreamIndex < 0) return TimeOfDayText(Sample.CaptureTime);
+  const double seconds = static_cast<double>(Sample.StreamIndex) / SampleRate;
+  return QString::fromStdString(TTimeTexts::ClockText(seconds))
+      .replace('.', QLocale().decimalPoint());
 }
 
 void Tgui::NewSample() {
@@ -431,12 +526,15 @@ void Tgui::SelectSample(int Index) {
   LProtocolName->setText(QString::fromStdString(protocol.ListName()));
   std::string url, description;
   Recognition->GetDescription(protocol.ProtocolName, url, description);
+  QString details = DescriptionText(description);
   if (protocol.Match == TProtocol::TMatch::Likely)
-    Mdescription->setPlainText(
-        QString(LikelyText)
-            .arg(QString::fromStdString(protocol.MatchNote), DescriptionText(description)));
-  else
-    Mdescription->setPlainText(DescriptionText(description));
+    details = QString(LikelyText).arg(QString::fromStdString(protocol.MatchNote), details);
+  if (LoadedLibrary.empty()) details = QString(NoLibraryNote).arg(DescriptionText(LibraryProblem));
+  if (!sample.Source.empty()) {
+    details.prepend(
+        QString(ImportedFrom).arg(QString::fromStdString(sample.Source), SampleTimeText(sample)));
+  }
+  Mdescription->setPlainText(details);
   URLlabel->setText(QString::fromStdString(url));
   if (protocol.Fields.empty()) {
     SGprotocolData->SetRowCount(2);
@@ -477,6 +575,16 @@ void Tgui::ClearSamplesClick() {
   Processor->ClearSamples();
   for (int r = 1; r < SamplesGrid->RowCount(); ++r) SamplesGrid->ClearRow(r);
   SamplesGrid->SetRowCount(2);
+  ClearDetails();
+}
+
+// The details pane as at start: no packet selected.
+void Tgui::ClearDetails() {
+  LProtocolName->setText(NoSampleSelected);
+  URLlabel->setText(QString());
+  Mdescription->clear();
+  SGprotocolData->SetRowCount(2);
+  SGprotocolData->ClearRow(1);
 }
 
 void Tgui::SamplesGridSelectCell(int, int Row, bool& CanSelect) {
@@ -516,76 +624,58 @@ void Tgui::SaveSamplesClick() {
 }
 
 void Tgui::loadSamplesClick() {
-  const QString name = Dialogs->GetOpenFileName(SamplesFilter);
+  const QString name = Dialogs->GetOpenFileName(SamplesFilter, LoadTitle, SamplesFolder.Get());
   if (name.isEmpty()) return;
-  const QString dataFile =
-      QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
-  if (!QFileInfo(dataFile).isFile()) {
-    Dialogs->ShowMessage(UnableToOpen + QFileInfo(dataFile).absoluteFilePath() + NotFound);
+  SamplesFolder.Remember(name);
+  const QString data = QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
+  if (!QFileInfo(data).isFile()) {
+    Dialogs->ShowMessage(UnableToOpen + QFileInfo(data).absoluteFilePath() + NotFound);
     return;
   }
   // Read the whole pair first: a failed load throws here and loses nothing.
-  std::vector<std::unique_ptr<TSample>> loaded = Processor->ReadSamples(name.toStdString());
+  std::string note;
+  std::vector<std::unique_ptr<TSample>> loaded = Processor->ReadSamples(name.toStdString(), &note);
   ClearSamplesClick();
   for (auto& sample : loaded) Processor->AddSample(std::move(sample));
   for (auto& sample : Processor->Samples) {
     if (!sample->Protocol) Recognition->Decode(*sample);
   }
   UpdateSamplesGrid();
+  if (!note.empty()) Dialogs->ShowMessage(QString::fromStdString(note + "."));
 }
 
-// The file is read on a worker thread so that a long recording never stalls the window: live
-// buffers, the grid and the graph keep working, and the progress box is not modal. Only the
-// worker's own signal processor is touched there; its packets come back to this thread, where
-// they are decoded and appended at once, so grid rows and list positions match throughout,
-// whatever live recording appends meanwhile.
+// The file is read by the import worker so that a long recording never stalls the window:
+// live buffers, the grid and the graph keep working, and the progress box is not modal. Its
+// packets come back to this thread, where they are decoded and appended at once, so grid rows
+// and list positions match throughout, whatever live recording appends meanwhile.
 void Tgui::ImportRecordingClick() {
   if (ImportRunning()) return;  // one import at a time (the menu item is disabled meanwhile)
-  const QString name = Dialogs->GetOpenFileName(RecordingsFilter);
+  const QString name =
+      Dialogs->GetOpenFileName(RecordingsFilter, ImportTitle, RecordingsFolder.Get());
   if (name.isEmpty()) return;
-  ImportCancelled = false;
-  // The worker's outcome is handled on this thread, so after the box is open here.
-  TDecodeSettings settings = DecodeSettings;
-  settings.InvertInput = ChB_invertInput->isChecked();
-  ImportWorker = std::thread(&Tgui::RunImport, this, name.toStdString(), settings);
+  RecordingsFolder.Remember(name);
+  TRecordingDecoder::TOptions options;
+  static_cast<TDecodeSettings&>(options) = DecodeSettings;
+  options.InvertInput = ChB_invertInput->isChecked();
+  Importer->Start(name.toStdString(), options);
   ImportRecording->setEnabled(false);
   ImportProgress = Dialogs->OpenProgress(QString(ImportingText).arg(QFileInfo(name).fileName()),
-                                         [this] { ImportCancelled = true; });
+                                         [this] { Importer->Cancel(); });
 }
 
-// On the worker: decodes the file and hands the outcome to the window's thread.
-void Tgui::RunImport(const std::string& FileName, TDecodeSettings Settings) {
-  TRecordingDecoder decoder(Settings);
-  decoder.OnProgress = [this](double Fraction) {
-    QMetaObject::invokeMethod(
-        this, [this, Fraction] { ShowImportProgress(Fraction); }, Qt::QueuedConnection);
-    return !ImportCancelled;
-  };
-  auto outcome = std::make_shared<TImportOutcome>();
-  try {
-    TRecordingDecoder::TResult result = decoder.Decode(FileName);
-    outcome->Samples = std::move(result.Samples);
-    outcome->Cancelled = result.Cancelled;
-    if (!result.EndsEarly.empty()) outcome->EndsEarly = FileName + ": " + result.EndsEarly;
-  } catch (...) {
-    outcome->Error = std::current_exception();
-  }
-  QMetaObject::invokeMethod(
-      this, [this, outcome] { Guarded([&] { FinishImport(*outcome); }); }, Qt::QueuedConnection);
+bool Tgui::ImportRunning() const {
+  return Importer->Running();
 }
 
-void Tgui::ShowImportProgress(double Fraction) {
-  if (ImportProgress && !ImportCancelled) ImportProgress->SetFraction(Fraction);
-}
-
-void Tgui::FinishImport(TImportOutcome& Outcome) {
-  ImportWorker.join();
+void Tgui::FinishImport(TImportWorker::TOutcome& Outcome) {
   ImportProgress.reset();
   ImportRecording->setEnabled(true);
-  // A cancel that arrives after the last buffer still discards the packets.
-  if (Outcome.Cancelled || ImportCancelled) return;
+  if (Outcome.Cancelled) return;
   if (Outcome.Error) std::rethrow_exception(Outcome.Error);  // shown by the error report
-  AppendSamples(std::move(Outcome.Samples));
+  if (Outcome.Samples.empty())
+    SayWhenNothingFound(Outcome);
+  else
+    AppendSamples(std::move(Outcome.Samples));
   if (!Outcome.EndsEarly.empty()) Dialogs->ShowError(QString::fromStdString(Outcome.EndsEarly));
 }
 
@@ -635,6 +725,13 @@ void Tgui::DecodeAgain(bool LevelChanged) {
   if (row > 0 && row < SamplesGrid->RowCount() - 1) SamplesGrid->SetCurrentRow(row);
 }
 
+void Tgui::SayWhenNothingFound(const TImportWorker::TOutcome& Outcome) {
+  const std::string name =
+      QFileInfo(QString::fromStdString(Outcome.FileName)).fileName().toStdString();
+  Dialogs->ShowMessage(
+      QString::fromStdString(TNoPacketsText::For(name, Outcome.Options.InvertInput, InvertName)));
+}
+
 void Tgui::exportGraphClick() {
   const QString name = Dialogs->GetSaveFileName(BitmapTitle, BitmapFilter, true);
   if (name.isEmpty()) return;
@@ -659,7 +756,7 @@ void Tgui::closeEvent(QCloseEvent* Event) {
     }
   });
   // Closing ends the program: a running import stops at its next buffer and adds nothing.
-  ImportCancelled = true;
+  Importer->Cancel();
   ImportProgress.reset();
   aboutForm->hide();
   Event->accept();

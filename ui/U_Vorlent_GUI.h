@@ -5,16 +5,17 @@
 
 #include <QMainWindow>
 #include <QString>
-#include <atomic>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "TDecodeSettings.h"
 #include "TDialogs.h"
+#include "TImportWorker.h"
+#include "TLastFolder.h"
+#include "TLibraryLocator.h"
 #include "TSoundSystem.h"
 #include "U_sample.h"
 
@@ -41,9 +42,11 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   static constexpr const char* ProtocolFile = TDecodeSettings::LibraryFileName;
 
   // Builds the window and runs FormCreate. Dialogs answers in place of the user (null: real
-  // Qt dialogs); Sound records in place of the sound card (null: PortAudio's default input).
+  // Qt dialogs); Sound records in place of the sound card (null: PortAudio's default input);
+  // the protocol library is the first found in LibraryFolders.
   explicit Tgui(std::unique_ptr<TDialogs> Dialogs = nullptr,
-                std::unique_ptr<TSoundSystem> Sound = nullptr);
+                std::unique_ptr<TSoundSystem> Sound = nullptr,
+                std::vector<std::string> LibraryFolders = TLibraryLocator::DefaultFolders());
   // Stops a running recording and releases the device, and ends a running import, while the
   // window still exists.
   ~Tgui() override;
@@ -90,11 +93,22 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   static QString ConvertToBin(uint32_t Value);
   // A capture time (days since 1899-12-30) as the locale's long time of day, no time zone.
   static QString TimeOfDayText(double CaptureTime);
+  // A packet's Time column: an imported one's offset from the start of its file with
+  // milliseconds, any other's time of day. Never fails.
+  static QString SampleTimeText(const TSample& Sample);
   // Status panel Index's text (0..2).
   QString PanelText(int Index) const;
+  // The protocol library in use, "" when none loaded.
+  const std::string& LibraryFile() const { return LoadedLibrary; }
+  // Shrinks and moves the window so that it lies inside Available (a screen's free area, in
+  // device-independent pixels), keeping its position and size where they fit. Never fails.
+  void FitInto(const QRect& Available);
+  // The smallest the window may become; it fits a 1280 x 720 screen and, at a scale factor of
+  // 2, a 1920 x 1080 one.
+  static QSize SmallestSize(int MenuHeight);
   // True from the start of an import until its packets are appended (or it failed or was
   // cancelled).
-  bool ImportRunning() const { return ImportWorker.joinable(); }
+  bool ImportRunning() const;
 
   std::unique_ptr<TDialogs> Dialogs;
   std::unique_ptr<TSignalProcessor> Processor;
@@ -115,6 +129,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QGroupBox* GB_Samples;
   TStringGrid* SamplesGrid;
   QLabel* StatusPanels[3];
+  QLabel* LibraryPanel;  // the protocol library in use
   QMenu* File1;
   QAction* SaveSamples;
   QAction* loadSamples;
@@ -139,20 +154,15 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void CreateSamples();
   void CreateMenu();
   void CreateStatusBar();
+  void LoadLibrary(const std::vector<std::string>& Folders);
+  void ClearDetails();
+  void SayWhenNothingFound(const TImportWorker::TOutcome& Outcome);
   void BindEvents();
   void WriteGridHeaders();
   void WriteSampleRow(int Row, int Index);
   void ListNewSamples(int First);
   void AppendSamples(std::vector<std::unique_ptr<TSample>> Samples);
-  struct TImportOutcome {
-    std::vector<std::unique_ptr<TSample>> Samples;
-    std::exception_ptr Error;
-    bool Cancelled = false;
-    std::string EndsEarly;  // "NAME: the file ends early at ...", shown after the packets
-  };
-  void RunImport(const std::string& FileName, TDecodeSettings Settings);
-  void ShowImportProgress(double Fraction);
-  void FinishImport(TImportOutcome& Outcome);
+  void FinishImport(TImportWorker::TOutcome& Outcome);
   void DeliverBuffer(const TMessage& Message);
   void LoadDecodeSettings();
   void ApplyDecodeSettings();
@@ -162,9 +172,13 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
 
   std::unique_ptr<TSoundSystem> PendingSound;  // handed to the processor by FormCreate
   TAnchors* Anchors;
-  bool InBufferfull = false;            // a buffer is being handled (maybe in a nested loop)
-  std::deque<TMessage> WaitingBuffers;  // arrived meanwhile; handled after it, in order
-  std::thread ImportWorker;             // decodes the file; joined by FinishImport or ~Tgui
-  std::atomic<bool> ImportCancelled = false;
-  std::unique_ptr<TProgress> ImportProgress;  // the running import's box
+  bool InBufferfull = false;                   // a buffer is being handled (maybe in a nested loop)
+  std::deque<TMessage> WaitingBuffers;         // arrived meanwhile; handled after it, in order
+  std::unique_ptr<TImportWorker> Importer;     // decodes a recording on its own thread
+  std::unique_ptr<TProgress> ImportProgress;   // the running import's box
+  std::vector<std::string> LibraryFolders;     // where FormCreate looks for the library
+  std::string LoadedLibrary;                   // the library file in use, "" when none
+  std::string LibraryProblem;                  // why none is in use
+  TLastFolder SamplesFolder{"samples"};        // where Load samples opens
+  TLastFolder RecordingsFolder{"recordings"};  // where Import recording opens
 };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #include "TDialogs.h"
@@ -13,6 +14,10 @@ const char* Title = "Vorlent v1.1";
 const char* Credit = "\u00A9 2026 the Vorlent project";
 const char* LinkText = "User's manual";
 const char* ManualFile = "README.md";
+#ifndef VORLENT_INSTALLED_DOC_DIR
+#define VORLENT_INSTALLED_DOC_DIR "/usr/local/share/doc/vorlent"
+#endif
+const char* const DocFromBin = "../share/doc/vorlent";  // an installation moved elsewhere
 const char* Description =
     "Vorlent is a universal application for automatic decoding dozens types of infrared "
     "remote control protocol packets. The application uses microphone input of a soundcard "
@@ -77,6 +82,16 @@ void TaboutForm::StaticText3Click() {
 }
 
 QString TaboutForm::ManualUrl() {
-  return QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).filePath(ManualFile))
-      .toString();
+  const QDir program(QCoreApplication::applicationDirPath());
+  const QString candidates[] = {program.filePath(ManualFile),
+                                QDir::cleanPath(program.filePath(DocFromBin) + "/" + ManualFile),
+                                QDir(VORLENT_INSTALLED_DOC_DIR).filePath(ManualFile)};
+  QString manual = candidates[0];
+  for (const QString& candidate : candidates) {
+    if (QFileInfo::exists(candidate)) {
+      manual = candidate;
+      break;
+    }
+  }
+  return QUrl::fromLocalFile(manual).toString();
 }

@@ -21,7 +21,8 @@ class TaboutForm : public QDialog {
   void ShowBox();
   // Opens the link's fixed address (the user's manual beside the program). Never fails.
   void StaticText3Click();
-  // The address the link opens: the README.md installed beside the program, as a file:// URL.
+  // The address the link opens, as a file:// URL: the README.md beside the program (a build),
+  // else the one in the installation's documentation folder.
   static QString ManualUrl();
 
   QLabel* StaticText1;

@@ -1,12 +1,12 @@
 #include "U_graph.h"
 
 #include <QClipboard>
-#include <QFile>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
@@ -198,12 +198,13 @@ void TfrmGraph::ExportBitmap(const QString& FileName) const {
     painter.drawImage(0, 0, picture);
   }
   const QString name = BitmapFileName(FileName);
-  QFile file(name);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+  // Written under a temporary name and renamed when complete: a failure keeps an earlier file.
+  QSaveFile file(name);
+  if (!file.open(QIODevice::WriteOnly)) {
     throw std::runtime_error("Cannot create file \"" + name.toStdString() + "\". " +
                              file.errorString().toStdString());
   }
-  if (!bitmap.save(&file, "BMP") || !file.flush()) {
+  if (!bitmap.save(&file, "BMP") || !file.commit()) {
     throw std::runtime_error("Cannot write file \"" + name.toStdString() + "\". " +
                              file.errorString().toStdString());
   }

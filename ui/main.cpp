@@ -1,9 +1,17 @@
 // Vorlent: decodes infrared remote controls recorded through the sound card.
 
+#include <cstdio>
+
 #include "TVorlentApplication.h"
 #include "U_Vorlent_GUI.h"
 
 int main(int argc, char** argv) {
+  // Without a display Qt would abort with a hint to reinstall; say what is missing instead.
+  if (const std::string missing = TVorlentApplication::MissingDisplay(argc, argv);
+      !missing.empty()) {
+    std::fprintf(stderr, "%s\n", missing.c_str());
+    return TVorlentApplication::NoDisplayStatus;
+  }
   TVorlentApplication application(argc, argv);
   Tgui gui;
   application.OnException = [&gui](const std::exception& Error) {

@@ -84,13 +84,14 @@ struct Outcome {
   std::string Out, Err;
 };
 
-// The command run in this process.
-Outcome Decode(Lines Args) {
+// The command run in this process; without --protocols its library is searched in Folders.
+Outcome Decode(Lines Args, Lines Folders = {"/nonexistent"}) {
   Args.insert(Args.begin(), "vorlent-decode");
   std::vector<const char*> argv;
   for (const auto& a : Args) argv.push_back(a.c_str());
   std::ostringstream out, err;
   TDecodeCommand command(out, err, false);
+  command.SearchLibraryIn(Folders);
   int status = command.Run(static_cast<int>(argv.size()), argv.data());
   return {status, out.str(), err.str()};
 }
@@ -179,6 +180,15 @@ TEST_F(DecodeCommand, SavedSamplesDecodeAgainWithTheirCaptureTime) {
   EXPECT_EQ(p["time"], "9:00:00.188");
   EXPECT_EQ(p["pulses"], json::parse(recorded.Out)["packets"][1]["pulses"]);
   EXPECT_EQ(p["gap"], json::parse(recorded.Out)["packets"][1]["gap"]);
+
+  // A partial last record: the whole ones are decoded and the rest is named.
+  std::ofstream(Dir / "saved.map", std::ios::binary | std::ios::app) << "tail";
+  r = Decode({"--protocols", P(), "--format", "json", Dir / "saved.map"});
+  EXPECT_EQ(Decoded(r.Out), Expected);
+  EXPECT_TRUE(
+      r.Err.ends_with(": the last 4 bytes are not a whole 24-byte record and were left "
+                      "out; the 4 whole records before them were loaded.\n"))
+      << r.Err;
 }
 
 TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
@@ -187,9 +197,11 @@ TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
   header.resize(30);
   WriteText(Dir / "cut.wav", std::string(header.begin(), header.end()));
   WriteText(Dir / "lonely.map", std::string(24, '\0'));
-  Outcome r =
-      Decode({"--protocols", P(), "--format", "csv", Dir / "missing.wav", Dir / "garbage.wav",
-              Dir / "cut.wav", Dir / "lonely.map", Dir / "gone.map", Dir / "u8.wav"});
+  WriteText(Dir / "empty.map", "");
+  WriteText(Dir / "empty.dat", "");
+  Outcome r = Decode({"--protocols", P(), "--format", "csv", Dir / "missing.wav",
+                      Dir / "garbage.wav", Dir / "cut.wav", Dir / "lonely.map", Dir / "gone.map",
+                      Dir / "empty.map", Dir / "u8.wav"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err, "vorlent-decode: " + Dir / "missing.wav" +
                        ": No such file or directory\n"
@@ -203,7 +215,8 @@ TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
                        Dir / "lonely.map" + ": data file " + Dir / "lonely.dat" +
                        " not found\n"
                        "vorlent-decode: " +
-                       Dir / "gone.map" + ": File not found\n");
+                       Dir / "gone.map" + ": File not found\n" + "vorlent-decode: No packets in " +
+                       Dir / "empty.map" + ".\n");
   std::istringstream csv(r.Out);
   std::string line;
   size_t rows = 0;
@@ -220,13 +233,11 @@ TEST_F(DecodeCommand, AMissingOrBrokenLibraryDecodesEverythingAsUnknown) {
   EXPECT_EQ(Decoded(r.Out), Lines(4, "unknown "));
   EXPECT_EQ(r.Status, 1);  // a library named on the command line must load
 
-  // Without --protocols, protocols.xml of the current directory; its absence is no failure.
-  fs::path home = fs::current_path();
-  fs::current_path(Dir.Path / "..");
-  r = Decode({"--format", "json", Dir / "u8.wav"});
-  fs::current_path(home);
+  // Without --protocols, the first protocols.xml found; none found is no failure.
+  r = Decode({"--format", "json", Dir / "u8.wav"}, {Dir / "a", Dir / "b"});
   EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(r.Err.substr(0, 58), "vorlent-decode: protocols.xml: Error loading XML document.");
+  EXPECT_EQ(r.Err, "vorlent-decode: protocols.xml was not found. Looked in:\n  " + Dir / "a" +
+                       "\n  " + Dir / "b" + "\n");
   EXPECT_EQ(Decoded(r.Out), Lines(4, "unknown "));
 }
 
@@ -253,18 +264,23 @@ TEST_F(DecodeCommand, InvertReadsARecordingOfTheOtherPolarity) {
   TIrSynth::TLevels levels;
   levels.High = -0.75;
   Synth.Write(Dir / "inverted.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, levels);
-  EXPECT_EQ(Decode({"--protocols", P(), "--format", "json", Dir / "inverted.wav"}).Out,
-            "{\"packets\":[]}\n");
+  Outcome none = Decode({"--protocols", P(), "--format", "json", Dir / "inverted.wav"});
+  EXPECT_EQ(none.Out, "{\"packets\":[]}\n");
+  EXPECT_EQ(none.Status, 0);  // nothing found is said, and is no failure
+  EXPECT_EQ(none.Err, "vorlent-decode: No infrared packets found in " + Dir / "inverted.wav" +
+                          ". If the signal sits below the line's resting level (a receiver that "
+                          "idles high), try --invert.\n");
   Outcome r = Decode({"--protocols", P(), "--invert", "--format", "json", Dir / "inverted.wav"});
   EXPECT_EQ(Decoded(r.Out), Expected);
+  EXPECT_EQ(r.Err, "");
 }
 
 namespace {
-// The built program run in Dir as a separate process.
-Outcome Spawn(const std::string& Dir, const std::string& Args) {
+// The built program run in Dir as a separate process, with the variables Env ("A=b ...").
+Outcome Spawn(const std::string& Dir, const std::string& Args, const std::string& Env = "") {
   std::string err = Dir + "/stderr.txt";
   std::string command =
-      "cd '" + Dir + "' && '" VORLENT_DECODE_BINARY "' " + Args + " 2>'" + err + "'";
+      "cd '" + Dir + "' && " + Env + " '" VORLENT_DECODE_BINARY "' " + Args + " 2>'" + err + "'";
   FILE* pipe = popen(command.c_str(), "r");
   std::string out;
   char chunk[4096];
@@ -285,6 +301,25 @@ TEST_F(DecodeCommand, TheProgramReadsProtocolsXmlOfItsCurrentDirectory) {
             std::string::npos);
   EXPECT_EQ(Spawn(Dir.Path.string(), "--format=yaml u8.wav").Status, 2);
   EXPECT_EQ(Spawn(Dir.Path.string(), "u8.wav").Status, 0);
+}
+
+// Current folder, then the user's data folder, then the program's (the build copies the
+// shipped library beside it).
+TEST_F(DecodeCommand, TheProgramLooksInTheUsualPlacesInOrder) {
+  fs::create_directories(Dir.Path / "elsewhere");
+  fs::create_directories(Dir.Path / "data/vorlent");
+  std::string mine = Protocols;
+  mine.replace(mine.find("\"NEC\""), 5, "\"MyNEC\"");
+  WriteText(Dir / "data/vorlent/protocols.xml", mine);
+  const std::string env = "XDG_DATA_HOME='" + Dir / "data" + "'";
+  const std::string args = "--format csv ../u8.wav";
+  Outcome r = Spawn(Dir / "elsewhere", args, env);
+  EXPECT_EQ(r.Err, "");
+  EXPECT_NE(r.Out.find(",MyNEC,address=4;"), std::string::npos) << r.Out;
+  fs::remove(Dir / "data/vorlent/protocols.xml");
+  r = Spawn(Dir / "elsewhere", args, env);
+  EXPECT_EQ(r.Err, "");
+  EXPECT_NE(r.Out.find(",NEC,address=4;"), std::string::npos) << r.Out;
 }
 
 namespace {

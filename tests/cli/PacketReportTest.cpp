@@ -127,7 +127,7 @@ TEST(PacketReport, JsonHoldsEveryDetailOfEachPacket) {
   EXPECT_EQ(p["bit_marks"], json::parse(R"([{"position":120,"text":""},
                                             {"position":228,"text":"bit0"}])"));
   EXPECT_EQ(p["field_marks"][1], json::parse(R"({"position":228,"text":"address"})"));
-  EXPECT_NE(text.find("\"duration_s\":0.0675833002,"), std::string::npos);
+  EXPECT_NE(text.find("\"duration_s\":0.0675833,"), std::string::npos);
 
   const json& q = doc["packets"][1];
   EXPECT_EQ(q["input"], "b.map");
@@ -136,6 +136,19 @@ TEST(PacketReport, JsonHoldsEveryDetailOfEachPacket) {
   EXPECT_EQ(q["time"], "12:00:00.000");
   EXPECT_EQ(q["fields"], json::array());
   EXPECT_EQ(q["data"], "");
+}
+
+// Times are written as the shortest text that reads back as the same float.
+TEST(PacketReport, JsonNumbersAreTheShortestThatReadBackTheSame) {
+  for (auto [value, text] :
+       {std::pair{0.05f, "0.05"}, {0.1758f, "0.1758"}, {16777217.f, "16777216.0"}}) {
+    auto packet = Packet("NEC", 0);
+    packet->Gap = value;
+    EXPECT_NE(Report(TFormat::Json, false, {{"x.wav", {packet.get()}}})
+                  .find("\"gap_s\":" + std::string(text) + ","),
+              std::string::npos)
+        << text;
+  }
 }
 
 TEST(PacketReport, JsonOfNothingIsAnEmptyListAndBadTextIsReplaced) {

@@ -156,13 +156,18 @@ TEST(SampleFiles, PartialRecordAndExtraDataAreIgnored) {
   ASSERT_EQ(processor.Samples.size(), 2u);
   EXPECT_EQ(processor.Samples[0]->Pulses, (std::vector<uint16_t>{0, 1, 1}));
   EXPECT_EQ(processor.Samples[1]->Signal, (Bytes{200, 128}));
+  std::string note = "stale";  // what was whole is read, and the reader is told about the rest
+  EXPECT_EQ(processor.ReadSamples(dir / "p.map", &note).size(), 2u);
+  EXPECT_EQ(note, dir / "p.map" +
+                      ": the last 2 bytes are not a whole 24-byte record and were "
+                      "left out; the 2 whole records before them were loaded");
 }
 
 struct BadPair {
   const char* Name;
   Bytes Map;
   Bytes Dat;
-  const char* Message;  // "%s" stands for the .map path
+  const char* Message;  // "%s" stands for the .map path, "%d" for the .dat path
 };
 
 class SampleFilesBadPair : public ::testing::TestWithParam<BadPair> {};
@@ -175,32 +180,35 @@ TEST_P(SampleFilesBadPair, FailsWithAClearMessageAndAppendsNothing) {
   TSignalProcessor processor;
   processor.AddSample(MakeSample(5, 0, 0, 0));
   std::string expected = bad.Message;
-  if (auto at = expected.find("%s"); at != std::string::npos)
-    expected.replace(at, 2, dir / "bad.map");
+  for (auto [mark, name] : {std::pair{"%s", "bad.map"}, std::pair{"%d", "bad.dat"}})
+    while (expected.find(mark) != std::string::npos)
+      expected.replace(expected.find(mark), 2, dir / name);
   EXPECT_EQ(LoadError(processor, dir / "bad.map"), expected);
   EXPECT_EQ(processor.Samples.size(), 1u) << "the list is unchanged";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SampleFilesBadPair,
-                         ::testing::Values(BadPair{"ShortDat", Concat({Record(3), Record(4)}),
-                                                   Bytes(5, 128), "Read beyond end of file"},
-                                           BadPair{"ZeroLength", Concat({Record(3), Record(0)}),
-                                                   Bytes(9, 128),
-                                                   "Invalid signal length 0 in record 2 of %s"},
-                                           BadPair{"Negative", Record(-5), Bytes(9, 128),
-                                                   "Invalid signal length -5 in record 1 of %s"},
-                                           BadPair{"TooLong", Record(65536), Bytes(9, 128),
-                                                   "Invalid signal length 65536 in record 1 of %s"},
-                                           BadPair{"HugeBeyondEnd", Record(65535), Bytes(9, 128),
-                                                   "Read beyond end of file"}),
-                         [](const auto& Info) { return std::string(Info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SampleFilesBadPair,
+    ::testing::Values(BadPair{"ShortDat", Concat({Record(3), Record(4)}), Bytes(5, 128),
+                              "%d: Read beyond end of file (record 2 of %s "
+                              "needs 4 bytes, 2 are left)"},
+                      BadPair{"ZeroLength", Concat({Record(3), Record(0)}), Bytes(9, 128),
+                              "Invalid signal length 0 in record 2 of %s"},
+                      BadPair{"Negative", Record(-5), Bytes(9, 128),
+                              "Invalid signal length -5 in record 1 of %s"},
+                      BadPair{"TooLong", Record(65536), Bytes(9, 128),
+                              "Invalid signal length 65536 in record 1 of %s"},
+                      BadPair{"HugeBeyondEnd", Record(65535), Bytes(9, 128),
+                              "%d: Read beyond end of file (record 1 of %s "
+                              "needs 65535 bytes, 9 are left)"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
 
 TEST(SampleFiles, MissingFilesAreReported) {
   TempDir dir;
   TSignalProcessor processor;
-  EXPECT_EQ(LoadError(processor, dir / "none.map"), "File not found");
+  EXPECT_EQ(LoadError(processor, dir / "none.map"), dir / "none.map" + ": File not found");
   WriteAll(dir / "only.map", Record(3));
-  EXPECT_EQ(LoadError(processor, dir / "only.map"), "File not found");
+  EXPECT_EQ(LoadError(processor, dir / "only.map"), dir / "only.dat" + ": File not found");
   WriteAll(dir / "dir.dat", {});
   fs::create_directory(dir / "dir.map");
   EXPECT_EQ(LoadError(processor, dir / "dir.map"),
@@ -226,7 +234,7 @@ TEST(SampleFiles, SaveIntoAMissingFolderFails) {
     processor.SaveSamples(dir / "no/such/folder/x");
     FAIL() << "saved into a missing folder";
   } catch (const TFileError& error) {
-    EXPECT_STREQ(error.what(), "Invalid filename");
+    EXPECT_EQ(error.what(), dir / "no/such/folder/x.map" + ": Invalid filename");
   }
 }
 
@@ -251,7 +259,7 @@ TEST(SampleFiles, FailedSaveKeepsTheEarlierPair) {
     try {
       bigger.SaveSamples(dir / "keep");
     } catch (const TFileError& error) {
-      _exit(std::string(error.what()) == "Disk full" ? 0 : 2);
+      _exit(std::string(error.what()) == dir / "keep.dat" + ": Disk full" ? 0 : 2);
     }
     _exit(1);
   }
@@ -285,7 +293,7 @@ TEST(SampleFiles, AFolderInThePlaceOfTheIndexFailsBeforeAnythingIsWritten) {
     processor.SaveSamples(dir / "b");
     FAIL() << "saved over a folder";
   } catch (const TFileError& error) {
-    EXPECT_STREQ(error.what(), "File access denied");
+    EXPECT_EQ(error.what(), dir / "b.map" + ": File access denied");
   }
   EXPECT_EQ(ReadAll(dir / "b.dat"), dat);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 2);

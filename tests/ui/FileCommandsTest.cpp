@@ -99,13 +99,15 @@ TEST(FileCommands, AFailedLoadKeepsWhatWasShown) {
   struct Case {
     const char* Name;
     std::vector<char> Map, Dat;  // no .map file when Map is {'-'}
-    const char* Error;
+    const char* Error;           // %1 stands for the scratch folder
   };
   std::vector<char> record(24, 0);
   record[16] = 100;  // one signal of 100 bytes
   const std::vector<Case> cases = {
-      {"no index file", {'-'}, {1, 2, 3}, "File not found."},
-      {"data ends early", record, std::vector<char>(40, char(128)), "Read beyond end of file."},
+      {"no index file", {'-'}, {1, 2, 3}, "%1/bad.map: File not found."},
+      {"data ends early", record, std::vector<char>(40, char(128)),
+       "%1/bad.dat: Read beyond end of file (record 1 of %1/bad.map needs 100 bytes, 40 are "
+       "left)"},
   };
   for (const Case& c : cases) {
     TWindowRig rig;
@@ -118,7 +120,8 @@ TEST(FileCommands, AFailedLoadKeepsWhatWasShown) {
     std::ofstream(rig.Dir / "bad.dat", std::ios::binary).write(c.Dat.data(), c.Dat.size());
     rig.Dialogs->Answers = {InDir(rig, "bad.map")};
     gui.loadSamples->trigger();
-    EXPECT_EQ(rig.Dialogs->Errors, Texts{c.Error}) << c.Name;
+    EXPECT_EQ(rig.Dialogs->Errors, Texts{QString(c.Error).arg(QString::fromStdString(rig.Dir))})
+        << c.Name;
     EXPECT_EQ(gui.Processor->Samples.size(), 2u) << c.Name;
     EXPECT_EQ(gui.SamplesGrid->RowCount(), 4) << c.Name;
     EXPECT_EQ(gui.SamplesGrid->Cell(2, 2), "address=3; command=4; ") << c.Name;
@@ -126,6 +129,21 @@ TEST(FileCommands, AFailedLoadKeepsWhatWasShown) {
     EXPECT_EQ(gui.SGprotocolData->Cell(1, 2), "2") << c.Name;
     EXPECT_EQ(gui.graph->ShownSample(), shown) << c.Name;
   }
+}
+
+// A partial last record is left out, and the user is told once the whole ones are listed.
+TEST(FileCommands, APartialLastRecordIsReportedAfterLoadingTheWholeOnes) {
+  TWindowRig rig;
+  rig.RecordNec({{1, 2}, {3, 4}});
+  rig.Gui->Processor->SaveSamples((rig.Dir / "two").string());
+  std::ofstream(rig.Dir / "two.map", std::ios::binary | std::ios::app).write("partial", 7);
+  rig.Dialogs->Answers = {InDir(rig, "two.map")};
+  rig.Dialogs->DuringMessage = [&] { EXPECT_EQ(rig.Gui->SamplesGrid->RowCount(), 4); };
+  rig.Gui->loadSamples->trigger();
+  EXPECT_EQ(rig.Dialogs->Messages,
+            Texts{InDir(rig, "two.map") +
+                  ": the last 7 bytes are not a whole 24-byte record and were left out; the 2 "
+                  "whole records before them were loaded."});
 }
 
 TEST(FileCommands, LoadingAnEmptyPairLeavesAHeaderAndOneBlankRow) {
@@ -141,7 +159,7 @@ TEST(FileCommands, LoadingAnEmptyPairLeavesAHeaderAndOneBlankRow) {
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 2);
   EXPECT_EQ(gui.SamplesGrid->Cell(1, 1), "");
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), -1);
-  EXPECT_EQ(gui.LProtocolName->text(), "NEC");  // details unchanged
+  EXPECT_EQ(gui.LProtocolName->text(), "please select a sample..");
   EXPECT_EQ(gui.graph->ShownSample(), nullptr);
 }
 

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QtEndian>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "U_graph.h"
 #include "UiTestSupport.h"
@@ -215,4 +218,24 @@ TEST(GraphView, ExportIntoAMissingFolderThrows) {
         std::string(error.what()).rfind("Cannot create file \"/nonexistent-folder/x.bmp\".", 0), 0u)
         << error.what();
   }
+}
+
+// A write that fails midway (a file-size limit, for the export only) keeps the earlier file.
+TEST(GraphView, AFailedExportKeepsTheEarlierFile) {
+  GraphRig rig;
+  TSample s = Packet();
+  rig.Show(s, 1);
+  const std::string old = (std::filesystem::temp_directory_path() / "vorlent-keep.bmp").string();
+  std::ofstream(old) << "the earlier picture";
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  const rlimit small = {4096, before.rlim_max};
+  auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_THROW(rig.Graph.ExportBitmap(QString::fromStdString(old)), std::runtime_error);
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  std::ifstream in(old);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier picture");
+  std::filesystem::remove(old);
 }

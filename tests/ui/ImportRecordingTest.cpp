@@ -53,11 +53,11 @@ void ExpectRowsMirrorSamples(const Tgui& Gui) {
   for (size_t i = 0; i < samples.size(); ++i) {
     const TSample& s = *samples[i];
     ASSERT_TRUE(s.Protocol) << i;
-    EXPECT_EQ(Row(Gui.SamplesGrid, static_cast<int>(i) + 1),
-              QStringList({Tgui::TimeOfDayText(s.CaptureTime),
-                           QString::fromStdString(s.Protocol->ProtocolName),
-                           QString::fromStdString(s.Protocol->GetDataText()),
-                           Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap)}))
+    EXPECT_EQ(
+        Row(Gui.SamplesGrid, static_cast<int>(i) + 1),
+        QStringList({Tgui::SampleTimeText(s), QString::fromStdString(s.Protocol->ProtocolName),
+                     QString::fromStdString(s.Protocol->GetDataText()),
+                     Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap)}))
         << i;
   }
   EXPECT_EQ(Row(Gui.SamplesGrid, Gui.SamplesGrid->RowCount() - 1),
@@ -88,7 +88,7 @@ TEST(ImportRecording, PacketsAreDecodedListedAndTheLastShown) {
                                           "address=5; command=6; "}));
   // Times are offsets into the file.
   EXPECT_EQ(rig.Sample(1).StreamIndex, static_cast<int64_t>(1000 + BufferSize));
-  EXPECT_EQ(gui.SamplesGrid->Cell(0, 2), "12:00:01 AM");
+  EXPECT_EQ(gui.SamplesGrid->Cell(0, 2), "0:00:01.386");  // (1000 + 65534) / 48000 s
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 3);
   EXPECT_EQ(gui.LProtocolName->text(), "NEC");
   EXPECT_EQ(gui.SGprotocolData->Cell(1, 2), "6");

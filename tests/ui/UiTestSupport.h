@@ -75,7 +75,7 @@ class TFakeProgress : public TProgress {
 class TFakeDialogs : public TDialogs {
  public:
   struct TAsked {
-    QString Kind, Title, Filter;
+    QString Kind, Title, Filter, Folder;
     bool ConfirmOverwrite = false;
   };
 
@@ -85,11 +85,12 @@ class TFakeDialogs : public TDialogs {
   }
   void ShowError(const QString& Text) override { Errors.push_back(Text); }
   QString GetSaveFileName(const QString& Title, const QString& Filter, bool Confirm) override {
-    Asked.push_back({"save", Title, Filter, Confirm});
+    Asked.push_back({"save", Title, Filter, {}, Confirm});
     return NextAnswer();
   }
-  QString GetOpenFileName(const QString& Filter) override {
-    Asked.push_back({"open", QString(), Filter, false});
+  QString GetOpenFileName(const QString& Filter, const QString& Title,
+                          const QString& Folder) override {
+    Asked.push_back({"open", Title, Filter, Folder, false});
     return NextAnswer();
   }
   std::unique_ptr<TProgress> OpenProgress(const QString& Text,
@@ -158,7 +159,8 @@ class TWindowRig {
     Dialogs = dialogs.get();
     auto sound = std::make_unique<TScriptedSoundSystem>();
     Sound = sound.get();
-    Gui = std::make_unique<Tgui>(std::move(dialogs), std::move(sound));
+    Gui = std::make_unique<Tgui>(std::move(dialogs), std::move(sound),
+                                 std::vector<std::string>{Dir.string()});
   }
   ~TWindowRig() {
     Gui.reset();
