@@ -627,9 +627,10 @@ void Tgui::loadSamplesClick() {
   const QString name = Dialogs->GetOpenFileName(SamplesFilter, LoadTitle, SamplesFolder.Get());
   if (name.isEmpty()) return;
   SamplesFolder.Remember(name);
-  const QString data = QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
-  if (!QFileInfo(data).isFile()) {
-    Dialogs->ShowMessage(UnableToOpen + QFileInfo(data).absoluteFilePath() + NotFound);
+  const QString dataFile =
+      QString::fromStdString(TSignalProcessor::DataFileName(name.toStdString()));
+  if (!QFileInfo(dataFile).isFile()) {
+    Dialogs->ShowMessage(UnableToOpen + QFileInfo(dataFile).absoluteFilePath() + NotFound);
     return;
   }
   // Read the whole pair first: a failed load throws here and loses nothing.

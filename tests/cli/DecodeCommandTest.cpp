@@ -315,11 +315,11 @@ TEST_F(DecodeCommand, TheProgramLooksInTheUsualPlacesInOrder) {
   const std::string args = "--format csv ../u8.wav";
   Outcome r = Spawn(Dir / "elsewhere", args, env);
   EXPECT_EQ(r.Err, "");
-  EXPECT_NE(r.Out.find(",MyNEC,address=4;"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find(",MyNEC,exact,address=4;"), std::string::npos) << r.Out;
   fs::remove(Dir / "data/vorlent/protocols.xml");
   r = Spawn(Dir / "elsewhere", args, env);
   EXPECT_EQ(r.Err, "");
-  EXPECT_NE(r.Out.find(",NEC,address=4;"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find(",NEC,exact,address=4;"), std::string::npos) << r.Out;
 }
 
 namespace {
