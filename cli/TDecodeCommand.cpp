@@ -6,7 +6,11 @@
 #include <filesystem>
 #include <map>
 
+#include "TCodeExport.h"
+#include "TCodeLibrary.h"
 #include "TFileError.h"
+#include "TInputDecoder.h"
+#include "TIrFormats.h"
 #include "TProgressBar.h"
 #include "TRecordingDecoder.h"
 #include "TRecordingError.h"
@@ -20,6 +24,7 @@
 namespace {
 const char* const ProgramName = "vorlent-decode";
 const char* const SampleIndexExtension = ".map";
+constexpr uint32_t MaxCarrierHz = TCodeLibrary::MaxCarrierHz;
 
 const std::map<std::string, TPacketReport::TFormat> Formats = {
     {"table", TPacketReport::TFormat::Table},
@@ -46,9 +51,18 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
   std::string format = "table";
   std::vector<std::string> inputs;
   Options.AddTo(app);
-  app.add_option("--format", format, "Output format: table, json or csv")
-      ->check(CLI::IsMember({"table", "json", "csv"}));
-  app.add_option("INPUT", inputs, "Audio files (WAV, FLAC, AIFF, ...) or saved .map files")
+  std::vector<std::string> formats = {"table", "json", "csv"};
+  for (const TIrFormat* code : TIrFormats::All()) formats.push_back(code->Name());
+  app.add_option("--format", format,
+                 "Output format: table, json or csv, or codes to use elsewhere: flipper (.ir), "
+                 "pronto, lirc (lircd.conf) or mode2")
+      ->check(CLI::IsMember(formats));
+  app.add_option("--carrier", CarrierHz,
+                 "Carrier in Hz of the exported codes (default: each protocol's, else 38000)")
+      ->check(CLI::Range(uint32_t{1}, MaxCarrierHz));
+  app.add_option("INPUT", inputs,
+                 "Audio files (WAV, FLAC, AIFF, ...), saved .map files, or code files "
+                 "(Flipper .ir, Pronto Hex, lircd.conf, mode2)")
       ->required();
   app.set_version_flag("--version", std::string(ProgramName) + " " + VORLENT_VERSION);
   try {
@@ -67,8 +81,15 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
     Options.Apply(engine);
     bool loaded = LoadProtocols(engine, Options.LibraryFile());
     bool ok = loaded || !Options.LibraryNamed();
+    Library = std::make_shared<const TCodeLibrary>(engine);
 
-    TPacketReport report(Out, Formats.at(format), inputs.size() > 1);
+    const bool named = std::any_of(inputs.begin(), inputs.end(), [](const std::string& Input) {
+      return TIrFormats::Detect(Input) != nullptr;
+    });
+    const TIrFormat* codes = TIrFormats::Find(format);
+    TPacketReport report(Out, codes ? TPacketReport::TFormat::Codes : Formats.at(format),
+                         inputs.size() > 1, named,
+                         codes ? std::make_unique<TCodeExport>(*codes, Library, CarrierHz) : nullptr);
     for (const std::string& input : inputs) ok = DecodeInput(engine, report, input) && ok;
     report.Finish();
     return ok ? ExitOk : ExitInputFailed;
@@ -99,7 +120,7 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
     if (IsSampleIndex(Input))
       DecodeSampleFiles(Engine, Report, Input);
     else
-      DecodeRecording(Engine, Report, Input);
+      ok = DecodeRecording(Engine, Report, Input);
   } catch (const TRecordingError& e) {
     Error(e.what());
     ok = false;
@@ -111,11 +132,13 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
   return ok;
 }
 
-void TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
+// Decodes a recording or a code file; false when signals of a code file were left out (each
+// is reported with its line and the reason).
+bool TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
                                      const std::string& Input) {
   TRecordingDecoder::TOptions options;
   options.InvertInput = Options.Settings.InvertInput;
-  TRecordingDecoder decoder(options);
+  TInputDecoder decoder(options, Library);
   TProgressBar bar(Err, Terminal, std::string(ProgramName) + ": " + Input);
   decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
     Engine.Decode(*Sample);
@@ -125,7 +148,9 @@ void TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport
     bar.Update(Fraction);
     return true;
   };
-  decoder.Decode(Input);
+  const TInputDecoder::TResult result = decoder.Decode(Input);
+  for (const std::string& problem : result.Problems) Error(problem);
+  return result.Problems.empty();
 }
 
 void TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,

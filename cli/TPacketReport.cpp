@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "TCodeExport.h"
 #include "TRecordingDecoder.h"
 #include "TTimeTexts.h"
 
 namespace {
 using json = nlohmann::ordered_json;
 const std::vector<std::string> Headers = {"Time", "Protocol", "Data", "Length", "Gap"};
+const char* const NameHeader = "Name";  // the signal's name in a code file
 constexpr size_t FirstRightAligned = 3;  // Length and Gap are numbers
 const char* const ColumnGap = "  ";
 const char* const CsvLineEnd = "\r\n";
@@ -36,14 +38,18 @@ json Marks(const std::vector<TSampleMark>& Row) {
 }
 }  // namespace
 
-TPacketReport::TPacketReport(std::ostream& Out, TFormat Format, bool Several)
-    : Out(Out), Format(Format), Several(Several) {
+TPacketReport::TPacketReport(std::ostream& Out, TFormat Format, bool Several, bool NamedIn,
+                             std::unique_ptr<TCodeExport> ExportIn)
+    : Out(Out), Format(Format), Several(Several), Named(NamedIn), Export(std::move(ExportIn)) {
   if (Format == TFormat::Json) Out << "{\"packets\":[";
   if (Format != TFormat::Csv) return;
   std::vector<std::string> header = Headers;
   if (Several) header.insert(header.begin(), "Input");
+  if (Named) header.push_back(NameHeader);
   WriteCsvRow(header);
 }
+
+TPacketReport::~TPacketReport() = default;
 
 std::vector<std::string> TPacketReport::Columns(const TSample& Sample) {
   std::string time = Sample.StreamIndex >= 0
@@ -75,15 +81,20 @@ void TPacketReport::Add(const TSample& Sample) {
   switch (Format) {
     case TFormat::Table:
       Rows.push_back(Columns(Sample));
+      if (Named) Rows.back().push_back(Sample.Name);
       break;
     case TFormat::Csv: {
       std::vector<std::string> cells = Columns(Sample);
       if (Several) cells.insert(cells.begin(), Input);
+      if (Named) cells.push_back(Sample.Name);
       WriteCsvRow(cells);
       break;
     }
     case TFormat::Json:
       WriteJson(Sample);
+      break;
+    case TFormat::Codes:
+      if (Export) Export->Add(Sample, Sample.Name);
       break;
   }
   ++Index;
@@ -97,13 +108,16 @@ void TPacketReport::EndInput() {
 
 void TPacketReport::Finish() {
   if (Format == TFormat::Json) Out << (JsonPackets ? "\n" : "") << "]}\n";
+  if (Format == TFormat::Codes && Export) Export->Write(Out);
   Out.flush();
 }
 
 void TPacketReport::WriteTable() const {
   if (Several) Out << (InputCount ? "\n" : "") << "==> " << Input << " <==\n";
-  std::vector<size_t> widths(Headers.size());
-  for (size_t c = 0; c < Headers.size(); ++c) widths[c] = Width(Headers[c]);
+  std::vector<std::string> headers = Headers;
+  if (Named) headers.push_back(NameHeader);
+  std::vector<size_t> widths(headers.size());
+  for (size_t c = 0; c < headers.size(); ++c) widths[c] = Width(headers[c]);
   for (const auto& row : Rows)
     for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
   auto line = [&](const std::vector<std::string>& cells) {
@@ -111,12 +125,13 @@ void TPacketReport::WriteTable() const {
     for (size_t c = 0; c < cells.size(); ++c) {
       std::string pad(widths[c] - Width(cells[c]), ' ');
       if (c) text += ColumnGap;
-      text += c >= FirstRightAligned ? pad + cells[c] : cells[c] + pad;
+      const bool right = c >= FirstRightAligned && c < Headers.size();
+      text += right ? pad + cells[c] : cells[c] + pad;
     }
     text.erase(text.find_last_not_of(' ') + 1);
     Out << text << '\n';
   };
-  line(Headers);
+  line(headers);
   for (const auto& row : Rows) line(row);
 }
 
@@ -142,6 +157,7 @@ void TPacketReport::WriteJson(const TSample& Sample) {
                  {"start_s", start},
                  {"time", columns[0]},
                  {"protocol", columns[1]},
+                 {"name", Sample.Name.empty() ? json(nullptr) : json(Sample.Name)},
                  {"fields", fields},
                  {"data", columns[2]},
                  {"duration_s", FloatNumber(Sample.Duration)},

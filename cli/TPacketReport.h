@@ -2,18 +2,25 @@
 // Writes decoded packets as an aligned table, as CSV (RFC 4180) or as one JSON document.
 
 #include <cstddef>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "U_sample.h"
 
+class TCodeExport;
+
 class TPacketReport {
  public:
-  enum class TFormat { Table, Csv, Json };
+  enum class TFormat { Table, Csv, Json, Codes };
 
   // Several: more than one input is reported (the table names each, CSV adds a column).
-  TPacketReport(std::ostream& Out, TFormat Format, bool Several);
+  // Named: packets may carry signal names (from code files): the table and CSV add a Name
+  // column. Codes: every packet goes to Export, which Finish writes.
+  TPacketReport(std::ostream& Out, TFormat Format, bool Several, bool Named = false,
+                std::unique_ptr<TCodeExport> Export = nullptr);
+  ~TPacketReport();
 
   // Starts the packets of Input (the path as given on the command line).
   void BeginInput(const std::string& Input);
@@ -43,4 +50,6 @@ class TPacketReport {
   size_t Index = 0;                            // of the next packet within the input
   size_t JsonPackets = 0;                      // written so far, for the separators
   std::vector<std::vector<std::string>> Rows;  // the current input's table rows
+  bool Named = false;
+  std::unique_ptr<TCodeExport> Export;
 };

@@ -59,7 +59,9 @@ void TFrameRenderer::CheckValues(const TFrameDefinition& Definition,
 std::vector<double> TFrameRenderer::Render(const TFrameDefinition& Definition,
                                            const std::vector<uint32_t>& Values) {
   CheckValues(Definition, Values);
-  const std::vector<TRun> one = Runs(Definition.OneBit), zero = Runs(Definition.ZeroBit);
+  // A definition without data fields (a repeat frame) needs no bit patterns.
+  const std::vector<TRun> one = Values.empty() ? std::vector<TRun>() : Runs(Definition.OneBit);
+  const std::vector<TRun> zero = Values.empty() ? std::vector<TRun>() : Runs(Definition.ZeroBit);
   std::vector<double> durations;
   bool lastMark = false;
   const auto append = [&](const std::vector<TRun>& Runs) {
@@ -88,6 +90,7 @@ std::vector<double> TFrameRenderer::Render(const TFrameDefinition& Definition,
 
 std::optional<std::vector<bool>> TFrameRenderer::DelimiterBits(const TFrameDefinition& Definition,
                                                                const std::string& Pattern) {
+  if (Definition.OneBit.empty() || Definition.ZeroBit.empty()) return std::nullopt;
   const std::vector<TRun> runs = Runs(Pattern);
   const std::vector<TRun> one = Runs(Definition.OneBit), zero = Runs(Definition.ZeroBit);
   const auto startsWith = [&](size_t At, const std::vector<TRun>& Bit) {
