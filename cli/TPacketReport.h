@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "TCodeExport.h"
 #include "U_sample.h"
-
-class TCodeExport;
 
 class TPacketReport {
  public:

@@ -134,7 +134,7 @@ bool TInputDecoder::LooksLikeText(const std::string& FileName) {
   if (n <= 0) return true;  // empty
   for (std::streamsize i = 0; i < n; ++i) {
     const auto c = static_cast<unsigned char>(buffer[i]);
-    if (c == 0 || (c < 0x20 && c != '\n' && c != '\r' && c != '\t')) return false;
+    if (c == 0 || c == 0x7F || (c < 0x20 && c != '\n' && c != '\r' && c != '\t')) return false;
   }
   return true;
 }
