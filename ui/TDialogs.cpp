@@ -1,5 +1,7 @@
 #include "TDialogs.h"
 
+#include "TExportCodesDialog.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -110,4 +112,8 @@ std::unique_ptr<TProgress> TQtDialogs::OpenProgress(const QString& Text,
 
 void TQtDialogs::OpenUrl(const QString& Url) {
   QDesktopServices::openUrl(QUrl(Url));
+}
+
+bool TQtDialogs::AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) {
+  return TExportCodesDialog::Ask(Owner, Formats, Choice);
 }

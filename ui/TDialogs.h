@@ -3,9 +3,11 @@
 // this interface so that tests can answer in place of a user.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
+#include "TExportCodesChoice.h"
 #include "TProgress.h"
 
 class QWidget;
@@ -31,6 +33,10 @@ class TDialogs {
                                                   std::function<void()> OnCancel) = 0;
   // Asks the desktop to open Url (a web address or a file:// URL); the result is not checked.
   virtual void OpenUrl(const QString& Url) = 0;
+  // Asks what File > Export codes writes: the packets, a name, the carrier, the file and its
+  // format (an index into Formats, "Title (*.ext)" entries). Choice holds the defaults on
+  // entry and the answers on return. False when the user cancels.
+  virtual bool AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) = 0;
 };
 
 // The real thing: QMessageBox, QFileDialog, QProgressDialog and QDesktopServices.
@@ -47,6 +53,7 @@ class TQtDialogs : public TDialogs {
   std::unique_ptr<TProgress> OpenProgress(const QString& Text,
                                           std::function<void()> OnCancel) override;
   void OpenUrl(const QString& Url) override;
+  bool AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) override;
 
  private:
   QWidget* Owner;

@@ -27,6 +27,7 @@ class QPlainTextEdit;
 class QSlider;
 class QPushButton;
 class TAnchors;
+class TCodeLibrary;
 class TLinkLabel;
 class TProtocolRecognition;
 class TRecordButton;
@@ -73,6 +74,10 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // done its packets are decoded and appended to the list; a cancelled import adds nothing,
   // and a file that cannot be read is reported (TRecordingError's text) and adds nothing.
   void ImportRecordingClick();
+  // Asks for the packets (the selected one or all), a name, the carrier and the file, and
+  // writes them as codes of the format of the chosen file type, atomically. Throws (shown by
+  // the error report) when the file cannot be written; an earlier file then stays as it was.
+  void ExportCodesClick();
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
@@ -116,11 +121,13 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QAction* SaveSamples;
   QAction* loadSamples;
   QAction* ImportRecording;
+  QAction* ExportCodes;
   QAction* exportGraph;
   QAction* CopytimingtoClipboard1;
   QAction* Exit;
   QAction* About1;
   TaboutForm* aboutForm;
+  uint32_t ExportCarrierHz = 0;  // the carrier of exported codes; 0: each protocol's own
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -141,10 +148,12 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
     std::vector<std::unique_ptr<TSample>> Samples;
     std::exception_ptr Error;
     bool Cancelled = false;
+    std::vector<std::string> Problems;  // signals of a code file that were left out
   };
   void RunImport(const std::string& FileName, bool InvertInput);
   void ShowImportProgress(double Fraction);
   void FinishImport(TImportOutcome& Outcome);
+  void ReportLeftOut(const std::vector<std::string>& Problems);
   void DeliverBuffer(const TMessage& Message);
   template <typename Handler>
   void Guarded(Handler&& Run);
@@ -156,4 +165,5 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   std::thread ImportWorker;             // decodes the file; joined by FinishImport or ~Tgui
   std::atomic<bool> ImportCancelled = false;
   std::unique_ptr<TProgress> ImportProgress;  // the running import's box
+  std::shared_ptr<const TCodeLibrary> ImportLibrary;  // the definitions the import renders with
 };

@@ -97,6 +97,14 @@ class TFakeDialogs : public TDialogs {
     return std::make_unique<TFakeProgress>(Boxes.back(), CancelAt);
   }
   void OpenUrl(const QString& Url) override { Urls.push_back(Url); }
+  bool AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) override {
+    ExportFormats = Formats;
+    ExportDefaults.push_back(Choice);
+    if (ExportAnswers.empty()) return false;
+    Choice = ExportAnswers.front();
+    ExportAnswers.pop_front();
+    return true;
+  }
 
   std::vector<QString> Messages, Errors, Urls;
   std::vector<std::shared_ptr<TFakeBox>> Boxes;
@@ -104,6 +112,9 @@ class TFakeDialogs : public TDialogs {
   std::vector<TAsked> Asked;
   std::deque<QString> Answers;          // file names the dialogs return, "" = cancel
   std::function<void()> DuringMessage;  // runs while a message box would be open
+  QStringList ExportFormats;                   // offered by the last Export codes
+  std::vector<TExportCodesChoice> ExportDefaults;  // what each Export codes proposed
+  std::deque<TExportCodesChoice> ExportAnswers;    // the user's answers; none left = cancel
 
  private:
   QString NextAnswer() {
