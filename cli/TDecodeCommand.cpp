@@ -87,9 +87,9 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
       return TIrFormats::Detect(Input) != nullptr;
     });
     const TIrFormat* codes = TIrFormats::Find(format);
-    TPacketReport report(Out, codes ? TPacketReport::TFormat::Codes : Formats.at(format),
-                         inputs.size() > 1, named,
-                         codes ? std::make_unique<TCodeExport>(*codes, Library, CarrierHz) : nullptr);
+    TPacketReport report(
+        Out, codes ? TPacketReport::TFormat::Codes : Formats.at(format), inputs.size() > 1, named,
+        codes ? std::make_unique<TCodeExport>(*codes, Library, CarrierHz) : nullptr);
     for (const std::string& input : inputs) ok = DecodeInput(engine, report, input) && ok;
     report.Finish();
     return ok ? ExitOk : ExitInputFailed;

@@ -11,7 +11,7 @@
 namespace {
 using json = nlohmann::ordered_json;
 const std::vector<std::string> Headers = {"Time", "Protocol", "Data", "Length", "Gap"};
-const char* const NameHeader = "Name";  // the signal's name in a code file
+const char* const NameHeader = "Name";   // the signal's name in a code file
 constexpr size_t FirstRightAligned = 3;  // Length and Gap are numbers
 const char* const ColumnGap = "  ";
 const char* const CsvLineEnd = "\r\n";

@@ -5,8 +5,8 @@
 
 #include "TCodeLibrary.h"
 #include "TEnvelopeSource.h"
-#include "TIrFormat.h"
 #include "TFlipperProtocols.h"
+#include "TIrFormat.h"
 #include "TRecordingDecoder.h"
 
 namespace {
@@ -39,8 +39,8 @@ std::vector<uint32_t> TCodeExport::SentDurations(const TSample& Sample) {
   for (size_t i = 1; i < pulses.size(); ++i) {
     const bool mark = i % 2 == 1;
     if (!mark && i + 1 == pulses.size()) break;  // the silence that closed the packet
-    const double shift = mark ? -TEnvelopeSource::ReceiverShiftMicros
-                              : TEnvelopeSource::ReceiverShiftMicros;
+    const double shift =
+        mark ? -TEnvelopeSource::ReceiverShiftMicros : TEnvelopeSource::ReceiverShiftMicros;
     const double micros = pulses[i] * MicrosPerSample + shift;
     durations.push_back(static_cast<uint32_t>(std::max(1L, std::lround(micros))));
   }

@@ -57,7 +57,7 @@ bool TCodeText::Durations(const std::vector<std::string_view>& Words,
   for (std::string_view word : Words) {
     const std::optional<int64_t> value = Integer(word);
     if (!value) {
-      Reason = "\"" + std::string(word.substr(0, 20)) + "\" is not a duration in microseconds";
+      Reason = Quoted(word, 20) + " is not a duration in microseconds";
       return false;
     }
     if (*value <= 0 || *value > MaxDuration) {
@@ -71,6 +71,13 @@ bool TCodeText::Durations(const std::vector<std::string_view>& Words,
     Durations.push_back(static_cast<uint32_t>(*value));
   }
   return true;
+}
+
+std::string TCodeText::Quoted(std::string_view Text, size_t MaxLength) {
+  std::string quoted(1, '"');
+  quoted.append(Text.substr(0, MaxLength));
+  quoted += '"';
+  return quoted;
 }
 
 std::string TCodeText::OneLine(const std::string& Text) {

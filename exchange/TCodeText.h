@@ -21,6 +21,8 @@ class TCodeText {
   // False with Reason set otherwise, or when there would be more than TIrCode::MaxDurations.
   static bool Durations(const std::vector<std::string_view>& Words,
                         std::vector<uint32_t>& Durations, std::string& Reason);
+  // Text in double quotes, cut to its first MaxLength characters, for a message.
+  static std::string Quoted(std::string_view Text, size_t MaxLength);
   // Text with line breaks and other control characters replaced by blanks.
   static std::string OneLine(const std::string& Text);
   // Text as one word: blanks and control characters replaced by '_'; "_" when empty.

@@ -9,9 +9,9 @@
 
 class TEnvelopeSource : public TRecordingDecoder::TSource {
  public:
-  static constexpr uint8_t MarkLevel = 200;                    // well above the trigger level
-  static constexpr double MaxRunMicros = 1e6;                  // a longer run is cut to this
-  static constexpr double MinSilenceAfterMicros = 50000;       // after every signal
+  static constexpr uint8_t MarkLevel = 200;               // well above the trigger level
+  static constexpr double MaxRunMicros = 1e6;             // a longer run is cut to this
+  static constexpr double MinSilenceAfterMicros = 50000;  // after every signal
   // A phototransistor at the line input lengthens marks and shortens spaces by about this
   // much, and the protocol library is centred on what it captures: durations as sent get it
   // added when drawn, and measured ones lose it when exported.

@@ -56,9 +56,12 @@ bool TFlipperFormat::Finish(TSignal& Signal, TIrCode& Code, std::string& Reason)
   if (Signal.Type == "parsed") {
     const std::optional<uint32_t> address = LittleEndian(Signal.Address);
     const std::optional<uint32_t> command = LittleEndian(Signal.Command);
-    if (Signal.Protocol.empty()) Reason = "parsed signal without a protocol";
-    else if (!address) Reason = "address \"" + Signal.Address + "\" is not 1 to 4 hex bytes";
-    else if (!command) Reason = "command \"" + Signal.Command + "\" is not 1 to 4 hex bytes";
+    if (Signal.Protocol.empty())
+      Reason = "parsed signal without a protocol";
+    else if (!address)
+      Reason = "address \"" + Signal.Address + "\" is not 1 to 4 hex bytes";
+    else if (!command)
+      Reason = "command \"" + Signal.Command + "\" is not 1 to 4 hex bytes";
     if (!Reason.empty()) return false;
     Code.Protocol = Signal.Protocol;
     Code.Address = *address;
@@ -93,8 +96,8 @@ TIrCodeFile TFlipperFormat::Read(TLineReader& Lines) const {
       file.Codes.push_back(std::move(code));
     } else {
       const std::string name = signal.Name.empty() ? "" : "signal \"" + signal.Name + "\": ";
-      file.Problems.push_back(Lines.Problem(name + reason, signal.Broken ? signal.ReasonLine
-                                                                         : signal.Line));
+      file.Problems.push_back(
+          Lines.Problem(name + reason, signal.Broken ? signal.ReasonLine : signal.Line));
     }
     signal = TSignal();
   };
@@ -128,7 +131,7 @@ TIrCodeFile TFlipperFormat::Read(TLineReader& Lines) const {
     if (colon == std::string_view::npos) {
       if (signal.Open && !signal.Broken) {
         signal.Broken = true;
-        signal.Reason = "\"" + std::string(text.substr(0, 40)) + "\" is not a \"key: value\" line";
+        signal.Reason = TCodeText::Quoted(text, 40) + " is not a \"key: value\" line";
         signal.ReasonLine = Lines.LineNumber();
       }
       continue;
@@ -170,8 +173,7 @@ void TFlipperFormat::Write(std::ostream& Out, const std::vector<TIrCode>& Codes)
           << "\ncommand: " << Bytes(code.Command) << '\n';
       continue;
     }
-    Out << "type: raw\nfrequency: " << code.CarrierHz << "\nduty_cycle: " << DutyCycle
-        << "\ndata:";
+    Out << "type: raw\nfrequency: " << code.CarrierHz << "\nduty_cycle: " << DutyCycle << "\ndata:";
     for (uint32_t d : code.Durations) Out << ' ' << d;
     Out << '\n';
   }

@@ -46,7 +46,11 @@ struct TEntry {
 
 // Address and command with their complements: NEC, NEC42, Pioneer.
 TEntry Complemented(const char* Name, unsigned A, unsigned C, std::vector<std::string> Defs) {
-  return {Name, A, C, 2 * (A + C), std::move(Defs),
+  return {Name,
+          A,
+          C,
+          2 * (A + C),
+          std::move(Defs),
           [A, C](uint32_t a, uint32_t c) {
             TBits bits;
             Lsb(bits, a, A);
@@ -66,7 +70,11 @@ TEntry Complemented(const char* Name, unsigned A, unsigned C, std::vector<std::s
 
 // Address then command, both LSB first and whole: NECext, NEC42ext.
 TEntry Extended(const char* Name, unsigned A, unsigned C, std::vector<std::string> Defs) {
-  return {Name, A, C, A + C, std::move(Defs),
+  return {Name,
+          A,
+          C,
+          A + C,
+          std::move(Defs),
           [A, C](uint32_t a, uint32_t c) {
             TBits bits;
             Lsb(bits, a, A);
@@ -82,7 +90,11 @@ TEntry Extended(const char* Name, unsigned A, unsigned C, std::vector<std::strin
 
 // Sony: 7 command bits, then A address bits, LSB first.
 TEntry Sirc(const char* Name, unsigned A, const char* Definition) {
-  return {Name, A, 7, 7 + A, {Definition},
+  return {Name,
+          A,
+          7,
+          7 + A,
+          {Definition},
           [A](uint32_t a, uint32_t c) {
             TBits bits;
             Lsb(bits, c, 7);
@@ -98,7 +110,11 @@ TEntry Sirc(const char* Name, unsigned A, const char* Definition) {
 
 // RC5 after its first start bit: the second start bit (1; RC5X 0), toggle, address, command.
 TEntry Rc5(const char* Name, bool SecondStart, unsigned CommandBits) {
-  return {Name, 5, CommandBits, 13, {"RC5"},
+  return {Name,
+          5,
+          CommandBits,
+          13,
+          {"RC5"},
           [SecondStart](uint32_t a, uint32_t c) {
             constexpr uint32_t SixBits = 63;
             if (c > SixBits)
@@ -138,8 +154,8 @@ std::optional<TPair> KaseikyoDecode(const TBits& Bits) {
   const uint32_t parity = ((vendor ^ vendor >> 8) ^ (vendor ^ vendor >> 8) >> 4) & 15;
   if ((bytes[2] & 15) != parity || bytes[5] != ((bytes[2] ^ bytes[3] ^ bytes[4]) & 0xFF))
     return std::nullopt;
-  const uint32_t address = (bytes[4] >> 6) << 24 | vendor << 8 | (bytes[2] >> 4) << 4 |
-                           (bytes[3] & 15);
+  const uint32_t address =
+      (bytes[4] >> 6) << 24 | vendor << 8 | (bytes[2] >> 4) << 4 | (bytes[3] & 15);
   return TPair{address, (bytes[3] >> 4) | (bytes[4] & 63) << 4};
 }
 
@@ -151,7 +167,11 @@ const std::vector<TEntry>& Entries() {
     list.push_back(Complemented("NEC42", 13, 8, {"NEC42"}));
     list.push_back(Extended("NEC42ext", 26, 16, {"NEC42"}));
     list.push_back(Complemented("Pioneer", 8, 8, {"Pioneer"}));
-    list.push_back({"Samsung32", 8, 8, 32, {"Samsung32"},
+    list.push_back({"Samsung32",
+                    8,
+                    8,
+                    32,
+                    {"Samsung32"},
                     [](uint32_t a, uint32_t c) {
                       TBits bits;
                       Lsb(bits, a, 8);
@@ -167,7 +187,11 @@ const std::vector<TEntry>& Entries() {
                       if (a2 != a || ci != (~c & 0xFF)) return std::nullopt;
                       return TPair{a, c};
                     }});
-    list.push_back({"RCA", 4, 8, 24, {"RCA"},
+    list.push_back({"RCA",
+                    4,
+                    8,
+                    24,
+                    {"RCA"},
                     [](uint32_t a, uint32_t c) {
                       TBits bits;
                       Lsb(bits, a, 4);
@@ -188,7 +212,11 @@ const std::vector<TEntry>& Entries() {
     list.push_back(Sirc("SIRC20", 13, "Sony20"));
     list.push_back(Rc5("RC5", true, 6));
     list.push_back(Rc5("RC5X", false, 7));
-    list.push_back({"RC6", 8, 8, 16, {"RC6-0-16 T0", "RC6-0-16 T1"},
+    list.push_back({"RC6",
+                    8,
+                    8,
+                    16,
+                    {"RC6-0-16 T0", "RC6-0-16 T1"},
                     [](uint32_t a, uint32_t c) {
                       TBits bits;
                       Msb(bits, a, 8);
@@ -200,9 +228,13 @@ const std::vector<TEntry>& Entries() {
                       const uint32_t a = ReadMsb(Bits, at, 8);
                       return TPair{a, ReadMsb(Bits, at, 8)};
                     }});
-    list.push_back({"Kaseikyo", KaseikyoAddressBits, KaseikyoCommandBits, KaseikyoFrameBits,
+    list.push_back({"Kaseikyo",
+                    KaseikyoAddressBits,
+                    KaseikyoCommandBits,
+                    KaseikyoFrameBits,
                     {"Panasonic", "Denon-K", "JVC-48", "Mitsubishi-K", "Fujitsu", "Kaseikyo"},
-                    KaseikyoEncode, KaseikyoDecode});
+                    KaseikyoEncode,
+                    KaseikyoDecode});
     return list;
   }();
   return entries;
@@ -210,8 +242,10 @@ const std::vector<TEntry>& Entries() {
 
 bool SameName(const std::string& A, const char* B) {
   return std::equal(A.begin(), A.end(), B, B + std::char_traits<char>::length(B),
-                    [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) ==
-                                                std::tolower(static_cast<unsigned char>(y)); });
+                    [](char x, char y) {
+                      return std::tolower(static_cast<unsigned char>(x)) ==
+                             std::tolower(static_cast<unsigned char>(y));
+                    });
 }
 
 std::string Hex(uint32_t Value) {
@@ -223,8 +257,9 @@ std::string Hex(uint32_t Value) {
 
 TFlipperProtocols::TFrame TFlipperProtocols::ToFrame(const TParsed& Parsed,
                                                      const TCodeLibrary& Library) {
-  const auto entry = std::find_if(Entries().begin(), Entries().end(),
-                                  [&](const TEntry& e) { return SameName(Parsed.Protocol, e.Name); });
+  const auto entry = std::find_if(Entries().begin(), Entries().end(), [&](const TEntry& e) {
+    return SameName(Parsed.Protocol, e.Name);
+  });
   if (entry == Entries().end())
     throw TCodeError("unknown parsed protocol \"" + Parsed.Protocol + "\"");
   const auto tooWide = [&](const char* What, uint32_t Value, unsigned Bits) {

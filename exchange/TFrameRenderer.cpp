@@ -43,8 +43,9 @@ void TFrameRenderer::CheckValues(const TFrameDefinition& Definition,
     if (item.Delimiter) continue;
     if (field >= Values.size()) break;
     if (!Fits(Values[field], item.Length)) {
-      throw TCodeError(Definition.Name + ": " + std::to_string(Values[field]) + " does not fit the " +
-                       std::to_string(item.Length) + " bits of " + item.Name);
+      throw TCodeError(Definition.Name + ": " + std::to_string(Values[field]) +
+                       " does not fit the " + std::to_string(item.Length) + " bits of " +
+                       item.Name);
     }
     ++field;
   }

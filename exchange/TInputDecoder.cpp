@@ -74,9 +74,9 @@ TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
   std::vector<std::string> names;
   Draw(FileName, file, source, names, result.Problems);
   if (names.empty()) {
-    throw TRecordingError(FileName, result.Problems.empty() ? "it holds no infrared code"
-                                                            : "no code can be read:\n" +
-                                                                  Summary(result.Problems));
+    throw TRecordingError(FileName, result.Problems.empty()
+                                        ? "it holds no infrared code"
+                                        : "no code can be read:\n" + Summary(result.Problems));
   }
   TRecordingDecoder decoder;  // clean envelopes: nothing to invert
   decoder.OnProgress = OnProgress;
@@ -96,8 +96,7 @@ TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
 // Adds every code of File to Source (Names[i] is signal i's); a parsed signal that cannot be
 // rendered is left out and named in Problems.
 void TInputDecoder::Draw(const std::string& FileName, const TIrCodeFile& File,
-                         TEnvelopeSource& Source,
-                         std::vector<std::string>& Names,
+                         TEnvelopeSource& Source, std::vector<std::string>& Names,
                          std::vector<std::string>& Problems) const {
   for (const TIrCode& code : File.Codes) {
     if (!code.Parsed()) {

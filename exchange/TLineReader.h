@@ -5,13 +5,14 @@
 #include <cstddef>
 #include <istream>
 #include <string>
+#include <utility>
 
 class TLineReader {
  public:
   static constexpr size_t MaxLineLength = 1 << 20;  // characters; no real code line comes close
 
   // Reads In, whose file is FileName (for the messages). Never fails.
-  TLineReader(std::istream& In, std::string FileName) : In(In), FileName(std::move(FileName)) {}
+  TLineReader(std::istream& Input, std::string Name) : In(Input), FileName(std::move(Name)) {}
 
   // The next line without its line break ("\r\n" too) in Line; false at the end. An overlong
   // line comes back empty with Overlong() true.

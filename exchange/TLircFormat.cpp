@@ -42,8 +42,7 @@ TIrCodeFile TLircFormat::Read(TLineReader& Lines) const {
       code.CarrierHz = carrier;
       if (!code.Durations.empty()) file.Codes.push_back(std::move(code));
     } else {
-      file.Problems.push_back(
-          Lines.Problem("code \"" + code.Name + "\": " + problem, problemLine));
+      file.Problems.push_back(Lines.Problem("code \"" + code.Name + "\": " + problem, problemLine));
     }
     code = TIrCode();
     problem.clear();
@@ -73,8 +72,8 @@ TIrCodeFile TLircFormat::Read(TLineReader& Lines) const {
           raw = false;
           gap = carrier = 0;
         } else {
-          file.Problems.push_back(Lines.Problem("\"" + std::string(words[0].substr(0, 20)) +
-                                                "\" outside a \"begin remote\" block"));
+          file.Problems.push_back(
+              Lines.Problem(TCodeText::Quoted(words[0], 20) + " outside a \"begin remote\" block"));
         }
         break;
       case TPlace::Remote:
@@ -83,13 +82,13 @@ TIrCodeFile TLircFormat::Read(TLineReader& Lines) const {
         } else if (begin && words[1] == "raw_codes") {
           place = TPlace::RawCodes;
           if (!raw)
-            file.Problems.push_back(Lines.Problem("remote \"" + remote +
-                                                  "\" has raw codes without flags RAW_CODES"));
+            file.Problems.push_back(
+                Lines.Problem("remote \"" + remote + "\" has raw codes without flags RAW_CODES"));
         } else if (begin && words[1] == "codes") {
           place = TPlace::OtherCodes;
-          file.Problems.push_back(
-              Lines.Problem("remote \"" + remote +
-                            "\": only raw codes are read (flags RAW_CODES), its codes are left out"));
+          file.Problems.push_back(Lines.Problem(
+              "remote \"" + remote +
+              "\": only raw codes are read (flags RAW_CODES), its codes are left out"));
         } else if (words[0] == "name" && words.size() >= 2) {
           remote = std::string(words[1]);
         } else if (words[0] == "flags" && words.size() >= 2) {

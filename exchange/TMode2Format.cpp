@@ -49,7 +49,8 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines) const {
   const auto take = [&](bool Mark, int64_t Value, std::string_view Word) {
     if (Value <= 0 || Value > UINT32_MAX) {
       if (problem.empty()) {
-        problem = "duration " + std::string(Word.substr(0, 20)) + " is out of range (1 to 4294967295 us)";
+        problem =
+            "duration " + std::string(Word.substr(0, 20)) + " is out of range (1 to 4294967295 us)";
         problemLine = Lines.LineNumber();
       }
       return;
@@ -92,15 +93,15 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines) const {
           words.size() == 2 ? TCodeText::Integer(words[1]) : std::nullopt;
       if (!value) {
         if (problem.empty()) {
-          problem = "\"" + std::string(text.substr(0, 40)) + "\" is not \"" +
-                    std::string(words[0]) + " MICROSECONDS\"";
+          problem = TCodeText::Quoted(text, 40) + " is not \"" + std::string(words[0]) +
+                    " MICROSECONDS\"";
           problemLine = Lines.LineNumber();
         }
         continue;
       }
       if (words[0] == "timeout") {
-        if (!code.Durations.empty() || !problem.empty()) finish(static_cast<uint32_t>(
-                                                             std::max<int64_t>(*value, 0)));
+        if (!code.Durations.empty() || !problem.empty())
+          finish(static_cast<uint32_t>(std::max<int64_t>(*value, 0)));
         continue;
       }
       take(words[0] == "pulse", *value, words[1]);
@@ -110,8 +111,8 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines) const {
       const std::optional<int64_t> value = TCodeText::Integer(word);
       if (!value || (word.front() != '+' && word.front() != '-')) {
         if (problem.empty()) {
-          problem = "\"" + std::string(word.substr(0, 20)) +
-                    "\" is neither a pulse/space line nor a signed duration (+560 -560)";
+          problem = TCodeText::Quoted(word, 20) +
+                    " is neither a pulse/space line nor a signed duration (+560 -560)";
           problemLine = Lines.LineNumber();
         }
         break;
@@ -126,8 +127,9 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines) const {
 void TMode2Format::Write(std::ostream& Out, const std::vector<TIrCode>& Codes) const {
   for (size_t i = 0; i < Codes.size(); ++i) {
     const TIrCode& code = Codes[i];
-    if (i) Out << "space " << (Codes[i - 1].GapMicros ? Codes[i - 1].GapMicros : DefaultGapMicros)
-               << '\n';
+    if (i)
+      Out << "space " << (Codes[i - 1].GapMicros ? Codes[i - 1].GapMicros : DefaultGapMicros)
+          << '\n';
     for (size_t d = 0; d < code.Durations.size(); ++d)
       Out << (d % 2 ? "space " : "pulse ") << code.Durations[d] << '\n';
   }

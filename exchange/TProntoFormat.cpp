@@ -59,7 +59,7 @@ bool TProntoFormat::ReadLine(std::string_view Line, TIrCode& Code, std::string& 
     return false;
   }
   if (values[0] != LearnedCode) {
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%04X", values[0]);
     Reason = std::string("only learned codes (0000) are read, not ") + text;
     return false;
@@ -128,7 +128,7 @@ void TProntoFormat::Write(std::ostream& Out, const std::vector<TIrCode>& Codes) 
     durations.push_back(code.GapMicros ? std::min(code.GapMicros, DefaultLeadOutMicros)
                                        : DefaultLeadOutMicros);
     if (durations.size() % 2) durations.push_back(DefaultLeadOutMicros);
-    char word[8];
+    char word[16];
     const auto put = [&](uint32_t Value, bool First = false) {
       std::snprintf(word, sizeof word, "%04X", Value);
       Out << (First ? "" : " ") << word;

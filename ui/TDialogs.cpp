@@ -1,7 +1,5 @@
 #include "TDialogs.h"
 
-#include "TExportCodesDialog.h"
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -13,6 +11,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+
+#include "TExportCodesDialog.h"
 
 namespace {
 const char* const MissingFolder = "The folder %1 does not exist.";

@@ -63,8 +63,7 @@ bool TExportCodesDialog::AskOptions(QWidget* Owner, TExportCodesChoice& Choice) 
 bool TExportCodesDialog::AskFile(QWidget* Owner, const QStringList& Formats,
                                  TExportCodesChoice& Choice) {
   QString filter = Formats.value(Choice.Format);
-  QString name = QFileDialog::getSaveFileName(Owner, Title, QString(), Formats.join(";;"),
-                                              &filter);
+  QString name = QFileDialog::getSaveFileName(Owner, Title, QString(), Formats.join(";;"), &filter);
   if (name.isEmpty()) return false;
   Choice.Format = std::max(0, static_cast<int>(Formats.indexOf(filter)));
   // A name typed without an extension gets the one of the chosen file type.

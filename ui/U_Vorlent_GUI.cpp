@@ -24,10 +24,10 @@
 #include "TCodeLibrary.h"
 #include "TDialogs.h"
 #include "TFonts.h"
-#include "TLinkLabel.h"
-#include "TRecordButton.h"
 #include "TInputDecoder.h"
 #include "TIrFormats.h"
+#include "TLinkLabel.h"
+#include "TRecordButton.h"
 #include "TRecordingDecoder.h"
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
@@ -432,9 +432,9 @@ void Tgui::SelectSample(int Index) {
   if (!sample.Protocol) Recognition->Decode(sample);  // never show an undecoded sample
   const TProtocol& protocol = *sample.Protocol;
   LProtocolName->setText(QString::fromStdString(protocol.ProtocolName));
-  GB_details->setTitle(sample.Name.empty() ? QString(DetailsTitle)
-                                           : QString(NamedDetailsTitle)
-                                                 .arg(QString::fromStdString(sample.Name)));
+  GB_details->setTitle(sample.Name.empty()
+                           ? QString(DetailsTitle)
+                           : QString(NamedDetailsTitle).arg(QString::fromStdString(sample.Name)));
   std::string url, description;
   Recognition->GetDescription(protocol.ProtocolName, url, description);
   Mdescription->setPlainText(DescriptionText(description));
@@ -621,9 +621,8 @@ void Tgui::ExportCodesClick() {
     formats << QString("%1 (*.%2)").arg(format->Title(), format->Extension());
   if (!Dialogs->AskExportCodes(formats, choice)) return;
   ExportCarrierHz = choice.CarrierHz;
-  const TIrFormat* format = TIrFormats::All().at(
-      std::clamp<size_t>(static_cast<size_t>(std::max(choice.Format, 0)), 0,
-                         TIrFormats::All().size() - 1));
+  const TIrFormat* format = TIrFormats::All().at(std::clamp<size_t>(
+      static_cast<size_t>(std::max(choice.Format, 0)), 0, TIrFormats::All().size() - 1));
   TCodeExport exporter(*format, std::make_shared<const TCodeLibrary>(*Recognition),
                        choice.CarrierHz);
   if (choice.AllPackets || !current) {

@@ -164,6 +164,6 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   std::deque<TMessage> WaitingBuffers;  // arrived meanwhile; handled after it, in order
   std::thread ImportWorker;             // decodes the file; joined by FinishImport or ~Tgui
   std::atomic<bool> ImportCancelled = false;
-  std::unique_ptr<TProgress> ImportProgress;  // the running import's box
+  std::unique_ptr<TProgress> ImportProgress;          // the running import's box
   std::shared_ptr<const TCodeLibrary> ImportLibrary;  // the definitions the import renders with
 };

@@ -51,7 +51,7 @@ TEST(CodeFiles, SignalsAreNamedAndABadOneIsReported) {
 // Exported codes carry the protocol's carrier unless --carrier names one.
 TEST(CodeFiles, ExportUsesTheProtocolsCarrierOrTheGivenOne) {
   const TRun own = DecodeRemote({"--format", "pronto"});
-  EXPECT_EQ(own.Out.substr(0, 10), "0000 0073 ");  // RC5: 36 kHz
+  EXPECT_EQ(own.Out.substr(0, 10), "0000 0073 ");              // RC5: 36 kHz
   EXPECT_NE(own.Out.find("\n0000 0068 "), std::string::npos);  // Sony: 40 kHz
   const TRun given = DecodeRemote({"--format", "pronto", "--carrier", "38000"});
   EXPECT_EQ(given.Out.substr(0, 10), "0000 006D ");

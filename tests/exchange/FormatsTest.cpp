@@ -7,7 +7,8 @@
 
 namespace {
 const std::string FlipperHeader = "Filetype: IR signals file\nVersion: 1\n";
-const std::string GoodRaw = "name: Good\ntype: raw\nfrequency: 38000\nduty_cycle: 0.33\ndata: 900 450 560\n";
+const std::string GoodRaw =
+    "name: Good\ntype: raw\nfrequency: 38000\nduty_cycle: 0.33\ndata: 900 450 560\n";
 
 TIrCodeFile Read(const std::string& Format, const std::string& Text) {
   std::istringstream in(Text);
@@ -45,27 +46,31 @@ INSTANTIATE_TEST_SUITE_P(
         TBadCase{"FlipperNegative", "flipper",
                  FlipperHeader + "name: N\ntype: raw\ndata: 900 -450 560\n" + GoodRaw, 1,
                  "codes.txt:3: signal \"N\": duration -450"},
-        TBadCase{"FlipperText", "flipper", FlipperHeader + "name: T\ntype: raw\ndata: 900 x 5\n",
-                 0, "codes.txt:3: signal \"T\": \"x\" is not a duration"},
+        TBadCase{"FlipperText", "flipper", FlipperHeader + "name: T\ntype: raw\ndata: 900 x 5\n", 0,
+                 "codes.txt:3: signal \"T\": \"x\" is not a duration"},
         TBadCase{"FlipperAddress", "flipper",
                  FlipperHeader + GoodRaw +
                      "name: A\ntype: parsed\nprotocol: NEC\naddress: 0G\ncommand: 01\n",
                  1, "codes.txt:8: signal \"A\": address \"0G\" is not 1 to 4 hex bytes"},
-        TBadCase{"FlipperType", "flipper", FlipperHeader + "name: Q\ntype: learned\n" + GoodRaw,
-                 1, "codes.txt:3: signal \"Q\": type \"learned\""},
-        TBadCase{"FlipperLongLine", "flipper", FlipperHeader + GoodRaw + "name: L\ndata: " + LongLine,
-                 1, "codes.txt:9: signal \"L\": line longer than 1048576"},
+        TBadCase{"FlipperType", "flipper", FlipperHeader + "name: Q\ntype: learned\n" + GoodRaw, 1,
+                 "codes.txt:3: signal \"Q\": type \"learned\""},
+        TBadCase{"FlipperLongLine", "flipper",
+                 FlipperHeader + GoodRaw + "name: L\ndata: " + LongLine, 1,
+                 "codes.txt:9: signal \"L\": line longer than 1048576"},
         TBadCase{"FlipperTooMany", "flipper",
-                 FlipperHeader + "name: M\ntype: raw\ndata:" + [] {
-                   std::string many;
-                   for (int i = 0; i < 65536; ++i) many += " 500";
-                   return many;
-                 }() + "\n" + GoodRaw,
+                 FlipperHeader + "name: M\ntype: raw\ndata:" +
+                     [] {
+                       std::string many;
+                       for (int i = 0; i < 65536; ++i) many += " 500";
+                       return many;
+                     }() +
+                     "\n" + GoodRaw,
                  1, "codes.txt:3: signal \"M\": more than 65535 durations"},
         TBadCase{"NotFlipper", "flipper", "Filetype: something else\n", 0,
                  "codes.txt:1: not a Flipper IR file"},
-        TBadCase{"ProntoHex", "pronto", "0000 006D 0001 0000 0157 00G1\n0000 006D 0001 0000 0157 00AC\n",
-                 1, "codes.txt:1: word 6 \"00G1\" is not four hexadecimal digits"},
+        TBadCase{"ProntoHex", "pronto",
+                 "0000 006D 0001 0000 0157 00G1\n0000 006D 0001 0000 0157 00AC\n", 1,
+                 "codes.txt:1: word 6 \"00G1\" is not four hexadecimal digits"},
         TBadCase{"ProntoCount", "pronto", "# remote\n0000 006D 0002 0000 0157 00AC\n", 0,
                  "codes.txt:2: the counts announce 8 words, the line has 6"},
         TBadCase{"ProntoCompact", "pronto", "5000 0073 0000 0001 0001 0001\n", 0,
@@ -78,16 +83,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "begin remote\n name r\n flags RAW_CODES\n begin raw_codes\n name A\n 900 0 560\n"
                  " name B\n 900 450 560\n end raw_codes\nend remote\n",
                  1, "codes.txt:6: code \"A\": duration 0"},
-        TBadCase{"LircNotRaw", "lirc",
-                 "begin remote\n name tv\n bits 16\n begin codes\n KEY_1 0x1\n end codes\nend remote\n",
-                 0, "codes.txt:4: remote \"tv\": only raw codes are read"},
+        TBadCase{
+            "LircNotRaw", "lirc",
+            "begin remote\n name tv\n bits 16\n begin codes\n KEY_1 0x1\n end codes\nend remote\n",
+            0, "codes.txt:4: remote \"tv\": only raw codes are read"},
         TBadCase{"LircUnclosed", "lirc",
                  "begin remote\n flags RAW_CODES\n begin raw_codes\n name A\n 900 450 560\n", 1,
                  "codes.txt:5: the file ends inside a block"},
-        TBadCase{"Mode2Text", "mode2", "pulse 900\nspace 450\npulse abc\nspace 90000\npulse 560\n", 1,
-                 "codes.txt:3: \"pulse abc\" is not \"pulse MICROSECONDS\""},
-        TBadCase{"Mode2Zero", "mode2", "pulse 900\nspace 0\npulse 560\ntimeout 90000\npulse 560\n", 1,
-                 "codes.txt:2: duration 0 is out of range"},
+        TBadCase{"Mode2Text", "mode2", "pulse 900\nspace 450\npulse abc\nspace 90000\npulse 560\n",
+                 1, "codes.txt:3: \"pulse abc\" is not \"pulse MICROSECONDS\""},
+        TBadCase{"Mode2Zero", "mode2", "pulse 900\nspace 0\npulse 560\ntimeout 90000\npulse 560\n",
+                 1, "codes.txt:2: duration 0 is out of range"},
         TBadCase{"IrCtlWord", "mode2", "+900 -450 +560 -90000\n+900 -450 x\n", 1,
                  "codes.txt:2: \"x\" is neither a pulse/space line nor a signed duration"}),
     [](const ::testing::TestParamInfo<TBadCase>& Info) { return Info.param.Label; });

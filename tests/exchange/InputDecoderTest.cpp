@@ -35,11 +35,11 @@ struct TParsedCase {
 // Every Flipper protocol: parsed signal -> import -> decode -> export gives the same protocol,
 // address and command.
 TEST_F(InputDecoderTest, FlipperParsedSignalsComeBackTheSame) {
-  const TParsedCase cases[] = {{"NEC", 8, 8},      {"NECext", 16, 16},  {"NEC42", 13, 8},
+  const TParsedCase cases[] = {{"NEC", 8, 8},        {"NECext", 16, 16},  {"NEC42", 13, 8},
                                {"NEC42ext", 26, 16}, {"Samsung32", 8, 8}, {"RC5", 5, 6},
-                               {"RC5X", 5, 6},     {"RC6", 8, 8},       {"SIRC", 5, 7},
-                               {"SIRC15", 8, 7},   {"SIRC20", 13, 7},   {"Kaseikyo", 26, 10},
-                               {"RCA", 4, 8},      {"Pioneer", 8, 8}};
+                               {"RC5X", 5, 6},       {"RC6", 8, 8},       {"SIRC", 5, 7},
+                               {"SIRC15", 8, 7},     {"SIRC20", 13, 7},   {"Kaseikyo", 26, 10},
+                               {"RCA", 4, 8},        {"Pioneer", 8, 8}};
   TTestRandom random(7);
   std::string text = "Filetype: IR signals file\nVersion: 1\n";
   std::vector<std::string> expected;
@@ -89,16 +89,18 @@ TEST_F(InputDecoderTest, RawSignalsSurviveEveryFormat) {
   const TFrameDefinition& sony = *Library->Find("Sony12");
   const TFrameDefinition& jvc = *Library->Find("JVC");  // no Flipper protocol: raw
   std::string data;
-  for (const auto& frame : {TFrameRenderer::Render(sony, {21, 1}),
-                            TFrameRenderer::Render(jvc, {0x80, 0x0C})}) {
+  for (const auto& frame :
+       {TFrameRenderer::Render(sony, {21, 1}), TFrameRenderer::Render(jvc, {0x80, 0x0C})}) {
     for (size_t i = 0; i + 1 < frame.size(); ++i)
       data += " " + std::to_string(std::lround(frame[i] + (i % 2 ? 20 : -20)));
     data += " 30000";
   }
   data.erase(data.rfind(' '));
-  const std::string path = WriteFile("raw.ir", "Filetype: IR signals file\nVersion: 1\n#\n"
-                                               "name: Two\ntype: raw\nfrequency: 38000\n"
-                                               "duty_cycle: 0.33\ndata:" + data + "\n");
+  const std::string path = WriteFile("raw.ir",
+                                     "Filetype: IR signals file\nVersion: 1\n#\n"
+                                     "name: Two\ntype: raw\nfrequency: 38000\n"
+                                     "duty_cycle: 0.33\ndata:" +
+                                         data + "\n");
   const TInputDecoder::TResult original = Import(path);
   ASSERT_EQ(original.Samples.size(), 2u);
   EXPECT_EQ(original.Samples[1]->Name, "Two");
@@ -109,9 +111,11 @@ TEST_F(InputDecoderTest, RawSignalsSurviveEveryFormat) {
     ASSERT_EQ(back.Samples.size(), 2u) << format;
     EXPECT_STREQ(back.Format->Name(), format);
     for (size_t i = 0; i < 2; ++i) {
-      EXPECT_EQ(back.Samples[i]->Protocol->ProtocolName, original.Samples[i]->Protocol->ProtocolName)
+      EXPECT_EQ(back.Samples[i]->Protocol->ProtocolName,
+                original.Samples[i]->Protocol->ProtocolName)
           << format;
-      EXPECT_EQ(back.Samples[i]->Protocol->GetDataText(), original.Samples[i]->Protocol->GetDataText())
+      EXPECT_EQ(back.Samples[i]->Protocol->GetDataText(),
+                original.Samples[i]->Protocol->GetDataText())
           << format;
     }
   }
@@ -120,8 +124,9 @@ TEST_F(InputDecoderTest, RawSignalsSurviveEveryFormat) {
 // The content decides, not the name; what is neither a recording nor a code file, or holds no
 // code that can be read, is refused with the file's name and the reason.
 TEST_F(InputDecoderTest, ContentDecidesAndBadFilesAreRefused) {
-  const std::string ir = "Filetype: IR signals file\nVersion: 1\n#\nname: P\ntype: parsed\n"
-                         "protocol: SIRC\naddress: 01 00 00 00\ncommand: 15 00 00 00\n";
+  const std::string ir =
+      "Filetype: IR signals file\nVersion: 1\n#\nname: P\ntype: parsed\n"
+      "protocol: SIRC\naddress: 01 00 00 00\ncommand: 15 00 00 00\n";
   EXPECT_EQ(Import(WriteFile("codes.wav", ir)).Samples.size(), 1u);
   const auto refused = [](const std::string& Path, const std::string& Reason) {
     try {
@@ -133,8 +138,9 @@ TEST_F(InputDecoderTest, ContentDecidesAndBadFilesAreRefused) {
     }
   };
   refused(WriteFile("notes.txt", "shopping list\nmilk\n"), "neither an audio recording nor");
-  refused(WriteFile("bad.ir", "Filetype: IR signals file\nVersion: 1\nname: X\ntype: parsed\n"
-                              "protocol: Teletext\naddress: 01\ncommand: 02\n"),
+  refused(WriteFile("bad.ir",
+                    "Filetype: IR signals file\nVersion: 1\nname: X\ntype: parsed\n"
+                    "protocol: Teletext\naddress: 01\ncommand: 02\n"),
           "no code can be read:\n" + ::testing::TempDir() +
               "bad.ir:3: signal \"X\": unknown parsed protocol \"Teletext\"");
   refused(::testing::TempDir() + "missing.ir", "");

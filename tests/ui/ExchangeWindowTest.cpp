@@ -71,7 +71,7 @@ TEST_F(ExchangeWindowTest, ImportsNamedSignalsAndExportsThem) {
   EXPECT_NE(lirc.find("frequency    40000\n"), std::string::npos) << lirc;
   EXPECT_NE(lirc.find("    name Loud\n"), std::string::npos) << lirc;
   EXPECT_EQ(lirc.find("Power"), std::string::npos);
-  Rig.Gui->ExportCodes->trigger();  // cancelled
+  Rig.Gui->ExportCodes->trigger();                                  // cancelled
   EXPECT_EQ(Rig.Dialogs->ExportDefaults.back().CarrierHz, 40000u);  // the setting is kept
   EXPECT_TRUE(Rig.Dialogs->Errors.empty());
 }
@@ -92,6 +92,7 @@ TEST_F(ExchangeWindowTest, NothingHalfDone) {
   Export(true, "", 0, "missing/old.txt", 1);
   EXPECT_EQ(ReadText(Rig.Dir / "old.txt"), "kept");
   ASSERT_EQ(Rig.Dialogs->Errors.size(), 2u);
-  EXPECT_TRUE(Rig.Dialogs->Errors[1].startsWith("Cannot write ")) << Rig.Dialogs->Errors[1].toStdString();
+  EXPECT_TRUE(Rig.Dialogs->Errors[1].startsWith("Cannot write "))
+      << Rig.Dialogs->Errors[1].toStdString();
 }
 }  // namespace

@@ -93,9 +93,8 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
     EXPECT_EQ(action->shortcut(), QKeySequence(keys)) << caption;
   }
   EXPECT_EQ(gui.File1->actions(),
-            QList<QAction*>({gui.SaveSamples, gui.loadSamples, gui.ImportRecording,
-                             gui.ExportCodes, gui.exportGraph, gui.CopytimingtoClipboard1,
-                             gui.Exit}));
+            QList<QAction*>({gui.SaveSamples, gui.loadSamples, gui.ImportRecording, gui.ExportCodes,
+                             gui.exportGraph, gui.CopytimingtoClipboard1, gui.Exit}));
   EXPECT_TRUE(gui.menuBar()->actions().contains(gui.About1));
   std::vector<QWidget*> order = {gui.tbHScale,     gui.SamplesGrid,  gui.SGprotocolData,
                                  gui.Mdescription, gui.ClearSamples, gui.ChB_invertInput};

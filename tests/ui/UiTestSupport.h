@@ -110,9 +110,9 @@ class TFakeDialogs : public TDialogs {
   std::vector<std::shared_ptr<TFakeBox>> Boxes;
   double CancelAt = 2;  // the user cancels at the first progress of a box this high or higher
   std::vector<TAsked> Asked;
-  std::deque<QString> Answers;          // file names the dialogs return, "" = cancel
-  std::function<void()> DuringMessage;  // runs while a message box would be open
-  QStringList ExportFormats;                   // offered by the last Export codes
+  std::deque<QString> Answers;                     // file names the dialogs return, "" = cancel
+  std::function<void()> DuringMessage;             // runs while a message box would be open
+  QStringList ExportFormats;                       // offered by the last Export codes
   std::vector<TExportCodesChoice> ExportDefaults;  // what each Export codes proposed
   std::deque<TExportCodesChoice> ExportAnswers;    // the user's answers; none left = cancel
 
