@@ -1,8 +1,10 @@
 #include "TInputDecoder.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fstream>
+#include <numeric>
 
 #include "TCodeError.h"
 #include "TCodeLibrary.h"
@@ -93,23 +95,25 @@ TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
   return result;
 }
 
-// Adds every code of File to Source (Names[i] is signal i's); a parsed signal that cannot be
-// rendered is left out and named in Problems.
+// Adds every code of File to Source (Names[i] is signal i's); a signal that cannot be drawn (an
+// unknown parsed protocol, a value too wide, over a minute long) is named in Problems.
 void TInputDecoder::Draw(const std::string& FileName, const TIrCodeFile& File,
                          TEnvelopeSource& Source, std::vector<std::string>& Names,
                          std::vector<std::string>& Problems) const {
   for (const TIrCode& code : File.Codes) {
-    if (!code.Parsed()) {
-      std::vector<double> durations(code.Durations.begin(), code.Durations.end());
-      if (code.GapMicros) durations.push_back(code.GapMicros);
-      Source.Add(durations, true);
-      Names.push_back(code.Name);
-      continue;
-    }
     try {
-      const TFlipperProtocols::TFrame frame =
-          TFlipperProtocols::ToFrame({code.Protocol, code.Address, code.Command}, *Library);
-      Source.Add(TFrameRenderer::Render(*frame.Definition, frame.Values), false);
+      if (code.Parsed()) {
+        const TFlipperProtocols::TFrame frame =
+            TFlipperProtocols::ToFrame({code.Protocol, code.Address, code.Command}, *Library);
+        Source.Add(TFrameRenderer::Render(*frame.Definition, frame.Values), false);
+      } else {
+        std::vector<double> durations(code.Durations.begin(), code.Durations.end());
+        if (std::accumulate(durations.begin(), durations.end(), 0.0) > MaxSignalMicros)
+          throw TCodeError("longer than " + std::to_string(std::lround(MaxSignalMicros / 1e6)) +
+                           " seconds");
+        if (code.GapMicros) durations.push_back(code.GapMicros);
+        Source.Add(durations, true);
+      }
       Names.push_back(code.Name);
     } catch (const TCodeError& e) {
       const std::string name = code.Name.empty() ? "" : "signal \"" + code.Name + "\": ";

@@ -16,6 +16,7 @@ struct TIrCodeFile;
 
 class TInputDecoder {
  public:
+  static constexpr double MaxSignalMicros = 60e6;  // a longer signal is left out
   struct TResult : TRecordingDecoder::TResult {
     const TIrFormat* Format = nullptr;  // the code format read; null for a recording
     // "file:line: reason" for every signal of a code file that was left out.

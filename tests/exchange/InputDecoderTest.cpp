@@ -146,3 +146,20 @@ TEST_F(InputDecoderTest, ContentDecidesAndBadFilesAreRefused) {
   refused(::testing::TempDir() + "missing.ir", "");
 }
 }  // namespace
+
+// A line of many megabytes or a signal of many minutes costs that signal, not the file.
+TEST_F(InputDecoderTest, OverlongLinesAndSignalsAreLeftOut) {
+  const std::string text =
+      "Filetype: IR signals file\nVersion: 1\nname: Long line\ntype: raw\ndata:" +
+      std::string(3 << 20, '5') +
+      "\nname: Hours\ntype: raw\ndata: 900 4000000000 900\n"
+      "name: Kept\ntype: parsed\nprotocol: RC6\naddress: 01\ncommand: 02\n";
+  const TInputDecoder::TResult result = Import(WriteFile("long.ir", text));
+  ASSERT_EQ(result.Samples.size(), 1u);
+  EXPECT_EQ(result.Samples[0]->Name, "Kept");
+  ASSERT_EQ(result.Problems.size(), 2u);
+  EXPECT_NE(result.Problems[0].find("long.ir:5: signal \"Long line\": line longer than"),
+            std::string::npos);
+  EXPECT_NE(result.Problems[1].find("long.ir:6: signal \"Hours\": longer than 60 seconds"),
+            std::string::npos);
+}

@@ -1,5 +1,6 @@
 #include "ExchangeFixture.h"
 #include "TCodeError.h"
+#include "TFlipperProtocols.h"
 #include "TFrameRenderer.h"
 #include "TestRandom.h"
 #include "U_signalProcessor.h"
@@ -62,4 +63,44 @@ TEST_F(RendererTest, RefusesValuesThatDoNotFit) {
   // Apple's fixed address and vendor bits must be there.
   EXPECT_FALSE(TFrameRenderer::Fields(*Library->Find("Apple"), std::vector<bool>(32)));
 }
+}  // namespace
+
+namespace {
+struct TExportCase {
+  const char* Protocol;
+  std::vector<uint16_t> Fields;
+  const char* Flipper;  // "" when no parsed protocol sends the frame
+  uint32_t Address, Command;
+};
+
+class FlipperExportTest : public ExchangeFixture,
+                          public ::testing::WithParamInterface<TExportCase> {};
+
+// A decoded packet gets the Flipper protocol, address and command that send the same frame.
+TEST_P(FlipperExportTest, FindsTheParsedForm) {
+  const TExportCase& c = GetParam();
+  TProtocol decoded;
+  decoded.ProtocolName = c.Protocol;
+  for (uint16_t value : c.Fields) decoded.AddField("f", value);
+  const auto parsed = TFlipperProtocols::FromPacket(decoded, *Library);
+  ASSERT_EQ(parsed.has_value(), *c.Flipper != '\0');
+  if (!parsed) return;
+  EXPECT_EQ(parsed->Protocol, c.Flipper);
+  EXPECT_EQ(parsed->Address, c.Address);
+  EXPECT_EQ(parsed->Command, c.Command);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packets, FlipperExportTest,
+    ::testing::Values(TExportCase{"NEC", {4, 251, 8, 247}, "NEC", 4, 8},
+                      TExportCase{"NEC", {4, 0x12, 8, 247}, "NECext", 0x1204, 0xF708},
+                      TExportCase{"Apple", {1, 5, 0x20}, "NECext", 0x87EE, 0x200B},
+                      TExportCase{"Samsung32", {7, 7, 2, 253}, "Samsung32", 7, 2},
+                      TExportCase{"Samsung32", {7, 6, 2, 253}, "", 0, 0},
+                      TExportCase{"RC5", {1, 1, 3, 5}, "RC5", 3, 5},
+                      TExportCase{"RC5", {0, 0, 3, 5}, "RC5X", 3, 5},
+                      TExportCase{"RCA", {15, 42, 0, 213}, "RCA", 15, 0x54},
+                      TExportCase{"Sony20", {5, 3, 0x44}, "SIRC20", 0x883, 5},
+                      TExportCase{"Kaseikyo", {0x2002, 1, 0, 0, 0, 0, 0}, "", 0, 0},
+                      TExportCase{"JVC", {1, 2}, "", 0, 0}));
 }  // namespace
