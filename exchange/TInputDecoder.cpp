@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <numeric>
 
@@ -129,6 +130,8 @@ void TInputDecoder::Count(const TRecordingDecoder::TResult& Decoded, TResult& Re
 }
 
 bool TInputDecoder::LooksLikeText(const std::string& FileName) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(FileName, error)) return false;  // keep the reader's text
   std::ifstream in(FileName, std::ios::binary);
   if (!in) return false;
   char buffer[TextProbeBytes];

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -144,6 +145,8 @@ TEST_F(InputDecoderTest, ContentDecidesAndBadFilesAreRefused) {
           "no code can be read:\n" + ::testing::TempDir() +
               "bad.ir:3: signal \"X\": unknown parsed protocol \"Teletext\"");
   refused(::testing::TempDir() + "missing.ir", "");
+  std::filesystem::create_directories(::testing::TempDir() + "folder.ir");
+  refused(::testing::TempDir() + "folder.ir", "directory");
 }
 }  // namespace
 
