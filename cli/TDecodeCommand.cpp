@@ -6,8 +6,12 @@
 #include <filesystem>
 #include <map>
 
+#include "TCodeExport.h"
+#include "TCodeLibrary.h"
 #include "TFileError.h"
 #include "TNoPacketsText.h"
+#include "TInputDecoder.h"
+#include "TIrFormats.h"
 #include "TProgressBar.h"
 #include "TRecordingDecoder.h"
 #include "TRecordingError.h"
@@ -23,6 +27,7 @@ const char* const ProgramName = "vorlent-decode";
 const char* const SampleIndexExtension = ".map";
 const char* const InvertOption = "--invert";
 const char* const NoSampleFilePackets = "No packets in ";
+constexpr uint32_t MaxCarrierHz = TCodeLibrary::MaxCarrierHz;
 
 const std::map<std::string, TPacketReport::TFormat> Formats = {
     {"table", TPacketReport::TFormat::Table},
@@ -49,9 +54,18 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
   std::string format = "table";
   std::vector<std::string> inputs;
   Options.AddTo(app);
-  app.add_option("--format", format, "Output format: table, json or csv")
-      ->check(CLI::IsMember({"table", "json", "csv"}));
-  app.add_option("INPUT", inputs, "Audio files (WAV, FLAC, AIFF, ...) or saved .map files")
+  std::vector<std::string> formats = {"table", "json", "csv"};
+  for (const TIrFormat* code : TIrFormats::All()) formats.push_back(code->Name());
+  app.add_option("--format", format,
+                 "Output format: table, json or csv, or codes to use elsewhere: flipper (.ir), "
+                 "pronto, lirc (lircd.conf) or mode2")
+      ->check(CLI::IsMember(formats));
+  app.add_option("--carrier", CarrierHz,
+                 "Carrier in Hz of the exported codes (default: each protocol's, else 38000)")
+      ->check(CLI::Range(uint32_t{1}, MaxCarrierHz));
+  app.add_option("INPUT", inputs,
+                 "Audio files (WAV, FLAC, AIFF, ...), saved .map files, or code files "
+                 "(Flipper .ir, Pronto Hex, lircd.conf, mode2)")
       ->required();
   app.set_version_flag("--version", std::string(ProgramName) + " " + VORLENT_VERSION);
   try {
@@ -70,8 +84,15 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
     Options.Apply(engine);
     bool loaded = LoadProtocols(engine, Options.LibraryFile());
     bool ok = loaded || !Options.LibraryNamed();
+    Library = std::make_shared<const TCodeLibrary>(engine);
 
-    TPacketReport report(Out, Formats.at(format), inputs.size() > 1);
+    const bool named = std::any_of(inputs.begin(), inputs.end(), [](const std::string& Input) {
+      return TIrFormats::Detect(Input) != nullptr;
+    });
+    const TIrFormat* codes = TIrFormats::Find(format);
+    TPacketReport report(
+        Out, codes ? TPacketReport::TFormat::Codes : Formats.at(format), inputs.size() > 1, named,
+        codes ? std::make_unique<TCodeExport>(*codes, Library, CarrierHz) : nullptr);
     for (const std::string& input : inputs) ok = DecodeInput(engine, report, input) && ok;
     report.Finish();
     return ok ? ExitOk : ExitInputFailed;
@@ -103,11 +124,11 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
   Report.BeginInput(Input);
   bool ok = true;
   try {
-    // One line on stderr when nothing was found; the exit status stays as it is.
     if (IsSampleIndex(Input)) {
+      // One line on stderr when nothing was found; the exit status stays as it is.
       if (DecodeSampleFiles(Engine, Report, Input) == 0) Error(NoSampleFilePackets + Input + ".");
-    } else if (DecodeRecording(Engine, Report, Input) == 0) {
-      Error(TNoPacketsText::For(Input, Options.Settings.InvertInput, InvertOption));
+    } else {
+      ok = DecodeRecording(Engine, Report, Input);
     }
   } catch (const TRecordingError& e) {
     Error(e.what());
@@ -123,9 +144,11 @@ bool TDecodeCommand::DecodeInput(TProtocolRecognition& Engine, TPacketReport& Re
   return ok;
 }
 
-size_t TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
-                                       const std::string& Input) {
-  TRecordingDecoder decoder(Options.Settings);
+// Decodes a recording or a code file; false when signals of a code file were left out (each
+// is reported with its line and the reason).
+bool TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
+                                     const std::string& Input) {
+  TInputDecoder decoder(Options.Settings, Library);
   TProgressBar bar(Err, Terminal, std::string(ProgramName) + ": " + Input);
   decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
     Engine.Decode(*Sample);
@@ -135,10 +158,14 @@ size_t TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketRepo
     bar.Update(Fraction);
     return true;
   };
+  const TInputDecoder::TResult result = decoder.Decode(Input);
+  for (const std::string& problem : result.Problems) Error(problem);
+  // One line on stderr when nothing was found; the exit status stays as it is.
+  if (result.SampleCount == 0 && !result.Cancelled)
+    Error(TNoPacketsText::For(Input, Options.Settings.InvertInput, InvertOption));
   // The packets up to a cut are reported; the cut then fails the input.
-  const TRecordingDecoder::TResult result = decoder.Decode(Input);
   if (!result.EndsEarly.empty()) throw TRecordingError(Input, result.EndsEarly);
-  return result.SampleCount;
+  return result.Problems.empty();
 }
 
 size_t TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,

@@ -2,6 +2,8 @@
 // vorlent-decode: decodes recordings (audio files) and saved samples (.map/.dat) with the
 // window's recognition engine and prints the packets as a table, CSV or JSON.
 
+#include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -9,6 +11,7 @@
 #include "TDecodeOptions.h"
 #include "TPacketReport.h"
 
+class TCodeLibrary;
 class TProtocolRecognition;
 
 class TDecodeCommand {
@@ -32,8 +35,8 @@ class TDecodeCommand {
  private:
   bool LoadProtocols(TProtocolRecognition& Engine, const std::string& FileName);
   bool DecodeInput(TProtocolRecognition& Engine, TPacketReport& Report, const std::string& Input);
-  size_t DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
-                         const std::string& Input);
+  bool DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
+                       const std::string& Input);
   size_t DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,
                            const std::string& Input);
   void Error(const std::string& Text) const;
@@ -42,4 +45,6 @@ class TDecodeCommand {
   std::ostream& Err;
   bool Terminal;
   TDecodeOptions Options;
+  std::shared_ptr<const TCodeLibrary> Library;  // the loaded definitions, for code files
+  uint32_t CarrierHz = 0;                       // --carrier; 0: each protocol's own
 };

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "TCodeExport.h"
 #include "TRecordingDecoder.h"
 #include "TTimeTexts.h"
 
@@ -13,6 +14,7 @@ using json = nlohmann::ordered_json;
 const std::vector<std::string> Headers = {"Time", "Protocol", "Data", "Length", "Gap"};
 const std::vector<std::string> CsvHeaders = {"Time", "Protocol", "Match", "Data", "Length", "Gap"};
 constexpr size_t ProtocolColumn = 1;
+const char* const NameHeader = "Name";   // the signal's name in a code file
 constexpr size_t FirstRightAligned = 3;  // Length and Gap are numbers
 const char* const ColumnGap = "  ";
 const char* const CsvLineEnd = "\r\n";
@@ -42,14 +44,22 @@ json Marks(const std::vector<TSampleMark>& Row) {
 }
 }  // namespace
 
-TPacketReport::TPacketReport(std::ostream& Stream, TFormat Chosen, bool SeveralInputs)
-    : Out(Stream), Format(Chosen), Several(SeveralInputs) {
+TPacketReport::TPacketReport(std::ostream& Stream, TFormat Chosen, bool SeveralInputs,
+                             bool NamedIn, std::unique_ptr<TCodeExport> ExportIn)
+    : Out(Stream),
+      Format(Chosen),
+      Several(SeveralInputs),
+      Named(NamedIn),
+      Export(std::move(ExportIn)) {
   if (Format == TFormat::Json) Out << "{\"packets\":[";
   if (Format != TFormat::Csv) return;
   std::vector<std::string> header = CsvHeaders;
   if (Several) header.insert(header.begin(), "Input");
+  if (Named) header.push_back(NameHeader);
   WriteCsvRow(header);
 }
+
+TPacketReport::~TPacketReport() = default;
 
 std::vector<std::string> TPacketReport::Columns(const TSample& Sample) {
   std::string time = Sample.StreamIndex >= 0
@@ -89,16 +99,24 @@ void TPacketReport::BeginInput(const std::string& Name) {
 void TPacketReport::Add(const TSample& Sample) {
   switch (Format) {
     case TFormat::Table:
-      AddTableRow(Columns(Sample));
+    {
+      std::vector<std::string> cells = Columns(Sample);
+      if (Named) cells.push_back(Sample.Name);
+      AddTableRow(std::move(cells));
+    }
       break;
     case TFormat::Csv: {
       std::vector<std::string> cells = CsvCells(Sample);
       if (Several) cells.insert(cells.begin(), Input);
+      if (Named) cells.push_back(Sample.Name);
       WriteCsvRow(cells);
       break;
     }
     case TFormat::Json:
       WriteJson(Sample);
+      break;
+    case TFormat::Codes:
+      if (Export) Export->Add(Sample, Sample.Name);
       break;
   }
   ++Index;
@@ -112,6 +130,7 @@ void TPacketReport::EndInput() {
 
 void TPacketReport::Finish() {
   if (Format == TFormat::Json) Out << (JsonPackets ? "\n" : "") << "]}\n";
+  if (Format == TFormat::Codes && Export) Export->Write(Out);
   Out.flush();
 }
 
@@ -127,12 +146,15 @@ void TPacketReport::AddTableRow(std::vector<std::string> Cells) {
 void TPacketReport::WriteTable() {
   if (TableStarted) return;
   if (Several) Out << (InputCount ? "\n" : "") << "==> " << Input << " <==\n";
-  Widths.assign(Headers.size(), 0);
-  for (size_t c = 0; c < Headers.size(); ++c) Widths[c] = Width(Headers[c]);
+  std::vector<std::string> headers = Headers;
+  if (Named) headers.push_back(NameHeader);
+  Widths.assign(headers.size(), 0);
+  for (size_t c = 0; c < headers.size(); ++c) Widths[c] = Width(headers[c]);
   for (const auto& row : Rows)
-    for (size_t c = 0; c < row.size(); ++c) Widths[c] = std::max(Widths[c], Width(row[c]));
+    for (size_t c = 0; c < row.size() && c < Widths.size(); ++c)
+      Widths[c] = std::max(Widths[c], Width(row[c]));
   TableStarted = true;
-  WriteTableLine(Headers);
+  WriteTableLine(headers);
   for (const auto& row : Rows) WriteTableLine(row);
   Rows.clear();
   Out.flush();
@@ -141,9 +163,11 @@ void TPacketReport::WriteTable() {
 void TPacketReport::WriteTableLine(const std::vector<std::string>& Cells) const {
   std::string text;
   for (size_t c = 0; c < Cells.size(); ++c) {
-    std::string pad(Widths[c] - std::min(Widths[c], Width(Cells[c])), ' ');
+    const size_t width = c < Widths.size() ? Widths[c] : 0;
+    std::string pad(width - std::min(width, Width(Cells[c])), ' ');
     if (c) text += ColumnGap;
-    text += c >= FirstRightAligned ? pad + Cells[c] : Cells[c] + pad;
+    const bool right = c >= FirstRightAligned && c < Headers.size();  // a Name is text
+    text += right ? pad + Cells[c] : Cells[c] + pad;
   }
   text.erase(text.find_last_not_of(' ') + 1);
   Out << text << '\n';
@@ -177,6 +201,7 @@ void TPacketReport::WriteJson(const TSample& Sample) {
                  {"protocol", protocol ? protocol->ProtocolName : ""},
                  {"match", match},
                  {"match_note", note},
+                 {"name", Sample.Name.empty() ? json(nullptr) : json(Sample.Name)},
                  {"fields", fields},
                  {"data", columns[2]},
                  {"duration_s", FloatNumber(Sample.Duration)},

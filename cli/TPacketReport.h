@@ -4,19 +4,25 @@
 // its columns to them, so memory does not grow with the number of packets.
 
 #include <cstddef>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "TCodeExport.h"
 #include "U_sample.h"
 
 class TPacketReport {
  public:
-  enum class TFormat { Table, Csv, Json };
+  enum class TFormat { Table, Csv, Json, Codes };
   static constexpr size_t TableLookAheadRows = 64;  // rows that set the table's column widths
 
   // Several: more than one input is reported (the table names each, CSV adds a column).
-  TPacketReport(std::ostream& Out, TFormat Format, bool Several);
+  // Named: packets may carry signal names (from code files): the table and CSV add a Name
+  // column. Codes: every packet goes to Export, which Finish writes.
+  TPacketReport(std::ostream& Out, TFormat Format, bool Several, bool Named = false,
+                std::unique_ptr<TCodeExport> Export = nullptr);
+  ~TPacketReport();
 
   // Starts the packets of Input (the path as given on the command line).
   void BeginInput(const std::string& Input);
@@ -54,4 +60,6 @@ class TPacketReport {
   std::vector<std::vector<std::string>> Rows;  // table rows held while the widths are measured
   std::vector<size_t> Widths;                  // of the table's columns, once started
   bool TableStarted = false;                   // header written, rows go out as they come
+  bool Named = false;
+  std::unique_ptr<TCodeExport> Export;
 };

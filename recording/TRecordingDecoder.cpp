@@ -55,11 +55,27 @@ class TFeed {
   TSignalProcessor Processor;
   std::vector<std::string> Errors;
 };
+
+class TFileSource : public TRecordingDecoder::TSource {
+ public:
+  explicit TFileSource(const std::string& FileName) : Reader(FileName) {}
+  size_t Read(uint8_t* Out, size_t Count) override { return Reader.Read(Out, Count); }
+  double Progress() const override { return Reader.Progress(); }
+  std::string EndsEarly() const override { return Reader.EndsEarly(); }
+
+ private:
+  TPcmReader Reader;
+};
 }  // namespace
 
 TRecordingDecoder::TResult TRecordingDecoder::Decode(const std::string& FileName) {
+  TFileSource source(FileName);
+  return Decode(source);
+}
+
+TRecordingDecoder::TResult TRecordingDecoder::Decode(TSource& Source) {
   TResult result;
-  TPcmReader reader(FileName);
+  TSource& reader = Source;
   TFeed feed(Options, OnSample, result);
   if (!feed.Ready())
     throw std::logic_error("the scripted capture did not start: " + feed.FirstError());

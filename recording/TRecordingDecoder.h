@@ -37,6 +37,19 @@ class TRecordingDecoder {
   using TSampleEvent = std::function<void(std::unique_ptr<TSample> Sample)>;
   // Receives the share of the file read so far (0..1) after every buffer; false cancels.
   using TProgressEvent = std::function<bool(double Fraction)>;
+  // Sound as the capture records it (8-bit PCM at SampleRate, 128 the zero line) from
+  // anywhere: a recording, or codes drawn as clean envelopes.
+  class TSource {
+   public:
+    virtual ~TSource() = default;
+    // Writes up to Count values to Out; fewer only at the end (0 then). Throws on a failure.
+    virtual size_t Read(uint8_t* Out, size_t Count) = 0;
+    // Share of the sound delivered so far, 0..1.
+    virtual double Progress() const = 0;
+    // After the last Read: where and why the sound ended before its announced length; "" when
+    // it was whole.
+    virtual std::string EndsEarly() const { return ""; }
+  };
 
   TRecordingDecoder() = default;
   explicit TRecordingDecoder(TOptions Chosen) : Options(Chosen) {}
@@ -44,6 +57,8 @@ class TRecordingDecoder {
   // Cuts the sound of FileName into packets. Throws TRecordingError ("name: reason") for a
   // file that cannot be read; packets closed before a read error have been handed out.
   TResult Decode(const std::string& FileName);
+  // Cuts the sound of Source into packets in the same way; throws what Source throws.
+  TResult Decode(TSource& Source);
 
   TSampleEvent OnSample;
   TProgressEvent OnProgress;

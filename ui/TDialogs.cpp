@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "TSettingsDialog.h"
+#include "TExportCodesDialog.h"
 
 namespace {
 const char* const MissingFolder = "The folder %1 does not exist.";
@@ -120,4 +121,8 @@ bool TQtDialogs::EditDecodeSettings(TDecodeSettings& Settings) {
   if (dialog.exec() != QDialog::Accepted) return false;
   Settings = dialog.Settings();
   return true;
+}
+
+bool TQtDialogs::AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) {
+  return TExportCodesDialog::Ask(Owner, Formats, Choice);
 }

@@ -3,10 +3,12 @@
 // this interface so that tests can answer in place of a user.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
 #include "TDecodeSettings.h"
+#include "TExportCodesChoice.h"
 #include "TProgress.h"
 
 class QWidget;
@@ -37,6 +39,10 @@ class TDialogs {
   // The decoding settings dialog showing Settings: true with Settings changed when the user
   // confirms, false with Settings untouched when he cancels.
   virtual bool EditDecodeSettings(TDecodeSettings& Settings) = 0;
+  // Asks what File > Export codes writes: the packets, a name, the carrier, the file and its
+  // format (an index into Formats, "Title (*.ext)" entries). Choice holds the defaults on
+  // entry and the answers on return. False when the user cancels.
+  virtual bool AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) = 0;
 };
 
 // The real thing: QMessageBox, QFileDialog, QProgressDialog and QDesktopServices.
@@ -55,6 +61,7 @@ class TQtDialogs : public TDialogs {
                                           std::function<void()> OnCancel) override;
   void OpenUrl(const QString& Url) override;
   bool EditDecodeSettings(TDecodeSettings& Settings) override;
+  bool AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) override;
 
  private:
   QWidget* Owner;

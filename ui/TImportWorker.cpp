@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "TInputDecoder.h"
+
 namespace {
 const char* const AlreadyRunning = "An import is already running.";
 }
@@ -11,15 +13,17 @@ TImportWorker::~TImportWorker() {
   if (Thread.joinable()) Thread.join();
 }
 
-void TImportWorker::Start(const std::string& FileName, TRecordingDecoder::TOptions Options) {
+void TImportWorker::Start(const std::string& FileName, TRecordingDecoder::TOptions Options,
+                          std::shared_ptr<const TCodeLibrary> Library) {
   if (Running()) throw std::logic_error(AlreadyRunning);
   CancelFlag = false;
-  Thread = std::thread(&TImportWorker::Run, this, FileName, Options);
+  Thread = std::thread(&TImportWorker::Run, this, FileName, Options, std::move(Library));
 }
 
 // On the worker: only its own decoder is touched; everything else goes back queued.
-void TImportWorker::Run(const std::string& FileName, TRecordingDecoder::TOptions Options) {
-  TRecordingDecoder decoder(Options);
+void TImportWorker::Run(const std::string& FileName, TRecordingDecoder::TOptions Options,
+                        std::shared_ptr<const TCodeLibrary> Library) {
+  TInputDecoder decoder(Options, std::move(Library));
   decoder.OnProgress = [this](double Fraction) {
     QMetaObject::invokeMethod(
         &Receiver,
@@ -33,9 +37,10 @@ void TImportWorker::Run(const std::string& FileName, TRecordingDecoder::TOptions
   outcome->FileName = FileName;
   outcome->Options = Options;
   try {
-    TRecordingDecoder::TResult result = decoder.Decode(FileName);
+    TInputDecoder::TResult result = decoder.Decode(FileName);
     outcome->Samples = std::move(result.Samples);
     for (auto& sample : outcome->Samples) sample->Source = FileName;
+    outcome->Problems = std::move(result.Problems);
     outcome->Cancelled = result.Cancelled;
     if (!result.EndsEarly.empty()) outcome->EndsEarly = FileName + ": " + result.EndsEarly;
   } catch (...) {

@@ -15,6 +15,8 @@
 #include "TRecordingDecoder.h"
 #include "U_sample.h"
 
+class TCodeLibrary;
+
 class TImportWorker {
  public:
   struct TOutcome {
@@ -24,6 +26,7 @@ class TImportWorker {
     std::exception_ptr Error;  // the file could not be read (a TRecordingError)
     bool Cancelled = false;    // Cancel was called: the packets are to be discarded
     std::string EndsEarly;     // "NAME: the file ends early at ...", shown after the packets
+    std::vector<std::string> Problems;  // signals of a code file that were left out
   };
   // Runs on the owner's thread with the share of the file read so far (0..1).
   using TProgressEvent = std::function<void(double Fraction)>;
@@ -37,8 +40,10 @@ class TImportWorker {
   TImportWorker(const TImportWorker&) = delete;
   TImportWorker& operator=(const TImportWorker&) = delete;
 
-  // Starts decoding FileName with Options; throws std::logic_error while one is running.
-  void Start(const std::string& FileName, TRecordingDecoder::TOptions Options);
+  // Starts decoding FileName (a recording or a code file, whose parsed signals Library renders)
+  // with Options; throws std::logic_error while one is running.
+  void Start(const std::string& FileName, TRecordingDecoder::TOptions Options,
+             std::shared_ptr<const TCodeLibrary> Library);
   // Asks the running import to stop at its next buffer; its outcome then says Cancelled.
   // Safe at any time, also when nothing runs.
   void Cancel() { CancelFlag = true; }
@@ -49,7 +54,8 @@ class TImportWorker {
   TDoneEvent OnDone;
 
  private:
-  void Run(const std::string& FileName, TRecordingDecoder::TOptions Options);
+  void Run(const std::string& FileName, TRecordingDecoder::TOptions Options,
+           std::shared_ptr<const TCodeLibrary> Library);
   void Finish(const std::shared_ptr<TOutcome>& Outcome);
 
   QObject Receiver;  // lives on the owner's thread; a queued call dies with it

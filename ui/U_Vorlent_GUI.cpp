@@ -15,14 +15,21 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSaveFile>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "TAnchors.h"
+#include "TCodeExport.h"
+#include "TCodeLibrary.h"
 #include "TDialogs.h"
 #include "TFonts.h"
+#include "TInputDecoder.h"
+#include "TIrFormats.h"
 #include "TLinkLabel.h"
 #include "TNoPacketsText.h"
 #include "TRecordButton.h"
@@ -77,7 +84,14 @@ const char* BitmapFilter = "Bitmap image (*.BMP) (*.bmp)";
 const char* UnableToOpen = "Unable to open samples, file ";
 const char* NotFound = " not found";
 const char* RecordingsFilter =
-    "Audio recordings (*.wav *.flac *.aiff *.aif *.ogg *.au *.caf);;All files (*)";
+    "Recordings and code files (*.wav *.flac *.aiff *.aif *.ogg *.au *.caf *.ir *.txt *.conf "
+    "*.mode2);;All files (*)";
+const char* DetailsTitle = " Packet details ";
+const char* NamedDetailsTitle = " Packet details: %1 ";
+const char* NothingToExport = "There are no packets to export.";
+const char* CannotWrite = "Cannot write %1: %2";
+const char* LeftOut = "These signals were left out:\n%1";
+constexpr int MaxProblemsShown = 10;
 const char* ImportingText = "Importing %1...";
 const char* SettingsText = "Settings: %1";
 const char* LikelyText = "Likely match: %1\n\n%2";
@@ -202,7 +216,7 @@ void Tgui::CreateControls() {
 
 void Tgui::CreateDetails() {
   const QSize design(345, 323);
-  GB_details = new QGroupBox(" Packet details ", centralWidget());
+  GB_details = new QGroupBox(DetailsTitle, centralWidget());
   GB_details->setObjectName("GB_details");
   Anchors->Place(GB_details, {8, 376, 345, 323}, TAnchors::Left | TAnchors::Top | TAnchors::Bottom,
                  ClientSize);
@@ -273,6 +287,8 @@ void Tgui::CreateMenu() {
   loadSamples = add("loadSamples", "&Load samples", QKeySequence(Qt::CTRL | Qt::Key_L));
   ImportRecording =
       add("ImportRecording", "&Import recording...", QKeySequence(Qt::CTRL | Qt::Key_I));
+  ExportCodes =
+      add("ExportCodes", "Export &codes...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
   exportGraph = add("exportGraph", "&Export graph", QKeySequence(Qt::CTRL | Qt::Key_E));
   CopytimingtoClipboard1 = add("CopytimingtoClipboard1", "Copy &timing to Clipboard",
                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
@@ -339,6 +355,8 @@ void Tgui::BindEvents() {
           [this] { Guarded([this] { loadSamplesClick(); }); });
   connect(ImportRecording, &QAction::triggered, this,
           [this] { Guarded([this] { ImportRecordingClick(); }); });
+  connect(ExportCodes, &QAction::triggered, this,
+          [this] { Guarded([this] { ExportCodesClick(); }); });
   connect(exportGraph, &QAction::triggered, this,
           [this] { Guarded([this] { exportGraphClick(); }); });
   connect(CopytimingtoClipboard1, &QAction::triggered, this,
@@ -524,6 +542,9 @@ void Tgui::SelectSample(int Index) {
   if (!sample.Protocol) Recognition->Decode(sample);  // never show an undecoded sample
   const TProtocol& protocol = *sample.Protocol;
   LProtocolName->setText(QString::fromStdString(protocol.ListName()));
+  GB_details->setTitle(sample.Name.empty()
+                           ? QString(DetailsTitle)
+                           : QString(NamedDetailsTitle).arg(QString::fromStdString(sample.Name)));
   std::string url, description;
   Recognition->GetDescription(protocol.ProtocolName, url, description);
   QString details = DescriptionText(description);
@@ -658,7 +679,7 @@ void Tgui::ImportRecordingClick() {
   TRecordingDecoder::TOptions options;
   static_cast<TDecodeSettings&>(options) = DecodeSettings;
   options.InvertInput = ChB_invertInput->isChecked();
-  Importer->Start(name.toStdString(), options);
+  Importer->Start(name.toStdString(), options, std::make_shared<const TCodeLibrary>(*Recognition));
   ImportRecording->setEnabled(false);
   ImportProgress = Dialogs->OpenProgress(QString(ImportingText).arg(QFileInfo(name).fileName()),
                                          [this] { Importer->Cancel(); });
@@ -677,6 +698,7 @@ void Tgui::FinishImport(TImportWorker::TOutcome& Outcome) {
     SayWhenNothingFound(Outcome);
   else
     AppendSamples(std::move(Outcome.Samples));
+  if (!Outcome.Problems.empty()) ReportLeftOut(Outcome.Problems);
   if (!Outcome.EndsEarly.empty()) Dialogs->ShowError(QString::fromStdString(Outcome.EndsEarly));
 }
 
@@ -731,6 +753,58 @@ void Tgui::SayWhenNothingFound(const TImportWorker::TOutcome& Outcome) {
       QFileInfo(QString::fromStdString(Outcome.FileName)).fileName().toStdString();
   Dialogs->ShowMessage(
       QString::fromStdString(TNoPacketsText::For(name, Outcome.Options.InvertInput, InvertName)));
+}
+
+// Names the signals of a code file that were not imported, the first few of them.
+void Tgui::ReportLeftOut(const std::vector<std::string>& Problems) {
+  QStringList lines;
+  for (size_t i = 0; i < Problems.size() && i < MaxProblemsShown; ++i)
+    lines << QString::fromStdString(Problems[i]);
+  if (Problems.size() > MaxProblemsShown)
+    lines << QString("(%1 more)").arg(Problems.size() - MaxProblemsShown);
+  Dialogs->ShowMessage(QString(LeftOut).arg(lines.join('\n')));
+}
+
+void Tgui::ExportCodesClick() {
+  const auto& samples = Processor->Samples;
+  if (samples.empty()) {
+    Dialogs->ShowMessage(NothingToExport);
+    return;
+  }
+  const int row = SamplesGrid->CurrentRow() - 1;
+  const bool selected = row >= 0 && row < static_cast<int>(samples.size());
+  const TSample* current = selected ? samples[static_cast<size_t>(row)].get() : nullptr;
+  TExportCodesChoice choice;
+  choice.AllPackets = !selected;
+  choice.CarrierHz = ExportCarrierHz;
+  if (current)
+    choice.Name = QString::fromStdString(current->Name.empty() ? TCodeExport::DefaultName(*current)
+                                                               : current->Name);
+  QStringList formats;
+  for (const TIrFormat* format : TIrFormats::All())
+    formats << QString("%1 (*.%2)").arg(format->Title(), format->Extension());
+  if (!Dialogs->AskExportCodes(formats, choice)) return;
+  ExportCarrierHz = choice.CarrierHz;
+  const TIrFormat* format = TIrFormats::All().at(std::clamp<size_t>(
+      static_cast<size_t>(std::max(choice.Format, 0)), 0, TIrFormats::All().size() - 1));
+  TCodeExport exporter(*format, std::make_shared<const TCodeLibrary>(*Recognition),
+                       choice.CarrierHz);
+  if (choice.AllPackets || !current) {
+    for (const auto& sample : samples) exporter.Add(*sample, sample->Name);
+  } else {
+    exporter.Add(*current, choice.Name.toStdString());
+  }
+  std::ostringstream text;
+  exporter.Write(text);
+  QSaveFile file(choice.FileName);
+  const std::string bytes = text.str();
+  const bool written = file.open(QIODevice::WriteOnly) &&
+                       file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                           static_cast<qint64>(bytes.size()) &&
+                       file.commit();
+  if (!written)
+    throw std::runtime_error(
+        QString(CannotWrite).arg(choice.FileName, file.errorString()).toStdString());
 }
 
 void Tgui::exportGraphClick() {

@@ -28,6 +28,7 @@ class QPlainTextEdit;
 class QSlider;
 class QPushButton;
 class TAnchors;
+class TCodeLibrary;
 class TLinkLabel;
 class TProtocolRecognition;
 class TRecordButton;
@@ -76,6 +77,10 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // done its packets are decoded and appended to the list; a cancelled import adds nothing,
   // and a file that cannot be read is reported (TRecordingError's text) and adds nothing.
   void ImportRecordingClick();
+  // Asks for the packets (the selected one or all), a name, the carrier and the file, and
+  // writes them as codes of the format of the chosen file type, atomically. Throws (shown by
+  // the error report) when the file cannot be written; an earlier file then stays as it was.
+  void ExportCodesClick();
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
@@ -134,6 +139,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QAction* SaveSamples;
   QAction* loadSamples;
   QAction* ImportRecording;
+  QAction* ExportCodes;
   QAction* exportGraph;
   QAction* CopytimingtoClipboard1;
   QAction* Exit;
@@ -143,6 +149,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QAction* DecodeSettingsAction;
   QLabel* SettingsPanel;           // the settings that differ from their defaults; "" when none
   TDecodeSettings DecodeSettings;  // the current ones (InvertInput is the check box's)
+  uint32_t ExportCarrierHz = 0;  // the carrier of exported codes; 0: each protocol's own
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -163,6 +170,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void ListNewSamples(int First);
   void AppendSamples(std::vector<std::unique_ptr<TSample>> Samples);
   void FinishImport(TImportWorker::TOutcome& Outcome);
+  void ReportLeftOut(const std::vector<std::string>& Problems);
   void DeliverBuffer(const TMessage& Message);
   void LoadDecodeSettings();
   void ApplyDecodeSettings();

@@ -244,7 +244,8 @@ TEST_F(DecodeCommand, AMissingOrBrokenLibraryDecodesEverythingAsUnknown) {
 TEST_F(DecodeCommand, UsageErrorsExitWithTwo) {
   const std::vector<std::pair<Lines, std::string>> cases = {
       {{"--bogus", "x.wav"}, "The following argument was not expected: --bogus"},
-      {{"--format", "xml", "x.wav"}, "--format: xml not in {table,json,csv}"},
+      {{"--format", "xml", "x.wav"},
+       "--format: xml not in {table,json,csv,flipper,pronto,lirc,mode2}"},
       {{}, "INPUT is required"},
       {{"--protocols"}, "--protocols: 1 required TEXT missing"}};
   for (const auto& [args, message] : cases) {

@@ -18,7 +18,8 @@ using Texts = std::vector<QString>;
 namespace {
 using Packets = std::vector<std::pair<uint8_t, uint8_t>>;
 const char* const Filter =
-    "Audio recordings (*.wav *.flac *.aiff *.aif *.ogg *.au *.caf);;All files (*)";
+    "Recordings and code files (*.wav *.flac *.aiff *.aif *.ogg *.au *.caf *.ir *.txt *.conf "
+    "*.mode2);;All files (*)";
 
 // PCM of two and a half capture buffers holding an NEC packet per (address, command), the
 // first at value 1000 and each next one a buffer later.
@@ -177,7 +178,8 @@ TEST(ImportRecording, AnUnreadableFileIsReportedAndChangesNothing) {
     const char* Reason;
   };
   const std::vector<Case> cases = {
-      {"garbage.wav", "this is not a recording at all, just some text", "Format not recognised."},
+      {"garbage.wav", "this is not a recording at all, just some text",
+       "neither an audio recording nor a Flipper .ir, Pronto Hex, lircd.conf or mode2 file."},
       {"missing.wav", "", "No such file or directory."},
   };
   for (const Case& c : cases) {

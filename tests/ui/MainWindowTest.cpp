@@ -85,6 +85,7 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
       {gui.SaveSamples, "&Save samples", "Ctrl+S"},
       {gui.loadSamples, "&Load samples", "Ctrl+L"},
       {gui.ImportRecording, "&Import recording...", "Ctrl+I"},
+      {gui.ExportCodes, "Export &codes...", "Ctrl+Shift+E"},
       {gui.exportGraph, "&Export graph", "Ctrl+E"},
       {gui.CopytimingtoClipboard1, "Copy &timing to Clipboard", "Ctrl+Alt+C"},
       {gui.Exit, "&Close", ""},
@@ -94,8 +95,8 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
     EXPECT_EQ(action->shortcut(), QKeySequence(keys)) << caption;
   }
   EXPECT_EQ(gui.File1->actions(),
-            QList<QAction*>({gui.SaveSamples, gui.loadSamples, gui.ImportRecording, gui.exportGraph,
-                             gui.CopytimingtoClipboard1, gui.Exit}));
+            QList<QAction*>({gui.SaveSamples, gui.loadSamples, gui.ImportRecording, gui.ExportCodes,
+                             gui.exportGraph, gui.CopytimingtoClipboard1, gui.Exit}));
   EXPECT_TRUE(gui.menuBar()->actions().contains(gui.About1));
   std::vector<QWidget*> order = {gui.tbHScale,     gui.SamplesGrid,  gui.SGprotocolData,
                                  gui.Mdescription, gui.ClearSamples, gui.ChB_invertInput};

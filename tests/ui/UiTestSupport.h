@@ -104,6 +104,14 @@ class TFakeDialogs : public TDialogs {
     SettingsShown.push_back(Settings);
     return EditSettings && EditSettings(Settings);
   }
+  bool AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) override {
+    ExportFormats = Formats;
+    ExportDefaults.push_back(Choice);
+    if (ExportAnswers.empty()) return false;
+    Choice = ExportAnswers.front();
+    ExportAnswers.pop_front();
+    return true;
+  }
 
   std::vector<QString> Messages, Errors, Urls;
   std::vector<std::shared_ptr<TFakeBox>> Boxes;
@@ -113,6 +121,11 @@ class TFakeDialogs : public TDialogs {
   std::function<void()> DuringMessage;                 // runs while a message box would be open
   std::function<bool(TDecodeSettings&)> EditSettings;  // the user in the settings dialog
   std::vector<TDecodeSettings> SettingsShown;
+  std::deque<QString> Answers;                     // file names the dialogs return, "" = cancel
+  std::function<void()> DuringMessage;             // runs while a message box would be open
+  QStringList ExportFormats;                       // offered by the last Export codes
+  std::vector<TExportCodesChoice> ExportDefaults;  // what each Export codes proposed
+  std::deque<TExportCodesChoice> ExportAnswers;    // the user's answers; none left = cancel
 
  private:
   QString NextAnswer() {

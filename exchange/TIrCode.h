@@ -1,0 +1,29 @@
+#pragma once
+// One infrared code as the exchange formats hold it: raw durations, or a protocol with an
+// address and a command (Flipper's parsed signals).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TIrCode {
+  static constexpr size_t MaxDurations = 65535;  // more in one code is refused
+
+  std::string Name;                 // the signal's name; "" when the format has none
+  size_t Line = 0;                  // where the code starts in its file (from 1)
+  uint32_t CarrierHz = 0;           // 0 when unknown
+  std::vector<uint32_t> Durations;  // us, mark first, alternating; raw codes only
+  uint32_t GapMicros = 0;           // silence after the last mark (0: none known)
+  std::string Protocol;             // parsed codes: Flipper's protocol name; "" for raw
+  uint32_t Address = 0;
+  uint32_t Command = 0;
+
+  bool Parsed() const { return !Protocol.empty(); }
+};
+
+// What a file held: its codes in order, and one "file:line: reason" per code left out.
+struct TIrCodeFile {
+  std::vector<TIrCode> Codes;
+  std::vector<std::string> Problems;
+};

@@ -1,0 +1,32 @@
+#include "TLineReader.h"
+
+#include <streambuf>
+
+bool TLineReader::Next(std::string& Line) {
+  Line.clear();
+  LastOverlong = false;
+  std::streambuf* buffer = In.rdbuf();
+  if (!buffer) return false;
+  using traits = std::streambuf::traits_type;
+  int c = buffer->sbumpc();
+  if (traits::eq_int_type(c, traits::eof())) return false;
+  ++Number;
+  for (; !traits::eq_int_type(c, traits::eof()); c = buffer->sbumpc()) {
+    const char ch = traits::to_char_type(c);
+    if (ch == '\n') break;
+    if (LastOverlong) continue;
+    if (Line.size() == MaxLineLength) {
+      LastOverlong = true;
+      Line.clear();
+      Line.shrink_to_fit();
+      continue;
+    }
+    Line += ch;
+  }
+  if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+  return true;
+}
+
+std::string TLineReader::Problem(const std::string& Reason, size_t At) const {
+  return FileName + ":" + std::to_string(At ? At : Number) + ": " + Reason;
+}

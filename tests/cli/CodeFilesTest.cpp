@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "TDecodeCommand.h"
+
+namespace {
+const std::string Library = std::string(VORLENT_DATA_DIR) + "/protocols.xml";
+const std::string Remote =
+    "Filetype: IR signals file\nVersion: 1\n#\nname: Power\ntype: parsed\nprotocol: RC5\n"
+    "address: 05 00 00 00\ncommand: 35 00 00 00\n#\nname: Broken\ntype: raw\ndata: 900 x\n"
+    "#\nname: Vol up\ntype: parsed\nprotocol: SIRC\naddress: 01 00 00 00\ncommand: 12 00 00 00\n";
+
+struct TRun {
+  int Status;
+  std::string Out, Err;
+};
+
+TRun DecodeRemote(std::vector<std::string> Args) {
+  const std::string path = ::testing::TempDir() + "remote.ir";
+  std::ofstream(path) << Remote;
+  Args.insert(Args.begin(), {"vorlent-decode", "--protocols", Library});
+  Args.push_back(path);
+  std::vector<const char*> argv;
+  for (const std::string& a : Args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  TDecodeCommand command(out, err, false);
+  const int status = command.Run(static_cast<int>(argv.size()), argv.data());
+  return {status, out.str(), err.str()};
+}
+
+// A code file is an input like a recording: its signals are named, a bad one is reported with
+// its line and fails the run while the others are still decoded.
+TEST(CodeFiles, SignalsAreNamedAndABadOneIsReported) {
+  const TRun r = DecodeRemote({"--format", "json"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("remote.ir:10: signal \"Broken\": \"x\" is not a duration"),
+            std::string::npos)
+      << r.Err;
+  const auto packets = nlohmann::json::parse(r.Out)["packets"];
+  ASSERT_EQ(packets.size(), 2u);
+  EXPECT_EQ(packets[0]["name"], "Power");
+  EXPECT_EQ(packets[0]["protocol"], "RC5");
+  EXPECT_EQ(packets[1]["name"], "Vol up");
+  EXPECT_EQ(packets[1]["data"], "command=18; address=1; ");
+  EXPECT_NE(DecodeRemote({}).Out.find("Vol up"), std::string::npos);
+}
+
+// Exported codes carry the protocol's carrier unless --carrier names one.
+TEST(CodeFiles, ExportUsesTheProtocolsCarrierOrTheGivenOne) {
+  const TRun own = DecodeRemote({"--format", "pronto"});
+  EXPECT_EQ(own.Out.substr(0, 10), "0000 0073 ");              // RC5: 36 kHz
+  EXPECT_NE(own.Out.find("\n0000 0068 "), std::string::npos);  // Sony: 40 kHz
+  const TRun given = DecodeRemote({"--format", "pronto", "--carrier", "38000"});
+  EXPECT_EQ(given.Out.substr(0, 10), "0000 006D ");
+  const TRun flipper = DecodeRemote({"--format", "flipper"});
+  EXPECT_NE(flipper.Out.find("name: Vol up\ntype: parsed\nprotocol: SIRC\naddress: 01 00 00 00\n"
+                             "command: 12 00 00 00\n"),
+            std::string::npos)
+      << flipper.Out;
+  EXPECT_EQ(DecodeRemote({"--carrier", "0"}).Status, TDecodeCommand::ExitUsage);
+}
+}  // namespace

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "TIrFormats.h"
+#include "TLineReader.h"
+
+namespace {
+const std::string FlipperHeader = "Filetype: IR signals file\nVersion: 1\n";
+const std::string GoodRaw =
+    "name: Good\ntype: raw\nfrequency: 38000\nduty_cycle: 0.33\ndata: 900 450 560\n";
+
+TIrCodeFile Read(const std::string& Format, const std::string& Text) {
+  std::istringstream in(Text);
+  TLineReader lines(in, "codes.txt");
+  return TIrFormats::Find(Format)->Read(lines);
+}
+
+struct TBadCase {
+  const char* Label;
+  const char* Format;
+  std::string Text;
+  size_t CodesKept;
+  const char* Problem;  // the start of the only problem: "file:line: reason"
+};
+
+class BadInputTest : public ::testing::TestWithParam<TBadCase> {};
+
+// A bad signal is named with its line and the reason; the good ones around it are kept.
+TEST_P(BadInputTest, NamesLineAndReasonAndKeepsTheRest) {
+  const TBadCase& c = GetParam();
+  const TIrCodeFile file = Read(c.Format, c.Text);
+  EXPECT_EQ(file.Codes.size(), c.CodesKept);
+  ASSERT_EQ(file.Problems.size(), 1u);
+  EXPECT_EQ(file.Problems[0].substr(0, std::string(c.Problem).size()), c.Problem);
+}
+
+const std::string LongLine(TLineReader::MaxLineLength + 10, '7');
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, BadInputTest,
+    ::testing::Values(
+        TBadCase{"FlipperZero", "flipper",
+                 FlipperHeader + GoodRaw + "name: Z\ntype: raw\ndata: 900 0 560\n" + GoodRaw, 2,
+                 "codes.txt:8: signal \"Z\": duration 0 is out of range"},
+        TBadCase{"FlipperNegative", "flipper",
+                 FlipperHeader + "name: N\ntype: raw\ndata: 900 -450 560\n" + GoodRaw, 1,
+                 "codes.txt:3: signal \"N\": duration -450"},
+        TBadCase{"FlipperText", "flipper", FlipperHeader + "name: T\ntype: raw\ndata: 900 x 5\n", 0,
+                 "codes.txt:3: signal \"T\": \"x\" is not a duration"},
+        TBadCase{"FlipperAddress", "flipper",
+                 FlipperHeader + GoodRaw +
+                     "name: A\ntype: parsed\nprotocol: NEC\naddress: 0G\ncommand: 01\n",
+                 1, "codes.txt:8: signal \"A\": address \"0G\" is not 1 to 4 hex bytes"},
+        TBadCase{"FlipperType", "flipper", FlipperHeader + "name: Q\ntype: learned\n" + GoodRaw, 1,
+                 "codes.txt:3: signal \"Q\": type \"learned\""},
+        TBadCase{"FlipperLongLine", "flipper",
+                 FlipperHeader + GoodRaw + "name: L\ndata: " + LongLine, 1,
+                 "codes.txt:9: signal \"L\": line longer than 1048576"},
+        TBadCase{"FlipperTooMany", "flipper",
+                 FlipperHeader + "name: M\ntype: raw\ndata:" +
+                     [] {
+                       std::string many;
+                       for (int i = 0; i < 65536; ++i) many += " 500";
+                       return many;
+                     }() +
+                     "\n" + GoodRaw,
+                 1, "codes.txt:3: signal \"M\": more than 65535 durations"},
+        TBadCase{"NotFlipper", "flipper", "Filetype: something else\n", 0,
+                 "codes.txt:1: not a Flipper IR file"},
+        TBadCase{"ProntoHex", "pronto",
+                 "0000 006D 0001 0000 0157 00G1\n0000 006D 0001 0000 0157 00AC\n", 1,
+                 "codes.txt:1: word 6 \"00G1\" is not four hexadecimal digits"},
+        TBadCase{"ProntoCount", "pronto", "# remote\n0000 006D 0002 0000 0157 00AC\n", 0,
+                 "codes.txt:2: the counts announce 8 words, the line has 6"},
+        TBadCase{"ProntoCompact", "pronto", "5000 0073 0000 0001 0001 0001\n", 0,
+                 "codes.txt:1: only learned codes (0000) are read, not 5000"},
+        TBadCase{"ProntoZero", "pronto", "0000 006D 0001 0000 0000 00AC\n", 0,
+                 "codes.txt:1: word 5 is a duration of 0"},
+        TBadCase{"ProntoLongLine", "pronto", LongLine + "\n0000 006D 0001 0000 0157 00AC\n", 1,
+                 "codes.txt:1: line longer than"},
+        TBadCase{"LircDuration", "lirc",
+                 "begin remote\n name r\n flags RAW_CODES\n begin raw_codes\n name A\n 900 0 560\n"
+                 " name B\n 900 450 560\n end raw_codes\nend remote\n",
+                 1, "codes.txt:6: code \"A\": duration 0"},
+        TBadCase{
+            "LircNotRaw", "lirc",
+            "begin remote\n name tv\n bits 16\n begin codes\n KEY_1 0x1\n end codes\nend remote\n",
+            0, "codes.txt:4: remote \"tv\": only raw codes are read"},
+        TBadCase{"LircUnclosed", "lirc",
+                 "begin remote\n flags RAW_CODES\n begin raw_codes\n name A\n 900 450 560\n", 1,
+                 "codes.txt:5: the file ends inside a block"},
+        TBadCase{"Mode2Text", "mode2", "pulse 900\nspace 450\npulse abc\nspace 90000\npulse 560\n",
+                 1, "codes.txt:3: \"pulse abc\" is not \"pulse MICROSECONDS\""},
+        TBadCase{"Mode2Zero", "mode2", "pulse 900\nspace 0\npulse 560\ntimeout 90000\npulse 560\n",
+                 1, "codes.txt:2: duration 0 is out of range"},
+        TBadCase{"IrCtlWord", "mode2", "+900 -450 +560 -90000\n+900 -450 x\n", 1,
+                 "codes.txt:2: \"x\" is neither a pulse/space line nor a signed duration"}),
+    [](const ::testing::TestParamInfo<TBadCase>& Info) { return Info.param.Label; });
+
+// What each format writes, it reads back: names, durations and the carrier where it has them.
+TEST(FormatsTest, WriteThenReadGivesTheCodesBack) {
+  TIrCode code;
+  code.Name = "KEY_POWER";
+  code.CarrierHz = 36000;
+  code.Durations = {2666, 889, 444, 444, 444, 889, 889, 444};
+  code.Durations.push_back(444);
+  code.GapMicros = 80000;
+  for (const TIrFormat* format : TIrFormats::All()) {
+    std::ostringstream out;
+    format->Write(out, {code, code});
+    std::istringstream in(out.str());
+    std::vector<std::string> head;
+    for (std::string line; head.size() < 8 && std::getline(in, line);)
+      if (!line.empty()) head.push_back(line);
+    EXPECT_TRUE(format->Recognizes(head)) << format->Name();
+    const TIrCodeFile file = Read(format->Name(), out.str());
+    ASSERT_EQ(file.Codes.size(), 2u) << format->Name();
+    EXPECT_TRUE(file.Problems.empty()) << format->Name() << ": " << file.Problems[0];
+    const std::string name = format->Name();
+    if (name == "flipper" || name == "lirc") {
+      EXPECT_EQ(file.Codes[1].Name, code.Name);
+    }
+    if (name == "flipper" || name == "pronto") {
+      EXPECT_NEAR(file.Codes[0].CarrierHz, code.CarrierHz, 300) << name;
+    }
+    ASSERT_EQ(file.Codes[0].Durations.size(), code.Durations.size()) << name;
+    for (size_t i = 0; i < code.Durations.size(); ++i)
+      EXPECT_NEAR(file.Codes[0].Durations[i], code.Durations[i], 15) << name << " " << i;
+  }
+}
+}  // namespace
