@@ -146,7 +146,7 @@ TEST_F(InputDecoderTest, ContentDecidesAndBadFilesAreRefused) {
               "bad.ir:3: signal \"X\": unknown parsed protocol \"Teletext\"");
   refused(::testing::TempDir() + "missing.ir", "");
   std::filesystem::create_directories(::testing::TempDir() + "folder.ir");
-  refused(::testing::TempDir() + "folder.ir", "directory");
+  refused(::testing::TempDir() + "folder.ir", "not a regular file but a folder");
 }
 }  // namespace
 

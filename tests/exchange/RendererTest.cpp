@@ -52,7 +52,9 @@ TEST_F(RendererTest, EveryDefinitionDecodesToWhatWasRendered) {
           << definition.Name;
     }
   }
-  EXPECT_LT(cut, RoundsPerDefinition);  // only some RC5X frames
+  // Only the four definitions whose spaces always exceed the default ending silence (Samsung36,
+  // Dish Network, Velleman, RECS80), and some RC5X frames.
+  EXPECT_LT(cut, 5 * RoundsPerDefinition);
 }
 
 TEST_F(RendererTest, RefusesValuesThatDoNotFit) {

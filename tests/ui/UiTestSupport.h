@@ -121,8 +121,6 @@ class TFakeDialogs : public TDialogs {
   std::function<void()> DuringMessage;                 // runs while a message box would be open
   std::function<bool(TDecodeSettings&)> EditSettings;  // the user in the settings dialog
   std::vector<TDecodeSettings> SettingsShown;
-  std::deque<QString> Answers;                     // file names the dialogs return, "" = cancel
-  std::function<void()> DuringMessage;             // runs while a message box would be open
   QStringList ExportFormats;                       // offered by the last Export codes
   std::vector<TExportCodesChoice> ExportDefaults;  // what each Export codes proposed
   std::deque<TExportCodesChoice> ExportAnswers;    // the user's answers; none left = cancel
