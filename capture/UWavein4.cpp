@@ -16,6 +16,10 @@ TWaveIn::TWaveIn(TWaveNotifyTarget* WindowHandle, int BufferCount, int BufferSiz
     DoError("Buffer count must be 1 to 8");
     return;
   }
+  if (BufferSize < 1) {
+    DoError("Buffer size must be at least 1 byte");
+    return;
+  }
   if (!AllocFormat()) return;
   Ready = Allocate();
 }

@@ -27,6 +27,10 @@ class TPacketReport {
 
   // The texts of the samples grid's columns: Time, Protocol, Data, Length, Gap.
   static std::vector<std::string> Columns(const TSample& Sample);
+  // The JSON object of one packet on one line, as the json format lists it; Cells are its
+  // Columns (the Time cell may be another time text). Never fails.
+  static std::string JsonPacket(const TSample& Sample, const std::vector<std::string>& Cells,
+                                const std::string& InputName, size_t PacketIndex);
   // Text as one CSV field: quoted (quotes doubled) when it holds a comma, quote or line break.
   static std::string CsvField(const std::string& Text);
 

@@ -43,8 +43,8 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
                             std::unique_ptr<TSoundSystem> SoundSystem) {
   if (!WaveIn) {
     if (!SoundSystem) SoundSystem = std::make_unique<TPortAudioSoundSystem>();
-    WaveIn =
-        std::make_unique<TWaveIn>(WindowHandle, BufferCount, BufferSize, std::move(SoundSystem));
+    WaveIn = std::make_unique<TWaveIn>(WindowHandle, CaptureBufferCount, CaptureBufferSize,
+                                       std::move(SoundSystem));
   }
   SampleRate = Rate;
   CurrentSample.reset();
@@ -88,33 +88,33 @@ uint16_t TSignalProcessor::SilenceWindow() const {
 void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
   const TWaveHdr* header = Message.LParam;
   bool readable = WaveIn && WaveIn->Recording && header && header->lpData &&
-                  header->dwBufferLength >= static_cast<uint32_t>(BufferSize);
+                  header->dwBufferLength >= static_cast<uint32_t>(CaptureBufferSize);
   if (readable) {
     uint8_t* buf = header->lpData;
     if (InvertInput)
-      for (size_t i = 0; i < static_cast<size_t>(BufferSize); ++i) buf[i] = 255 - buf[i];
+      for (size_t i = 0; i < static_cast<size_t>(CaptureBufferSize); ++i) buf[i] = 255 - buf[i];
     size_t pos = 0;
     do {
       if (!CurrentSample) {
         size_t trigger = FindTrigger(buf, pos);
-        if (trigger == static_cast<size_t>(BufferSize)) {
-          SilenceCount += BufferSize - pos;
+        if (trigger == static_cast<size_t>(CaptureBufferSize)) {
+          SilenceCount += CaptureBufferSize - pos;
           break;
         }
         OpenPacket(buf, trigger, pos);
         pos = trigger + 1;
       }
       pos = FollowPacket(buf, pos);
-    } while (pos < static_cast<size_t>(BufferSize) - 1);
-    StreamRead += BufferSize;
+    } while (pos < static_cast<size_t>(CaptureBufferSize) - 1);
+    StreamRead += CaptureBufferSize;
   }
   if (WaveIn) WaveIn->AddNextBuffer();
   ++BuffersProcessed;
 }
 
-// Index of the first trigger value at or after From, or BufferSize when there is none.
+// Index of the first trigger value at or after From, or CaptureBufferSize when there is none.
 size_t TSignalProcessor::FindTrigger(const uint8_t* Buf, size_t From) const {
-  const size_t end = BufferSize;
+  const size_t end = CaptureBufferSize;
   for (size_t i = SkipQuietBlocks(Buf, From, end); i < end; ++i)
     if (Buf[i] >= TriggerLevel) return i;
   return end;
@@ -152,7 +152,7 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
     countdown = window - static_cast<int>(TrailingQuiet(signal));
   }
   bool closed = false;
-  for (; Pos < static_cast<size_t>(BufferSize); ++Pos) {
+  for (; Pos < static_cast<size_t>(CaptureBufferSize); ++Pos) {
     if (Buf[Pos] >= ActiveLevel) {
       countdown = window;
     } else if (--countdown <= 0) {
@@ -160,7 +160,7 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
       break;
     }
   }
-  if (!closed) Pos = BufferSize - 1;
+  if (!closed) Pos = CaptureBufferSize - 1;
   const size_t room = MaxSignalLength - signal.size();
   const size_t stretch = Pos - start + 1;
   if (closed ? stretch > room : stretch >= room) {  // it would not fit: cut it where it is full

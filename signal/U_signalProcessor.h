@@ -14,8 +14,8 @@ using TNotifyEvent = std::function<void()>;
 
 class TSignalProcessor {
  public:
-  static constexpr int BufferCount = 4;             // capture ring
-  static constexpr int BufferSize = 65534;          // bytes (= PCM samples) per buffer
+  static constexpr int BufferCount = 4;             // capture ring of the window
+  static constexpr int BufferSize = 65534;          // bytes (= PCM samples) per buffer there
   static constexpr uint8_t TriggerLevel = 143;      // a value this high starts a packet
   static constexpr uint8_t ActiveLevel = 142;       // a value this high keeps a packet open
   static constexpr float SilenceSeconds = 0.005f;   // quiet time that ends a packet
@@ -23,7 +23,8 @@ class TSignalProcessor {
   static constexpr uint8_t ZeroLine = 128;
 
   // Creates the capture object (on SoundSystem, or on the sound card when null) unless one
-  // exists; resets the counters. Never fails: a missing device shows when recording starts.
+  // exists, with CaptureBufferCount buffers of CaptureBufferSize bytes; resets the counters.
+  // Never fails: a missing device shows when recording starts.
   void Init(TWaveNotifyTarget* WindowHandle, uint16_t SampleRate,
             std::unique_ptr<TSoundSystem> SoundSystem = nullptr);
   // Sets the format, opens and starts capture; every failure is reported through OnError.
@@ -66,6 +67,9 @@ class TSignalProcessor {
   std::vector<std::unique_ptr<TSample>> Samples;
   uint16_t BuffersProcessed = 0;
   bool InvertInput = false;
+  // The capture ring the first Init creates: shorter buffers hand packets on sooner.
+  int CaptureBufferCount = BufferCount;  // 1..8
+  int CaptureBufferSize = BufferSize;    // bytes, at least 1
 
  private:
   uint16_t SilenceWindow() const;
