@@ -48,6 +48,7 @@ TListener::TListener(std::ostream& Out, std::ostream& Err, TProtocolRecognition&
       Runner([this](const std::string& Text) { Error(Text); }) {
   Processor.CaptureBufferCount = BufferCount;
   Processor.CaptureBufferSize = BufferSize;
+  Processor.MarginAcrossBuffers = true;
   Processor.InvertInput = this->Options.InvertInput;
   Processor.OnError = [this](const std::string& Text) {
     if (Starting)

@@ -1,5 +1,6 @@
 #include "U_signalProcessor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -51,6 +52,7 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
   BuffersProcessed = 0;
   SilenceCount = 0;
   StreamRead = 0;
+  PreviousTail.clear();
 }
 
 void TSignalProcessor::StartRecording() {
@@ -107,6 +109,7 @@ void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
       pos = FollowPacket(buf, pos);
     } while (pos < static_cast<size_t>(CaptureBufferSize) - 1);
     StreamRead += CaptureBufferSize;
+    if (MarginAcrossBuffers) KeepTail(buf);
   }
   if (WaveIn) WaveIn->AddNextBuffer();
   ++BuffersProcessed;
@@ -129,7 +132,11 @@ void TSignalProcessor::OpenPacket(const uint8_t* Buf, size_t Trigger, size_t Pos
   CurrentSample->StreamIndex = StreamRead + static_cast<int64_t>(Trigger);
   const size_t margin = SilenceWindow() / 2;
   auto& signal = CurrentSample->Signal;
-  if (Trigger > margin)
+  if (MarginAcrossBuffers && Trigger < margin && !PreviousTail.empty()) {
+    const size_t earlier = std::min(margin - Trigger, PreviousTail.size());
+    signal.assign(PreviousTail.end() - static_cast<long>(earlier), PreviousTail.end());
+    signal.insert(signal.end(), Buf, Buf + Trigger);
+  } else if (Trigger > margin)
     signal.assign(Buf + Trigger - margin, Buf + Trigger);
   else if (Trigger > 0)
     signal.assign(Buf, Buf + Trigger);
@@ -175,6 +182,12 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
   SilenceCount = window;
   ClosePacket(static_cast<uint16_t>(signal.size() - MarginLength - window));
   return Pos;
+}
+
+void TSignalProcessor::KeepTail(const uint8_t* Buf) {
+  const size_t size = static_cast<size_t>(CaptureBufferSize);
+  const size_t kept = std::min(size, static_cast<size_t>(SilenceWindow() / 2));
+  PreviousTail.assign(Buf + size - kept, Buf + size);
 }
 
 void TSignalProcessor::ClosePacket(uint16_t ActiveCount) {

@@ -70,6 +70,10 @@ class TSignalProcessor {
   // The capture ring the first Init creates: shorter buffers hand packets on sooner.
   int CaptureBufferCount = BufferCount;  // 1..8
   int CaptureBufferSize = BufferSize;    // bytes, at least 1
+  // A trigger near a buffer's start takes the rest of its margin from the previous buffer,
+  // so that short buffers cut the same packets as long ones (the window's margin stops at
+  // the buffer's start).
+  bool MarginAcrossBuffers = false;
 
  private:
   uint16_t SilenceWindow() const;
@@ -77,8 +81,10 @@ class TSignalProcessor {
   void OpenPacket(const uint8_t* Buf, size_t Trigger, size_t Pos);
   size_t FollowPacket(const uint8_t* Buf, size_t Pos);
   void ClosePacket(uint16_t ActiveCount);
+  void KeepTail(const uint8_t* Buf);
   static double TimeOfDayNow();
 
-  size_t MarginLength = 0;  // pre-trigger values at the front of CurrentSample's Signal
-  int64_t StreamRead = 0;   // values of the buffers read since Init
+  size_t MarginLength = 0;            // pre-trigger values at the front of CurrentSample's Signal
+  int64_t StreamRead = 0;             // values of the buffers read since Init
+  std::vector<uint8_t> PreviousTail;  // the last margin's worth of the previous buffer
 };
