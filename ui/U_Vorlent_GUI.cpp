@@ -19,6 +19,7 @@
 #include "TAnchors.h"
 #include "TDialogs.h"
 #include "TFonts.h"
+#include "TInputMenu.h"
 #include "TLinkLabel.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
@@ -320,6 +321,8 @@ void Tgui::FormCreate() {
   Processor->OnError = [this](const std::string& Text) { ReportError(Text); };
   Processor->OnNewSample = [this] { NewSample(); };
   Processor->Init(this, SampleRate, std::move(PendingSound));
+  InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
+                             [this] { Guarded([this] { InputChanged(); }); });
   graph->SampleRate = SampleRate;
   Recognition = std::make_unique<TProtocolRecognition>();
   Recognition->OnReport = [this](const std::string& Text) {
@@ -334,6 +337,12 @@ void Tgui::FormCreate() {
 void Tgui::WriteGridHeaders() {
   for (int c = 0; c < SampleColumns; ++c) SamplesGrid->SetCell(c, 0, SampleHeaders[c]);
   for (int c = 0; c < DataColumns; ++c) SGprotocolData->SetCell(c, 0, DataHeaders[c]);
+}
+
+void Tgui::InputChanged() {
+  if (!Processor->WaveIn->Recording) return;
+  RecordButtonClick();  // stops
+  RecordButtonClick();  // and starts again, on the chosen input
 }
 
 void Tgui::RecordButtonClick() {

@@ -27,6 +27,7 @@ class QPlainTextEdit;
 class QSlider;
 class QPushButton;
 class TAnchors;
+class TInputMenu;
 class TLinkLabel;
 class TProtocolRecognition;
 class TRecordButton;
@@ -76,6 +77,8 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
+  // Another input was chosen: a running recording goes on from that input.
+  void InputChanged();
 
   // The application's general error report: the exception's text in an error box (a file
   // error's text with a full stop appended).
@@ -121,6 +124,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QAction* Exit;
   QAction* About1;
   TaboutForm* aboutForm;
+  TInputMenu* InputMenu = nullptr;  // made with the processor, by FormCreate
 
  protected:
   void closeEvent(QCloseEvent* Event) override;

@@ -163,7 +163,8 @@ TEST(ListenProgram, PressesHeldKeysAndRepeatFramesRunEachActionAsOften) {
       << "NEC address=0x04 command=2 +repeat = echo \"volume $VORLENT_PROTOCOL\" >> " << log
       << "\n\n  Sony12 command=21 = echo sony >> " << log << "; exit 3\n";
 
-  TProgram program({"--format", "jsonl", "--protocols", Library, "--actions", dir / "actions.txt"},
+  TProgram program({"--format", "jsonl", "--device", "0", "--protocols", Library, "--actions",
+                    dir / "actions.txt"},
                    dir.Path, dir / "input.raw");
   program.ReadUntil(14);
   ASSERT_EQ(program.Stop(), 0) << program.Stderr;

@@ -3,6 +3,7 @@
 // packet builders and a window recording from a scripted sound system in a scratch folder.
 
 #include <QCoreApplication>
+#include <QSettings>
 #include <QString>
 #include <chrono>
 #include <cstdint>
@@ -136,6 +137,15 @@ inline size_t Put(std::vector<uint8_t>& Buffer, size_t At,
 
 inline std::vector<uint8_t> QuietBuffer() {
   return std::vector<uint8_t>(BufferSize, Quiet);
+}
+
+// Points the window's settings (QSettings, INI format) at a fresh scratch folder, so that the
+// tests neither read nor change the user's own. Call before the first window is made.
+inline fs::path UseScratchSettings() {
+  std::string pattern = (fs::temp_directory_path() / "vorlent-settings-XXXXXX").string();
+  const fs::path dir = mkdtemp(pattern.data());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(dir));
+  return dir;
 }
 
 // A window in a scratch folder that holds protocols.xml, recording from a scripted sound system.
