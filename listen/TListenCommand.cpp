@@ -70,7 +70,8 @@ int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<boo
     options.ReleaseSeconds = releaseMs / MsPerSecond;
     options.InvertInput = Options.Settings.InvertInput;
     if (!device.empty()) {
-      const TCaptureDevice& chosen = TCaptureDevice::Find(sound->InputDevices(), device);
+      const std::vector<TCaptureDevice> inputs = sound->InputDevices();
+      const TCaptureDevice& chosen = TCaptureDevice::Find(inputs, device);
       sound->SelectInput(chosen.Name);
       options.InputName = chosen.Name;
     }
