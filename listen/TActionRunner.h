@@ -16,9 +16,9 @@ class TActionRunner {
   using TLog = std::function<void(const std::string& Text)>;
   using TEnvironment = std::vector<std::pair<std::string, std::string>>;
 
-  // Log receives one line per failure (a command that could not start, exited with a status
+  // OnFailure receives one line per failure (a command that could not start, exited with a status
   // other than 0 or was killed).
-  explicit TActionRunner(TLog Log) : Log(std::move(Log)) {}
+  explicit TActionRunner(TLog OnFailure) : Log(std::move(OnFailure)) {}
   // Reaps what has ended; children still running are left to run on.
   ~TActionRunner();
   TActionRunner(const TActionRunner&) = delete;

@@ -13,9 +13,9 @@ class TKeyPresses {
  public:
   static constexpr double DefaultReleaseSeconds = 0.150;
 
-  // Actions is kept by reference and must outlive this object.
-  TKeyPresses(const std::vector<TAction>& Actions, double ReleaseSeconds)
-      : Actions(Actions), ReleaseSeconds(ReleaseSeconds) {}
+  // Lines is kept by reference and must outlive this object; Release in seconds.
+  TKeyPresses(const std::vector<TAction>& Lines, double Release)
+      : Actions(Lines), ReleaseSeconds(Release) {}
 
   // The actions, in file order, that Packet sets off; it was captured from Start to End
   // (seconds of the stream, increasing from packet to packet). A new press runs every action

@@ -26,9 +26,10 @@ std::string Lines(std::string Text) {
 }
 }  // namespace
 
-TListenCommand::TListenCommand(std::ostream& Out, std::ostream& Err, TSoundFactory NewSound)
-    : Out(Out), Err(Err), NewSound(std::move(NewSound)) {
-  if (!this->NewSound) this->NewSound = [] { return std::make_unique<TPortAudioSoundSystem>(); };
+TListenCommand::TListenCommand(std::ostream& Output, std::ostream& Errors,
+                               TSoundFactory SoundFactory)
+    : Out(Output), Err(Errors), NewSound(std::move(SoundFactory)) {
+  if (!NewSound) NewSound = [] { return std::make_unique<TPortAudioSoundSystem>(); };
 }
 
 int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<bool>& StopRequested) {

@@ -22,9 +22,9 @@ class TListenCommand {
 
   using TSoundFactory = std::function<std::unique_ptr<TSoundSystem>()>;
 
-  // Out receives the packet lines (or the device list), Err the errors. NewSound makes the
-  // sound system (null: PortAudio).
-  TListenCommand(std::ostream& Out, std::ostream& Err, TSoundFactory NewSound = nullptr);
+  // Output receives the packet lines (or the device list), Errors the errors. SoundFactory
+  // makes the sound system (null: PortAudio).
+  TListenCommand(std::ostream& Output, std::ostream& Errors, TSoundFactory SoundFactory = nullptr);
 
   // Runs the command line until StopRequested turns true; returns the exit status. Never
   // throws.

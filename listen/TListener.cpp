@@ -37,19 +37,19 @@ std::string OneLine(std::string Text) {
 }
 }  // namespace
 
-TListener::TListener(std::ostream& Out, std::ostream& Err, TProtocolRecognition& Engine,
-                     std::vector<TAction> Actions, TOptions Options)
-    : Out(Out),
-      Err(Err),
-      Engine(Engine),
-      Actions(std::move(Actions)),
-      Options(std::move(Options)),
-      Presses(this->Actions, this->Options.ReleaseSeconds),
+TListener::TListener(std::ostream& Output, std::ostream& Errors, TProtocolRecognition& Decoder,
+                     std::vector<TAction> Lines, TOptions Settings)
+    : Out(Output),
+      Err(Errors),
+      Engine(Decoder),
+      Actions(std::move(Lines)),
+      Options(std::move(Settings)),
+      Presses(Actions, Options.ReleaseSeconds),
       Runner([this](const std::string& Text) { Error(Text); }) {
   Processor.CaptureBufferCount = BufferCount;
   Processor.CaptureBufferSize = BufferSize;
   Processor.MarginAcrossBuffers = true;
-  Processor.InvertInput = this->Options.InvertInput;
+  Processor.InvertInput = Options.InvertInput;
   Processor.OnError = [this](const std::string& Text) {
     if (Starting)
       StartErrors.push_back(Text);

@@ -38,10 +38,10 @@ class TListener {
     bool InvertInput = false;
   };
 
-  // Engine decodes the packets and must outlive the listener. Out takes the packet lines,
-  // Err the errors and failed actions.
-  TListener(std::ostream& Out, std::ostream& Err, TProtocolRecognition& Engine,
-            std::vector<TAction> Actions, TOptions Options);
+  // Decoder must outlive the listener. Output takes the packet lines, Errors the errors and
+  // failed actions; Lines are the actions.
+  TListener(std::ostream& Output, std::ostream& Errors, TProtocolRecognition& Decoder,
+            std::vector<TAction> Lines, TOptions Settings);
   // Stops recording and releases the device.
   ~TListener();
   TListener(const TListener&) = delete;

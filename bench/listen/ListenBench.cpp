@@ -39,7 +39,7 @@ constexpr double PressPeriodMicros = 300000;
 // Plays Pcm (then silence) into the queued buffers in real time, one period at a time.
 class TPacedSoundSystem : public TSoundSystem {
  public:
-  explicit TPacedSoundSystem(std::vector<uint8_t> Pcm) : Pcm(std::move(Pcm)) {}
+  explicit TPacedSoundSystem(std::vector<uint8_t> Input) : Pcm(std::move(Input)) {}
   ~TPacedSoundSystem() override { Halt(); }
 
   unsigned GetNumDevs() override { return 1; }

@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {Nec(8, 0), {"unknown", {}, 90, 5}, Repeat(108)},
                    {1, 0, 0}},
         TPressCase{"Rc5ToggleMarksANewPress", {Rc5(0, 0), Rc5(0, 114), Rc5(1, 228)}, {0, 0, 2}}),
-    [](const auto& info) { return info.param.Name; });
+    [](const auto& Case) { return Case.param.Name; });
 
 TEST(ActionRunner, RunsThroughTheShellWithoutWaitingAndLogsFailures) {
   TempDir dir;

@@ -272,7 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
                   1,
                   "DIR/none.xml: Error loading XML document."},
         TBadStart{"ReleaseOutOfRange", {"--release", "0"}, "", 2, "--release"}),
-    [](const auto& info) { return info.param.Name; });
+    [](const auto& Case) { return Case.param.Name; });
 
 TEST(ListenProgram, ListsTheDevicesItCanRecordFrom) {
   TempDir dir;
