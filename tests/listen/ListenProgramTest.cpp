@@ -1,18 +1,19 @@
 // vorlent-listen as a user runs it: the program records through PortAudio from ALSA's file
 // plugin, which plays a prepared recording as the default capture device, prints JSON lines,
-// runs the actions of a real actions file and stops on SIGTERM.
+// runs the actions of a real actions file and stops on SIGTERM; and its systemd user unit as
+// installed.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sndfile.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
-#include <map>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -30,86 +31,64 @@ constexpr auto Patience = std::chrono::seconds(20);
 constexpr int Rate = 48000;
 const std::string Library = std::string(VORLENT_DATA_DIR) + "/protocols.xml";
 
-// The program running with its output on pipes; killed if a test leaves it running.
+std::string Text(const fs::path& Name) {
+  std::ifstream in(Name);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// True once Done is, false when the patience ran out first.
+bool Eventually(const std::function<bool()>& Done) {
+  for (const auto deadline = Clock::now() + Patience; Clock::now() < deadline;) {
+    if (Done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// The program running with its output in files of Dir; killed if a test leaves it running.
 struct TProgram {
-  TProgram(const std::vector<std::string>& Arguments, const fs::path& Dir, const fs::path& Input) {
-    UseAlsaFileDevice(Dir, Input);  // written for the child, which inherits the settings
-    int out[2], err[2];
-    if (pipe(out) || pipe(err)) throw std::runtime_error("pipe failed");
+  TProgram(const std::vector<std::string>& Arguments, const fs::path& Folder, const fs::path& Input)
+      : Dir(Folder) {
+    UseAlsaFileDevice(Dir, Input);  // inherited by the program
     Pid = fork();
-    if (Pid == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      dup2(err[1], STDERR_FILENO);
-      close(out[0]), close(err[0]), close(out[1]), close(err[1]);
-      std::vector<char*> argv{const_cast<char*>(VORLENT_LISTEN_BINARY)};
-      for (const std::string& a : Arguments) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(VORLENT_LISTEN_BINARY, argv.data());
-      _exit(127);
-    }
-    close(out[1]), close(err[1]);
-    Out = out[0], Err = err[0];
+    if (Pid != 0) return;
+    if (chdir(Dir.c_str()) != 0) _exit(126);
+    dup2(open((Dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    dup2(open((Dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>(VORLENT_LISTEN_BINARY)};
+    for (const std::string& a : Arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(VORLENT_LISTEN_BINARY, argv.data());
+    _exit(127);
   }
   ~TProgram() {
-    if (Pid > 0 && Status < 0) kill(Pid, SIGKILL), waitpid(Pid, nullptr, 0);
-    if (Out >= 0) close(Out);
-    if (Err >= 0) close(Err);
+    if (Status < 0) kill(Pid, SIGKILL), waitpid(Pid, nullptr, 0);
   }
-  // Reads both pipes until Out holds Lines lines, the program ends or the patience ends.
-  void ReadUntil(size_t Lines) {
-    const auto deadline = Clock::now() + Patience;
-    while (std::count(Stdout.begin(), Stdout.end(), '\n') < static_cast<long>(Lines) &&
-           Clock::now() < deadline && ReadSome()) {
-    }
-  }
-  // Reads what has come within 100 ms; false once both pipes are closed.
-  bool ReadSome() {
-    pollfd fds[] = {{Out, POLLIN, 0}, {Err, POLLIN, 0}};
-    std::string* texts[] = {&Stdout, &Stderr};
-    if (poll(fds, 2, 100) < 0) return false;
-    bool open = false;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) {
-        open = open || fds[i].fd >= 0;
-        continue;
-      }
-      char buffer[4096];
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) texts[i]->append(buffer, static_cast<size_t>(n));
-      if (n == 0) close(fds[i].fd), (i == 0 ? Out : Err) = -1;
-      open = open || n != 0;
-    }
-    return open;
-  }
-  // Waits for the program's end (reading on); its exit status, or -1 after the patience.
+  // The exit status once the program has ended (128 + signal), or -1 after the patience.
   int Wait() {
-    for (const auto deadline = Clock::now() + Patience; Clock::now() < deadline;) {
-      ReadSome();
-      int status = 0;
-      if (waitpid(Pid, &status, WNOHANG) == Pid) {
-        while (ReadSome()) {
-        }
-        Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return Status;
-      }
-    }
-    return -1;
+    int status = 0;
+    if (!Eventually([&] { return waitpid(Pid, &status, WNOHANG) == Pid; })) return -1;
+    return Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   int Stop() {
     kill(Pid, SIGTERM);
     return Wait();
   }
+  std::string Out() const { return Text(Dir / "out"); }
+  std::string Err() const { return Text(Dir / "err"); }
   std::vector<std::string> Lines() const {
     std::vector<std::string> lines;
-    std::istringstream in(Stdout);
+    std::istringstream in(Out());
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
+  bool WaitForLines(size_t Count) const {
+    return Eventually([&] { return Lines().size() >= Count; });
+  }
 
+  fs::path Dir;
   pid_t Pid = -1;
-  int Out = -1, Err = -1;
   int Status = -1;
-  std::string Stdout, Stderr;
 };
 
 // Frames repeated Count times, one every Period ms; the first is Frame, the rest Repeat.
@@ -126,17 +105,13 @@ void WriteRaw(const TIrSynth& Synth, const std::string& Name) {
   Synth.Write(Name, SF_FORMAT_RAW | SF_FORMAT_PCM_U8, Rate, 1);
 }
 
-std::string Text(const std::string& Name) {
-  std::ifstream in(Name);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-// Lines of Name that start with Prefix.
-size_t Count(const std::string& Name, const std::string& Prefix) {
+// The lines of Name, sorted.
+std::vector<std::string> SortedLines(const std::string& Name) {
   std::istringstream in(Text(Name));
-  size_t n = 0;
-  for (std::string line; std::getline(in, line);) n += line.rfind(Prefix, 0) == 0;
-  return n;
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  return lines;
 }
 
 const std::vector<TIrSynth::TRun> NecRepeat = {{true, 9000}, {false, 2250}, {true, 560}};
@@ -166,33 +141,28 @@ TEST(ListenProgram, PressesHeldKeysAndRepeatFramesRunEachActionAsOften) {
   TProgram program({"--format", "jsonl", "--device", "0", "--protocols", Library, "--actions",
                     dir / "actions.txt"},
                    dir.Path, dir / "input.raw");
-  program.ReadUntil(14);
-  ASSERT_EQ(program.Stop(), 0) << program.Stderr;
+  program.WaitForLines(14);
+  ASSERT_EQ(program.Stop(), 0) << program.Err();
 
   std::vector<std::string> protocols;
-  for (const std::string& line : program.Lines()) {
-    const json packet = json::parse(line);  // one whole object a line
-    protocols.push_back(packet["protocol"]);
-    EXPECT_EQ(packet["input"], "default");
-    EXPECT_EQ(packet["fields"].size(), packet["protocol"] == "NEC" ? 4u : packet["fields"].size());
-  }
+  for (const std::string& line : program.Lines())
+    protocols.push_back(json::parse(line)["protocol"]);  // one whole object a line
   const std::vector<std::string> expected = {
       "NEC",        "NEC",        "NEC repeat", "NEC repeat", "NEC repeat", "NEC repeat", "NEC",
       "NEC repeat", "NEC repeat", "NEC repeat", "Sony12",     "Sony12",     "Sony12",     "NEC"};
   EXPECT_EQ(protocols, expected);
-  EXPECT_EQ(json::parse(program.Lines().at(6))["data"],
-            "address=4; address_inv=251; command=2; command_inv=253; ");
+  const json volume = json::parse(program.Lines().at(6));
+  EXPECT_EQ(volume["data"], "address=4; address_inv=251; command=2; command_inv=253; ");
+  EXPECT_EQ(volume["input"], "default");
 
-  const auto deadline = Clock::now() + Patience;
-  while (Count(log, "") < 8 && Clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(Count(log, "play NEC"), 3u) << Text(log);
-  EXPECT_EQ(Count(log, "volume NEC"), 4u) << Text(log);  // the frame and three repeats
-  EXPECT_EQ(Count(log, "sony"), 1u) << Text(log);
-  EXPECT_NE(program.Stderr.find("action (line 5) \"echo sony >> " + log +
-                                "; exit 3\" exited with status 3"),
+  Eventually([&] { return SortedLines(log).size() >= 8; });
+  EXPECT_EQ(SortedLines(log), (std::vector<std::string>{"play NEC", "play NEC", "play NEC", "sony",
+                                                        "volume NEC", "volume NEC repeat",
+                                                        "volume NEC repeat", "volume NEC repeat"}));
+  EXPECT_NE(program.Err().find("action (line 5) \"echo sony >> " + log +
+                               "; exit 3\" exited with status 3"),
             std::string::npos)
-      << program.Stderr;
+      << program.Err();
 }
 
 TEST(ListenProgram, SigtermInsideAPacketEndsCleanlyWithWholeLines) {
@@ -206,44 +176,33 @@ TEST(ListenProgram, SigtermInsideAPacketEndsCleanlyWithWholeLines) {
   WriteRaw(synth, dir / "input.raw");
 
   TProgram program({"--protocols", Library}, dir.Path, dir / "input.raw");
-  program.ReadUntil(3);  // the header and two cut packets: the line is still busy
-  const int status = program.Stop();
-  EXPECT_EQ(status, 0) << program.Stderr;
-  EXPECT_EQ(program.Stderr, "");
+  program.WaitForLines(3);  // the header and two cut packets: the line is still busy
+  EXPECT_EQ(program.Stop(), 0) << program.Err();
+  EXPECT_EQ(program.Err(), "");
   ASSERT_GE(program.Lines().size(), 3u);
   EXPECT_EQ(program.Lines()[0].rfind("Time", 0), 0u);
   EXPECT_NE(program.Lines()[1].find("unknown"), std::string::npos);
-  EXPECT_EQ(program.Stdout.back(), '\n');
+  EXPECT_EQ(program.Out().back(), '\n');
 }
 
 struct TBadStart {
   std::string Name;
-  std::vector<std::string> Arguments;
-  std::string ActionsText;  // written to actions.txt when not empty
+  std::vector<std::string> Arguments;  // run in a folder with actions.txt and bad.txt
   int Status;
-  std::string Error;  // part of stderr; "DIR" stands for the test's folder
+  std::string Error;  // part of stderr
 };
 
 class ListenProgramStart : public testing::TestWithParam<TBadStart> {};
 
 TEST_P(ListenProgramStart, FailsWithItsReasonAndRecordsNothing) {
-  const TBadStart& c = GetParam();
   TempDir dir;
-  std::vector<uint8_t> silence(Rate, 128);
-  std::ofstream(dir / "input.raw", std::ios::binary)
-      .write(reinterpret_cast<const char*>(silence.data()), static_cast<long>(silence.size()));
-  if (!c.ActionsText.empty()) std::ofstream(dir / "actions.txt") << c.ActionsText;
-  std::vector<std::string> arguments;
-  for (std::string a : c.Arguments) {
-    if (a.rfind("DIR", 0) == 0) a = dir.Path.string() + a.substr(3);
-    arguments.push_back(a);
-  }
-  TProgram program(arguments, dir.Path, dir / "input.raw");
-  EXPECT_EQ(program.Wait(), c.Status) << program.Stderr;
-  std::string error = c.Error;
-  if (error.rfind("DIR", 0) == 0) error = dir.Path.string() + error.substr(3);
-  EXPECT_NE(program.Stderr.find(error), std::string::npos) << program.Stderr;
-  EXPECT_EQ(program.Stdout, "");
+  std::ofstream(dir / "input.raw") << std::string(Rate, '\x80');
+  std::ofstream(dir / "actions.txt") << "NEC command=8 = true\n";
+  std::ofstream(dir / "bad.txt") << "# ok\nNEC command=8 = true\nNEC command=x = true\n";
+  TProgram program(GetParam().Arguments, dir.Path, dir / "input.raw");
+  EXPECT_EQ(program.Wait(), GetParam().Status) << program.Err();
+  EXPECT_NE(program.Err().find(GetParam().Error), std::string::npos) << program.Err();
+  EXPECT_EQ(program.Out(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -251,33 +210,51 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         TBadStart{"NoSuchDeviceName",
                   {"--device", "usb"},
-                  "",
                   1,
                   "vorlent-listen: --device usb: no recording device is named \"usb\""},
-        TBadStart{
-            "NoSuchDeviceNumber", {"--device", "7"}, "", 1, "no recording device has the number 7"},
+        TBadStart{"NoSuchDeviceNumber", {"--device", "7"}, 1, "device has the number 7"},
         TBadStart{"BadActionLine",
-                  {"--protocols", Library, "--actions", "DIR/actions.txt"},
-                  "# ok\nNEC command=8 = true\nNEC command=x = true\n",
+                  {"--protocols", Library, "--actions", "bad.txt"},
                   1,
-                  "DIR/actions.txt:3: field \"command=x\": the value must be a number 0..65535"},
-        TBadStart{"MissingActionsFile",
-                  {"--actions", "DIR/none.txt"},
-                  "",
+                  "bad.txt:3: field \"command=x\": the value must be a number 0..65535"},
+        TBadStart{"NoActionsFile", {"--actions", "no.txt"}, 1, "no.txt: cannot be read"},
+        TBadStart{"ActionsFolder", {"--actions", "."}, 1, ".: is a directory, not an actions file"},
+        TBadStart{"NoLibraryForTheActions",
+                  {"--protocols", "no.xml", "--actions", "actions.txt"},
                   1,
-                  "DIR/none.txt: cannot be read: No such file or directory"},
-        TBadStart{"LibraryMissingWithActions",
-                  {"--protocols", "DIR/none.xml", "--actions", "DIR/actions.txt"},
-                  "NEC command=8 = true\n",
-                  1,
-                  "DIR/none.xml: Error loading XML document."},
-        TBadStart{"ReleaseOutOfRange", {"--release", "0"}, "", 2, "--release"}),
+                  "no.xml: Error loading XML document."}),
     [](const auto& Case) { return Case.param.Name; });
 
 TEST(ListenProgram, ListsTheDevicesItCanRecordFrom) {
   TempDir dir;
-  std::ofstream(dir / "input.raw") << std::string(100, '\x80');
+  std::ofstream(dir / "input.raw") << std::string(Rate, '\x80');
   TProgram program({"--list-devices"}, dir.Path, dir / "input.raw");
-  EXPECT_EQ(program.Wait(), 0) << program.Stderr;
-  EXPECT_EQ(program.Stdout, "*  0  default  (44100 Hz)\n");
+  EXPECT_EQ(program.Wait(), 0) << program.Err();
+  EXPECT_EQ(program.Out(), "*  0  default  (44100 Hz)\n");
+}
+
+// Runs Command through the shell, its output in the file Output; its exit status.
+int Shell(const std::string& Command, const std::string& Output) {
+  const int status = std::system((Command + " > '" + Output + "' 2>&1").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(InstalledUnit, NamesTheInstalledListenerAndPassesSystemdsCheck) {
+  TempDir prefix;
+  const std::string at = prefix.Path.string(), out = at + "/out",
+                    unit = at + "/lib/systemd/user/vorlent-listen.service";
+  ASSERT_EQ(
+      Shell("'" CMAKE_COMMAND "' --install '" VORLENT_BUILD_DIR "' --component listen --prefix '" +
+                at + "'",
+            out),
+      0)
+      << Text(out);
+  EXPECT_NE(Text(unit).find("\nExecStart=" + at + "/bin/vorlent-listen --protocols " + at +
+                            "/bin/protocols.xml --actions %h/.config/vorlent/actions "
+                            "$VORLENT_LISTEN_OPTIONS\n"),
+            std::string::npos)
+      << Text(unit);
+  if (Shell("command -v systemd-analyze", out) != 0) GTEST_SKIP() << "no systemd-analyze";
+  EXPECT_EQ(Shell("systemd-analyze verify '" + unit + "'", out), 0) << Text(out);
+  EXPECT_EQ(Text(out), "");  // no unknown keys, and the installed program is there
 }
