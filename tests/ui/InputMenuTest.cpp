@@ -26,6 +26,7 @@ QAction* Entry(const TInputMenu& Menu, const QString& Text) {
 }  // namespace
 
 TEST(InputMenu, ChoosesAnInputRemembersItAndRecordsFromIt) {
+  UseScratchSettings();
   ASSERT_EQ(TInputMenu::Settings()->fileName().toStdString().find(fs::temp_directory_path()), 0u);
   {
     TWindowRig rig;

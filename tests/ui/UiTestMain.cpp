@@ -6,15 +6,11 @@
 #include <cstdlib>
 
 #include "TVorlentApplication.h"
-#include "UiTestSupport.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   ::testing::InitGoogleTest(&argc, argv);
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-  const std::filesystem::path settings = ui_test::UseScratchSettings();
   TVorlentApplication application(argc, argv);
-  const int result = RUN_ALL_TESTS();
-  std::filesystem::remove_all(settings);
-  return result;
+  return RUN_ALL_TESTS();
 }
