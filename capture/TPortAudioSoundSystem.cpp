@@ -64,7 +64,8 @@ std::vector<TCaptureDevice> TPortAudioSoundSystem::InputDevices() {
   for (int i = 0; i < Pa_GetDeviceCount(); ++i) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
     if (!info || info->maxInputChannels <= 0) continue;
-    devices.push_back({i, info->name ? info->name : "", info->defaultSampleRate, i == defaultInput});
+    devices.push_back(
+        {i, info->name ? info->name : "", info->defaultSampleRate, i == defaultInput});
   }
   return devices;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The sound card through PortAudio: the selected or the default input device, 8-bit unsigned mono. A reader
-// thread fills the queued buffers in order and announces each full one to the target.
+// The sound card through PortAudio: the selected or the default input device, 8-bit unsigned
+// mono. A reader thread fills the queued buffers in order and announces each full one to the
+// target.
 
 #include <condition_variable>
 #include <deque>

@@ -54,7 +54,8 @@ TEST(InputMenu, ChoosesAnInputRemembersItAndRecordsFromIt) {
   next.Record();
   EXPECT_FALSE(next.Gui->Processor->WaveIn->Recording);
   ASSERT_FALSE(next.Dialogs->Messages.empty());
-  EXPECT_NE(next.Dialogs->Messages.front().toStdString().find("scripted error 2"), std::string::npos);
+  EXPECT_NE(next.Dialogs->Messages.front().toStdString().find("scripted error 2"),
+            std::string::npos);
 
   Entry(menu, "&Default input")->trigger();
   EXPECT_EQ(TInputMenu::Settings()->value(TInputMenu::SettingsKey).toString(), "");
