@@ -43,11 +43,41 @@ bool TPortAudioSoundSystem::Valid(TDeviceHandle Handle) const {
 unsigned TPortAudioSoundSystem::GetNumDevs() {
   const unsigned inputs = CountInputs();
   if (inputs > 0 || Stream) return inputs;
-  // PortAudio lists the devices once, when it starts: look again for one plugged in since.
+  Rescan();
+  return CountInputs();
+}
+
+// PortAudio lists the devices once, when it starts: look again for one plugged in since.
+// Only while no stream is open, which terminating PortAudio would close.
+void TPortAudioSoundSystem::Rescan() {
+  if (Stream) return;
   if (!InitError) Pa_Terminate();
   const PaError error = Pa_Initialize();
   InitError = error == paNoError ? 0 : error;
-  return CountInputs();
+}
+
+std::vector<TCaptureDevice> TPortAudioSoundSystem::InputDevices() {
+  Rescan();
+  std::vector<TCaptureDevice> devices;
+  if (InitError) return devices;
+  const PaDeviceIndex defaultInput = Pa_GetDefaultInputDevice();
+  for (int i = 0; i < Pa_GetDeviceCount(); ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (!info || info->maxInputChannels <= 0) continue;
+    devices.push_back(
+        {i, info->name ? info->name : "", info->defaultSampleRate, i == defaultInput});
+  }
+  return devices;
+}
+
+// The device to open: the input named SelectedInput, else the default; paNoDevice for none.
+int TPortAudioSoundSystem::ChosenDevice() const {
+  if (SelectedInput.empty()) return Pa_GetDefaultInputDevice();
+  for (int i = 0; i < Pa_GetDeviceCount(); ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (info && info->maxInputChannels > 0 && info->name && SelectedInput == info->name) return i;
+  }
+  return paNoDevice;
 }
 
 unsigned TPortAudioSoundSystem::CountInputs() const {
@@ -69,8 +99,9 @@ TMMResult TPortAudioSoundSystem::Open(TDeviceHandle* Handle, const TWaveFormatEx
     return paSampleFormatNotSupported;
   if (Format.nChannels != 1) return paInvalidChannelCount;  // a byte is a sample
   PaStreamParameters input{};
-  input.device = Pa_GetDefaultInputDevice();
-  if (input.device == paNoDevice) return paInvalidDevice;
+  input.device = ChosenDevice();
+  if (input.device == paNoDevice)
+    return SelectedInput.empty() ? paInvalidDevice : MMSYSERR_BADDEVICEID;
   const PaDeviceInfo* info = Pa_GetDeviceInfo(input.device);
   input.channelCount = Format.nChannels;
   input.sampleFormat = paUInt8;
@@ -153,6 +184,8 @@ std::string TPortAudioSoundSystem::GetErrorText(TMMResult Code) {
   switch (Code) {
     case MMSYSERR_NOERROR:
       return "The command completed successfully.";
+    case MMSYSERR_BADDEVICEID:
+      return "The recording device \"" + SelectedInput + "\" is not present.";
     case MMSYSERR_INVALHANDLE:
       return "The specified device handle is invalid.";
     case MMSYSERR_NODRIVER:

@@ -1,6 +1,7 @@
 #pragma once
-// The sound card through PortAudio: the default input device, 8-bit unsigned mono. A reader
-// thread fills the queued buffers in order and announces each full one to the target.
+// The sound card through PortAudio: the selected or the default input device, 8-bit unsigned
+// mono. A reader thread fills the queued buffers in order and announces each full one to the
+// target.
 
 #include <condition_variable>
 #include <deque>
@@ -30,9 +31,13 @@ class TPortAudioSoundSystem : public TSoundSystem {
   TMMResult Close(TDeviceHandle Handle) override;
   // PortAudio's own description for its codes; the common texts for the shared ones.
   std::string GetErrorText(TMMResult Code) override;
+  // PortAudio's inputs; looks for devices plugged in since the last look unless recording.
+  std::vector<TCaptureDevice> InputDevices() override;
 
  private:
   unsigned CountInputs() const;
+  void Rescan();
+  int ChosenDevice() const;
   void ReadLoop();
   TWaveHdr* WaitForBuffer();
   void WaitForInput();

@@ -47,6 +47,11 @@ TMMResult TScriptedSoundSystem::Open(TDeviceHandle* Handle, const TWaveFormatEx&
   Log.push_back("open");
   if (TMMResult code = Failure(Op::Open)) return code;
   if (DeviceCount == 0) return MMSYSERR_NODRIVER;
+  const bool present = std::any_of(Inputs.begin(), Inputs.end(), [this](const TCaptureDevice& d) {
+    return d.Name == SelectedInput;
+  });
+  if (!SelectedInput.empty() && !present) return MMSYSERR_BADDEVICEID;
+  OpenedInput = SelectedInput;
   *Handle = ScriptedHandle;
   OpenedFormat = Format;
   Target = NotifyTarget;

@@ -33,10 +33,14 @@ class TScriptedSoundSystem : public TSoundSystem {
   TMMResult Reset(TDeviceHandle Handle) override;
   TMMResult Close(TDeviceHandle Handle) override;
   std::string GetErrorText(TMMResult Code) override;
+  // Inputs: the list given, else no listing.
+  std::vector<TCaptureDevice> InputDevices() override { return Inputs; }
 
   unsigned DeviceCount = 1;
   std::vector<std::string> Log;  // "open", "prepare 0", "add 1", "start", ... in call order
   TWaveFormatEx OpenedFormat;
+  std::vector<TCaptureDevice> Inputs;  // a selected input must be one of these to open
+  std::string OpenedInput;             // the selected input when last opened ("" = default)
 
  private:
   TMMResult Failure(Op Operation) const;

@@ -3,11 +3,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "TCaptureDevice.h"
 
 using TMMResult = int32_t;  // 0 = success; anything else is the sound system's error code
 
 // Codes every sound system uses for the failures capture names itself.
 constexpr TMMResult MMSYSERR_NOERROR = 0;
+constexpr TMMResult MMSYSERR_BADDEVICEID = 2;  // the chosen input is not present
 constexpr TMMResult MMSYSERR_INVALHANDLE = 5;
 constexpr TMMResult MMSYSERR_NODRIVER = 6;
 constexpr TMMResult MMSYSERR_NOMEM = 7;
@@ -68,7 +72,8 @@ class TSoundSystem {
 
   // Number of recording devices; 0 when there is none.
   virtual unsigned GetNumDevs() = 0;
-  // Opens the default input device in Format; full buffers are announced to Target.
+  // Opens the selected (or the default) input device in Format; full buffers are announced to
+  // Target.
   virtual TMMResult Open(TDeviceHandle* Handle, const TWaveFormatEx& Format,
                          TWaveNotifyTarget* Target) = 0;
   virtual TMMResult PrepareHeader(TDeviceHandle Handle, TWaveHdr* Header) = 0;
@@ -82,4 +87,14 @@ class TSoundSystem {
   virtual TMMResult Close(TDeviceHandle Handle) = 0;
   // The sound system's description of an error code (at most 255 characters).
   virtual std::string GetErrorText(TMMResult Code) = 0;
+
+  // The recording devices present now; empty when the sound system cannot list them.
+  virtual std::vector<TCaptureDevice> InputDevices() { return {}; }
+  // Open records from the input named Name from now on ("" = the system's default input);
+  // when no input has that name, Open fails with MMSYSERR_BADDEVICEID. Never fails itself.
+  void SelectInput(const std::string& Name) { SelectedInput = Name; }
+  const std::string& SelectedInputName() const { return SelectedInput; }
+
+ protected:
+  std::string SelectedInput;  // "" = the default input
 };

@@ -13,6 +13,10 @@ TWaveIn::TWaveIn(TWaveNotifyTarget* Target, int Count, int Size,
     DoError("Buffer count must be 1 to 8");
     return;
   }
+  if (BufferSize < 1) {
+    DoError("Buffer size must be at least 1 byte");
+    return;
+  }
   if (!AllocFormat()) return;
   Ready = Allocate();
 }

@@ -15,7 +15,8 @@ class TWaveIn {
   static constexpr int MaxBuffers = 8;
 
   // Allocates the format, headers and buffers; a failure leaves Ready false and the text
-  // in LastError (OnError is not assigned yet). BufferCount must be 1..8.
+  // in LastError (OnError is not assigned yet). BufferCount must be 1..8, BufferSize
+  // at least 1 byte.
   TWaveIn(TWaveNotifyTarget* WindowHandle, int BufferCount, int BufferSize,
           std::unique_ptr<TSoundSystem> SoundSystem);
   // Stops and closes a running device before the buffers it writes into are freed.
@@ -35,6 +36,8 @@ class TWaveIn {
   void CloseDevice();
   // The sound system's description of Code.
   std::string ErrorText(TMMResult Code);
+  // The sound system recorded from (to list its inputs and choose one). Never fails.
+  TSoundSystem& SoundSystem() { return *Sound; }
 
   int BufferSize = 0;
   int NextBuffer = 0;

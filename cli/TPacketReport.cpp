@@ -179,7 +179,13 @@ void TPacketReport::WriteCsvRow(const std::vector<std::string>& Cells) const {
 }
 
 void TPacketReport::WriteJson(const TSample& Sample) {
-  std::vector<std::string> columns = Columns(Sample);
+  Out << (JsonPackets ? ",\n" : "\n") << JsonPacket(Sample, Columns(Sample), Input, Index);
+  ++JsonPackets;
+}
+
+std::string TPacketReport::JsonPacket(const TSample& Sample,
+                                      const std::vector<std::string>& columns,
+                                      const std::string& InputName, size_t PacketIndex) {
   json fields = json::array();
   if (Sample.Protocol)
     for (const TProtocolField& f : Sample.Protocol->Fields)
@@ -194,8 +200,8 @@ void TPacketReport::WriteJson(const TSample& Sample) {
   json start = nullptr;
   if (Sample.StreamIndex >= 0)
     start = static_cast<double>(Sample.StreamIndex) / TRecordingDecoder::SampleRate;
-  json packet = {{"input", Input},
-                 {"index", Index},
+  json packet = {{"input", InputName},
+                 {"index", PacketIndex},
                  {"start_s", start},
                  {"time", columns[0]},
                  {"protocol", protocol ? protocol->ProtocolName : ""},
@@ -213,7 +219,5 @@ void TPacketReport::WriteJson(const TSample& Sample) {
                  {"timing_us", timing},
                  {"bit_marks", Marks(Sample.BitMarks())},
                  {"field_marks", Marks(Sample.FieldMarks())}};
-  Out << (JsonPackets ? ",\n" : "\n")
-      << packet.dump(-1, ' ', false, json::error_handler_t::replace);
-  ++JsonPackets;
+  return packet.dump(-1, ' ', false, json::error_handler_t::replace);
 }

@@ -40,6 +40,10 @@ class TPacketReport {
   // The cells of a CSV row: Time, Protocol (the plain name), Match ("exact", "likely", or ""
   // for an unknown or undecoded packet), Data, Length, Gap.
   static std::vector<std::string> CsvCells(const TSample& Sample);
+  // The JSON object of one packet on one line, as the json format lists it; Cells are its
+  // Columns (the Time cell may be another time text). Never fails.
+  static std::string JsonPacket(const TSample& Sample, const std::vector<std::string>& Cells,
+                                const std::string& InputName, size_t PacketIndex);
   // Text as one CSV field: quoted (quotes doubled) when it holds a comma, quote or line break.
   static std::string CsvField(const std::string& Text);
 

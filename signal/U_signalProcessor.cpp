@@ -91,8 +91,8 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
                             std::unique_ptr<TSoundSystem> SoundSystem) {
   if (!WaveIn) {
     if (!SoundSystem) SoundSystem = std::make_unique<TPortAudioSoundSystem>();
-    WaveIn =
-        std::make_unique<TWaveIn>(WindowHandle, BufferCount, BufferSize, std::move(SoundSystem));
+    WaveIn = std::make_unique<TWaveIn>(WindowHandle, CaptureBufferCount, CaptureBufferSize,
+                                       std::move(SoundSystem));
   }
   SampleRate = Rate;
   CurrentSample.reset();
@@ -100,6 +100,7 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
   SilenceCount = 0;
   StreamRead = 0;
   Auto.Reset(ZeroLine);
+  PreviousTail.clear();
 }
 
 void TSignalProcessor::Configure(const TDecodeSettings& Settings) {
@@ -153,33 +154,34 @@ uint8_t TSignalProcessor::QuietLevel() const {
 void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
   const TWaveHdr* header = Message.LParam;
   bool readable = WaveIn && WaveIn->Recording && header && header->lpData &&
-                  header->dwBufferLength >= static_cast<uint32_t>(BufferSize);
+                  header->dwBufferLength >= static_cast<uint32_t>(CaptureBufferSize);
   if (readable) {
     uint8_t* buf = header->lpData;
     if (InvertInput)
-      for (size_t i = 0; i < static_cast<size_t>(BufferSize); ++i) buf[i] = 255 - buf[i];
+      for (size_t i = 0; i < static_cast<size_t>(CaptureBufferSize); ++i) buf[i] = 255 - buf[i];
     size_t pos = 0;
     do {
       if (!CurrentSample) {
         size_t trigger = FindTrigger(buf, pos);
-        if (trigger == static_cast<size_t>(BufferSize)) {
-          SilenceCount += BufferSize - pos;
+        if (trigger == static_cast<size_t>(CaptureBufferSize)) {
+          SilenceCount += CaptureBufferSize - pos;
           break;
         }
         OpenPacket(buf, trigger, pos);
         pos = trigger + 1;
       }
       pos = FollowPacket(buf, pos);
-    } while (pos < static_cast<size_t>(BufferSize) - 1);
-    StreamRead += BufferSize;
+    } while (pos < static_cast<size_t>(CaptureBufferSize) - 1);
+    StreamRead += CaptureBufferSize;
+    if (MarginAcrossBuffers) KeepTail(buf);
   }
   if (WaveIn) WaveIn->AddNextBuffer();
   ++BuffersProcessed;
 }
 
-// Index of the first trigger value at or after From, or BufferSize when there is none.
+// Index of the first trigger value at or after From, or CaptureBufferSize when there is none.
 size_t TSignalProcessor::FindTrigger(const uint8_t* Buf, size_t From) {
-  const size_t end = BufferSize;
+  const size_t end = CaptureBufferSize;
   if (AutomaticLevel) {
     for (size_t i = From; i < end; ++i) {
       const bool starts = Buf[i] >= Auto.StartLevel();
@@ -203,7 +205,11 @@ void TSignalProcessor::OpenPacket(const uint8_t* Buf, size_t Trigger, size_t Pos
   // The margin stays that of the default silence, whatever the silence that ends a packet.
   const size_t margin = SecondsToSamples(SilenceSeconds) / 2;
   auto& signal = CurrentSample->Signal;
-  if (Trigger > margin)
+  if (MarginAcrossBuffers && Trigger < margin && !PreviousTail.empty()) {
+    const size_t earlier = std::min(margin - Trigger, PreviousTail.size());
+    signal.assign(PreviousTail.end() - static_cast<long>(earlier), PreviousTail.end());
+    signal.insert(signal.end(), Buf, Buf + Trigger);
+  } else if (Trigger > margin)
     signal.assign(Buf + Trigger - margin, Buf + Trigger);
   else if (Trigger > 0)
     signal.assign(Buf, Buf + Trigger);
@@ -225,7 +231,7 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
     start = 0;
     countdown = window - static_cast<int>(TrailingQuiet(signal, QuietLevel()));
   }
-  const size_t end = BufferSize;
+  const size_t end = CaptureBufferSize;
   const uint8_t active = FixedLevel - 1;
   const bool closed = AutomaticLevel
                           ? ScanPacket(Buf, Pos, end, countdown, window,
@@ -235,7 +241,7 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
                                        })
                           : ScanPacket(Buf, Pos, end, countdown, window,
                                        [active](uint8_t Value) { return Value >= active; });
-  if (!closed) Pos = BufferSize - 1;
+  if (!closed) Pos = CaptureBufferSize - 1;
   const size_t room = MaxSignalLength - signal.size();
   const size_t stretch = Pos - start + 1;
   if (closed ? stretch > room : stretch >= room) {  // it would not fit: cut it where it is full
@@ -250,6 +256,12 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
   SilenceCount = window;
   ClosePacket(static_cast<uint16_t>(signal.size() - MarginLength - window));
   return Pos;
+}
+
+void TSignalProcessor::KeepTail(const uint8_t* Buf) {
+  const size_t size = static_cast<size_t>(CaptureBufferSize);
+  const size_t kept = std::min(size, static_cast<size_t>(SilenceWindow() / 2));
+  PreviousTail.assign(Buf + size - kept, Buf + size);
 }
 
 void TSignalProcessor::ClosePacket(uint16_t ActiveCount) {

@@ -16,8 +16,8 @@ using TNotifyEvent = std::function<void()>;
 
 class TSignalProcessor {
  public:
-  static constexpr int BufferCount = 4;     // capture ring
-  static constexpr int BufferSize = 65534;  // bytes (= PCM samples) per buffer
+  static constexpr int BufferCount = 4;     // capture ring of the window
+  static constexpr int BufferSize = 65534;  // bytes (= PCM samples) per buffer there
   // The defaults (Configure changes them): a value this high starts a packet, one this high
   // keeps it open, and this much quiet time ends it.
   static constexpr uint8_t TriggerLevel = TDecodeSettings::DefaultTriggerLevel;
@@ -27,7 +27,8 @@ class TSignalProcessor {
   static constexpr uint8_t ZeroLine = 128;
 
   // Creates the capture object (on SoundSystem, or on the sound card when null) unless one
-  // exists; resets the counters. Never fails: a missing device shows when recording starts.
+  // exists, with CaptureBufferCount buffers of CaptureBufferSize bytes; resets the counters.
+  // Never fails: a missing device shows when recording starts.
   void Init(TWaveNotifyTarget* WindowHandle, uint16_t SampleRate,
             std::unique_ptr<TSoundSystem> SoundSystem = nullptr);
   // Cuts with the level (fixed, or automatic from the signal) and the ending silence of
@@ -78,6 +79,13 @@ class TSignalProcessor {
   std::vector<std::unique_ptr<TSample>> Samples;
   uint16_t BuffersProcessed = 0;
   bool InvertInput = false;
+  // The capture ring the first Init creates: shorter buffers hand packets on sooner.
+  int CaptureBufferCount = BufferCount;  // 1..8
+  int CaptureBufferSize = BufferSize;    // bytes, at least 1
+  // A trigger near a buffer's start takes the rest of its margin from the previous buffer,
+  // so that short buffers cut the same packets as long ones (the window's margin stops at
+  // the buffer's start).
+  bool MarginAcrossBuffers = false;
 
  private:
   uint16_t SilenceWindow() const;
@@ -86,6 +94,7 @@ class TSignalProcessor {
   void OpenPacket(const uint8_t* Buf, size_t Trigger, size_t Pos);
   size_t FollowPacket(const uint8_t* Buf, size_t Pos);
   void ClosePacket(uint16_t ActiveCount);
+  void KeepTail(const uint8_t* Buf);
   static double TimeOfDayNow();
 
   size_t MarginLength = 0;            // pre-trigger values at the front of CurrentSample's Signal
@@ -94,4 +103,5 @@ class TSignalProcessor {
   bool AutomaticLevel = false;        // Auto decides instead of FixedLevel
   float EndSilenceSeconds = SilenceSeconds;
   TAutoLevel Auto;  // the automatic level, following the stream
+  std::vector<uint8_t> PreviousTail;  // the last margin's worth of the previous buffer
 };

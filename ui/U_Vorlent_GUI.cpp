@@ -30,6 +30,7 @@
 #include "TFonts.h"
 #include "TInputDecoder.h"
 #include "TIrFormats.h"
+#include "TInputMenu.h"
 #include "TLinkLabel.h"
 #include "TNoPacketsText.h"
 #include "TRecordButton.h"
@@ -395,6 +396,8 @@ void Tgui::FormCreate() {
   Processor->OnError = [this](const std::string& Text) { ReportError(Text); };
   Processor->OnNewSample = [this] { NewSample(); };
   Processor->Init(this, SampleRate, std::move(PendingSound));
+  InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
+                             [this] { Guarded([this] { InputChanged(); }); });
   graph->SampleRate = SampleRate;
   Recognition = std::make_unique<TProtocolRecognition>();
   Recognition->OnReport = [this](const std::string& Text) {
@@ -452,6 +455,12 @@ void Tgui::FitInto(const QRect& Available) {
 void Tgui::WriteGridHeaders() {
   for (int c = 0; c < SampleColumns; ++c) SamplesGrid->SetCell(c, 0, SampleHeaders[c]);
   for (int c = 0; c < DataColumns; ++c) SGprotocolData->SetCell(c, 0, DataHeaders[c]);
+}
+
+void Tgui::InputChanged() {
+  if (!Processor->WaveIn->Recording) return;
+  RecordButtonClick();  // stops
+  RecordButtonClick();  // and starts again, on the chosen input
 }
 
 void Tgui::RecordButtonClick() {

@@ -29,6 +29,7 @@ class QSlider;
 class QPushButton;
 class TAnchors;
 class TCodeLibrary;
+class TInputMenu;
 class TLinkLabel;
 class TProtocolRecognition;
 class TRecordButton;
@@ -87,6 +88,8 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // Asks for the decoding settings; confirmed ones are remembered, applied to capture,
   // loading and importing, and the listed packets are decoded again with them.
   void DecodeSettingsClick();
+  // Another input was chosen: a running recording goes on from that input.
+  void InputChanged();
 
   // The application's general error report: the exception's text in an error box (a file
   // error's text with a full stop appended).
@@ -150,6 +153,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QLabel* SettingsPanel;           // the settings that differ from their defaults; "" when none
   TDecodeSettings DecodeSettings;  // the current ones (InvertInput is the check box's)
   uint32_t ExportCarrierHz = 0;  // the carrier of exported codes; 0: each protocol's own
+  TInputMenu* InputMenu = nullptr;  // made with the processor, by FormCreate
 
  protected:
   void closeEvent(QCloseEvent* Event) override;

@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
   WriteRecording(Scratch / "input.raw");
   // Before anything initialises ALSA or PortAudio.
   UseAlsaFileDevice(Scratch, Scratch / "input.raw");
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                     QString::fromStdString(Scratch / "settings"));
   ::testing::InitGoogleTest(&argc, argv);
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   TVorlentApplication application(argc, argv);

@@ -3,6 +3,7 @@
 // packet builders and a window recording from a scripted sound system in a scratch folder.
 
 #include <QCoreApplication>
+#include <QSettings>
 #include <QString>
 #include <chrono>
 #include <cstdint>
@@ -158,10 +159,29 @@ inline std::vector<uint8_t> QuietBuffer() {
   return std::vector<uint8_t>(BufferSize, Quiet);
 }
 
+// Points the window's settings (QSettings, INI format) at a scratch folder of this process,
+// removed at its end, so that the windows of tests, benchmarks and pictures neither read nor
+// change the user's own. Call before the first window is made; later calls do nothing.
+inline void UseScratchSettings() {
+  static const struct TScratch {
+    TScratch() {
+      std::string pattern = (fs::temp_directory_path() / "vorlent-settings-XXXXXX").string();
+      Dir = mkdtemp(pattern.data());
+      QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(Dir));
+    }
+    ~TScratch() {
+      std::error_code ignored;
+      fs::remove_all(Dir, ignored);
+    }
+    fs::path Dir;
+  } scratch;
+}
+
 // A window in a scratch folder that holds protocols.xml, recording from a scripted sound system.
 class TWindowRig {
  public:
   explicit TWindowRig(const char* Protocols = ProtocolsXml) : OldDir(fs::current_path()) {
+    UseScratchSettings();
     std::string pattern = (fs::temp_directory_path() / "vorlent-ui-XXXXXX").string();
     Dir = mkdtemp(pattern.data());
     if (Protocols) std::ofstream(Dir / "protocols.xml") << Protocols;

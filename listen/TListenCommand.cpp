@@ -1,0 +1,124 @@
+#include "TListenCommand.h"
+
+#include <CLI/CLI.hpp>
+#include <map>
+
+#include "TActionFile.h"
+#include "TCaptureDevice.h"
+#include "TListener.h"
+#include "TPortAudioSoundSystem.h"
+#include "U_protocolRecognition.h"
+
+#ifndef VORLENT_VERSION
+#define VORLENT_VERSION "unknown"
+#endif
+
+namespace {
+const char* const ProgramName = "vorlent-listen";
+const std::map<std::string, TListener::TFormat> Formats = {{"table", TListener::TFormat::Table},
+                                                           {"jsonl", TListener::TFormat::Jsonl}};
+constexpr int DefaultReleaseMs = static_cast<int>(TKeyPresses::DefaultReleaseSeconds * 1000);
+constexpr double MsPerSecond = 1000;
+
+std::string Lines(std::string Text) {
+  std::replace(Text.begin(), Text.end(), '\r', '\n');
+  return Text;
+}
+}  // namespace
+
+TListenCommand::TListenCommand(std::ostream& Output, std::ostream& Errors,
+                               TSoundFactory SoundFactory)
+    : Out(Output), Err(Errors), NewSound(std::move(SoundFactory)) {
+  if (!NewSound) NewSound = [] { return std::make_unique<TPortAudioSoundSystem>(); };
+}
+
+int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<bool>& StopRequested) {
+  CLI::App app{
+      "Decodes infrared remote-control packets from a sound input as they arrive and "
+      "runs commands for them.",
+      ProgramName};
+  std::string format = "table", device, actionsFile;
+  bool listDevices = false;
+  int releaseMs = DefaultReleaseMs;
+  Options.AddTo(app);
+  app.add_option("--format", format, "Output format: table or jsonl (one JSON object a line)")
+      ->check(CLI::IsMember({"table", "jsonl"}));
+  app.add_flag("--list-devices", listDevices, "List the recording devices and exit");
+  app.add_option("--device", device, "Recording device: its number or (part of) its name");
+  app.add_option("--actions", actionsFile, "Actions file: PROTOCOL field=value ... = COMMAND");
+  app.add_option("--release", releaseMs,
+                 "Milliseconds without a frame of a held key that end its press")
+      ->check(CLI::Range(MinReleaseMs, MaxReleaseMs));
+  app.set_version_flag("--version", std::string(ProgramName) + " " + VORLENT_VERSION);
+  try {
+    app.parse(Argc, Argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      app.exit(e, Out, Err);  // --help, --version
+      return ExitOk;
+    }
+    Error(std::string(e.what()) + "\nRun with --help for more information.");
+    return ExitUsage;
+  }
+
+  try {
+    std::vector<TAction> actions;
+    if (!actionsFile.empty()) actions = TActionFile::Read(actionsFile);
+    std::unique_ptr<TSoundSystem> sound = NewSound();
+    if (listDevices) return ListDevices(*sound);
+    TListener::TOptions options;
+    options.Format = Formats.at(format);
+    options.ReleaseSeconds = releaseMs / MsPerSecond;
+    options.InvertInput = Options.Settings.InvertInput;
+    if (!device.empty()) {
+      const std::vector<TCaptureDevice> inputs = sound->InputDevices();
+      const TCaptureDevice& chosen = TCaptureDevice::Find(inputs, device);
+      sound->SelectInput(chosen.Name);
+      options.InputName = chosen.Name;
+    }
+    TProtocolRecognition engine;
+    Options.Apply(engine);
+    // Without its library no action could ever run: then it must load.
+    if (!LoadProtocols(engine, Options.LibraryNamed() || !actions.empty())) return ExitFailed;
+
+    TListener listener(Out, Err, engine, std::move(actions), options);
+    if (!listener.Start(std::move(sound))) return ExitFailed;
+    const TListener::TEnd end = listener.Run(StopRequested);
+    listener.Stop();
+    return end == TListener::TEnd::DeviceFailed ? ExitFailed : ExitOk;
+  } catch (const std::invalid_argument& e) {
+    Error("--device " + device + ": " + e.what());
+    return ExitFailed;
+  } catch (const std::exception& e) {
+    Error(e.what());
+    return ExitFailed;
+  }
+}
+
+int TListenCommand::ListDevices(TSoundSystem& Sound) {
+  const std::vector<TCaptureDevice> devices = Sound.InputDevices();
+  if (devices.empty()) {
+    Error("no recording device found");
+    return ExitFailed;
+  }
+  for (const TCaptureDevice& device : devices) Out << device.ListText() << '\n';
+  Out << std::flush;
+  return ExitOk;
+}
+
+// Loads the definitions; a missing or malformed file is reported, and fails the run only
+// when Required (then every packet would stay "unknown").
+bool TListenCommand::LoadProtocols(TProtocolRecognition& Engine, bool Required) {
+  const std::string fileName = Options.LibraryFile();
+  std::string report;
+  Engine.OnReport = [&report](const std::string& Text) { report = Text; };
+  Engine.LoadProtocols(fileName);
+  Engine.OnReport = nullptr;
+  if (report.empty()) return true;
+  Error(fileName + ": " + Lines(report));
+  return !Required;
+}
+
+void TListenCommand::Error(const std::string& Text) const {
+  Err << ProgramName << ": " << Text << '\n' << std::flush;
+}

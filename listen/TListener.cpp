@@ -1,0 +1,140 @@
+#include "TListener.h"
+
+#include <algorithm>
+
+#include "TDecodeSettings.h"
+#include "TPacketReport.h"
+#include "TTimeTexts.h"
+#include "U_protocolRecognition.h"
+
+namespace {
+const char* const ProgramName = "vorlent-listen";
+// Table columns: Time, Protocol, Data, Length, Gap; a wider text pushes the rest on.
+const std::vector<std::string> Headers = {"Time", "Protocol", "Data", "Length", "Gap"};
+const std::vector<size_t> Widths = {12, 10, 56, 8, 8};
+constexpr size_t FirstRightAligned = 3;
+const char* const ColumnGap = "  ";
+
+std::string TableLine(const std::vector<std::string>& Cells) {
+  std::string text;
+  for (size_t c = 0; c < Cells.size(); ++c) {
+    const size_t width = c < Widths.size() ? Widths[c] : 0;
+    const std::string pad(width > Cells[c].size() ? width - Cells[c].size() : 0, ' ');
+    if (c) text += ColumnGap;
+    text += c >= FirstRightAligned ? pad + Cells[c] : Cells[c] + pad;
+  }
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
+// The error texts of capture as one line ("\r" separates lines in the window's boxes).
+std::string OneLine(std::string Text) {
+  std::replace(Text.begin(), Text.end(), '\r', ' ');
+  Text.erase(
+      std::unique(Text.begin(), Text.end(), [](char a, char b) { return a == ' ' && b == ' '; }),
+      Text.end());
+  return Text;
+}
+}  // namespace
+
+TListener::TListener(std::ostream& Output, std::ostream& Errors, TProtocolRecognition& Decoder,
+                     std::vector<TAction> Lines, TOptions Settings)
+    : Out(Output),
+      Err(Errors),
+      Engine(Decoder),
+      Actions(std::move(Lines)),
+      Options(std::move(Settings)),
+      Presses(Actions, Options.ReleaseSeconds),
+      Runner([this](const std::string& Text) { Error(Text); }) {
+  Processor.CaptureBufferCount = BufferCount;
+  Processor.CaptureBufferSize = BufferSize;
+  Processor.MarginAcrossBuffers = true;
+  Processor.InvertInput = Options.InvertInput;
+  Processor.OnError = [this](const std::string& Text) {
+    if (Starting)
+      StartErrors.push_back(Text);
+    else
+      Error(OneLine(Text));
+  };
+}
+
+TListener::~TListener() {
+  Stop();
+}
+
+bool TListener::Start(std::unique_ptr<TSoundSystem> Sound) {
+  Starting = true;
+  StartErrors.clear();
+  Processor.Init(&Queue, TDecodeSettings::SampleRate, std::move(Sound));
+  Processor.StartRecording();
+  Starting = false;
+  if (!Processor.WaveIn || !Processor.WaveIn->Recording) {
+    std::string reason = StartErrors.empty() ? "the device did not start" : StartErrors.front();
+    if (Processor.WaveIn && !Processor.WaveIn->Ready && !Processor.WaveIn->LastError.empty() &&
+        StartErrors.empty())
+      reason = Processor.WaveIn->LastError;
+    Error(OneLine(reason));
+    return false;
+  }
+  if (Options.Format == TFormat::Table) Out << TableLine(Headers) << '\n' << std::flush;
+  return true;
+}
+
+TListener::TEnd TListener::Run(const std::atomic<bool>& StopRequested) {
+  while (!StopRequested) {
+    std::optional<TMessage> message = Queue.TakeWithin(StopCheckInterval);
+    Runner.Reap();
+    if (message) HandleBuffer(*message);
+    if (!Out) return TEnd::OutputClosed;
+    if (!Processor.WaveIn->Recording) return TEnd::DeviceFailed;
+  }
+  return TEnd::Stopped;
+}
+
+void TListener::Stop() {
+  Processor.StopRecording();
+  while (Queue.Take()) {
+  }  // the buffers handed back: nothing more is read
+  Runner.WaitAll(ActionPatience);
+}
+
+void TListener::HandleBuffer(const TMessage& Message) {
+  Processor.ProcessBuffer(Message);
+  for (auto& sample : Processor.Samples) HandleSample(*sample);
+  Processor.ClearSamples();  // an always-on listener keeps nothing
+}
+
+void TListener::HandleSample(TSample& Sample) {
+  Engine.Decode(Sample);
+  WriteLine(Sample);
+  const size_t run = RunActions(Sample);
+  ++Packets;
+  if (OnPacket) OnPacket(Sample, run);
+}
+
+void TListener::WriteLine(const TSample& Sample) {
+  std::vector<std::string> cells = TPacketReport::Columns(Sample);
+  cells[0] = TTimeTexts::TimeOfDayText(Sample.CaptureTime);
+  if (Options.Format == TFormat::Table)
+    Out << TableLine(cells);
+  else
+    Out << TPacketReport::JsonPacket(Sample, cells, Options.InputName, Packets);
+  Out << '\n' << std::flush;
+}
+
+size_t TListener::RunActions(const TSample& Sample) {
+  if (!Sample.Protocol || Actions.empty()) return 0;
+  const double start = static_cast<double>(Sample.StreamIndex) / TDecodeSettings::SampleRate;
+  const TProtocol& protocol = *Sample.Protocol;
+  size_t run = 0;
+  for (const TAction* action : Presses.Handle(protocol, start, start + Sample.Duration)) {
+    const TActionRunner::TEnvironment environment = {{"VORLENT_PROTOCOL", protocol.ProtocolName},
+                                                     {"VORLENT_DATA", protocol.GetDataText()}};
+    if (Runner.Run(action->Command, "line " + std::to_string(action->Line), environment)) ++run;
+  }
+  return run;
+}
+
+void TListener::Error(const std::string& Text) const {
+  Err << ProgramName << ": " << Text << '\n' << std::flush;
+}

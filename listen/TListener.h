@@ -1,0 +1,83 @@
+#pragma once
+// Listens on a sound input: captures through the window's capture and signal processor in
+// short buffers, decodes every packet as it closes, writes it as one line (flushed at once)
+// and runs the actions it sets off.
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "TAction.h"
+#include "TActionRunner.h"
+#include "TKeyPresses.h"
+#include "TMessageQueue.h"
+#include "U_signalProcessor.h"
+
+class TProtocolRecognition;
+
+class TListener {
+ public:
+  enum class TFormat { Table, Jsonl };
+  enum class TEnd { Stopped, DeviceFailed, OutputClosed };
+
+  // 8 buffers of 50 ms: a packet's line follows its end within about 50 ms, and the reader
+  // may fall 350 ms behind before input is lost.
+  static constexpr int BufferCount = 8;
+  static constexpr int BufferSize = 2400;  // bytes = samples at 48 kHz
+  static constexpr auto StopCheckInterval = std::chrono::milliseconds(100);
+  static constexpr auto ActionPatience = std::chrono::milliseconds(200);  // at the end
+
+  struct TOptions {
+    TFormat Format = TFormat::Table;
+    double ReleaseSeconds = TKeyPresses::DefaultReleaseSeconds;
+    std::string InputName = "default";  // the "input" of JSON lines
+    bool InvertInput = false;
+  };
+
+  // Decoder must outlive the listener. Output takes the packet lines, Errors the errors and
+  // failed actions; Lines are the actions.
+  TListener(std::ostream& Output, std::ostream& Errors, TProtocolRecognition& Decoder,
+            std::vector<TAction> Lines, TOptions Settings);
+  // Stops recording and releases the device.
+  ~TListener();
+  TListener(const TListener&) = delete;
+  TListener& operator=(const TListener&) = delete;
+
+  // Opens Sound's selected input and starts recording; writes the table's header line. False
+  // (the first failure written to Err) when the device cannot record.
+  bool Start(std::unique_ptr<TSoundSystem> Sound);
+  // Handles buffers until StopRequested turns true (checked at least every
+  // StopCheckInterval), the device fails (reported) or Out cannot be written.
+  TEnd Run(const std::atomic<bool>& StopRequested);
+  // Stops recording, releases the device and reaps the actions that end soon. An open
+  // packet is dropped. Safe to call twice.
+  void Stop();
+
+  // Called after a packet's line is written and its actions are started (for measurements).
+  std::function<void(const TSample& Sample, size_t ActionsRun)> OnPacket;
+  size_t PacketCount() const { return Packets; }
+
+ private:
+  void HandleBuffer(const TMessage& Message);
+  void HandleSample(TSample& Sample);
+  void WriteLine(const TSample& Sample);
+  size_t RunActions(const TSample& Sample);
+  void Error(const std::string& Text) const;
+
+  std::ostream& Out;
+  std::ostream& Err;
+  TProtocolRecognition& Engine;
+  std::vector<TAction> Actions;
+  TOptions Options;
+  TKeyPresses Presses;
+  TActionRunner Runner;
+  TMessageQueue Queue;  // before Processor: the capture thread posts here until it is gone
+  TSignalProcessor Processor;
+  std::vector<std::string> StartErrors;
+  bool Starting = false;
+  size_t Packets = 0;
+};
