@@ -6,17 +6,15 @@
 #include <QMenuBar>
 #include <QSettings>
 
+#include "TSettingsStore.h"
 #include "TSoundSystem.h"
 
 namespace {
 const char* const MenuCaption = "&Input";
-const char* const Organisation = "Vorlent";
-const char* const Application = "vorlent";
 }  // namespace
 
 std::unique_ptr<QSettings> TInputMenu::Settings() {
-  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, Organisation,
-                                     Application);
+  return TSettingsStore::File();
 }
 
 TInputMenu::TInputMenu(QMenuBar* Bar, QAction* Before, TSoundSystem& SoundSystem,

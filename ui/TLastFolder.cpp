@@ -2,14 +2,15 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
+
+#include "TSettingsStore.h"
 
 QString TLastFolder::Get() const {
-  const QString folder = QSettings(Organization, Application).value(Key).toString();
+  const QString folder = TSettingsStore::File()->value(Key).toString();
   return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
 }
 
 void TLastFolder::Remember(const QString& FileName) {
   if (FileName.isEmpty()) return;
-  QSettings(Organization, Application).setValue(Key, QFileInfo(FileName).absolutePath());
+  TSettingsStore::File()->setValue(Key, QFileInfo(FileName).absolutePath());
 }

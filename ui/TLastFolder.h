@@ -1,6 +1,6 @@
 #pragma once
 // The folder a file dialog opens in: the folder of the last file picked for the same purpose,
-// kept across runs in the user's settings (~/.config/vorlent/vorlent.conf).
+// kept across runs in the program's settings file (TSettingsStore::File).
 
 #include <QString>
 
@@ -14,9 +14,6 @@ class TLastFolder {
   // Remembers the folder of FileName (a path to a file). A settings file that cannot be
   // written is ignored. Never fails.
   void Remember(const QString& FileName);
-
-  static constexpr const char* Organization = "vorlent";
-  static constexpr const char* Application = "vorlent";
 
  private:
   static constexpr const char* KeyPrefix = "folders/";

@@ -17,6 +17,12 @@ TSettingsStore::TSettingsStore()
     : Store(QSettings::IniFormat, QSettings::UserScope, QCoreApplication::organizationName(),
             QCoreApplication::applicationName()) {}
 
+std::unique_ptr<QSettings> TSettingsStore::File() {
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                     QCoreApplication::organizationName(),
+                                     QCoreApplication::applicationName());
+}
+
 TDecodeSettings TSettingsStore::Load(std::vector<QString>& Problems) {
   TDecodeSettings settings;
   const TDecodeSettings defaults;

@@ -4,6 +4,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "TDecodeSettings.h"
@@ -23,6 +24,10 @@ class TSettingsStore {
   QString Save(const TDecodeSettings& Settings);
   // The file the settings live in.
   QString FileName() const { return Store.fileName(); }
+  // The program's one settings file (~/.config/Vorlent/Vorlent.ini: organization and
+  // application name of the running application), for every part of the window that
+  // remembers something. Never fails.
+  static std::unique_ptr<QSettings> File();
 
  private:
   QSettings Store;

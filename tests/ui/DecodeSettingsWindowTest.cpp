@@ -21,7 +21,10 @@ QSettings File() {
                    QCoreApplication::applicationName());
 }
 struct TStoredSettings {
-  TStoredSettings() { File().clear(); }
+  TStoredSettings() {
+    UseScratchSettings();
+    File().clear();
+  }
   ~TStoredSettings() { File().clear(); }
 };
 
