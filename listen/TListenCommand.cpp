@@ -69,7 +69,7 @@ int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<boo
     TListener::TOptions options;
     options.Format = Formats.at(format);
     options.ReleaseSeconds = releaseMs / MsPerSecond;
-    options.InvertInput = Options.Settings.InvertInput;
+    options.Decoding = Options.Settings;
     if (!device.empty()) {
       const std::vector<TCaptureDevice> inputs = sound->InputDevices();
       const TCaptureDevice& chosen = TCaptureDevice::Find(inputs, device);

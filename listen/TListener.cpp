@@ -49,7 +49,8 @@ TListener::TListener(std::ostream& Output, std::ostream& Errors, TProtocolRecogn
   Processor.CaptureBufferCount = BufferCount;
   Processor.CaptureBufferSize = BufferSize;
   Processor.MarginAcrossBuffers = true;
-  Processor.InvertInput = Options.InvertInput;
+  Processor.InvertInput = Options.Decoding.InvertInput;
+  Processor.Configure(Options.Decoding);
   Processor.OnError = [this](const std::string& Text) {
     if (Starting)
       StartErrors.push_back(Text);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TAction.h"
+#include "TDecodeSettings.h"
 #include "TActionRunner.h"
 #include "TKeyPresses.h"
 #include "TMessageQueue.h"
@@ -35,7 +36,7 @@ class TListener {
     TFormat Format = TFormat::Table;
     double ReleaseSeconds = TKeyPresses::DefaultReleaseSeconds;
     std::string InputName = "default";  // the "input" of JSON lines
-    bool InvertInput = false;
+    TDecodeSettings Decoding;  // how packets are cut: level, ending silence, invert
   };
 
   // Decoder must outlive the listener. Output takes the packet lines, Errors the errors and

@@ -140,7 +140,7 @@ void PrintCentres(TReceiverGrid& Grid, const TOptions& Options, const std::strin
     for (TGridCondition c : GridConditions()) {
       if (!Measured(c) || c.LongSpaceOnly) continue;
       // The long-space protocols over the same receivers, with the silence they need.
-      if (facts.LongSilence) c.Settings.EndSilenceMs = LongEndSilenceMs;
+      if (facts.LongSilence) c.Settings.Decode.EndSilenceMillis = LongEndSilenceMs;
       if (c.Name == SoftEdges) softEdges = renders.size();
       renders.push_back(Grid.Render(facts, c, Options.Packets, ++seed));
     }

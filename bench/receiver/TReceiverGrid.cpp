@@ -22,7 +22,7 @@ constexpr double RecordingRate44k1 = 44100;                 // Hz
 constexpr double MsPerSecond = 1e3;
 constexpr double FrameSlackMs = 2;          // a packet this close to a frame belongs to it
 constexpr double ClosingSilenceUs = 30000;  // after the last frame
-constexpr double ProcessorSilenceMs = 5;    // the processor's SilenceSeconds
+constexpr double ProcessorSilenceMs = TDecodeSettings::DefaultEndSilenceMillis;
 static_assert(TSignalProcessor::SilenceSeconds > 0.00499f &&
               TSignalProcessor::SilenceSeconds < 0.00501f);
 constexpr double Rc5xMergedPauseMs = 5.334;  // 889 + 3556 + 889 us: cut below this
@@ -68,9 +68,10 @@ std::vector<TGridCondition> BuildConditions() {
   TGridCondition weak = Condition("weak", TypicalReceiverConditions());
   weak.Render.PeakMin = WeakPeakMin;
   weak.Render.PeakMax = WeakPeakMax;
+  weak.Settings.Decode.AutomaticLevel = true;
   all.push_back(weak);
   TGridCondition longSpace = Condition("long-space 10 ms", CleanConditions());
-  longSpace.Settings.EndSilenceMs = 10;
+  longSpace.Settings.Decode.EndSilenceMillis = 10;
   longSpace.LongSpaceOnly = true;
   all.push_back(longSpace);
   all.push_back(Condition("real clean", WithRealRemoteTiming(CleanConditions())));
@@ -160,7 +161,7 @@ const std::vector<TGridCondition>& GridConditions() {
 }
 
 bool ShownIn(const TProtocolFacts& Facts, const TGridCondition& Condition) {
-  return Condition.Settings.EndSilenceMs > ProcessorSilenceMs || !Facts.LongSilence;
+  return Condition.Settings.Decode.EndSilenceMillis > ProcessorSilenceMs || !Facts.LongSilence;
 }
 
 bool CountsIn(const TProtocolFacts& Facts, const TGridCondition& Condition) {
@@ -178,27 +179,6 @@ void TCellCount::Add(const TCellCount& Other) {
   Wrong.insert(Wrong.end(), Other.Wrong.begin(), Other.Wrong.end());
 }
 
-std::vector<TPacket> JoinPackets(const std::vector<TPacket>& Packets, double EndSilenceMs) {
-  if (EndSilenceMs <= ProcessorSilenceMs) return Packets;
-  const auto extra = static_cast<uint16_t>(
-      std::lround((EndSilenceMs - ProcessorSilenceMs) * OutputRate / MsPerSecond));
-  std::vector<TPacket> joined;
-  for (const TPacket& p : Packets) {
-    const bool endsLow = !joined.empty() && joined.back().Pulses.size() % 2 == 1;
-    if (endsLow && p.Pulses.size() % 2 == 1 && p.GapSeconds * MsPerSecond < EndSilenceMs) {
-      std::vector<uint16_t>& runs = joined.back().Pulses;
-      // The gap runs from the last active value to the trigger: the quiet values between.
-      runs.back() = static_cast<uint16_t>(std::lround(p.GapSeconds * OutputRate) - 1);
-      runs.insert(runs.end(), p.Pulses.begin() + 1, p.Pulses.end());
-    } else {
-      joined.push_back(p);
-    }
-  }
-  for (TPacket& p : joined)
-    if (p.Pulses.size() % 2 == 1) p.Pulses.back() += extra;
-  return joined;
-}
-
 TReceiverGrid::TReceiverGrid(const std::string& Library, const std::string& Dir)
     : LibraryPath(Library), WorkDir(Dir) {
   RecognitionFor(TGridSettings{});
@@ -206,7 +186,7 @@ TReceiverGrid::TReceiverGrid(const std::string& Library, const std::string& Dir)
 
 TProtocolRecognition& TReceiverGrid::RecognitionFor(const TGridSettings& Settings) {
   std::unique_ptr<TProtocolRecognition>& found =
-      Recognitions[{Settings.Decode.ToleranceMicros, Settings.DecodeRate}];
+      Recognitions[{Settings.Decode.ToleranceMicros, Settings.DecodeRate, Settings.Decode.SecondPass}];
   if (found) return *found;
   found = std::make_unique<TProtocolRecognition>();
   std::string report;
@@ -216,7 +196,7 @@ TProtocolRecognition& TReceiverGrid::RecognitionFor(const TGridSettings& Setting
   };
   found->SampleRate = Settings.DecodeRate;
   found->SetTolerance(Settings.Decode.ToleranceSeconds());
-  // After the settings land: the trigger level, and the second pass on or off, go here.
+  found->SecondPass = Settings.Decode.SecondPass;
   found->LoadProtocols(LibraryPath);
   if (!report.empty()) throw std::runtime_error(LibraryPath + ": " + report);
   return *found;
@@ -224,16 +204,13 @@ TProtocolRecognition& TReceiverGrid::RecognitionFor(const TGridSettings& Setting
 
 std::vector<TPacket> TReceiverGrid::Cut(const std::string& Recording,
                                         const TGridSettings& Settings) const {
-  TRecordingDecoder::TOptions options;
-  options.InvertInput = Settings.Decode.InvertInput;
-  // After the settings land: the ending silence is set here and JoinPackets goes.
-  TRecordingDecoder decoder(options);
+  TRecordingDecoder decoder(Settings.Decode);  // level, ending silence and invert
   std::vector<TPacket> packets;
   decoder.OnSample = [&packets](std::unique_ptr<TSample> Sample) {
     packets.push_back({std::move(Sample->Pulses), Sample->StreamIndex, Sample->Gap});
   };
   decoder.Decode(Recording);
-  return JoinPackets(packets, Settings.EndSilenceMs);
+  return packets;
 }
 
 std::string TReceiverGrid::WriteRecording(const TPcmRenderer& Renderer,
@@ -286,7 +263,7 @@ std::vector<short> TReceiverGrid::ResampleHere(const TPcmRenderer& Renderer) con
 TRendered TReceiverGrid::Render(const TProtocolFacts& Facts, const TGridCondition& Condition,
                                 int Count, uint64_t Seed) {
   TTestRandom random(Seed);
-  const bool cutsRc5xPause = Condition.Settings.EndSilenceMs < Rc5xMergedPauseMs;
+  const bool cutsRc5xPause = Condition.Settings.Decode.EndSilenceMillis < Rc5xMergedPauseMs;
   std::vector<TCode> codes;
   for (int i = 0; i < Count; ++i) {
     const int source = random.Int(0, static_cast<int>(Facts.Sources.size()) - 1);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <tuple>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,12 +17,9 @@
 #include "U_protocolRecognition.h"
 #include "U_sample.h"
 
-// What a user may set, plus what the settings do not carry yet.
+// What a user may set, plus the rate the grid may decode at.
 struct TGridSettings {
   TDecodeSettings Decode;
-  // The silence that ends a packet. The processor ends packets after 5 ms; a longer silence is
-  // emulated by joining the packets it cut (JoinPackets) until the settings carry it.
-  double EndSilenceMs = 5;
   uint16_t DecodeRate = TDecodeSettings::SampleRate;  // Hz the processor and decoder run at
 };
 
@@ -114,14 +112,10 @@ class TReceiverGrid {
   std::string WorkDir;
   int FileNumber = 0;
   // By tolerance and rate.
-  std::map<std::pair<double, uint16_t>, std::unique_ptr<TProtocolRecognition>> Recognitions;
+  std::map<std::tuple<double, uint16_t, bool>, std::unique_ptr<TProtocolRecognition>> Recognitions;
 };
 
 // Cuts 8-bit Pcm at Rate into packets with a signal processor running at that rate; indices
 // are given at 48 kHz.
 std::vector<TPacket> CutAtRate(const std::vector<uint8_t>& Pcm, uint16_t Rate, bool Invert);
 
-// Joins packets that a silence shorter than EndSilenceMs separates, as a processor that waits
-// that long before closing a packet would have cut them; every packet then ends with that
-// silence. Packets that do not end low are left as they are.
-std::vector<TPacket> JoinPackets(const std::vector<TPacket>& Packets, double EndSilenceMs);
