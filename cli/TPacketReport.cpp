@@ -44,8 +44,8 @@ json Marks(const std::vector<TSampleMark>& Row) {
 }
 }  // namespace
 
-TPacketReport::TPacketReport(std::ostream& Stream, TFormat Chosen, bool SeveralInputs,
-                             bool NamedIn, std::unique_ptr<TCodeExport> ExportIn)
+TPacketReport::TPacketReport(std::ostream& Stream, TFormat Chosen, bool SeveralInputs, bool NamedIn,
+                             std::unique_ptr<TCodeExport> ExportIn)
     : Out(Stream),
       Format(Chosen),
       Several(SeveralInputs),
@@ -98,13 +98,11 @@ void TPacketReport::BeginInput(const std::string& Name) {
 
 void TPacketReport::Add(const TSample& Sample) {
   switch (Format) {
-    case TFormat::Table:
-    {
+    case TFormat::Table: {
       std::vector<std::string> cells = Columns(Sample);
       if (Named) cells.push_back(Sample.Name);
       AddTableRow(std::move(cells));
-    }
-      break;
+    } break;
     case TFormat::Csv: {
       std::vector<std::string> cells = CsvCells(Sample);
       if (Several) cells.insert(cells.begin(), Input);

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "TAction.h"
-#include "TDecodeSettings.h"
 #include "TActionRunner.h"
+#include "TDecodeSettings.h"
 #include "TKeyPresses.h"
 #include "TMessageQueue.h"
 #include "U_signalProcessor.h"
@@ -36,7 +36,7 @@ class TListener {
     TFormat Format = TFormat::Table;
     double ReleaseSeconds = TKeyPresses::DefaultReleaseSeconds;
     std::string InputName = "default";  // the "input" of JSON lines
-    TDecodeSettings Decoding;  // how packets are cut: level, ending silence, invert
+    TDecodeSettings Decoding;           // how packets are cut: level, ending silence, invert
   };
 
   // Decoder must outlive the listener. Output takes the packet lines, Errors the errors and

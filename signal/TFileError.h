@@ -16,8 +16,7 @@ class TFileError : public std::runtime_error {
 
   // The standard text of Code ("File not found", ..., "I/O error 17").
   explicit TFileError(int ErrorCode) : TFileError(ErrorCode, TextOf(ErrorCode)) {}
-  TFileError(int ErrorCode, const std::string& Text)
-      : std::runtime_error(Text), Code(ErrorCode) {}
+  TFileError(int ErrorCode, const std::string& Text) : std::runtime_error(Text), Code(ErrorCode) {}
 
   // The error of a failed system call's errno value: its entry of the table above, or
   // "I/O error <errno>" for any other.

@@ -102,6 +102,6 @@ class TSignalProcessor {
   uint8_t FixedLevel = TriggerLevel;  // starts a packet; one below keeps it open
   bool AutomaticLevel = false;        // Auto decides instead of FixedLevel
   float EndSilenceSeconds = SilenceSeconds;
-  TAutoLevel Auto;  // the automatic level, following the stream
+  TAutoLevel Auto;                    // the automatic level, following the stream
   std::vector<uint8_t> PreviousTail;  // the last margin's worth of the previous buffer
 };

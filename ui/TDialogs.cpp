@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "TSettingsDialog.h"
 #include "TExportCodesDialog.h"
+#include "TSettingsDialog.h"
 
 namespace {
 const char* const MissingFolder = "The folder %1 does not exist.";

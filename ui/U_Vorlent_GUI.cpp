@@ -14,8 +14,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTime>
@@ -29,8 +29,8 @@
 #include "TDialogs.h"
 #include "TFonts.h"
 #include "TInputDecoder.h"
-#include "TIrFormats.h"
 #include "TInputMenu.h"
+#include "TIrFormats.h"
 #include "TLinkLabel.h"
 #include "TNoPacketsText.h"
 #include "TRecordButton.h"

@@ -150,9 +150,9 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TaboutForm* aboutForm;
   QMenu* SettingsMenu;
   QAction* DecodeSettingsAction;
-  QLabel* SettingsPanel;           // the settings that differ from their defaults; "" when none
-  TDecodeSettings DecodeSettings;  // the current ones (InvertInput is the check box's)
-  uint32_t ExportCarrierHz = 0;  // the carrier of exported codes; 0: each protocol's own
+  QLabel* SettingsPanel;            // the settings that differ from their defaults; "" when none
+  TDecodeSettings DecodeSettings;   // the current ones (InvertInput is the check box's)
+  uint32_t ExportCarrierHz = 0;     // the carrier of exported codes; 0: each protocol's own
   TInputMenu* InputMenu = nullptr;  // made with the processor, by FormCreate
 
  protected:

@@ -185,8 +185,8 @@ TReceiverGrid::TReceiverGrid(const std::string& Library, const std::string& Dir)
 }
 
 TProtocolRecognition& TReceiverGrid::RecognitionFor(const TGridSettings& Settings) {
-  std::unique_ptr<TProtocolRecognition>& found =
-      Recognitions[{Settings.Decode.ToleranceMicros, Settings.DecodeRate, Settings.Decode.SecondPass}];
+  std::unique_ptr<TProtocolRecognition>& found = Recognitions[{
+      Settings.Decode.ToleranceMicros, Settings.DecodeRate, Settings.Decode.SecondPass}];
   if (found) return *found;
   found = std::make_unique<TProtocolRecognition>();
   std::string report;

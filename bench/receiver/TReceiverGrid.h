@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <map>
-#include <tuple>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "PcmRenderer.h"
@@ -118,4 +118,3 @@ class TReceiverGrid {
 // Cuts 8-bit Pcm at Rate into packets with a signal processor running at that rate; indices
 // are given at 48 kHz.
 std::vector<TPacket> CutAtRate(const std::vector<uint8_t>& Pcm, uint16_t Rate, bool Invert);
-

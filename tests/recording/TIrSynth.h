@@ -35,8 +35,7 @@ class TIrSynth {
   static std::vector<TRun> Rc5(bool Toggle, uint8_t Address, uint8_t Command);
 
   TIrSynth() : TIrSynth(TTiming{}) {}
-  explicit TIrSynth(TTiming Impairments, uint32_t Seed = 11)
-      : Timing(Impairments), Random(Seed) {}
+  explicit TIrSynth(TTiming Impairments, uint32_t Seed = 11) : Timing(Impairments), Random(Seed) {}
 
   // Keeps the line quiet for Micros.
   void Quiet(double Micros) { Now += Micros * 1e-6; }

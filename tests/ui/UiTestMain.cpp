@@ -4,8 +4,8 @@
 
 #include <QLocale>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
