@@ -68,16 +68,8 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
                  "(Flipper .ir, Pronto Hex, lircd.conf, mode2)")
       ->required();
   app.set_version_flag("--version", std::string(ProgramName) + " " + VORLENT_VERSION);
-  try {
-    app.parse(Argc, Argv);
-  } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-      app.exit(e, Out, Err);  // --help, --version
-      return ExitOk;
-    }
-    Error(std::string(e.what()) + "\nRun with --help for more information.");
-    return ExitUsage;
-  }
+  if (const std::optional<int> status = TDecodeOptions::Parse(app, Argc, Argv, Out, Err))
+    return *status;
 
   try {
     TProtocolRecognition engine;

@@ -59,3 +59,20 @@ void TDecodeOptions::Apply(TSignalProcessor& Processor) const {
   Processor.InvertInput = Settings.InvertInput;
   Processor.Configure(Settings);
 }
+
+std::optional<int> TDecodeOptions::Parse(CLI::App& App, int Argc, const char* const* Argv,
+                                         std::ostream& Out, std::ostream& Err) {
+  constexpr int HelpShown = 0, UsageError = 2;
+  try {
+    App.parse(Argc, Argv);
+    return std::nullopt;
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      App.exit(e, Out, Err);  // --help, --version
+      return HelpShown;
+    }
+    Err << App.get_name() << ": " << e.what() << "\nRun with --help for more information.\n"
+        << std::flush;
+    return UsageError;
+  }
+}

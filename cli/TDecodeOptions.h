@@ -4,6 +4,8 @@
 // and applied to the engine and the signal processor from one place. A value out of range
 // fails the parse with a text that names the option and the reason.
 
+#include <optional>
+#include <ostream>
 #include <string>
 
 #include "TDecodeSettings.h"
@@ -24,6 +26,11 @@ class TDecodeOptions {
   std::string LibraryFile() const;
   // True when the user named the library (then a failure to load it fails the run).
   bool LibraryNamed() const { return !Protocols.empty(); }
+  // Parses Argv into App. Nothing when the program goes on; else the status it ends with:
+  // 0 after --help or --version (printed on Out), 2 after a usage error (reported on Err as
+  // "PROGRAM: reason" with a hint to --help).
+  static std::optional<int> Parse(CLI::App& App, int Argc, const char* const* Argv,
+                                  std::ostream& Out, std::ostream& Err);
   // Gives Engine the sample rate, tolerance and second pass of Settings. Never fails.
   void Apply(TProtocolRecognition& Engine) const;
   // Gives Processor the level, ending silence and inversion of Settings (a recording decoder takes

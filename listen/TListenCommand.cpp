@@ -50,16 +50,8 @@ int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<boo
                  "Milliseconds without a frame of a held key that end its press")
       ->check(CLI::Range(MinReleaseMs, MaxReleaseMs));
   app.set_version_flag("--version", std::string(ProgramName) + " " + VORLENT_VERSION);
-  try {
-    app.parse(Argc, Argv);
-  } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
-      app.exit(e, Out, Err);  // --help, --version
-      return ExitOk;
-    }
-    Error(std::string(e.what()) + "\nRun with --help for more information.");
-    return ExitUsage;
-  }
+  if (const std::optional<int> status = TDecodeOptions::Parse(app, Argc, Argv, Out, Err))
+    return *status;
 
   try {
     std::vector<TAction> actions;

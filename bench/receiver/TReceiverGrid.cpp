@@ -33,16 +33,6 @@ constexpr float FloatTo8 = 128;  // as the program's reader scales
 constexpr int WeakPeakMin = 150, WeakPeakMax = 170;
 constexpr const char* NativeRate = "native";
 
-// A shorter entry may take a frame cut short for its own: the cut frame is one of its frames.
-const std::map<std::string, std::set<std::string>> PrefixEntries{{"NEC42", {"NEC", "NEC42 repeat"}},
-                                                                 {"Apple", {"NEC42 repeat"}},
-                                                                 {"NEC", {"NEC42 repeat"}},
-                                                                 {"Kathrein", {"Kathrein repeat"}},
-                                                                 {"Samsung32", {"Samsung20"}},
-                                                                 {"Sony20", {"Sony15", "Sony12"}},
-                                                                 {"Sony15", {"Sony12"}},
-                                                                 {"MCE", {"RC6-6-20"}}};
-
 TGridCondition Condition(std::string Name, TRenderConditions Render) {
   TGridCondition c;
   c.Name = Name;
@@ -433,8 +423,7 @@ TCellCount TReceiverGrid::MeasureNoise(int Count, uint64_t Seed) {
     if (name == "unknown") continue;
     const int owner = OwnerOf(cut, packet.StreamIndex);
     const std::string sent = owner >= 0 ? cut.Codes[owner].Entry : "noise";
-    const auto prefix = PrefixEntries.find(sent);
-    if (prefix != PrefixEntries.end() && prefix->second.count(name)) {
+    if (PrefixEntriesOf(sent).count(name)) {
       ++count.Prefix;
       continue;
     }

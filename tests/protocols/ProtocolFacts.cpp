@@ -613,3 +613,18 @@ const TProtocolFacts& FactsOf(const std::string& Entry) {
     if (facts.Entry == Entry) return facts;
   throw std::out_of_range("no protocol facts for " + Entry);
 }
+
+const std::set<std::string>& PrefixEntriesOf(const std::string& Entry) {
+  static const std::map<std::string, std::set<std::string>> prefixes{
+      {"NEC42", {"NEC", "NEC42 repeat"}},
+      {"Apple", {"NEC42 repeat"}},
+      {"NEC", {"NEC42 repeat"}},
+      {"Kathrein", {"Kathrein repeat"}},
+      {"Samsung32", {"Samsung20"}},
+      {"Sony20", {"Sony15", "Sony12"}},
+      {"Sony15", {"Sony12"}},
+      {"MCE", {"RC6-6-20"}}};
+  static const std::set<std::string> none;
+  const auto found = prefixes.find(Entry);
+  return found == prefixes.end() ? none : found->second;
+}

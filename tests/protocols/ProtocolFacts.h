@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,3 +47,7 @@ struct TProtocolFacts {
 const std::vector<TProtocolFacts>& ProtocolCatalogue();
 // The facts of Entry; throws std::out_of_range for an unknown name.
 const TProtocolFacts& FactsOf(const std::string& Entry);
+
+// The shorter entries that may take a frame of Entry cut short for their own (the cut frame
+// is one of their frames): an NEC42 frame cut after 32 bits is an NEC frame.
+const std::set<std::string>& PrefixEntriesOf(const std::string& Entry);

@@ -26,15 +26,6 @@ std::string Share(const TTally& t) {
   return text;
 }
 
-// A shorter entry may take a frame cut short for its own: the cut frame is one of its frames.
-const std::map<std::string, std::set<std::string>> PrefixEntries{{"NEC42", {"NEC", "NEC42 repeat"}},
-                                                                 {"Apple", {"NEC42 repeat"}},
-                                                                 {"NEC", {"NEC42 repeat"}},
-                                                                 {"Kathrein", {"Kathrein repeat"}},
-                                                                 {"Samsung32", {"Samsung20"}},
-                                                                 {"Sony20", {"Sony15", "Sony12"}},
-                                                                 {"Sony15", {"Sony12"}},
-                                                                 {"MCE", {"RC6-6-20"}}};
 }  // namespace
 
 // The recognition table: every entry, rendered from each source's nominal timing, clean, with
@@ -149,8 +140,7 @@ TEST(Recognition, FramesCutShortAreUnknown) {
         ++packets;
         if (d.Name == "unknown") {
           ++unknown;
-        } else if (PrefixEntries.count(facts.Entry) &&
-                   PrefixEntries.at(facts.Entry).count(d.Name)) {
+        } else if (PrefixEntriesOf(facts.Entry).count(d.Name)) {
           ++prefix;
         } else {
           ++falseMatches;
