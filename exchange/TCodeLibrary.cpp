@@ -3,17 +3,13 @@
 #include <charconv>
 #include <optional>
 
+#include "TDefinition.h"
 #include "TXmlNode.h"
 #include "TXmlNodeList.h"
 #include "TXmlQuery.h"
 #include "U_protocolRecognition.h"
 
 namespace {
-constexpr const char* ItemsExpression = "packet/data[@length] | packet/delimiter";
-constexpr const char* OneBitExpression = "bitset/bit[@value=1]";
-constexpr const char* ZeroBitExpression = "bitset/bit[@value=0]";
-constexpr const char* DelimiterElement = "delimiter";
-constexpr const char* LeastSignificantFirst = "LSB";
 constexpr unsigned MaxFieldBits = 32;
 
 // A whole decimal number with optional blanks around it, or nothing.
@@ -31,7 +27,8 @@ std::optional<uint32_t> ParseNumber(const std::string& Text) {
 
 TCodeLibrary::TCodeLibrary(const TProtocolRecognition& Recognition) {
   if (!Recognition.ProtocolNodes) return;
-  const TXmlQuery items(ItemsExpression), oneBit(OneBitExpression), zeroBit(ZeroBitExpression);
+  const TXmlQuery items(TDefinition::ItemsExpression), oneBit(TDefinition::OneBitExpression),
+      zeroBit(TDefinition::ZeroBitExpression);
   for (size_t i = 0; i < Recognition.ProtocolNodes->Count(); ++i) {
     const TXmlNode protocol = Recognition.ProtocolNodes->Item(i);
     TFrameDefinition definition;
@@ -46,14 +43,15 @@ TCodeLibrary::TCodeLibrary(const TProtocolRecognition& Recognition) {
       const TXmlNode node = nodes.Item(n);
       TFrameItem item;
       item.Name = node.Attribute("name").value_or("");
-      item.Delimiter = node.Name() == DelimiterElement;
+      item.Delimiter = node.Name() == TDefinition::DelimiterElement;
       if (item.Delimiter) {
         item.Pattern = node.Text();
       } else {
         const std::optional<uint32_t> length = ParseNumber(node.Attribute("length").value_or(""));
         usable = usable && length && *length <= MaxFieldBits;
         item.Length = length.value_or(0);
-        item.LsbFirst = node.Attribute("bitorder").value_or("") == LeastSignificantFirst;
+        item.LsbFirst =
+            node.Attribute("bitorder").value_or("") == TDefinition::LeastSignificantFirst;
       }
       definition.Items.push_back(std::move(item));
     }

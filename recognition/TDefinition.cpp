@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr const char* DelimiterElement = "delimiter";
-constexpr const char* LeastSignificantFirst = "LSB";
 constexpr unsigned BitLengthModulus = 256;
 constexpr const char* BitMarkPrefix = "bit";
 constexpr uint64_t MatchesPerBit = 2;  // the 1 pattern, then the 0 pattern

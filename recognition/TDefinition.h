@@ -14,7 +14,15 @@ class TXmlQuery;
 
 class TDefinition {
  public:
-  // The queries that find a definition's parts, relative to its <protocol> element.
+  // How a definition's parts are found relative to its <protocol> element, and read: the one
+  // place that says so, for the decoder and for everything else that reads the library.
+  static constexpr const char* ItemsExpression = "packet/data[@length] | packet/delimiter";
+  static constexpr const char* OneBitExpression = "bitset/bit[@value=1]";
+  static constexpr const char* ZeroBitExpression = "bitset/bit[@value=0]";
+  static constexpr const char* DelimiterElement = "delimiter";
+  static constexpr const char* LeastSignificantFirst = "LSB";  // bitorder; anything else is MSB
+
+  // The compiled queries of the expressions above.
   struct TQueries {
     const TXmlQuery& Items;    // delimiters and data fields, in document order
     const TXmlQuery& OneBit;   // the first <bit value="1">

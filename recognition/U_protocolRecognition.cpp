@@ -16,9 +16,6 @@
 namespace {
 
 constexpr const char* ProtocolsExpression = "protocols/protocol[@name]";
-constexpr const char* ItemsExpression = "packet/data[@length] | packet/delimiter";
-constexpr const char* OneBitExpression = "bitset/bit[@value=1]";
-constexpr const char* ZeroBitExpression = "bitset/bit[@value=0]";
 constexpr const char* DescriptionExpression = "protocols/protocol[@name=$name]/description";
 constexpr const char* DescriptionVariable = "name";
 
@@ -42,9 +39,9 @@ std::string LocaleDecimalSeparator() {
 
 TProtocolRecognition::TProtocolRecognition()
     : ProtocolsQuery_(std::make_unique<TXmlQuery>(ProtocolsExpression)),
-      ItemsQuery_(std::make_unique<TXmlQuery>(ItemsExpression)),
-      OneBitQuery_(std::make_unique<TXmlQuery>(OneBitExpression)),
-      ZeroBitQuery_(std::make_unique<TXmlQuery>(ZeroBitExpression)),
+      ItemsQuery_(std::make_unique<TXmlQuery>(TDefinition::ItemsExpression)),
+      OneBitQuery_(std::make_unique<TXmlQuery>(TDefinition::OneBitExpression)),
+      ZeroBitQuery_(std::make_unique<TXmlQuery>(TDefinition::ZeroBitExpression)),
       DescriptionQuery_(std::make_unique<TXmlQuery>(DescriptionExpression,
                                                     std::vector<std::string>{DescriptionVariable})),
       DecimalSeparator_(LocaleDecimalSeparator()),
