@@ -30,6 +30,11 @@ bool TShiftScaleFit::Solve(double& Scale, double& Shift) const {
   return std::isfinite(Scale) && std::isfinite(Shift);
 }
 
+double TShiftScaleFit::ShiftAt(double Scale) const {
+  if (Count_ == 0) return 0;
+  return (SignedMeasured_ - Scale * SignedNominal_) / static_cast<double>(Count_);
+}
+
 // sum (m - k n - s d)^2 expanded over the sums kept, so that no run needs to be stored.
 double TShiftScaleFit::Rms(double Scale, double Shift) const {
   if (Count_ <= FreeParameters) return INFINITY;

@@ -12,6 +12,8 @@ class TShiftScaleFit {
   // Solves for Scale and Shift; false when the runs cannot tell them apart (fewer than three,
   // or marks and spaces of one length only).
   bool Solve(double& Scale, double& Shift) const;
+  // The least-squares shift for a given Scale; 0 without runs.
+  double ShiftAt(double Scale) const;
   // Root mean square of the residuals under Scale and Shift, over Count() - 2 degrees of freedom.
   double Rms(double Scale, double Shift) const;
   size_t Count() const { return Count_; }

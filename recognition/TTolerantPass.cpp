@@ -26,8 +26,13 @@ constexpr double SaneScaleMin = 0.8, SaneScaleMax = 1.25;
 constexpr double SaneShiftMicros = 300;
 // A fit plausible for a real remote and receiver.
 constexpr size_t MinFittedRuns = 12;
+// A frame of fewer runs (a repeat frame) is read with the clock held within the band most
+// remotes keep: three runs cannot tell a clock error from a shift.
+constexpr size_t MinShortFrameRuns = 3;
+constexpr double CommonScaleMin = 0.985, CommonScaleMax = 1.025;
 constexpr double ScaleMin = 0.92, ScaleMax = 1.03;  // remotes run up to 6 % slow, 2 % fast
-constexpr double MaxShiftMicros = 150;
+// Receivers lengthen marks; one that shortens them by more than this is taken for another timing.
+constexpr double MinShiftMicros = -100, MaxShiftMicros = 150;
 constexpr double MaxRmsMicros = 40;
 // Choosing between fits: the score is the RMS residual plus a share of the shift, in us.
 constexpr double ShiftScoreShare = 0.1;
@@ -54,7 +59,7 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   if (Rate == 0) return false;
   Rate_ = Rate;
   MergeGlitches(Sample.Pulses, Rate);
-  if (Runs_.size() < MinFittedRuns + 2) return false;
+  if (Runs_.size() < MinShortFrameRuns + 2) return false;
   MostBitMarks_ = 1;
   for (double run : Runs_) MostBitMarks_ += static_cast<uint64_t>(run);
   double finalFixed = FinalShare * static_cast<double>(ToleranceSamples);
@@ -113,20 +118,31 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
     model.Fixed = window.FixedMicros > 0 ? window.FixedMicros * samplesPerMicro : FinalFixed;
     model.Relative = window.Relative;
     outcome = Walk(Definition, model, Budget);
-    if (outcome == TOutcome::Failed || Walk_.Fit.Count() < MinFittedRuns) return false;
-    if (!Walk_.Fit.Solve(model.Scale, model.Shift)) return false;
+    if (outcome == TOutcome::Failed || !Solve(model)) return false;
     if (model.Scale < SaneScaleMin || model.Scale > SaneScaleMax ||
         std::abs(model.Shift) > SaneShiftMicros * samplesPerMicro) {
       return false;
     }
   }
   outcome = Walk(Definition, model, Budget);  // the final fit, checked in the final window
-  if (outcome == TOutcome::Failed || Walk_.Fit.Count() < MinFittedRuns) return false;
+  if (outcome == TOutcome::Failed || Walk_.Fit.Count() < MinShortFrameRuns) return false;
   Candidate.Complete = outcome == TOutcome::Complete;
+  Candidate.Whole = Candidate.Complete && Cursor_ + 1 >= Runs_.size();
   Candidate.Scale = model.Scale;
   Candidate.Shift = model.Shift / samplesPerMicro;
   Candidate.Rms = Walk_.Fit.Rms(model.Scale, model.Shift) / samplesPerMicro;
   Candidate.Score = Candidate.Rms + ShiftScoreShare * std::abs(Candidate.Shift);
+  return true;
+}
+
+// Scale and shift from the runs of the last walk. A short frame cannot tell a clock error from a
+// shift, so its clock is held within the band most remotes keep.
+bool TTolerantPass::Solve(TModel& Model) const {
+  const TShiftScaleFit& fit = Walk_.Fit;
+  if (fit.Count() < MinShortFrameRuns || !fit.Solve(Model.Scale, Model.Shift)) return false;
+  if (fit.Count() >= MinFittedRuns) return true;
+  Model.Scale = std::clamp(Model.Scale, CommonScaleMin, CommonScaleMax);
+  Model.Shift = fit.ShiftAt(Model.Scale);
   return true;
 }
 
@@ -256,7 +272,8 @@ void TTolerantPass::EndRun(double Measured) {
 
 bool TTolerantPass::Plausible(const TCandidate& Candidate) const {
   return Candidate.Scale >= ScaleMin && Candidate.Scale <= ScaleMax &&
-         std::abs(Candidate.Shift) <= MaxShiftMicros && Candidate.Rms <= MaxRmsMicros;
+         Candidate.Shift >= MinShiftMicros && Candidate.Shift <= MaxShiftMicros &&
+         Candidate.Rms <= MaxRmsMicros;
 }
 
 bool TTolerantPass::Near(const TCandidate& A, const TCandidate& B, double Scale,
@@ -264,30 +281,42 @@ bool TTolerantPass::Near(const TCandidate& A, const TCandidate& B, double Scale,
   return std::abs(A.Scale - B.Scale) < Scale && std::abs(A.Shift - B.Shift) < ShiftMicros;
 }
 
-// The best complete fit, unless another reading of the packet fits about as well: a complete fit
-// of another family (another scale or shift), or the start of a longer frame with any other
-// timing. Among complete fits of the best one's family, the first in file order, as in the exact
-// pass.
+// The best complete fit that reads the whole packet (or, when none does, the best complete fit),
+// unless another reading of the packet fits about as well: a complete fit of another family
+// (another scale or shift), or a reading of only part of the packet or of the start of a longer
+// frame with any other timing. Among complete fits of the best one's family, the first in file
+// order, as in the exact pass.
 const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
   const TCandidate* best = nullptr;
   for (const TCandidate& candidate : Candidates_) {
-    if (candidate.Complete && (!best || candidate.Score < best->Score)) best = &candidate;
+    if (!candidate.Complete) continue;
+    if (!best || (candidate.Whole && !best->Whole) ||
+        (candidate.Whole == best->Whole && candidate.Score < best->Score)) {
+      best = &candidate;
+    }
   }
   if (!best) return nullptr;
   for (const TCandidate& rival : Candidates_) {
-    if (rival.Score >= best->Score + ScoreMarginMicros) continue;
-    if (rival.Complete ? !Near(rival, *best, FamilyScale, FamilyShiftMicros)
-                       : !Near(rival, *best, SameTimingScale, SameTimingShiftMicros)) {
-      return nullptr;
-    }
+    if (&rival != best && Rivals(rival, *best)) return nullptr;
   }
   for (const TCandidate& candidate : Candidates_) {
-    if (candidate.Complete && Near(candidate, *best, FamilyScale, FamilyShiftMicros) &&
+    if (candidate.Whole == best->Whole && Near(candidate, *best, FamilyScale, FamilyShiftMicros) &&
         candidate.Score < best->Score + ScoreMarginMicros) {
       return &candidate;
     }
   }
   return best;
+}
+
+// Another reading of the packet that fits about as well: a complete one of the same extent and
+// another family, or one of another extent (a part of the packet, or the packet as the start of
+// a longer frame) with any other timing. Where only the clock tells two readings apart, neither
+// is named: a slow remote of one protocol sends what a remote of the other sends.
+bool TTolerantPass::Rivals(const TCandidate& Rival, const TCandidate& Best) {
+  if (!(Rival.Score < Best.Score + ScoreMarginMicros)) return false;
+  const bool sameExtent = Rival.Complete && Rival.Whole == Best.Whole;
+  return sameExtent ? !Near(Rival, Best, FamilyScale, FamilyShiftMicros)
+                    : !Near(Rival, Best, SameTimingScale, SameTimingShiftMicros);
 }
 
 // A definition without a lead-in reads the end of any frame that lost its start, when the bits of

@@ -2,7 +2,8 @@
 // The second, tolerant try for a packet that no definition fits exactly: per definition it fits
 // the receiver's common edge shift (every mark longer, every space shorter by the same amount)
 // and the remote's clock (every duration times one scale) by least squares over the runs read,
-// then reads the packet again against the corrected durations in a tight window. A fit is a
+// then reads the packet again against the corrected durations in a tight window (a short frame,
+// such as a repeat frame, with the clock held near nominal). A fit is a
 // likely match only when it is plausible and no definition of another family, nor the start of
 // a longer frame, fits about as well; a definition without a lead-in is not named where the
 // packet could be the end of another definition's frame that lost its lead-in.
@@ -49,12 +50,14 @@ class TTolerantPass {
   struct TCandidate {
     size_t Index = 0;  // in file order
     bool Complete = false;
+    bool Whole = false;  // complete, and nothing but the closing silence left unread
     double Scale = 1, Shift = 0, Rms = 0, Score = 0;
   };
 
   void MergeGlitches(const std::vector<uint16_t>& Pulses, uint16_t Rate);
   bool FitDefinition(const TDefinition& Definition, double FinalFixed, TCandidate& Candidate,
                      TWorkBudget& Budget);
+  bool Solve(TModel& Model) const;
   TOutcome Walk(const TDefinition& Definition, const TModel& Model, TWorkBudget& Budget,
                 bool Record = false);
   bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, const TModel& Model,
@@ -67,6 +70,8 @@ class TTolerantPass {
   // Scales within Scale and shifts within ShiftMicros of each other.
   static bool Near(const TCandidate& A, const TCandidate& B, double Scale, double ShiftMicros);
   const TCandidate* Choose() const;
+  // Whether Rival, a reading of the packet other than Best's own, fits about as well.
+  static bool Rivals(const TCandidate& Rival, const TCandidate& Best);
   bool CouldBeATail(const TCandidate& Winner, const std::vector<TDefinition>& Definitions) const;
   std::string Note(const TCandidate& Winner, double FinalFixed) const;
 

@@ -78,6 +78,7 @@ TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
       {"second pass off", Nec, 1, 90, "", Exact, false, true, false},
       {"implausibly slow clock", Nec, 0.85, 0, ""},
       {"implausible shift", Nec, 1, 200, ""},
+      {"marks implausibly shortened", Nec, 1, -120, ""},
       {"exact after a loose fit", Slow + Nec, 1, 0, "nec"},
       {"as slow as the other timing", Slow + Nec, 0.96, 80, ""},
       {"as slow as the other timing", Nec + Slow, 0.96, 80, ""},
@@ -98,6 +99,35 @@ TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
     EXPECT_EQ(sample.Protocol->MatchNote.find("likely: marks "), test.Match == Exact ? -1 : 0);
     EXPECT_EQ(DataOf(sample), *test.Name ? "b=90; b=195; " : "");
     EXPECT_EQ(sample.FieldMarks().size(), *test.Name ? 5u + test.Lead : 0);
+  }
+}
+
+// A repeat frame has three runs: too few to tell a slow clock from a shift, so it is read with a
+// clock near nominal and a plausible shift only.
+TEST_F(SecondPassTest, ShortFramesAreReadWithANominalClock) {
+  LoadLibrary("<protocol name=\"rep\">" + Bits("#560_1690", "#560_560") + "<packet>" +
+              R"(<delimiter name="lead">#9000_2250</delimiter>)" + NecStop +
+              R"(<delimiter name="end">_4000</delimiter></packet></protocol>)");
+  using enum TProtocol::TMatch;
+  const struct {
+    double Scale, ShiftUs;
+    const char* Name;
+    TProtocol::TMatch Match;
+  } cases[] = {{1, 0, "rep", Exact},
+               {1.01, 90, "rep", Likely},
+               {0.99, -40, "rep", Likely},
+               {0.945, 40, "unknown", Exact},
+               {1, 190, "unknown", Exact}};
+  for (const auto& test : cases) {
+    std::vector<uint16_t> runs{40};
+    for (const double us : {9000 * test.Scale + test.ShiftUs, 2250 * test.Scale - test.ShiftUs,
+                            560 * test.Scale + test.ShiftUs}) {
+      runs.push_back(static_cast<uint16_t>(std::lround(us * 0.048)));
+    }
+    runs.push_back(240);
+    const TSample sample = Decoded(runs);
+    EXPECT_EQ(NameOf(sample), test.Name) << test.Scale << " " << test.ShiftUs;
+    EXPECT_EQ(sample.Protocol->Match, test.Match) << test.Scale << " " << test.ShiftUs;
   }
 }
 

@@ -35,7 +35,7 @@ struct TClockSpread {
   double SlowShare;  // 0: uniform over ScaleMin .. ScaleMax
   double MinRightShare;
 };
-constexpr TClockSpread Spreads[] = {{"uniform", 0, 0.78}, {"real remotes", 0.05, 0.82}};
+constexpr TClockSpread Spreads[] = {{"uniform", 0, 0.8}, {"real remotes", 0.05, 0.86}};
 
 // Levels in order as the receiver delivers them: edges scaled by the remote's clock, marks
 // lengthened by Shift, every edge jittered, sampled at 48 kHz; a leading quiet run and the
