@@ -26,18 +26,20 @@ constexpr double SaneScaleMin = 0.8, SaneScaleMax = 1.25;
 constexpr double SaneShiftMicros = 300;
 // A fit plausible for a real remote and receiver.
 constexpr size_t MinFittedRuns = 12;
-// A frame of fewer runs (a repeat frame) is read with the clock held within the band most
-// remotes keep: three runs cannot tell a clock error from a shift.
-constexpr size_t MinShortFrameRuns = 3;
+// Most remotes' clocks lie within this band. A frame of fewer runs (a repeat frame) is read with
+// its clock held inside it: three runs cannot tell a clock error from a shift.
 constexpr double CommonScaleMin = 0.985, CommonScaleMax = 1.025;
+constexpr size_t MinShortFrameRuns = 3;
 constexpr double ScaleMin = 0.92, ScaleMax = 1.03;  // remotes run up to 6 % slow, 2 % fast
 // Receivers lengthen marks; one that shortens them by more than this is taken for another timing.
 constexpr double MinShiftMicros = -100, MaxShiftMicros = 150;
 constexpr double MaxRmsMicros = 40;
-// Choosing between fits: the score is the RMS residual plus a share of the shift, in us.
+// Choosing between fits: the score is the RMS residual plus a share of the shift plus a penalty
+// for a clock outside the band most remotes keep, in us.
 constexpr double ShiftScoreShare = 0.1;
-constexpr double ScoreMarginMicros = 12;  // a rival this close makes the packet ambiguous
-constexpr double FamilyScale = 0.02;      // fits this close read the packet the same way
+constexpr double ClockPenaltyMicros = 800;  // per unit of scale outside the common band
+constexpr double ScoreMarginMicros = 12;    // a rival this close makes the packet ambiguous
+constexpr double FamilyScale = 0.02;        // fits this close read the packet the same way
 constexpr double FamilyShiftMicros = 25;
 constexpr double SameTimingScale = 0.005;  // a frame cut to a shorter one of the same timing
 constexpr double SameTimingShiftMicros = 10;
@@ -131,7 +133,9 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   Candidate.Scale = model.Scale;
   Candidate.Shift = model.Shift / samplesPerMicro;
   Candidate.Rms = Walk_.Fit.Rms(model.Scale, model.Shift) / samplesPerMicro;
-  Candidate.Score = Candidate.Rms + ShiftScoreShare * std::abs(Candidate.Shift);
+  Candidate.Score = Candidate.Rms + ShiftScoreShare * std::abs(Candidate.Shift) +
+                    ClockPenaltyMicros * std::max({CommonScaleMin - Candidate.Scale,
+                                                   Candidate.Scale - CommonScaleMax, 0.0});
   return true;
 }
 
@@ -310,8 +314,9 @@ const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
 
 // Another reading of the packet that fits about as well: a complete one of the same extent and
 // another family, or one of another extent (a part of the packet, or the packet as the start of
-// a longer frame) with any other timing. Where only the clock tells two readings apart, neither
-// is named: a slow remote of one protocol sends what a remote of the other sends.
+// a longer frame) with any other timing. Where only the clock tells two readings apart, the one
+// whose clock lies in the common band is named by a clear margin, or neither: a remote of one
+// protocol 5 % slow sends what a remote of the other sends.
 bool TTolerantPass::Rivals(const TCandidate& Rival, const TCandidate& Best) {
   if (!(Rival.Score < Best.Score + ScoreMarginMicros)) return false;
   const bool sameExtent = Rival.Complete && Rival.Whole == Best.Whole;
