@@ -3,10 +3,11 @@
 // the receiver's common edge shift (every mark longer, every space shorter by the same amount)
 // and the remote's clock (every duration times one scale) by least squares over the runs read,
 // then reads the packet again against the corrected durations in a tight window (a short frame,
-// such as a repeat frame, with the clock held near nominal). A fit is a
-// likely match only when it is plausible and no definition of another family, nor the start of
-// a longer frame, fits about as well; a definition without a lead-in is not named where the
-// packet could be the end of another definition's frame that lost its lead-in.
+// such as a repeat frame, with the clock held near nominal). A fit is a likely match only when
+// it is plausible and no definition of another family, nor the start of a longer frame, fits
+// about as well, a clock outside the band most remotes keep counting against a fit; a
+// definition without a lead-in is not named where the packet could be the end of another
+// definition's frame that lost its lead-in.
 
 #include <array>
 #include <cstdint>
