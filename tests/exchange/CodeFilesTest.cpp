@@ -78,7 +78,13 @@ INSTANTIATE_TEST_SUITE_P(
                            "    KEY_POWER 0xA90\n    KEY_TWICE 0x290 0x290\n"),
                     {{"Sony12", "command=21; address=1; "},
                      {"Sony12", "command=20; address=1; "},
-                     {"Sony12", "command=20; address=1; "}}}),
+                     {"Sony12", "command=20; address=1; "}}},
+        TDecodeCase{"ProntoCompact",
+                    "Power: 5000 0073 0000 0002 0000 000C\n5000 0073 0000 0002 0005 004C\n"
+                    "6000 0073 0000 0002 0004 00A5\n",
+                    {{"RC5", "field=1; toggle=0; address=0; command=12; "},
+                     {"RC5", "field=0; toggle=0; address=5; command=12; "},
+                     {"RC6-0-16 T0", "address=4; command=165; "}}}),
     [](const ::testing::TestParamInfo<TDecodeCase>& Info) { return Info.param.Label; });
 
 // CONST_LENGTH: the silence fills the frame period; a frame's last space joins it.
