@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                            "  pre_data 0x20DF\n  gap 108000\n",
                            NecCodes),
                     {{"NEC", NecPower}, {"NEC", NecVolumeUp}}},
-        TDecodeCase{"NecMeasuredReverse",
+        TDecodeCase{"NecMeasuredReverse",  // off by up to 58 us: a likely match
                     Remote("  bits 16\n  flags SPACE_ENC | REVERSE\n  eps 30\n  aeps 100\n"
                            "  header 9080 4420\n  one 620 1630\n  zero 620 510\n  ptrail 620\n"
                            "  repeat 9080 2200\n  pre_data_bits 16\n  pre_data 0xFB04\n"
@@ -72,6 +72,12 @@ INSTANTIATE_TEST_SUITE_P(
                         Remote(Rc6 + "  pre_data 0x11\n", "    KEY_OK 0x04A5\n"),
                     {{"RC6-0-16 T0", "address=0; command=12; "},
                      {"RC6-0-16 T1", "address=4; command=165; "}}},
+        TDecodeCase{"Mce",  // mode 6: the trailer bit is the fifth of 37
+                    Remote("  bits 16\n  flags RC6|CONST_LENGTH\n  header 2666 889\n"
+                           "  one 444 444\n  zero 444 444\n  pre_data_bits 21\n"
+                           "  pre_data 0x1C800F\n  rc6_mask 0x100000000\n  gap 105000\n",
+                           "    KEY_POWER 0x040C\n"),
+                    {{"MCE", "oem1=128; oem2=15; toggle=0; address=4; command=12; "}}},
         TDecodeCase{"SonySequence",  // a sequence of codes: a frame each
                     Remote("  bits 12\n  flags SPACE_ENC|CONST_LENGTH\n  header 2400 600\n"
                            "  one 1200 600\n  zero 600 600\n  gap 45000\n",
