@@ -1,9 +1,12 @@
+#include <algorithm>
+#include <cctype>
 #include <sstream>
 
 #include "ExchangeFixture.h"
 #include "TInputDecoder.h"
 #include "TLineReader.h"
 #include "TLircFormat.h"
+#include "TestRandom.h"
 
 namespace {
 std::string Remote(const std::string& Parameters, const std::string& Codes) {
@@ -110,5 +113,51 @@ TEST(LircRemoteTest, ConstantLengthSilenceFillsThePeriod) {
   EXPECT_EQ(code.Durations[2], 1200u);
   EXPECT_EQ(code.Durations[24], 600u);
   EXPECT_EQ(code.GapMicros, 45000u - 19800u + 600u);  // the frame lasts 19.8 ms
+}
+
+// Any number in any parameter or code, up to 64 bits and beyond, gives codes that start and end
+// with a mark, hold no empty run and fit TIrCode, or a problem naming the file.
+TEST(LircRemoteTest, AnyNumbersDrawSoundFramesOrProblems) {
+  const std::string base = Remote(Rc6 + "  pre_data 0x10\n  post_data_bits 8\n  post_data 1\n",
+                                  "    KEY_1 0x000C 0x1\n") +
+                           Remote(
+                               "  bits 16\n  flags CONST_LENGTH\n  header 9000 4500\n  plead 5\n"
+                               "  one 560 1690\n  zero 560 560\n  foot 9 9\n  gap 108000\n",
+                               "    KEY_2 0x10EF\n");
+  std::vector<size_t> numbers;  // where the numbers start
+  for (size_t i = 0; i < base.size(); ++i)
+    if (std::isdigit(static_cast<unsigned char>(base[i])) && base[i - 1] == ' ')
+      numbers.push_back(i);
+  const char* const values[] = {"0",
+                                "1",
+                                "63",
+                                "64",
+                                "65",
+                                "4294967295",
+                                "4294967296",
+                                "0xFFFFFFFFFFFFFFFF",
+                                "18446744073709551616",
+                                "0x"};
+  TTestRandom random(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = base;
+    std::vector<size_t> picked;
+    for (int n = random.Int(1, 3); n > 0; --n)
+      picked.push_back(numbers[random.Bits(16) % numbers.size()]);
+    std::sort(picked.rbegin(), picked.rend());  // from the end: earlier places stay put
+    picked.erase(std::unique(picked.begin(), picked.end()), picked.end());
+    for (const size_t at : picked)
+      text.replace(at, text.find_first_of(" \n", at) - at, values[random.Int(0, 9)]);
+    std::istringstream in(text);
+    TLineReader lines(in, "any.conf");
+    const TIrCodeFile file = TLircFormat().Read(lines);
+    for (const std::string& problem : file.Problems) EXPECT_EQ(problem.rfind("any.conf:", 0), 0u);
+    for (const TIrCode& code : file.Codes) {
+      ASSERT_EQ(code.Durations.size() % 2, 1u) << text;
+      ASSERT_LE(code.Durations.size(), TIrCode::MaxDurations);
+      EXPECT_EQ(std::count(code.Durations.begin(), code.Durations.end(), 0u), 0) << text;
+      EXPECT_GT(code.GapMicros, 0u);
+    }
+  }
 }
 }  // namespace
