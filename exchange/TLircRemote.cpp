@@ -1,7 +1,9 @@
 #include "TLircRemote.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 
 #include "TCodeError.h"
 #include "TCodeText.h"
