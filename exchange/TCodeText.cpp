@@ -52,6 +52,19 @@ std::optional<uint32_t> TCodeText::Hex(std::string_view Word, size_t MaxDigits) 
   return value;
 }
 
+std::optional<uint64_t> TCodeText::Unsigned(std::string_view Word) {
+  int base = 10;
+  if (Word.size() > 2 && Word[0] == '0' && (Word[1] == 'x' || Word[1] == 'X')) {
+    base = 16;
+    Word.remove_prefix(2);
+  }
+  if (Word.empty() || Word.front() == '-' || Word.front() == '+') return std::nullopt;
+  uint64_t value = 0;
+  const auto [end, error] = std::from_chars(Word.data(), Word.data() + Word.size(), value, base);
+  if (error != std::errc() || end != Word.data() + Word.size()) return std::nullopt;
+  return value;
+}
+
 bool TCodeText::Durations(const std::vector<std::string_view>& Words,
                           std::vector<uint32_t>& Durations, std::string& Reason) {
   for (std::string_view word : Words) {

@@ -15,6 +15,8 @@ class TCodeText {
   static std::vector<std::string_view> Words(std::string_view Text);
   // A whole decimal number of 1..10 digits with an optional sign; nothing otherwise.
   static std::optional<int64_t> Integer(std::string_view Word);
+  // A whole unsigned number of 64 bits at most, decimal or "0x" hex; nothing otherwise.
+  static std::optional<uint64_t> Unsigned(std::string_view Word);
   // Word, which must consist of 1..MaxDigits hexadecimal digits; nothing otherwise.
   static std::optional<uint32_t> Hex(std::string_view Word, size_t MaxDigits);
   // Reads Words as durations (us) onto Durations: each must be a whole number of 1 or more.

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "TCodeError.h"
 #include "TCodeText.h"
 #include "TLineReader.h"
+#include "TLircRemote.h"
 
 namespace {
 constexpr size_t DurationsPerLine = 8;
@@ -11,6 +13,193 @@ constexpr size_t DurationsPerLine = 8;
 // The line without a '#' comment, trimmed.
 std::string_view Content(std::string_view Line) {
   return TCodeText::Trim(Line.substr(0, Line.find('#')));
+}
+
+// Reads one lircd.conf block by block: remotes, their parameters, their raw codes (durations)
+// and their codes (numbers drawn by TLircRemote).
+class TLircReader {
+ public:
+  explicit TLircReader(TLineReader& Lines) : In(Lines) {}
+  TIrCodeFile Read();
+
+ private:
+  enum class TPlace { Outside, Remote, RawCodes, Codes, LeftOut };
+
+  void Outside(const std::vector<std::string_view>& Words);
+  void InRemote(const std::vector<std::string_view>& Words);
+  void InRawCodes(const std::vector<std::string_view>& Words);
+  void InCodes(const std::vector<std::string_view>& Words);
+  void BeginCodes();
+  void FinishRawCode();
+  void Overlong();
+  void Problem(const std::string& Reason, size_t At = 0) {
+    File.Problems.push_back(In.Problem(Reason, At));
+  }
+  std::string OfRemote() const { return "remote \"" + RemoteName + "\""; }
+  static bool Is(const std::vector<std::string_view>& Words, std::string_view First,
+                 std::string_view Second) {
+    return Words.size() >= 2 && Words[0] == First && Words[1] == Second;
+  }
+
+  TLineReader& In;
+  TIrCodeFile File;
+  TPlace Place = TPlace::Outside;
+  TLircRemote Remote;
+  std::string RemoteName;
+  size_t RemoteLine = 0;
+  bool RemoteHasCodes = false;
+  std::string ParameterProblem;  // the first parameter that cannot be used
+  size_t ParameterLine = 0;
+  TIrCode Code;             // the raw code being read
+  std::string CodeProblem;  // why it is left out
+  size_t CodeProblemLine = 0;
+};
+
+TIrCodeFile TLircReader::Read() {
+  std::string line;
+  while (In.Next(line)) {
+    if (In.Overlong()) {
+      Overlong();
+      continue;
+    }
+    const std::vector<std::string_view> words = TCodeText::Words(Content(line));
+    if (words.empty()) continue;
+    switch (Place) {
+      case TPlace::Outside:
+        Outside(words);
+        break;
+      case TPlace::Remote:
+        InRemote(words);
+        break;
+      case TPlace::RawCodes:
+        InRawCodes(words);
+        break;
+      case TPlace::Codes:
+        InCodes(words);
+        break;
+      case TPlace::LeftOut:
+        if (Is(words, "end", "codes")) Place = TPlace::Remote;
+        break;
+    }
+  }
+  FinishRawCode();
+  if (Place != TPlace::Outside) Problem("the file ends inside a block (no \"end remote\")");
+  return std::move(File);
+}
+
+void TLircReader::Overlong() {
+  const std::string reason =
+      "line longer than " + std::to_string(TLineReader::MaxLineLength) + " characters";
+  if (Code.Line == 0) {
+    Problem(reason);
+  } else if (CodeProblem.empty()) {
+    CodeProblem = reason;
+    CodeProblemLine = In.LineNumber();
+  }
+}
+
+void TLircReader::Outside(const std::vector<std::string_view>& Words) {
+  if (!Is(Words, "begin", "remote")) {
+    Problem(TCodeText::Quoted(Words[0], 20) + " outside a \"begin remote\" block");
+    return;
+  }
+  Place = TPlace::Remote;
+  Remote = TLircRemote();
+  RemoteName.clear();
+  RemoteLine = In.LineNumber();
+  RemoteHasCodes = false;
+  ParameterProblem.clear();
+}
+
+void TLircReader::InRemote(const std::vector<std::string_view>& Words) {
+  if (Is(Words, "end", "remote")) {
+    if (!RemoteHasCodes) Problem(OfRemote() + " has neither codes nor raw codes", RemoteLine);
+    Place = TPlace::Outside;
+  } else if (Is(Words, "begin", "raw_codes")) {
+    Place = TPlace::RawCodes;
+    RemoteHasCodes = true;
+    if (!Remote.Raw()) Problem(OfRemote() + " has raw codes without flags RAW_CODES");
+  } else if (Is(Words, "begin", "codes")) {
+    RemoteHasCodes = true;
+    BeginCodes();
+  } else if (Words[0] == "name" && Words.size() >= 2) {
+    RemoteName = std::string(Words[1]);
+  } else if (std::string reason = Remote.Set(Words); !reason.empty() && ParameterProblem.empty()) {
+    ParameterProblem = std::move(reason);
+    ParameterLine = In.LineNumber();
+  }
+}
+
+// A remote whose parameters cannot draw its codes has them all left out, with one reason.
+void TLircReader::BeginCodes() {
+  std::string reason = ParameterProblem;
+  size_t line = ParameterLine;
+  if (reason.empty()) {
+    reason = Remote.Problem();
+    line = In.LineNumber();
+  }
+  if (reason.empty()) {
+    Place = TPlace::Codes;
+    return;
+  }
+  Place = TPlace::LeftOut;
+  Problem(OfRemote() + ": " + reason + "; its codes are left out", line);
+}
+
+void TLircReader::InCodes(const std::vector<std::string_view>& Words) {
+  if (Is(Words, "end", "codes")) {
+    Place = TPlace::Remote;
+    return;
+  }
+  TIrCode code;
+  code.Line = In.LineNumber();
+  code.Name = std::string(Words[0]);
+  const std::string of = "code " + TCodeText::Quoted(code.Name, 40) + ": ";
+  if (Words.size() < 2) return Problem(of + "no value after the name");
+  std::vector<uint64_t> values;
+  for (size_t i = 1; i < Words.size(); ++i) {
+    const std::optional<uint64_t> value = TCodeText::Unsigned(Words[i]);
+    if (!value) return Problem(of + TCodeText::Quoted(Words[i], 20) + " is not a number");
+    values.push_back(*value);
+  }
+  try {
+    Remote.Render(values, code);
+    File.Codes.push_back(std::move(code));
+  } catch (const TCodeError& e) {
+    Problem(of + e.what());
+  }
+}
+
+void TLircReader::InRawCodes(const std::vector<std::string_view>& Words) {
+  if (Is(Words, "end", "raw_codes")) {
+    FinishRawCode();
+    Place = TPlace::Remote;
+  } else if (Words[0] == "name") {
+    FinishRawCode();
+    Code.Line = In.LineNumber();
+    Code.Name = Words.size() >= 2 ? std::string(Words[1]) : "";
+  } else if (Code.Line == 0) {
+    Problem("durations before the first \"name\" line");
+  } else if (CodeProblem.empty()) {
+    if (!TCodeText::Durations(Words, Code.Durations, CodeProblem))
+      CodeProblemLine = In.LineNumber();
+  }
+}
+
+void TLircReader::FinishRawCode() {
+  if (Code.Line == 0) return;
+  if (CodeProblem.empty() && Code.Durations.empty()) CodeProblem = "code without durations";
+  if (CodeProblem.empty()) {
+    const bool endsInSpace = Code.Durations.size() % 2 == 0;
+    Code.GapMicros = endsInSpace ? Code.Durations.back() : Remote.GapMicros();
+    if (endsInSpace) Code.Durations.pop_back();
+    Code.CarrierHz = Remote.CarrierHz();
+    if (!Code.Durations.empty()) File.Codes.push_back(std::move(Code));
+  } else {
+    Problem("code \"" + Code.Name + "\": " + CodeProblem, CodeProblemLine);
+  }
+  Code = TIrCode();
+  CodeProblem.clear();
 }
 }  // namespace
 
@@ -24,105 +213,7 @@ bool TLircFormat::Recognizes(const std::vector<std::string>& Lines) const {
 }
 
 TIrCodeFile TLircFormat::Read(TLineReader& Lines) const {
-  enum class TPlace { Outside, Remote, RawCodes, OtherCodes };
-  TIrCodeFile file;
-  TPlace place = TPlace::Outside;
-  std::string remote;
-  bool raw = false;
-  uint32_t gap = 0, carrier = 0;
-  TIrCode code;
-  std::string problem;  // why the current code is left out
-  size_t problemLine = 0;
-  const auto finishCode = [&] {
-    if (code.Line == 0) return;
-    if (problem.empty() && code.Durations.empty()) problem = "code without durations";
-    if (problem.empty()) {
-      code.GapMicros = code.Durations.size() % 2 ? gap : code.Durations.back();
-      if (code.Durations.size() % 2 == 0) code.Durations.pop_back();
-      code.CarrierHz = carrier;
-      if (!code.Durations.empty()) file.Codes.push_back(std::move(code));
-    } else {
-      file.Problems.push_back(Lines.Problem("code \"" + code.Name + "\": " + problem, problemLine));
-    }
-    code = TIrCode();
-    problem.clear();
-  };
-  std::string line;
-  while (Lines.Next(line)) {
-    if (Lines.Overlong()) {
-      const std::string reason =
-          "line longer than " + std::to_string(TLineReader::MaxLineLength) + " characters";
-      if (code.Line != 0 && problem.empty()) {
-        problem = reason;
-        problemLine = Lines.LineNumber();
-      } else if (code.Line == 0) {
-        file.Problems.push_back(Lines.Problem(reason));
-      }
-      continue;
-    }
-    const std::vector<std::string_view> words = TCodeText::Words(Content(line));
-    if (words.empty()) continue;
-    const bool begin = words[0] == "begin" && words.size() >= 2;
-    const bool end = words[0] == "end" && words.size() >= 2;
-    switch (place) {
-      case TPlace::Outside:
-        if (begin && words[1] == "remote") {
-          place = TPlace::Remote;
-          remote.clear();
-          raw = false;
-          gap = carrier = 0;
-        } else {
-          file.Problems.push_back(
-              Lines.Problem(TCodeText::Quoted(words[0], 20) + " outside a \"begin remote\" block"));
-        }
-        break;
-      case TPlace::Remote:
-        if (end && words[1] == "remote") {
-          place = TPlace::Outside;
-        } else if (begin && words[1] == "raw_codes") {
-          place = TPlace::RawCodes;
-          if (!raw)
-            file.Problems.push_back(
-                Lines.Problem("remote \"" + remote + "\" has raw codes without flags RAW_CODES"));
-        } else if (begin && words[1] == "codes") {
-          place = TPlace::OtherCodes;
-          file.Problems.push_back(Lines.Problem(
-              "remote \"" + remote +
-              "\": only raw codes are read (flags RAW_CODES), its codes are left out"));
-        } else if (words[0] == "name" && words.size() >= 2) {
-          remote = std::string(words[1]);
-        } else if (words[0] == "flags" && words.size() >= 2) {
-          raw = std::string_view(line).find("RAW_CODES") != std::string_view::npos;
-        } else if ((words[0] == "gap" || words[0] == "frequency") && words.size() >= 2) {
-          const std::optional<int64_t> value = TCodeText::Integer(words[1]);
-          if (value && *value > 0 && *value <= UINT32_MAX)
-            (words[0] == "gap" ? gap : carrier) = static_cast<uint32_t>(*value);
-        }
-        break;
-      case TPlace::RawCodes:
-        if (end && words[1] == "raw_codes") {
-          finishCode();
-          place = TPlace::Remote;
-        } else if (words[0] == "name") {
-          finishCode();
-          code.Line = Lines.LineNumber();
-          code.Name = words.size() >= 2 ? std::string(words[1]) : "";
-        } else if (code.Line == 0) {
-          file.Problems.push_back(Lines.Problem("durations before the first \"name\" line"));
-        } else if (problem.empty()) {
-          if (!TCodeText::Durations(words, code.Durations, problem))
-            problemLine = Lines.LineNumber();
-        }
-        break;
-      case TPlace::OtherCodes:
-        if (end && words[1] == "codes") place = TPlace::Remote;
-        break;
-    }
-  }
-  finishCode();
-  if (place != TPlace::Outside)
-    file.Problems.push_back(Lines.Problem("the file ends inside a block (no \"end remote\")"));
-  return file;
+  return TLircReader(Lines).Read();
 }
 
 void TLircFormat::Write(std::ostream& Out, const std::vector<TIrCode>& Codes) const {

@@ -1,6 +1,8 @@
 #pragma once
-// LIRC's lircd.conf with raw codes: "begin remote", its name, flags RAW_CODES and gap, then
-// "begin raw_codes" with a "name KEY" line and the durations of each code.
+// LIRC's lircd.conf: "begin remote" blocks with their parameters, then either "begin raw_codes"
+// with a "name KEY" line and the durations of each code, or "begin codes" with "KEY 0xCODE"
+// lines, each drawn as durations from the remote's parameters (TLircRemote). Written with raw
+// codes.
 
 #include "TIrFormat.h"
 

@@ -12,6 +12,12 @@ namespace {
 constexpr size_t WordDigits = 4;
 constexpr size_t HeaderWords = 4;
 constexpr uint32_t LearnedCode = 0x0000;
+// Compact forms that name a protocol: FORM FREQ 0000 0002 SYSTEM COMMAND.
+constexpr uint32_t Rc5Code = 0x5000, Rc6Code = 0x6000;
+constexpr size_t CompactWords = 6;
+constexpr uint32_t CompactRepeatPairs = 2;
+constexpr uint32_t Rc5Systems = 32, Rc5Commands = 128, Rc5xFirstCommand = 64;
+constexpr uint32_t Rc6Systems = 256, Rc6Commands = 256;
 constexpr uint32_t MaxCount = 0xFFFF;
 constexpr double MicrosPerSecond = 1e6;
 
@@ -58,16 +64,23 @@ bool TProntoFormat::ReadLine(std::string_view Line, TIrCode& Code, std::string& 
     Reason = "a Pronto code needs at least four words";
     return false;
   }
-  if (values[0] != LearnedCode) {
+  const bool compact = values[0] == Rc5Code || values[0] == Rc6Code;
+  if (values[0] != LearnedCode && !compact) {
     char text[16];
     std::snprintf(text, sizeof text, "%04X", values[0]);
-    Reason = std::string("only learned codes (0000) are read, not ") + text;
+    Reason = std::string(
+                 "only learned codes (0000) and the RC5 and RC6 forms (5000, 6000) are "
+                 "read, not ") +
+             text;
     return false;
   }
   if (values[1] == 0) {
     Reason = "the carrier word is 0000";
     return false;
   }
+  const double period = values[1] * PeriodUnit;
+  Code.CarrierHz = static_cast<uint32_t>(std::lround(MicrosPerSecond / period));
+  if (compact) return ReadCompact(values, Code, Reason);
   const size_t pairs = size_t{values[2]} + values[3];
   if (HeaderWords + 2 * pairs != values.size()) {
     Reason = "the counts announce " + std::to_string(HeaderWords + 2 * pairs) +
@@ -82,8 +95,6 @@ bool TProntoFormat::ReadLine(std::string_view Line, TIrCode& Code, std::string& 
     Reason = "more than " + std::to_string(TIrCode::MaxDurations) + " durations";
     return false;
   }
-  const double period = values[1] * PeriodUnit;
-  Code.CarrierHz = static_cast<uint32_t>(std::lround(MicrosPerSecond / period));
   for (size_t i = HeaderWords; i < values.size(); ++i) {
     if (values[i] == 0) {
       Reason = "word " + std::to_string(i + 1) + " is a duration of 0";
@@ -93,6 +104,30 @@ bool TProntoFormat::ReadLine(std::string_view Line, TIrCode& Code, std::string& 
   }
   Code.GapMicros = Code.Durations.back();
   Code.Durations.pop_back();
+  return true;
+}
+
+// 5000 (RC5: system 0-31, command 0-127, 64 and up being RC5X's) or 6000 (RC6 mode 0: system
+// and command 0-255) as a parsed code.
+bool TProntoFormat::ReadCompact(const std::vector<uint32_t>& Values, TIrCode& Code,
+                                std::string& Reason) {
+  const bool rc5 = Values[0] == Rc5Code;
+  const std::string form = rc5 ? "5000 (RC5)" : "6000 (RC6)";
+  if (Values.size() != CompactWords || Values[2] != 0 || Values[3] != CompactRepeatPairs) {
+    Reason = "a " + form + " code is \"" + form.substr(0, WordDigits) +
+             " FREQ 0000 0002 SYSTEM COMMAND\"";
+    return false;
+  }
+  const uint32_t system = Values[4], command = Values[5];
+  if (system >= (rc5 ? Rc5Systems : Rc6Systems) || command >= (rc5 ? Rc5Commands : Rc6Commands)) {
+    Reason = "system " + std::to_string(system) + " or command " + std::to_string(command) +
+             " is out of range for " + form;
+    return false;
+  }
+  const bool extended = rc5 && command >= Rc5xFirstCommand;
+  Code.Protocol = !rc5 ? "RC6" : extended ? "RC5X" : "RC5";
+  Code.Address = system;
+  Code.Command = extended ? command - Rc5xFirstCommand : command;
   return true;
 }
 

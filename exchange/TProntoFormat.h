@@ -1,7 +1,8 @@
 #pragma once
 // Pronto Hex, learned form: one code a line, "0000 FREQ ONCE REPEAT" and then the pairs of
 // both sequences as carrier-period counts, in four-digit hexadecimal words. A line may start
-// with a name and a colon ("Power: 0000 006D ...").
+// with a name and a colon ("Power: 0000 006D ..."). The compact forms 5000 (RC5) and 6000 (RC6
+// mode 0) are read as parsed codes with their system (address) and command.
 
 #include "TIrFormat.h"
 
@@ -19,4 +20,5 @@ class TProntoFormat : public TIrFormat {
 
  private:
   static bool ReadLine(std::string_view Line, TIrCode& Code, std::string& Reason);
+  static bool ReadCompact(const std::vector<uint32_t>& Values, TIrCode& Code, std::string& Reason);
 };

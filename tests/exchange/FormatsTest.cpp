@@ -10,6 +10,14 @@ const std::string FlipperHeader = "Filetype: IR signals file\nVersion: 1\n";
 const std::string GoodRaw =
     "name: Good\ntype: raw\nfrequency: 38000\nduty_cycle: 0.33\ndata: 900 450 560\n";
 
+// A remote of lircd.conf codes (NEC, 16 bits after 16 of pre_data) with Extra parameters from
+// line 11 on, then its KEY_POWER and Codes.
+std::string NecRemote(const std::string& Extra, const std::string& Codes = "") {
+  return "begin remote\n name tv\n bits 16\n header 9000 4500\n one 560 1690\n zero 560 560\n"
+         " ptrail 560\n pre_data_bits 16\n pre_data 0x20DF\n gap 108000\n" +
+         Extra + " begin codes\n KEY_POWER 0x10EF\n" + Codes + " end codes\nend remote\n";
+}
+
 TIrCodeFile Read(const std::string& Format, const std::string& Text) {
   std::istringstream in(Text);
   TLineReader lines(in, "codes.txt");
@@ -73,8 +81,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "codes.txt:1: word 6 \"00G1\" is not four hexadecimal digits"},
         TBadCase{"ProntoCount", "pronto", "# remote\n0000 006D 0002 0000 0157 00AC\n", 0,
                  "codes.txt:2: the counts announce 8 words, the line has 6"},
-        TBadCase{"ProntoCompact", "pronto", "5000 0073 0000 0001 0001 0001\n", 0,
-                 "codes.txt:1: only learned codes (0000) are read, not 5000"},
+        TBadCase{"ProntoNec", "pronto", "900A 006D 0000 0001 0004 0008\n", 0,
+                 "codes.txt:1: only learned codes (0000) and the RC5 and RC6 forms (5000, 6000) "
+                 "are read, not 900A"},
+        TBadCase{"ProntoRc5x", "pronto", "5001 0073 0000 0003 0005 0010 0001\n", 0,
+                 "codes.txt:1: only learned codes (0000) and the RC5"},
+        TBadCase{"ProntoRc5System", "pronto",
+                 "5000 0073 0000 0002 0020 0001\n5000 0073 0000 0002 0000 000C\n", 1,
+                 "codes.txt:1: system 32 or command 1 is out of range for 5000 (RC5)"},
+        TBadCase{"ProntoRc6Words", "pronto", "6000 0073 0000 0001 0004 0008\n", 0,
+                 "codes.txt:1: a 6000 (RC6) code is \"6000 FREQ 0000 0002 SYSTEM COMMAND\""},
         TBadCase{"ProntoZero", "pronto", "0000 006D 0001 0000 0000 00AC\n", 0,
                  "codes.txt:1: word 5 is a duration of 0"},
         TBadCase{"ProntoLongLine", "pronto", LongLine + "\n0000 006D 0001 0000 0157 00AC\n", 1,
@@ -83,10 +99,39 @@ INSTANTIATE_TEST_SUITE_P(
                  "begin remote\n name r\n flags RAW_CODES\n begin raw_codes\n name A\n 900 0 560\n"
                  " name B\n 900 450 560\n end raw_codes\nend remote\n",
                  1, "codes.txt:6: code \"A\": duration 0"},
-        TBadCase{
-            "LircNotRaw", "lirc",
-            "begin remote\n name tv\n bits 16\n begin codes\n KEY_1 0x1\n end codes\nend remote\n",
-            0, "codes.txt:4: remote \"tv\": only raw codes are read"},
+        TBadCase{"LircCodeNumber", "lirc", NecRemote("", " KEY_1 0x1G\n"), 1,
+                 "codes.txt:13: code \"KEY_1\": \"0x1G\" is not a number"},
+        TBadCase{"LircCodeWide", "lirc", NecRemote("", " KEY_1 0x10000\n"), 1,
+                 "codes.txt:13: code \"KEY_1\": 0x10000 is wider than the remote's 16 bits"},
+        TBadCase{"LircCodeHuge", "lirc", NecRemote("", " KEY_1 0x1FFFFFFFFFFFFFFFF\n"), 1,
+                 "codes.txt:13: code \"KEY_1\": \"0x1FFFFFFFFFFFFFFFF\" is not a number"},
+        TBadCase{"LircTooManyDurations", "lirc",
+                 NecRemote(
+                     " post_data_bits 64\n", " KEY_MANY" +
+                                                 [] {
+                                                   std::string many;
+                                                   for (int i = 0; i < 700; ++i) many += " 0xFFFF";
+                                                   return many;
+                                                 }() +
+                                                 "\n"),
+                 1, "codes.txt:14: code \"KEY_MANY\": more than 65535 durations"},
+        TBadCase{"LircRunOverflow", "lirc", NecRemote(" plead 4294967295\n foot 4294967295 1\n"), 0,
+                 "codes.txt:14: code \"KEY_POWER\": a run of 4294967855 us"},
+        TBadCase{"LircNoCodes", "lirc",
+                 "begin remote\n name empty\n bits 8\nend remote\n" + NecRemote(""), 1,
+                 "codes.txt:1: remote \"empty\" has neither codes nor raw codes"},
+        TBadCase{"LircFlag", "lirc", NecRemote(" flags SPACE_ENC|XMP\n") + NecRemote(""), 1,
+                 "codes.txt:11: remote \"tv\": flag XMP is not read"},
+        TBadCase{"LircBitsZero", "lirc", NecRemote(" bits 0\n"), 0,
+                 "codes.txt:11: remote \"tv\": \"bits\" 0 is out of range (1 to 64); its codes"},
+        TBadCase{"LircBitsHuge", "lirc", NecRemote(" bits 18446744073709551615\n"), 0,
+                 "codes.txt:11: remote \"tv\": \"bits\" 18446744073709551615 is out of range"},
+        TBadCase{"LircGap", "lirc", NecRemote(" gap 0x100000000\n"), 0,
+                 "codes.txt:11: remote \"tv\": \"gap\": 4294967296 us is out of range"},
+        TBadCase{"LircNoTimings", "lirc",
+                 "begin remote\n name tv\n bits 16\n begin codes\n KEY_1 0x1\n end codes\nend "
+                 "remote\n",
+                 0, "codes.txt:4: remote \"tv\": no \"one\" and \"zero\" timings"},
         TBadCase{"LircUnclosed", "lirc",
                  "begin remote\n flags RAW_CODES\n begin raw_codes\n name A\n 900 450 560\n", 1,
                  "codes.txt:5: the file ends inside a block"},
