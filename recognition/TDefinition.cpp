@@ -1,5 +1,7 @@
 #include "TDefinition.h"
 
+#include <cctype>
+
 #include "TXmlNode.h"
 #include "TXmlNodeList.h"
 
@@ -27,6 +29,28 @@ std::optional<unsigned> ParseBitLength(const std::string& Text) {
     length = (length * 10 + static_cast<unsigned>(Text[i] - '0')) % BitLengthModulus;
   }
   return length;
+}
+
+// A whole number in decimal or 0x hex that fits 32 bits, with blanks around it.
+std::optional<uint32_t> ParseNumber(const std::string& Text) {
+  size_t begin = 0, end = Text.size();
+  while (begin < end && IsBlankOrControl(Text[begin])) ++begin;
+  while (end > begin && IsBlankOrControl(Text[end - 1])) --end;
+  unsigned base = 10;
+  if (end - begin > 2 && Text[begin] == '0' && (Text[begin + 1] == 'x' || Text[begin + 1] == 'X')) {
+    base = 16;
+    begin += 2;
+  }
+  if (begin == end) return std::nullopt;
+  uint64_t value = 0;
+  for (size_t i = begin; i < end; ++i) {
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(Text[i])));
+    const bool decimal = c >= '0' && c <= '9', hex = base == 16 && c >= 'a' && c <= 'f';
+    if (!decimal && !hex) return std::nullopt;
+    value = value * base + static_cast<unsigned>(decimal ? c - '0' : c - 'a' + 10);
+    if (value > UINT32_MAX) return std::nullopt;
+  }
+  return static_cast<uint32_t>(value);
 }
 
 TCompiledPattern CompileBit(const TXmlNode& Bit, const std::string& DecimalSeparator) {
@@ -61,10 +85,20 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
       item.Readable = item.Name && bitOrder && length && hasBits;
       item.Length = length.value_or(0);
       item.LeastSignificantFirst = bitOrder && *bitOrder == LeastSignificantFirst;
+      item.Plausible = ParseRange(node.Attribute(PlausibleAttribute).value_or(""));
     }
     definition.Items.push_back(std::move(item));
   }
   return definition;
+}
+
+std::optional<TDefinition::TRange> TDefinition::ParseRange(const std::string& Text) {
+  const size_t dash = Text.find('-');
+  if (dash == std::string::npos) return std::nullopt;
+  const std::optional<uint32_t> low = ParseNumber(Text.substr(0, dash));
+  const std::optional<uint32_t> high = ParseNumber(Text.substr(dash + 1));
+  if (!low || !high || *low > *high) return std::nullopt;
+  return TRange{*low, *high};
 }
 
 const std::string& TDefinition::BitMarkText(unsigned Bit) {

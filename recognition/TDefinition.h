@@ -21,6 +21,9 @@ class TDefinition {
   static constexpr const char* ZeroBitExpression = "bitset/bit[@value=0]";
   static constexpr const char* DelimiterElement = "delimiter";
   static constexpr const char* LeastSignificantFirst = "LSB";  // bitorder; anything else is MSB
+  // plausible="LOW-HIGH" on a <data> element (decimal or 0x hex, inclusive): the values real
+  // remotes of the protocol send in that field. Only the tolerant pass reads it.
+  static constexpr const char* PlausibleAttribute = "plausible";
 
   // The compiled queries of the expressions above.
   struct TQueries {
@@ -32,6 +35,11 @@ class TDefinition {
   // One <delimiter> or <data> element. A delimiter without a name, or a data field without a
   // name, bit order, numeric length or bit patterns, makes its definition fail where it is
   // reached, as it always has.
+  struct TRange {
+    uint32_t Low = 0, High = 0;
+    bool Holds(uint32_t Value) const { return Value >= Low && Value <= High; }
+  };
+
   struct TItem {
     bool IsDelimiter = false;
     std::optional<std::string> Name;
@@ -39,12 +47,18 @@ class TDefinition {
     bool Readable = false;    // a data field with everything it needs
     unsigned Length = 0;      // bits of a data field, modulo 256
     bool LeastSignificantFirst = false;
+    std::optional<TRange>
+        Plausible;  // a data field's plausible="LOW-HIGH"; none when absent or bad
   };
 
   // Reads Protocol (an element that has a name attribute). Never fails; throws only when
   // memory runs out.
   static TDefinition Compile(const TXmlNode& Protocol, const TQueries& Queries,
                              const std::string& DecimalSeparator);
+
+  // A plausible="LOW-HIGH" text as a range; nothing when it is not two numbers (decimal or
+  // 0x hex, at most 32 bits) with LOW <= HIGH.
+  static std::optional<TRange> ParseRange(const std::string& Text);
 
   // "bit0" to "bit255", the bit row's mark text of bit Bit (modulo 256). Never fails.
   static const std::string& BitMarkText(unsigned Bit);

@@ -16,10 +16,13 @@ struct TWindow {
   double FixedMicros;  // 0: the final window, FinalShare of the exact pass's tolerance
   double Relative;
 };
-constexpr TWindow FitRounds[] = {{150, 0.10}, {100, 0.04}, {0, 0.01}};
-constexpr double FinalShare = 1.5;      // of the exact tolerance: +-75 us at +-50 us
-constexpr double MaxFinalMicros = 75;   // however wide the exact tolerance is set
-constexpr double FinalRelative = 0.01;  // of each corrected duration
+constexpr TWindow FitRounds[] = {{220, 0.10}, {120, 0.04}, {0, 0.02}};
+constexpr double FinalShare = 2;        // of the exact tolerance: +-100 us at +-50 us
+constexpr double MaxFinalMicros = 100;  // however wide the exact tolerance is set
+constexpr double FinalRelative = 0.02;  // of each corrected duration
+// ... up to this one: a lead-in's window is no wider (a cut frame of another lead-in's
+// proportion is not read as a frame of this one).
+constexpr double FinalRelativeUpToMicros = 5000;
 
 // A fit worth keeping on the way.
 constexpr double SaneScaleMin = 0.8, SaneScaleMax = 1.25;
@@ -32,8 +35,11 @@ constexpr double CommonScaleMin = 0.985, CommonScaleMax = 1.025;
 constexpr size_t MinShortFrameRuns = 3;
 constexpr double ScaleMin = 0.92, ScaleMax = 1.03;  // remotes run up to 6 % slow, 2 % fast
 // Receivers lengthen marks; one that shortens them by more than this is taken for another timing.
+// A long frame (MinFittedRuns or more) pins its fit down well enough to allow more.
 constexpr double MinShiftMicros = -100, MaxShiftMicros = 150;
 constexpr double MaxRmsMicros = 40;
+constexpr double LongMinShiftMicros = -150, LongMaxShiftMicros = 250;
+constexpr double LongMaxRmsMicros = 60;
 // Choosing between fits: the score is the RMS residual plus a share of the shift plus a penalty
 // for a clock outside the band most remotes keep, in us.
 constexpr double ShiftScoreShare = 0.1;
@@ -80,9 +86,9 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
     if (Budget.Exhausted()) return false;
   }
   const TCandidate* winner = Choose();
-  if (!winner || CouldBeATail(*winner, Definitions)) return false;
+  if (!winner) return false;
   const TModel model{winner->Scale, winner->Shift * Rate / MicrosPerSecond, finalFixed,
-                     FinalRelative};
+                     FinalRelative, FinalRelativeUpTo()};
   if (Walk(Definitions[winner->Index], model, Budget, true) != TOutcome::Complete) return false;
 
   Sample.Protocol = std::make_unique<TProtocol>(std::move(Walk_.Found));
@@ -110,6 +116,10 @@ void TTolerantPass::MergeGlitches(const std::vector<uint16_t>& Pulses, uint16_t 
   }
 }
 
+double TTolerantPass::FinalRelativeUpTo() const {
+  return FinalRelativeUpToMicros * Rate_ / MicrosPerSecond;
+}
+
 // Loose to tight: read the packet, fit scale and shift to the runs read whole, read again closer.
 bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFixed,
                                   TCandidate& Candidate, TWorkBudget& Budget) {
@@ -119,6 +129,7 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   for (const TWindow& window : FitRounds) {
     model.Fixed = window.FixedMicros > 0 ? window.FixedMicros * samplesPerMicro : FinalFixed;
     model.Relative = window.Relative;
+    model.RelativeUpTo = window.FixedMicros > 0 ? INFINITY : FinalRelativeUpTo();
     outcome = Walk(Definition, model, Budget);
     if (outcome == TOutcome::Failed || !Solve(model)) return false;
     if (model.Scale < SaneScaleMin || model.Scale > SaneScaleMax ||
@@ -130,6 +141,9 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   if (outcome == TOutcome::Failed || Walk_.Fit.Count() < MinShortFrameRuns) return false;
   Candidate.Complete = outcome == TOutcome::Complete;
   Candidate.Whole = Candidate.Complete && Cursor_ + 1 >= Runs_.size();
+  if (Walk_.OutOfRange) return false;  // a field no remote of this protocol sends
+  Candidate.InRange = Walk_.InRange;
+  Candidate.Fitted = Walk_.Fit.Count();
   Candidate.Scale = model.Scale;
   Candidate.Shift = model.Shift / samplesPerMicro;
   Candidate.Rms = Walk_.Fit.Rms(model.Scale, model.Shift) / samplesPerMicro;
@@ -159,6 +173,7 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
   for (auto& row : Walk_.Marks) row.clear();
   Walk_.Record = Record;
   Walk_.BitMarks = 1;
+  Walk_.InRange = Walk_.OutOfRange = false;
   Cursor_ = 1;
   Remainder_ = 0;
   RunNominal_ = 0;
@@ -195,9 +210,13 @@ bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::
     AddMarks(&TDefinition::BitMarkText(bit), nullptr);
   }
   AddMarks(nullptr, &*Data.Name);
-  if (Walk_.Record) {
-    Walk_.Found.AddField(*Data.Name, static_cast<uint16_t>(accumulator & FieldValueMask));
+  const uint32_t value = accumulator & FieldValueMask;
+  if (Data.Plausible) {
+    const bool holds = Data.Plausible->Holds(value);
+    Walk_.OutOfRange = Walk_.OutOfRange || !holds;
+    Walk_.InRange = holds && !Walk_.OutOfRange;
   }
+  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, static_cast<uint16_t>(value));
   return true;
 }
 
@@ -243,7 +262,7 @@ bool TTolerantPass::MatchPiece(double Nominal, bool TakeFrontAllowed, const TMod
   const double length = whole ? Runs_[Cursor_] : Remainder_;
   const double scaled = Model.Scale * Nominal;
   const double expected = scaled + sign * Model.Shift * (whole ? 1 : 0.5);
-  const double window = Model.Fixed + Model.Relative * scaled;
+  const double window = Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo);
   if (!(length > expected - window)) return false;
   if (length < expected + window) {
     Position_ += length;
@@ -275,9 +294,11 @@ void TTolerantPass::EndRun(double Measured) {
 }
 
 bool TTolerantPass::Plausible(const TCandidate& Candidate) const {
+  const bool longFrame = Candidate.Fitted >= MinFittedRuns;
   return Candidate.Scale >= ScaleMin && Candidate.Scale <= ScaleMax &&
-         Candidate.Shift >= MinShiftMicros && Candidate.Shift <= MaxShiftMicros &&
-         Candidate.Rms <= MaxRmsMicros;
+         Candidate.Shift >= (longFrame ? LongMinShiftMicros : MinShiftMicros) &&
+         Candidate.Shift <= (longFrame ? LongMaxShiftMicros : MaxShiftMicros) &&
+         Candidate.Rms <= (longFrame ? LongMaxRmsMicros : MaxRmsMicros);
 }
 
 bool TTolerantPass::Near(const TCandidate& A, const TCandidate& B, double Scale,
@@ -300,6 +321,12 @@ const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
     }
   }
   if (!best) return nullptr;
+  for (const TCandidate& candidate : Candidates_) {  // fields in their range outweigh the clock
+    if (!best->InRange && candidate.InRange && candidate.Complete &&
+        candidate.Whole == best->Whole && candidate.Score < best->Score + ScoreMarginMicros) {
+      best = &candidate;
+    }
+  }
   for (const TCandidate& rival : Candidates_) {
     if (&rival != best && Rivals(rival, *best)) return nullptr;
   }
@@ -319,41 +346,11 @@ const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
 // protocol 5 % slow sends what a remote of the other sends.
 bool TTolerantPass::Rivals(const TCandidate& Rival, const TCandidate& Best) {
   if (!(Rival.Score < Best.Score + ScoreMarginMicros)) return false;
+  if (Best.Whole && !Rival.Complete) return false;  // real short frames outnumber cut long ones
   const bool sameExtent = Rival.Complete && Rival.Whole == Best.Whole;
-  return sameExtent ? !Near(Rival, Best, FamilyScale, FamilyShiftMicros)
-                    : !Near(Rival, Best, SameTimingScale, SameTimingShiftMicros);
-}
-
-// A definition without a lead-in reads the end of any frame that lost its start, when the bits of
-// that frame's definition are its own under a plausible clock and shift.
-bool TTolerantPass::CouldBeATail(const TCandidate& Winner,
-                                 const std::vector<TDefinition>& Definitions) const {
-  const TDefinition& winner = Definitions[Winner.Index];
-  if (winner.Items.empty() || winner.Items.front().IsDelimiter) return false;
-  const double samplesPerMicro = Rate_ / MicrosPerSecond;
-  for (const TDefinition& other : Definitions) {
-    if (&other == &winner || other.Items.empty() || !other.Items.front().IsDelimiter) continue;
-    TShiftScaleFit bits;  // the winner's bits as a frame of the other definition's bits
-    for (const auto& [mine, theirs] :
-         {std::pair{&winner.One, &other.One}, {&winner.Zero, &other.Zero}}) {
-      if (!mine->Usable() || !theirs->Usable() || mine->Count() != theirs->Count() ||
-          mine->HighFirst() != theirs->HighFirst()) {
-        bits.Clear();
-        break;
-      }
-      for (size_t i = 0; i < mine->Count(); ++i) {
-        bits.Add(theirs->Samples()[i], mine->HighFirst() == (i % 2 == 0), mine->Samples()[i]);
-      }
-    }
-    double scale = 0, shift = 0;
-    if (bits.Count() == 0 || !bits.Solve(scale, shift)) continue;
-    if (bits.Rms(scale, shift) / samplesPerMicro > MaxRmsMicros) continue;
-    TCandidate tail = Winner;
-    tail.Scale = Winner.Scale * scale;
-    tail.Shift = Winner.Shift + Winner.Scale * shift / samplesPerMicro;
-    if (Plausible(tail)) return true;
-  }
-  return false;
+  if (!sameExtent) return !Near(Rival, Best, SameTimingScale, SameTimingShiftMicros);
+  if (Best.InRange && !Rival.InRange) return false;  // the fields tell where the timing cannot
+  return !Near(Rival, Best, FamilyScale, FamilyShiftMicros);
 }
 
 std::string TTolerantPass::Note(const TCandidate& Winner, double FinalFixed) const {

@@ -2,14 +2,16 @@
 // The second, tolerant try for a packet that no definition fits exactly: per definition it fits
 // the receiver's common edge shift (every mark longer, every space shorter by the same amount)
 // and the remote's clock (every duration times one scale) by least squares over the runs read,
-// then reads the packet again against the corrected durations in a tight window (a short frame,
-// such as a repeat frame, with the clock held near nominal). A fit is a likely match only when
-// it is plausible and no definition of another family, nor the start of a longer frame, fits
-// about as well, a clock outside the band most remotes keep counting against a fit; a
-// definition without a lead-in is not named where the packet could be the end of another
-// definition's frame that lost its lead-in.
+// then reads the packet again against the corrected durations in a window with an absolute and
+// a relative part (a short frame, such as a repeat frame, with the clock held near nominal; a
+// long one allowed larger shifts). A fit is a likely match only when it is plausible, its fields
+// lie in their plausible ranges (where the library gives one) and no definition of another
+// family fits about as well, a clock outside the band most remotes keep counting against a fit
+// and fields in a declared range for it. A reading of the whole packet is preferred to reading
+// it as the start of a longer frame: real short frames are far more common than cut long ones.
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,8 +28,8 @@ class TTolerantPass {
   // winner replaces Sample's protocol (Match = Likely, MatchNote saying what made it fit) and its
   // marks, and returns true; otherwise leaves Sample as it was and returns false. Definitions
   // must be converted to Rate; ToleranceSamples is the exact pass's window (the final window is
-  // half as wide again, at most 75 us). Gives up, false, when Budget runs out. Never throws except
-  // when memory runs out.
+  // twice as wide, at most 100 us, plus 2 % of each duration). Gives up, false, when Budget runs
+  // out. Never throws except when memory runs out.
   bool Decode(const std::vector<TDefinition>& Definitions, uint16_t Rate, float ToleranceSamples,
               TSample& Sample, TWorkBudget& Budget);
 
@@ -38,6 +40,7 @@ class TTolerantPass {
     double Shift = 0;  // samples
     double Fixed = 0;  // samples
     double Relative = 0;
+    double RelativeUpTo = INFINITY;  // samples: longer durations get no more relative window
   };
   enum class TOutcome { Failed, ReachedEnd, Complete };
   struct TWalk {
@@ -47,11 +50,15 @@ class TTolerantPass {
     std::array<std::vector<TSampleMark>, 2> Marks;
     bool Record = false;  // keep fields and marks
     uint64_t BitMarks = 0;
+    bool InRange = false;     // a field with a plausible range read, every such field inside it
+    bool OutOfRange = false;  // a field read outside its plausible range
   };
   struct TCandidate {
     size_t Index = 0;  // in file order
     bool Complete = false;
-    bool Whole = false;  // complete, and nothing but the closing silence left unread
+    bool Whole = false;    // complete, and nothing but the closing silence left unread
+    size_t Fitted = 0;     // runs read whole in the final walk
+    bool InRange = false;  // fields with a plausible range, all inside it: the fields vouch for it
     double Scale = 1, Shift = 0, Rms = 0, Score = 0;
   };
 
@@ -68,12 +75,12 @@ class TTolerantPass {
   bool MatchPiece(double Nominal, bool TakeFrontAllowed, const TModel& Model);
   void EndRun(double Measured);
   bool Plausible(const TCandidate& Candidate) const;
+  double FinalRelativeUpTo() const;
   // Scales within Scale and shifts within ShiftMicros of each other.
   static bool Near(const TCandidate& A, const TCandidate& B, double Scale, double ShiftMicros);
   const TCandidate* Choose() const;
   // Whether Rival, a reading of the packet other than Best's own, fits about as well.
   static bool Rivals(const TCandidate& Rival, const TCandidate& Best);
-  bool CouldBeATail(const TCandidate& Winner, const std::vector<TDefinition>& Definitions) const;
   std::string Note(const TCandidate& Winner, double FinalFixed) const;
 
   uint16_t Rate_ = 0;

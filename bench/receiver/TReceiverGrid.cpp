@@ -423,7 +423,8 @@ TCellCount TReceiverGrid::MeasureNoise(int Count, uint64_t Seed) {
     if (name == "unknown") continue;
     const int owner = OwnerOf(cut, packet.StreamIndex);
     const std::string sent = owner >= 0 ? cut.Codes[owner].Entry : "noise";
-    if (PrefixEntriesOf(sent).count(name)) {
+    const bool likely = sample.Protocol->Match == TProtocol::TMatch::Likely;
+    if (PrefixEntriesOf(sent).count(name) || (likely && ClockPrefixEntriesOf(sent).count(name))) {
       ++count.Prefix;
       continue;
     }

@@ -46,12 +46,12 @@ bool ShownIn(const TProtocolFacts& Facts, const TGridCondition& Condition);
 bool CountsIn(const TProtocolFacts& Facts, const TGridCondition& Condition);
 
 struct TCellCount {
-  int Total = 0;                   // codes sent
-  int Right = 0;                   // decoded as the entry sent with its fields
-  int RightLikely = 0;             // of Right, by a likely (second-pass) match
-  int FalseExact = 0;              // packets named as a protocol or field that was not sent
-  int FalseLikely = 0;             // the same, by a likely match
-  int Prefix = 0;                  // a cut frame named as the shorter entry it equals
+  int Total = 0;        // codes sent
+  int Right = 0;        // decoded as the entry sent with its fields
+  int RightLikely = 0;  // of Right, by a likely (second-pass) match
+  int FalseExact = 0;   // packets named as a protocol or field that was not sent
+  int FalseLikely = 0;  // the same, by a likely match
+  int Prefix = 0;  // a cut frame named as the shorter entry it equals (likely: on another clock)
   std::vector<std::string> Wrong;  // "<sent> as <decoded>" for every false decode
   void Add(const TCellCount& Other);
 };

@@ -10,7 +10,10 @@ void TTally::Add(const TTally& other) {
 TValues RandomValues(const TProtocolFacts& Facts, TTestRandom& Random) {
   for (;;) {
     TValues values;
-    for (const TInput& input : Facts.Inputs) values[input.Name] = Random.Bits(input.Bits);
+    for (const TInput& input : Facts.Inputs)
+      values[input.Name] = input.High >= input.Low
+                               ? static_cast<uint32_t>(Random.Int(input.Low, input.High))
+                               : Random.Bits(input.Bits);
     if (!Facts.Receivable || Facts.Receivable(values)) return values;
   }
 }

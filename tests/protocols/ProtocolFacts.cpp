@@ -511,7 +511,7 @@ std::vector<TProtocolFacts> Build() {
       [](const TValues&, int s) { return NecDitto(s); });
   add("LG28", {"Arduino-IRremote"}, {{"address", 8}, {"command", 16}}, Lg28Frame, nullptr,
       [](const TValues& v, int s) { return Repeat(Lg28Frame(v, s), NecDitto(0), 2); });
-  add("Pioneer", {"533.3 us unit"}, {{"address", 8}, {"command", 8}}, PioneerFrame);
+  add("Pioneer", {"533.3 us unit"}, {{"address", 8, 0xA0, 0xAF}, {"command", 8}}, PioneerFrame);
   add("Kathrein", {"IRP"}, {{"address", 4}, {"command", 8}}, KathreinFrame, nullptr,
       [](const TValues& v, int s) { return Repeat(KathreinFrame(v, s), KathreinDitto(v, s), 3); });
   add(
@@ -612,6 +612,19 @@ const TProtocolFacts& FactsOf(const std::string& Entry) {
   for (const TProtocolFacts& facts : ProtocolCatalogue())
     if (facts.Entry == Entry) return facts;
   throw std::out_of_range("no protocol facts for " + Entry);
+}
+
+// Units: Pioneer 533 us, JVC 526, Kathrein 540 (lead-in and 8, 16 or 24 bits); NRC17's pre-pulse
+// and start bit are Grundig's 5 % fast, its first nine bits a Grundig command.
+const std::set<std::string>& ClockPrefixEntriesOf(const std::string& Entry) {
+  static const std::map<std::string, std::set<std::string>> prefixes{
+      {"Pioneer", {"Kathrein", "JVC", "Kathrein repeat"}},
+      {"Kathrein", {"JVC", "Kathrein repeat"}},
+      {"JVC", {"Kathrein repeat"}},
+      {"NRC17", {"Grundig"}}};
+  static const std::set<std::string> none;
+  const auto found = prefixes.find(Entry);
+  return found == prefixes.end() ? none : found->second;
 }
 
 const std::set<std::string>& PrefixEntriesOf(const std::string& Entry) {

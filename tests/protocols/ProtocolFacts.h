@@ -27,12 +27,14 @@ struct TCode {
 struct TInput {
   std::string Name;
   int Bits = 0;
+  // The values real remotes send, when they keep to fewer than 2^Bits (Pioneer's device codes).
+  int Low = 0, High = -1;
 };
 
 struct TProtocolFacts {
   std::string Entry;                 // name in protocols.xml
   std::vector<std::string> Sources;  // timing variants, named by the source they follow
-  std::vector<TInput> Inputs;        // random codes draw each input from 0 .. 2^Bits - 1
+  std::vector<TInput> Inputs;  // random codes draw each input from 0 .. 2^Bits - 1 (or Low .. High)
   std::function<TCode(const TValues&, int Source)> Encode;
   // False for codes that a 5 ms packet cut makes unreceivable; null when all are receivable.
   std::function<bool(const TValues&)> Receivable;
@@ -51,3 +53,6 @@ const TProtocolFacts& FactsOf(const std::string& Entry);
 // The shorter entries that may take a frame of Entry cut short for their own (the cut frame
 // is one of their frames): an NEC42 frame cut after 32 bits is an NEC frame.
 const std::set<std::string>& PrefixEntriesOf(const std::string& Entry);
+// The same on another clock, for likely (tolerant) decodes: a Pioneer frame cut after 16 bits is
+// a JVC frame 1.4 % slow, and timing cannot tell the two apart.
+const std::set<std::string>& ClockPrefixEntriesOf(const std::string& Entry);

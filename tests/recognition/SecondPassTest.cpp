@@ -65,11 +65,12 @@ struct TCase {
 
 class SecondPassTest : public RecognitionFixture {};
 
-// Shift and clock within plausible bounds; an exact decode stays even where an earlier definition
-// would fit loosely; a reading that another timing fits about as well, whole, as the start of a
-// longer frame or as the end of one that lost its lead-in, gives no likely name, unless only
-// one of them needs a clock outside the common band (a 5 % slow NEC remote sends what a
-// Pioneer-like remote sends on its own clock: the common clock is named).
+// Shift and clock within plausible bounds (wider for a long frame); an exact decode stays even
+// where an earlier definition would fit loosely; a reading that another timing fits about as
+// well, whole, gives no likely name, unless only one of them needs a clock outside the common
+// band (a 5 % slow NEC remote sends what a Pioneer-like remote sends on its own clock: the
+// common clock is named); a whole-packet reading wins over the start of a longer frame, and a
+// frame without a lead-in is read though it could be the end of a frame that lost one.
 TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
   using enum TProtocol::TMatch;
   const TCase cases[] = {
@@ -78,8 +79,10 @@ TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
       {"fast clock, short marks", Nec, 1.02, -30, "nec", Likely},
       {"second pass off", Nec, 1, 90, "", Exact, false, true, false},
       {"implausibly slow clock", Nec, 0.85, 0, ""},
-      {"implausible shift", Nec, 1, 200, ""},
-      {"marks implausibly shortened", Nec, 1, -120, ""},
+      {"implausible shift", Nec, 1, 270, ""},
+      {"marks implausibly shortened", Nec, 1, -170, ""},
+      {"long marks in a long frame", Nec, 1, 200, "nec", Likely},
+      {"short marks in a long frame", Nec, 1, -130, "nec", Likely},
       {"exact after a loose fit", Slow + Nec, 1, 0, "nec"},
       {"the other timing on a common clock", Slow + Nec, 0.96, 80, "slow", Likely},
       {"the other timing on a common clock", Nec + Slow, 0.96, 80, "slow", Likely},
@@ -87,10 +90,11 @@ TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
       {"neither clock common", Nec + Slow, 0.975, 80, ""},
       {"only one plausible clock", Slow + Nec, 1, 80, "nec", Likely},
       {"only one plausible clock", Nec + Slow, 0.9, 80, "slow", Likely},
-      {"start of a longer frame", Nec + Longer, 0.947, 80, ""},
+      {"start of a longer frame, or a whole one", Nec + Longer, 0.947, 80, "nec", Likely},
       {"start of a longer frame, implausibly", Nec + Longer, 1, 80, "nec", Likely},
       {"no lead-in", NoLead, 0.95, 80, "nolead", Likely, false, false},
-      {"no lead-in, or a frame that lost it", Nec + NoLead, 0.95, 80, "", Exact, false, false},
+      {"no lead-in, or a frame that lost it", Nec + NoLead, 0.95, 80, "nolead", Likely, false,
+       false},
   };
   for (const TCase& test : cases) {
     SCOPED_TRACE(test.What);
@@ -140,7 +144,7 @@ TEST_F(SecondPassTest, NoteSaysWhatMadeItFit) {
   ASSERT_EQ(note.find("likely: marks +"), 0u) << note;
   EXPECT_NEAR(std::stoi(note.substr(15)), 80, 12) << note;
   EXPECT_NE(note.find(", clock 97."), std::string::npos) << note;
-  EXPECT_NE(note.find(", within ±75 µs + 1 %"), std::string::npos) << note;
+  EXPECT_NE(note.find(", within ±100 µs + 2 %"), std::string::npos) << note;
 }
 
 TEST_F(SecondPassTest, SeparatorSetAfterLoadingReadsTheLibraryAgain) {
