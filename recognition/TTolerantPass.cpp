@@ -27,6 +27,12 @@ constexpr double FinalRelativeUpToMicros = 5000;
 // A fit worth keeping on the way.
 constexpr double SaneScaleMin = 0.8, SaneScaleMax = 1.25;
 constexpr double SaneShiftMicros = 300;
+// A lead-in read apart from the bits keeps a clock of its own within this band.
+constexpr double LeadScaleMin = 0.92, LeadScaleMax = 1.03;
+// ... and is read so only before a frame of at least 30 bits: where frames of other lead-ins
+// start with as many bits as a shorter frame has (JVC, Kathrein, LG28 in a Pioneer frame), the
+// lead-in is what tells them apart.
+constexpr size_t MinLeadApartRuns = 60;
 // A fit plausible for a real remote and receiver.
 constexpr size_t MinFittedRuns = 12;
 // Most remotes' clocks lie within this band. A frame of fewer runs (a repeat frame) is read with
@@ -56,6 +62,10 @@ constexpr uint32_t FieldValueMask = 0xFFFF;
 constexpr unsigned AccumulatorBits = 32;
 const std::string NoText;
 
+bool StartsWithLeadIn(const TDefinition& Definition) {
+  return !Definition.Items.empty() && Definition.Items.front().IsDelimiter;
+}
+
 uint16_t MarkPosition(double Samples) {
   return static_cast<uint16_t>(std::clamp(std::lround(Samples), 0L, long{UINT16_MAX}));
 }
@@ -80,15 +90,23 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   for (size_t i = 0; i < Definitions.size(); ++i) {
     TCandidate candidate;
     candidate.Index = i;
-    if (FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate)) {
-      Candidates_.push_back(candidate);
+    bool fits =
+        FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate);
+    if (!fits && !Budget.Exhausted() && StartsWithLeadIn(Definitions[i])) {
+      candidate = TCandidate{};
+      candidate.Index = i;
+      candidate.LeadApart = true;
+      fits = FitDefinition(Definitions[i], finalFixed, candidate, Budget) &&
+             candidate.Fitted >= MinLeadApartRuns && Plausible(candidate);
     }
+    if (fits) Candidates_.push_back(candidate);
     if (Budget.Exhausted()) return false;
   }
   const TCandidate* winner = Choose();
   if (!winner) return false;
-  const TModel model{winner->Scale, winner->Shift * Rate / MicrosPerSecond, finalFixed,
-                     FinalRelative, FinalRelativeUpTo()};
+  const TModel model{winner->Scale,       winner->Shift * Rate / MicrosPerSecond,
+                     finalFixed,          FinalRelative,
+                     FinalRelativeUpTo(), winner->LeadApart};
   if (Walk(Definitions[winner->Index], model, Budget, true) != TOutcome::Complete) return false;
 
   Sample.Protocol = std::make_unique<TProtocol>(std::move(Walk_.Found));
@@ -124,6 +142,7 @@ double TTolerantPass::FinalRelativeUpTo() const {
 bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFixed,
                                   TCandidate& Candidate, TWorkBudget& Budget) {
   TModel model;
+  model.LeadApart = Candidate.LeadApart;
   const double samplesPerMicro = Rate_ / MicrosPerSecond;
   TOutcome outcome = TOutcome::Failed;
   for (const TWindow& window : FitRounds) {
@@ -190,7 +209,10 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
       }
       continue;
     }
-    if (!MatchPattern(item.Timing, Model, Budget)) return patternFailed();
+    const bool apart = Model.LeadApart && &item == &Definition.Items.front();
+    if (!(apart ? MatchLeadIn(item.Timing, Model, Budget)
+                : MatchPattern(item.Timing, Model, Budget)))
+      return patternFailed();
     AddMarks(&NoText, &*item.Name);
   }
   return TOutcome::Complete;
@@ -250,6 +272,38 @@ bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& 
       return false;
     }
   }
+  return true;
+}
+
+// A lead-in on a clock and shift of its own (a receiver responds to a long burst otherwise than to
+// short ones): whole runs whose total is LeadScaleMin..LeadScaleMax of the nominal, each within
+// the window of that clock and shift. Its runs are left out of the fit.
+bool TTolerantPass::MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model,
+                                TWorkBudget& Budget) {
+  if (!Budget.Spend() || !Pattern.Usable() || Remainder_ > 0) return false;
+  const size_t count = Pattern.Count();
+  if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
+  if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
+  const auto sign = [&](size_t I) { return (Cursor_ + I) % 2 == 1 ? 1.0 : -1.0; };
+  double measured = 0, nominal = 0;
+  for (size_t i = 0; i < count; ++i) {
+    measured += Runs_[Cursor_ + i];
+    nominal += Pattern.Samples()[i];
+  }
+  const double scale = measured / nominal;
+  if (!(scale >= LeadScaleMin && scale <= LeadScaleMax)) return false;
+  double shift = 0;
+  for (size_t i = 0; i < count; ++i)
+    shift += sign(i) * (Runs_[Cursor_ + i] - scale * Pattern.Samples()[i]);
+  shift /= static_cast<double>(count);
+  if (!(std::abs(shift) <= LongMaxShiftMicros * Rate_ / MicrosPerSecond)) return false;
+  for (size_t i = 0; i < count; ++i) {
+    const double scaled = scale * Pattern.Samples()[i];
+    const double window = Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo);
+    if (!(std::abs(Runs_[Cursor_ + i] - scaled - sign(i) * shift) < window)) return false;
+  }
+  Position_ += measured;
+  Cursor_ += count;
   return true;
 }
 
@@ -358,7 +412,8 @@ std::string TTolerantPass::Note(const TCandidate& Winner, double FinalFixed) con
   const double shift = std::round(Winner.Shift) + 0.0;  // + 0.0: no "-0"
   char text[160];
   std::snprintf(text, sizeof text,
-                "likely: marks %+.0f µs, clock %.1f %%, within ±%.0f µs + %.0f %%", shift,
-                Winner.Scale * 100, windowMicros, FinalRelative * 100);
+                "likely: marks %+.0f µs, clock %.1f %%, within ±%.0f µs + %.0f %%%s", shift,
+                Winner.Scale * 100, windowMicros, FinalRelative * 100,
+                Winner.LeadApart ? ", lead-in on its own clock" : "");
   return text;
 }

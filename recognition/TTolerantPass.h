@@ -41,6 +41,7 @@ class TTolerantPass {
     double Fixed = 0;  // samples
     double Relative = 0;
     double RelativeUpTo = INFINITY;  // samples: longer durations get no more relative window
+    bool LeadApart = false;          // the lead-in is read on its own clock, out of the fit
   };
   enum class TOutcome { Failed, ReachedEnd, Complete };
   struct TWalk {
@@ -59,6 +60,7 @@ class TTolerantPass {
     bool Whole = false;    // complete, and nothing but the closing silence left unread
     size_t Fitted = 0;     // runs read whole in the final walk
     bool InRange = false;  // fields with a plausible range, all inside it: the fields vouch for it
+    bool LeadApart = false;  // read with the lead-in apart: the normal fit could not read it
     double Scale = 1, Shift = 0, Rms = 0, Score = 0;
   };
 
@@ -71,6 +73,7 @@ class TTolerantPass {
   bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, const TModel& Model,
                  TWorkBudget& Budget);
   bool MatchPattern(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
+  bool MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
   void AddMarks(const std::string* BitText, const std::string* FieldText);
   bool MatchPiece(double Nominal, bool TakeFrontAllowed, const TModel& Model);
   void EndRun(double Measured);
