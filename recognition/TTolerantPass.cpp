@@ -62,6 +62,20 @@ constexpr uint32_t FieldValueMask = 0xFFFF;
 constexpr unsigned AccumulatorBits = 32;
 const std::string NoText;
 
+// Bits of mark then space and of space then mark: a run holds one half-bit or two.
+bool IsBiPhase(const TDefinition& Definition) {
+  return Definition.One.Usable() && Definition.Zero.Usable() &&
+         Definition.One.HighFirst() != Definition.Zero.HighFirst();
+}
+
+// Half the shortest duration of Definition's bit patterns, in samples.
+double HalfShortestBit(const TDefinition& Definition) {
+  double shortest = INFINITY;
+  for (const TCompiledPattern* pattern : {&Definition.One, &Definition.Zero})
+    for (const float samples : pattern->Samples()) shortest = std::min(shortest, double{samples});
+  return shortest / 2;
+}
+
 bool StartsWithLeadIn(const TDefinition& Definition) {
   return !Definition.Items.empty() && Definition.Items.front().IsDelimiter;
 }
@@ -92,6 +106,12 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
     candidate.Index = i;
     bool fits =
         FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate);
+    if (!fits && !Budget.Exhausted() && IsBiPhase(Definitions[i])) {
+      candidate = TCandidate{};
+      candidate.Index = i;
+      candidate.SplitEarly = true;
+      fits = FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate);
+    }
     if (!fits && !Budget.Exhausted() && StartsWithLeadIn(Definitions[i])) {
       candidate = TCandidate{};
       candidate.Index = i;
@@ -104,9 +124,14 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   }
   const TCandidate* winner = Choose();
   if (!winner) return false;
-  const TModel model{winner->Scale,       winner->Shift * Rate / MicrosPerSecond,
-                     finalFixed,          FinalRelative,
-                     FinalRelativeUpTo(), winner->LeadApart};
+  const TDefinition& definition = Definitions[winner->Index];
+  const TModel model{winner->Scale,
+                     winner->Shift * Rate / MicrosPerSecond,
+                     finalFixed,
+                     FinalRelative,
+                     FinalRelativeUpTo(),
+                     winner->LeadApart,
+                     winner->SplitEarly ? HalfShortestBit(definition) : INFINITY};
   if (Walk(Definitions[winner->Index], model, Budget, true) != TOutcome::Complete) return false;
 
   Sample.Protocol = std::make_unique<TProtocol>(std::move(Walk_.Found));
@@ -143,6 +168,7 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
                                   TCandidate& Candidate, TWorkBudget& Budget) {
   TModel model;
   model.LeadApart = Candidate.LeadApart;
+  model.SplitFrom = Candidate.SplitEarly ? HalfShortestBit(Definition) : INFINITY;
   const double samplesPerMicro = Rate_ / MicrosPerSecond;
   TOutcome outcome = TOutcome::Failed;
   for (const TWindow& window : FitRounds) {
@@ -318,7 +344,8 @@ bool TTolerantPass::MatchPiece(double Nominal, bool TakeFrontAllowed, const TMod
   const double expected = scaled + sign * Model.Shift * (whole ? 1 : 0.5);
   const double window = Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo);
   if (!(length > expected - window)) return false;
-  if (length < expected + window) {
+  const bool split = TakeFrontAllowed && length - scaled >= Model.Scale * Model.SplitFrom;
+  if (length < expected + window && !split) {
     Position_ += length;
     RunNominal_ += Nominal;
     EndRun(Runs_[Cursor_]);

@@ -42,6 +42,9 @@ class TTolerantPass {
     double Relative = 0;
     double RelativeUpTo = INFINITY;  // samples: longer durations get no more relative window
     bool LeadApart = false;          // the lead-in is read on its own clock, out of the fit
+    // A last duration takes the front of a run that fits it whole when the rest would be at
+    // least this long (samples at nominal clock): a bi-phase run of two half-bits, lengthened.
+    double SplitFrom = INFINITY;
   };
   enum class TOutcome { Failed, ReachedEnd, Complete };
   struct TWalk {
@@ -60,7 +63,8 @@ class TTolerantPass {
     bool Whole = false;    // complete, and nothing but the closing silence left unread
     size_t Fitted = 0;     // runs read whole in the final walk
     bool InRange = false;  // fields with a plausible range, all inside it: the fields vouch for it
-    bool LeadApart = false;  // read with the lead-in apart: the normal fit could not read it
+    bool LeadApart = false;   // read with the lead-in apart: the normal fit could not read it
+    bool SplitEarly = false;  // bi-phase, read with SplitFrom: the normal fit could not read it
     double Scale = 1, Shift = 0, Rms = 0, Score = 0;
   };
 
