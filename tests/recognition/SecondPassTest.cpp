@@ -109,6 +109,41 @@ TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
   }
 }
 
+// plausible="LOW-HIGH" on a field: where two readings differ only in the clock, the one whose
+// fields lie in a declared range is named, and one whose fields lie outside it never is; a range
+// that is not two numbers in order declares nothing. The frame's first byte is 0x5A (90).
+TEST_F(SecondPassTest, PlausibleFieldsDecideWhereOnlyTheClockDiffers) {
+  using enum TProtocol::TMatch;
+  const auto ranged = [](const std::string& Range) {
+    const std::string byte = R"(<data name="b" length="8" bitorder="LSB"/>)";
+    return "<protocol name=\"slow\">" + SlowBits + "<packet>" + SlowLead +
+           R"(<data name="b" length="8" bitorder="LSB" plausible=")" + Range + "\"/>" + byte +
+           SlowStop + R"(<delimiter name="end">_4000</delimiter></packet></protocol>)";
+  };
+  const struct {
+    std::string Range;
+    double Scale;
+    const char* Name;
+  } cases[] = {
+      {"0x50-0x5F", 0.975, "slow"},  // neither clock common: the fields decide
+      {"90-90", 0.96, "slow"},
+      {"0x5b-0xff", 0.96, "nec"},  // the other reading
+      {"0-89", 1.0, "nec"},
+      {"", 0.975, "unknown"},  // no range: the clock decides
+      {"0x5A", 0.975, "unknown"},
+      {"0x60-0x50", 0.975, "unknown"},
+      {"0xZ0-0x5F", 0.975, "unknown"},
+      {"0-4294967296", 0.975, "unknown"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.Range);
+    LoadLibrary(ranged(test.Range) + Nec);
+    const TSample sample = Decoded(NecFrame(test.Scale, 80));
+    EXPECT_EQ(NameOf(sample), test.Name);
+    EXPECT_EQ(sample.Protocol->Match, *test.Name == 'u' ? Exact : Likely);
+  }
+}
+
 // A repeat frame has three runs: too few to tell a slow clock from a shift, so it is read with a
 // clock near nominal and a plausible shift only.
 TEST_F(SecondPassTest, ShortFramesAreReadWithANominalClock) {
