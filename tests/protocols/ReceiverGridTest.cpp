@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Conditions, ReceiverGridFloor,
                                          TFloor{"typical", 0.97}, TFloor{"inverted", 0.97},
                                          TFloor{"44.1 kHz", 0.97}, TFloor{"weak", 0.95},
                                          TFloor{"long-space 10 ms", 1.0},
-                                         TFloor{"real clean", 0.88}, TFloor{"real typical", 0.86}),
+                                         TFloor{"real clean", 0.95}, TFloor{"real typical", 0.95}),
                          [](const testing::TestParamInfo<TFloor>& Param) {
                            std::string name;
                            for (char c : Param.param.Condition)

@@ -51,7 +51,7 @@ struct TClockSpread {
   double SlowShare;  // 0: uniform over ScaleMin .. ScaleMax
   double MinRightShare;
 };
-constexpr TClockSpread Spreads[] = {{"uniform", 0, 0.82}, {"real remotes", 0.05, 0.89}};
+constexpr TClockSpread Spreads[] = {{"uniform", 0, 0.95}, {"real remotes", 0.05, 0.98}};
 
 // Levels in order as the receiver delivers them: edges scaled by the remote's clock, marks
 // lengthened by Shift, every edge jittered, sampled at 48 kHz; a leading quiet run and the
