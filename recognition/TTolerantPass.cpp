@@ -132,10 +132,10 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
                      FinalRelativeUpTo(),
                      winner->LeadApart,
                      winner->SplitEarly ? HalfShortestBit(definition) : INFINITY};
-  if (Walk(Definitions[winner->Index], model, Budget, true) != TOutcome::Complete) return false;
+  if (Walk(definition, model, Budget, true) != TOutcome::Complete) return false;
 
   Sample.Protocol = std::make_unique<TProtocol>(std::move(Walk_.Found));
-  Sample.Protocol->ProtocolName = Definitions[winner->Index].Name;
+  Sample.Protocol->ProtocolName = definition.Name;
   Sample.Protocol->Match = TProtocol::TMatch::Likely;
   Sample.Protocol->MatchNote = Note(*winner, finalFixed);
   Sample.Marks = std::move(Walk_.Marks);

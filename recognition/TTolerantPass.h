@@ -9,6 +9,8 @@
 // family fits about as well, a clock outside the band most remotes keep counting against a fit
 // and fields in a declared range for it. A reading of the whole packet is preferred to reading
 // it as the start of a longer frame: real short frames are far more common than cut long ones.
+// Where the normal fit cannot read a definition, a long frame is read again with its lead-in on
+// a clock of its own, and a bi-phase one splitting runs that a half-bit would fit whole.
 
 #include <array>
 #include <cmath>
