@@ -39,35 +39,6 @@ struct TPulseDistance {
   }
 };
 
-// RC6 mode 0 with toggle 1, 444 us half-bits: marks ShiftUs longer, and the run that holds the
-// double-length trailer mark TrailerUs longer still at the expense of the space after it.
-std::vector<double> Rc6(uint8_t Address, uint8_t Command, double ShiftUs, double TrailerUs) {
-  constexpr double T = 444;
-  std::vector<std::pair<bool, double>> halves{{true, 6 * T}, {false, 2 * T}, {true, T}, {false, T}};
-  const auto bit = [&](bool One, double Length) {
-    halves.push_back({One, Length});
-    halves.push_back({!One, Length});
-  };
-  for (int i = 0; i < 3; ++i) bit(false, T);  // mode 000
-  bit(true, 2 * T);                           // trailer, toggle 1
-  for (int i = 15; i >= 0; --i) bit(((Address << 8 | Command) >> i) & 1, T);
-  std::vector<double> us;
-  size_t trailer = 0;
-  for (size_t i = 0; i < halves.size(); ++i) {
-    if (i > 0 && halves[i].first == halves[i - 1].first) {
-      us.back() += halves[i].second;
-    } else {
-      us.push_back(halves[i].second);
-    }
-    if (i == 10) trailer = us.size() - 1;  // the trailer's mark
-  }
-  if (us.size() % 2 == 0) us.pop_back();  // the closing silence is the processor's
-  for (size_t i = 0; i < us.size(); ++i) us[i] += i % 2 == 0 ? ShiftUs : -ShiftUs;
-  us[trailer] += TrailerUs;
-  us[trailer + 1] -= TrailerUs;
-  return us;
-}
-
 struct TRealCase {
   const char* What;
   std::vector<double> Us;
@@ -94,8 +65,12 @@ const TRealCase Cases[] = {
     {"Sharp, 2 % slow, marks +150 us",
      TPulseDistance{0, 0, 421, 611, 1637, {{0x01, 5}, {0x5A, 8}, {0x01, 2}}}.Us(), "Sharp",
      "address=1; command=90; "},
-    {"RC6 mode 0, marks +80 us and a trailer mark 100 us longer still", Rc6(0x04, 0x01, 80, 100),
-     "RC6-0-16 T1", "address=4; command=1; "},
+    {"RC6 mode 0 toggle 1 (address 4, command 1), marks +80 us, the trailer's mark 100 us longer",
+     {2744, 808, 524, 808, 524, 364, 524, 364, 1512, 1152, 524, 364, 524,
+      364,  524, 364, 524, 364, 968, 808, 524, 364,  524,  364, 524, 364,
+      524,  364, 524, 364, 524, 364, 524, 364, 524,  364,  968},
+     "RC6-0-16 T1",
+     "address=4; command=1; "},
     {"Pioneer timing, device code 0x12: a slow NEC remote",
      TPulseDistance{8603, 4197, 603, 463, 1530, {{0x12, 8}, {0xED, 8}, {0x1C, 8}, {0xE3, 8}}}.Us(),
      "NEC", "address=18; address_inv=237; command=28; command_inv=227; "},
