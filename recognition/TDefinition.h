@@ -21,12 +21,26 @@ class TDefinition {
   static constexpr const char* ZeroBitExpression = "bitset/bit[@value=0]";
   static constexpr const char* DelimiterElement = "delimiter";
   static constexpr const char* LeastSignificantFirst = "LSB";  // bitorder; anything else is MSB
+  // Optional attributes. <bitset bits="2"> (or "4"): each symbol stands for that many bits and
+  // the bitset holds a <bit> of every value 0 .. 2^bits - 1; without it (or "1"), bits of 1 and
+  // 0. <protocol tolerance="us" relative-tolerance="percent">: each duration of the entry fits
+  // within +-(tolerance + percent of the duration), or the decoder's window if that is wider.
+  static constexpr const char* SymbolBitsAttribute = "bits";
+  static constexpr const char* ToleranceAttribute = "tolerance";
+  static constexpr const char* RelativeToleranceAttribute = "relative-tolerance";
+  static constexpr unsigned MaxSymbolBits = 4;
 
   // The compiled queries of the expressions above.
   struct TQueries {
     const TXmlQuery& Items;    // delimiters and data fields, in document order
     const TXmlQuery& OneBit;   // the first <bit value="1">
     const TXmlQuery& ZeroBit;  // the first <bit value="0">
+  };
+
+  // One symbol of the bitset: the bits it stands for and its pattern.
+  struct TSymbol {
+    unsigned Value = 0;
+    TCompiledPattern Timing;
   };
 
   // One <delimiter> or <data> element. A delimiter without a name, or a data field without a
@@ -37,7 +51,7 @@ class TDefinition {
     std::optional<std::string> Name;
     TCompiledPattern Timing;  // a delimiter's pattern
     bool Readable = false;    // a data field with everything it needs
-    unsigned Length = 0;      // bits of a data field, modulo 256
+    unsigned Length = 0;      // bits of a data field, modulo 256 (a multiple of SymbolBits)
     bool LeastSignificantFirst = false;
   };
 
@@ -58,4 +72,8 @@ class TDefinition {
   std::vector<TItem> Items;
   TCompiledPattern One;   // never matches when the bitset has no 1 pattern
   TCompiledPattern Zero;  // never matches when the bitset has no 0 pattern
+  // The bitset in the order a data field tries it: the highest value first (1, then 0).
+  std::vector<TSymbol> Symbols;
+  unsigned SymbolBits = 1;
+  double ToleranceMicros = 0, RelativeTolerance = 0;  // the entry's own window; 0: none
 };

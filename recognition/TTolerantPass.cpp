@@ -44,10 +44,9 @@ constexpr double FamilyShiftMicros = 25;
 constexpr double SameTimingScale = 0.005;  // a frame cut to a shorter one of the same timing
 constexpr double SameTimingShiftMicros = 10;
 
-constexpr double MinFrontSamples = 1;  // a front taken must be at least this long
-constexpr double UsedUpSamples = 0.5;  // a remainder shorter than this is no run
-constexpr uint32_t FieldValueMask = 0xFFFF;
-constexpr unsigned AccumulatorBits = 32;
+constexpr double MinFrontSamples = 1;     // a front taken must be at least this long
+constexpr double UsedUpSamples = 0.5;     // a remainder shorter than this is no run
+constexpr unsigned AccumulatorBits = 64;  // a field's bits past these are not kept
 const std::string NoText;
 
 uint16_t MarkPosition(double Samples) {
@@ -183,21 +182,24 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
 
 bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
                               const TModel& Model, TWorkBudget& Budget) {
-  uint32_t accumulator = 0;
-  for (unsigned i = 0; i < Data.Length; ++i) {
-    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - 1 - i;
-    if (MatchPattern(Definition.One, Model, Budget)) {
-      accumulator |= uint32_t{1} << (bit % AccumulatorBits);
-    } else if (!MatchPattern(Definition.Zero, Model, Budget)) {
-      return false;
+  uint64_t accumulator = 0;
+  const unsigned width = Definition.SymbolBits;
+  for (unsigned i = 0; i < Data.Length; i += width) {
+    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - width - i;
+    const TDefinition::TSymbol* found = nullptr;
+    for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
+      if (MatchPattern(symbol.Timing, Model, Budget)) {
+        found = &symbol;
+        break;
+      }
     }
+    if (!found) return false;
+    if (bit < AccumulatorBits) accumulator |= uint64_t{found->Value} << bit;
     if (++Walk_.BitMarks >= MostBitMarks_) return false;
-    AddMarks(&TDefinition::BitMarkText(bit), nullptr);
+    AddMarks(&TDefinition::BitMarkText(bit + width - 1), nullptr);
   }
   AddMarks(nullptr, &*Data.Name);
-  if (Walk_.Record) {
-    Walk_.Found.AddField(*Data.Name, static_cast<uint16_t>(accumulator & FieldValueMask));
-  }
+  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, accumulator);
   return true;
 }
 
@@ -209,11 +211,19 @@ void TTolerantPass::AddMarks(const std::string* BitText, const std::string* Fiel
   if (FieldText) Walk_.Marks[TSample::FieldRow].push_back({position, *FieldText});
 }
 
-// As the exact pass: only the last duration (or a single one) may take the front of a longer run;
-// a failure leaves the walk where it was.
+// As the exact pass: only the last duration (or a single one) may take the front of a longer run,
+// alternatives are tried in order; a failure leaves the walk where it was.
 bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& Model,
                                  TWorkBudget& Budget) {
   if (!Budget.Spend() || !Pattern.Usable()) return false;
+  if (MatchDurations(Pattern, Model)) return true;
+  for (const TCompiledPattern& alternative : Pattern.Alternatives()) {
+    if (MatchPattern(alternative, Model, Budget)) return true;
+  }
+  return false;
+}
+
+bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel& Model) {
   const size_t count = Pattern.Count();
   if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
   if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
@@ -221,8 +231,8 @@ bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& 
   const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
   const TShiftScaleFit fit = Walk_.Fit;
   for (size_t i = 0; i < count; ++i) {
-    if (Cursor_ >= Runs_.size() ||
-        !MatchPiece(static_cast<double>(Pattern.Samples()[i]), i + 1 == count, Model)) {
+    if (Cursor_ >= Runs_.size() || !MatchPiece(static_cast<double>(Pattern.Samples()[i]),
+                                               Pattern.Windows()[i], i + 1 == count, Model)) {
       Cursor_ = cursor;
       Remainder_ = remainder;
       RunNominal_ = runNominal;
@@ -234,16 +244,18 @@ bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& 
   return true;
 }
 
-// One duration against the run (or the rest of it) at the cursor. A whole run has both its edges
+// One duration against the run (or the rest of it) at the cursor, within the model's window or
+// the entry's own (EntryWindow samples), whichever is wider. A whole run has both its edges
 // shifted, a piece one of them.
-bool TTolerantPass::MatchPiece(double Nominal, bool TakeFrontAllowed, const TModel& Model) {
+bool TTolerantPass::MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed,
+                               const TModel& Model) {
   const bool mark = Cursor_ % 2 == 1;
   const double sign = mark ? 1 : -1;
   const bool whole = Remainder_ <= 0;
   const double length = whole ? Runs_[Cursor_] : Remainder_;
   const double scaled = Model.Scale * Nominal;
   const double expected = scaled + sign * Model.Shift * (whole ? 1 : 0.5);
-  const double window = Model.Fixed + Model.Relative * scaled;
+  const double window = std::max(Model.Fixed + Model.Relative * scaled, EntryWindow * Model.Scale);
   if (!(length > expected - window)) return false;
   if (length < expected + window) {
     Position_ += length;

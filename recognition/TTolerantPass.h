@@ -64,8 +64,9 @@ class TTolerantPass {
   bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, const TModel& Model,
                  TWorkBudget& Budget);
   bool MatchPattern(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
+  bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
   void AddMarks(const std::string* BitText, const std::string* FieldText);
-  bool MatchPiece(double Nominal, bool TakeFrontAllowed, const TModel& Model);
+  bool MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed, const TModel& Model);
   void EndRun(double Measured);
   bool Plausible(const TCandidate& Candidate) const;
   // Scales within Scale and shifts within ShiftMicros of each other.

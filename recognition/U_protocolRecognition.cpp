@@ -24,10 +24,9 @@ constexpr const char* LoadErrorFormat =
 constexpr const char* NoDescription = "No description available";
 constexpr const char* UnknownProtocol = TProtocol::UnknownName;
 
-constexpr uint16_t FirstHighRun = 1;  // Pulses[0] is the leading low run, never matched
-constexpr size_t MaxRuns = 65535;     // runs a 16-bit Cursor can walk through
-constexpr unsigned AccumulatorBits = 32;
-constexpr uint32_t FieldValueMask = 0xFFFF;
+constexpr uint16_t FirstHighRun = 1;      // Pulses[0] is the leading low run, never matched
+constexpr size_t MaxRuns = 65535;         // runs a 16-bit Cursor can walk through
+constexpr unsigned AccumulatorBits = 64;  // a field's bits past these are not kept
 
 std::string LocaleDecimalSeparator() {
   const std::lconv* conventions = std::localeconv();
@@ -179,19 +178,25 @@ bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample&
 bool TProtocolRecognition::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
                                      TSample& Sample, uint16_t& Position, TWorkBudget& Budget) {
   if (!Data.Readable) return false;
-  uint32_t accumulator = 0;
-  for (unsigned i = 0; i < Data.Length; ++i) {
-    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - 1 - i;
-    if (MatchPattern(Definition.One, Position, Budget)) {
-      accumulator |= uint32_t{1} << (bit % AccumulatorBits);
-    } else if (!MatchPattern(Definition.Zero, Position, Budget)) {
-      return false;
+  uint64_t accumulator = 0;
+  const unsigned width = Definition.SymbolBits;
+  for (unsigned i = 0; i < Data.Length; i += width) {
+    // The symbol's lowest bit: symbols fill the field from its low end (LSB) or its high end.
+    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - width - i;
+    const TDefinition::TSymbol* found = nullptr;
+    for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
+      if (MatchPattern(symbol.Timing, Position, Budget)) {
+        found = &symbol;
+        break;
+      }
     }
+    if (!found) return false;
+    if (bit < AccumulatorBits) accumulator |= uint64_t{found->Value} << bit;
     if (Sample.BitMarks().size() >= MostBitMarks_) return false;
-    Sample.AddMark(TSample::BitRow, Position, TDefinition::BitMarkText(bit));
+    Sample.AddMark(TSample::BitRow, Position, TDefinition::BitMarkText(bit + width - 1));
   }
   Sample.AddMark(TSample::FieldRow, Position, *Data.Name);
-  Found_.AddField(*Data.Name, static_cast<uint16_t>(accumulator & FieldValueMask));
+  Found_.AddField(*Data.Name, accumulator);
   return true;
 }
 
@@ -199,13 +204,20 @@ bool TProtocolRecognition::MatchPattern(const TCompiledPattern& Pattern, uint16_
                                         TWorkBudget& Budget) {
   if (!Budget.Spend() || !Pattern.Usable() || !CurrentPulses) return false;
   const size_t usable = std::min(CurrentPulses->size(), MaxRuns);
-  if (Cursor >= usable || Pattern.Count() > usable - Cursor) return false;
-  return MatchSamples(Pattern.HighFirst(), Pattern.Samples(), Position);
+  if (Cursor < usable && Pattern.Count() <= usable - Cursor &&
+      MatchSamples(Pattern.HighFirst(), Pattern.Samples(), Position, &Pattern.Windows())) {
+    return true;
+  }
+  for (const TCompiledPattern& alternative : Pattern.Alternatives()) {
+    if (MatchPattern(alternative, Position, Budget)) return true;
+  }
+  return false;
 }
 
-// The durations are in samples, at least one of them and no more than the runs left.
+// The durations are in samples, at least one of them and no more than the runs left; Windows,
+// when given, the entry's own window of each.
 bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>& Durations,
-                                        uint16_t& Position) {
+                                        uint16_t& Position, const std::vector<float>* Windows) {
   const std::vector<uint16_t>& runs = *CurrentPulses;
   if (HighFirst != (Cursor % 2 == 1)) return false;
 
@@ -222,7 +234,8 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
 
   const float first = Durations[0];
   const uint16_t firstLength = remainder != 0 ? remainder : runs[cursor];
-  switch (Classify(firstLength, first)) {
+  const auto window = [Windows](size_t I) { return Windows ? (*Windows)[I] : 0.0f; };
+  switch (Classify(firstLength, first, window(0))) {
     case TFit::TooShort:
       return false;
     case TFit::Fits:
@@ -236,13 +249,13 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
       break;
   }
   for (size_t i = 1; i + 1 < count; ++i) {
-    if (Classify(runs[cursor], Durations[i]) != TFit::Fits) return false;
+    if (Classify(runs[cursor], Durations[i], window(i)) != TFit::Fits) return false;
     position += runs[cursor];
     ++cursor;
   }
   if (count >= 2) {
     const float last = Durations[count - 1];
-    switch (Classify(runs[cursor], last)) {
+    switch (Classify(runs[cursor], last, window(count - 1))) {
       case TFit::TooShort:
         return false;
       case TFit::Fits:
@@ -269,9 +282,12 @@ void TProtocolRecognition::MarkUnknown(TSample& Sample) const {
 
 // Both ends of the window are exclusive; a NaN anywhere fits nothing. t +- Tolerance is exact in
 // double precision wherever a run can reach it, so the comparisons are those of exact numbers.
-TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float Duration) const {
-  const double low = static_cast<double>(Duration) - Tolerance;
-  const double high = static_cast<double>(Duration) + Tolerance;
+// An entry's own Window applies where it is wider.
+TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float Duration,
+                                                          float Window) const {
+  const float tolerance = Window > Tolerance ? Window : Tolerance;
+  const double low = static_cast<double>(Duration) - tolerance;
+  const double high = static_cast<double>(Duration) + tolerance;
   if (Length <= low) return TFit::TooShort;
   if (Length < high) return TFit::Fits;
   if (Length >= high) return TFit::TooLong;

@@ -76,9 +76,10 @@ class TProtocolRecognition {
   bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, TSample& Sample,
                  uint16_t& Position, TWorkBudget& Budget);
   bool MatchPattern(const TCompiledPattern& Pattern, uint16_t& Position, TWorkBudget& Budget);
-  bool MatchSamples(bool HighFirst, const std::vector<float>& Durations, uint16_t& Position);
+  bool MatchSamples(bool HighFirst, const std::vector<float>& Durations, uint16_t& Position,
+                    const std::vector<float>* Windows = nullptr);
   void MarkUnknown(TSample& Sample) const;
-  TFit Classify(double Length, float Duration) const;
+  TFit Classify(double Length, float Duration, float Window = 0) const;
 
   std::unique_ptr<TXmlQuery> ProtocolsQuery_;
   std::unique_ptr<TXmlQuery> ItemsQuery_;
