@@ -111,8 +111,7 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
     } else {
       const std::optional<std::string> bitOrder = node.Attribute("bitorder");
       const std::optional<unsigned> length = ParseBitLength(node.Attribute("length").value_or(""));
-      item.Readable =
-          item.Name && bitOrder && length && hasBits && *length % definition.SymbolBits == 0;
+      item.Readable = item.Name && bitOrder && length && hasBits;
       item.Length = length.value_or(0);
       item.LeastSignificantFirst = bitOrder && *bitOrder == LeastSignificantFirst;
     }
@@ -150,7 +149,7 @@ uint64_t TDefinition::MostMatches() const {
   const uint64_t perSymbol = std::max<uint64_t>(MatchesPerBit, Symbols.size());
   for (const TItem& item : Items) {
     matches += item.IsDelimiter ? 1 + item.Timing.Alternatives().size()
-                                : perSymbol * (item.Length / SymbolBits);
+                                : perSymbol * ((item.Length + SymbolBits - 1) / SymbolBits);
   }
   return matches;
 }

@@ -51,7 +51,7 @@ class TDefinition {
     std::optional<std::string> Name;
     TCompiledPattern Timing;  // a delimiter's pattern
     bool Readable = false;    // a data field with everything it needs
-    unsigned Length = 0;      // bits of a data field, modulo 256 (a multiple of SymbolBits)
+    unsigned Length = 0;      // bits of a data field, modulo 256
     bool LeastSignificantFirst = false;
   };
 

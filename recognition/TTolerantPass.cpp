@@ -44,9 +44,8 @@ constexpr double FamilyShiftMicros = 25;
 constexpr double SameTimingScale = 0.005;  // a frame cut to a shorter one of the same timing
 constexpr double SameTimingShiftMicros = 10;
 
-constexpr double MinFrontSamples = 1;     // a front taken must be at least this long
-constexpr double UsedUpSamples = 0.5;     // a remainder shorter than this is no run
-constexpr unsigned AccumulatorBits = 64;  // a field's bits past these are not kept
+constexpr double MinFrontSamples = 1;  // a front taken must be at least this long
+constexpr double UsedUpSamples = 0.5;  // a remainder shorter than this is no run
 const std::string NoText;
 
 uint16_t MarkPosition(double Samples) {
@@ -155,6 +154,7 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
                                             TWorkBudget& Budget, bool Record) {
   Walk_.Fit.Clear();
   Walk_.Found.Fields.clear();
+  Walk_.SymbolBits.Clear();
   for (auto& row : Walk_.Marks) row.clear();
   Walk_.Record = Record;
   Walk_.BitMarks = 1;
@@ -182,24 +182,30 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
 
 bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
                               const TModel& Model, TWorkBudget& Budget) {
-  uint64_t accumulator = 0;
-  const unsigned width = Definition.SymbolBits;
-  for (unsigned i = 0; i < Data.Length; i += width) {
-    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - width - i;
-    const TDefinition::TSymbol* found = nullptr;
-    for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
-      if (MatchPattern(symbol.Timing, Model, Budget)) {
-        found = &symbol;
-        break;
+  uint64_t value = 0;
+  for (unsigned filled = 0; filled < Data.Length;) {
+    const bool read = Walk_.SymbolBits.Empty();
+    if (read) {
+      const TDefinition::TSymbol* found = nullptr;
+      for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
+        if (MatchPattern(symbol.Timing, Model, Budget)) {
+          found = &symbol;
+          break;
+        }
       }
+      if (!found) return false;
+      Walk_.SymbolBits.Set(found->Value, Definition.SymbolBits);
     }
-    if (!found) return false;
-    if (bit < AccumulatorBits) accumulator |= uint64_t{found->Value} << bit;
+    filled +=
+        Walk_.SymbolBits.Take(Data.Length - filled, Data.LeastSignificantFirst, filled, value);
+    if (!read) continue;
     if (++Walk_.BitMarks >= MostBitMarks_) return false;
-    AddMarks(&TDefinition::BitMarkText(bit + width - 1), nullptr);
+    AddMarks(&TDefinition::BitMarkText(
+                 TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)),
+             nullptr);
   }
   AddMarks(nullptr, &*Data.Name);
-  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, accumulator);
+  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, value);
   return true;
 }
 

@@ -16,6 +16,7 @@
 
 #include "TDefinition.h"
 #include "TShiftScaleFit.h"
+#include "TSymbolBits.h"
 #include "U_sample.h"
 
 class TWorkBudget;
@@ -47,6 +48,7 @@ class TTolerantPass {
     std::array<std::vector<TSampleMark>, 2> Marks;
     bool Record = false;  // keep fields and marks
     uint64_t BitMarks = 0;
+    TSymbolBits SymbolBits;  // bits of the last symbol not yet placed
   };
   struct TCandidate {
     size_t Index = 0;  // in file order

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "TCompiledPattern.h"
+#include "TSymbolBits.h"
 #include "TTimingPattern.h"
 #include "TTolerantPass.h"
 #include "TWorkBudget.h"
@@ -24,9 +25,8 @@ constexpr const char* LoadErrorFormat =
 constexpr const char* NoDescription = "No description available";
 constexpr const char* UnknownProtocol = TProtocol::UnknownName;
 
-constexpr uint16_t FirstHighRun = 1;      // Pulses[0] is the leading low run, never matched
-constexpr size_t MaxRuns = 65535;         // runs a 16-bit Cursor can walk through
-constexpr unsigned AccumulatorBits = 64;  // a field's bits past these are not kept
+constexpr uint16_t FirstHighRun = 1;  // Pulses[0] is the leading low run, never matched
+constexpr size_t MaxRuns = 65535;     // runs a 16-bit Cursor can walk through
 
 std::string LocaleDecimalSeparator() {
   const std::lconv* conventions = std::localeconv();
@@ -159,6 +159,7 @@ bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample&
   Sample.AddMark(TSample::BitRow, position, "");
   Sample.AddMark(TSample::FieldRow, position, "");
   Found_.Fields.clear();
+  SymbolBits_.Clear();
   for (const TDefinition::TItem& item : Definition.Items) {
     if (!item.IsDelimiter) {
       if (!MatchData(Definition, item, Sample, position, Budget)) return false;
@@ -178,25 +179,29 @@ bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample&
 bool TProtocolRecognition::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
                                      TSample& Sample, uint16_t& Position, TWorkBudget& Budget) {
   if (!Data.Readable) return false;
-  uint64_t accumulator = 0;
-  const unsigned width = Definition.SymbolBits;
-  for (unsigned i = 0; i < Data.Length; i += width) {
-    // The symbol's lowest bit: symbols fill the field from its low end (LSB) or its high end.
-    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - width - i;
-    const TDefinition::TSymbol* found = nullptr;
-    for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
-      if (MatchPattern(symbol.Timing, Position, Budget)) {
-        found = &symbol;
-        break;
+  uint64_t value = 0;
+  for (unsigned filled = 0; filled < Data.Length;) {
+    const bool read = SymbolBits_.Empty();
+    if (read) {
+      const TDefinition::TSymbol* found = nullptr;
+      for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
+        if (MatchPattern(symbol.Timing, Position, Budget)) {
+          found = &symbol;
+          break;
+        }
       }
+      if (!found) return false;
+      SymbolBits_.Set(found->Value, Definition.SymbolBits);
     }
-    if (!found) return false;
-    if (bit < AccumulatorBits) accumulator |= uint64_t{found->Value} << bit;
+    filled += SymbolBits_.Take(Data.Length - filled, Data.LeastSignificantFirst, filled, value);
+    if (!read) continue;
     if (Sample.BitMarks().size() >= MostBitMarks_) return false;
-    Sample.AddMark(TSample::BitRow, Position, TDefinition::BitMarkText(bit + width - 1));
+    Sample.AddMark(TSample::BitRow, Position,
+                   TDefinition::BitMarkText(
+                       TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)));
   }
   Sample.AddMark(TSample::FieldRow, Position, *Data.Name);
-  Found_.AddField(*Data.Name, accumulator);
+  Found_.AddField(*Data.Name, value);
   return true;
 }
 

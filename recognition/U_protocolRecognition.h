@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TDefinition.h"
+#include "TSymbolBits.h"
 #include "U_sample.h"
 
 class TXmlDocument;  // the XML facility, behind an interface of its own
@@ -94,4 +95,5 @@ class TProtocolRecognition {
   TProtocol Found_;                        // the fields of the definition being tried
   uint32_t MostBitMarks_ = 0;              // of the packet being decoded: its samples + 1
   std::unique_ptr<TTolerantPass> TolerantPass_;
+  TSymbolBits SymbolBits_;  // of the definition being tried
 };

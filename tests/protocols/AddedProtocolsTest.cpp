@@ -3,6 +3,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,20 @@ struct TVector {
   std::map<std::string, uint32_t> Fields;
   std::vector<double> TimingUs;
   double EndSilenceMillis = 0;
+  bool Subset = false;  // Fields are some of the entry's (the rest are check values)
 };
+
+// The reference gives no entry (or one that slices the frame into chips) for the protocols
+// whose symbols stand for 2 bits; the library has entries for them, with the IRP's parameters
+// as fields (D address, S subdevice, F command, T toggle, X or E extended).
+const std::map<std::string, std::string> SymbolEntries{
+    {"Nokia32", "Nokia32"},       {"Nokia12", "Nokia12"}, {"Nokia", "Nokia"},
+    {"Sejin-1-38", "Sejin-1-38"}, {"DirecTV", "DirecTV"}, {"Grundig16-30", "Grundig16"}};
+const std::map<std::string, std::string> ParameterFields{{"D", "address"},  {"S", "subdevice"},
+                                                         {"F", "command"},  {"T", "toggle"},
+                                                         {"X", "extended"}, {"E", "extended"}};
+// XMP-1 needs its 13.8 ms mid-frame gap joined and splits its subdevice in two nibbles.
+const std::set<std::string> NotInTheLibrary{"XMP-1"};
 
 std::vector<TVector> ReadVectors() {
   std::ifstream in(VectorsFile);
@@ -40,13 +54,17 @@ std::vector<TVector> ReadVectors() {
     for (const auto& [name, value] : v.at("expected_fields").items()) {
       if (value.is_number_unsigned()) vector.Fields[name] = value;
     }
+    const auto symbols = SymbolEntries.find(vector.Protocol);
+    if (symbols != SymbolEntries.end()) {
+      vector.Entry = symbols->second;
+      vector.Fields.clear();
+      vector.Subset = true;
+      for (const auto& [parameter, value] : v.at("params").items())
+        vector.Fields[ParameterFields.at(parameter)] = value;
+    }
     vectors.push_back(std::move(vector));
   }
   return vectors;
-}
-
-bool Expressible(const TVector& Vector) {
-  return !Vector.Entry.empty() && Vector.Entry.find("(chips)") == std::string::npos;
 }
 
 TDecoded DecodeVector(const TVector& Vector) {
@@ -66,13 +84,21 @@ TDecoded DecodeVector(const TVector& Vector) {
 TEST(AddedProtocols, EveryReferenceVectorDecodesToItsEntryAndFields) {
   const std::vector<TVector> vectors = ReadVectors();
   ASSERT_EQ(vectors.size(), 103u);
+  size_t checked = 0;
   for (size_t i = 0; i < vectors.size(); ++i) {
     const TVector& vector = vectors[i];
-    if (!Expressible(vector)) continue;
+    if (NotInTheLibrary.count(vector.Protocol)) continue;
     SCOPED_TRACE(vector.Protocol + " #" + std::to_string(i + 1));
+    ++checked;
     const TDecoded decoded = DecodeVector(vector);
     EXPECT_EQ(decoded.Name, vector.Entry);
     std::map<std::string, uint32_t> fields(decoded.Fields.begin(), decoded.Fields.end());
-    EXPECT_EQ(fields, vector.Fields) << FieldText(decoded.Fields);
+    if (vector.Subset) {
+      for (const auto& [name, value] : vector.Fields)
+        EXPECT_EQ(fields[name], value) << name << " in " << FieldText(decoded.Fields);
+    } else {
+      EXPECT_EQ(fields, vector.Fields) << FieldText(decoded.Fields);
+    }
   }
+  EXPECT_EQ(checked, 100u);
 }

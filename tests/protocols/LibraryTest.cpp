@@ -65,6 +65,9 @@ const std::vector<std::string> ExpectedNames{"48-NEC",
                                              "Mitsubishi",
                                              "Thomson",
                                              "Bose",
+                                             "Nokia32",
+                                             "Nokia",
+                                             "Nokia12",
                                              "Dish Network",
                                              "Pace MSS",
                                              "PCTV",
@@ -81,6 +84,9 @@ const std::vector<std::string> ExpectedNames{"48-NEC",
                                              "Blaupunkt",
                                              "Grundig",
                                              "F12",
+                                             "Sejin-1-38",
+                                             "Grundig16",
+                                             "DirecTV",
                                              "JVC (no lead-in)"};
 // Entries added from the protocol reference; tests/protocols/data/protocol-vectors.jsonl holds
 // their vectors (AddedProtocolsTest), the catalogue the facts of all the others.
@@ -112,7 +118,13 @@ const std::set<std::string> AddedNames{"48-NEC",
                                        "Zenith5",
                                        "NRC16",
                                        "Blaupunkt",
-                                       "F12"};
+                                       "F12",
+                                       "Nokia32",
+                                       "Nokia",
+                                       "Nokia12",
+                                       "Sejin-1-38",
+                                       "Grundig16",
+                                       "DirecTV"};
 
 pugi::xml_document LoadShipped() {
   pugi::xml_document doc;

@@ -86,6 +86,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TCase{"two-bit symbols", Protocol("", Quaternary, QuaternaryPacket), QuaternaryFrame(), "P",
               "a=198; b=9; "},
+        TCase{"a symbol shared by two fields",
+              Protocol("", Quaternary,
+                       R"(<packet><delimiter name="lead">#420_280</delimiter>)"
+                       R"(<data name="t" length="1" bitorder="MSB"/>)"
+                       R"(<data name="x" length="7" bitorder="MSB"/>)"
+                       R"(<data name="b" length="4" bitorder="LSB"/>)"
+                       R"(<delimiter name="stop">#170</delimiter>)"
+                       R"(<delimiter name="end">_4000</delimiter></packet>)"),
+              QuaternaryFrame(), "P", "t=1; x=70; b=9; "},
         TCase{
             "a 2-bit bitset lacking a symbol reads nothing",
             Protocol(
