@@ -628,6 +628,8 @@ const std::set<std::string>& PrefixEntriesOf(const std::string& Entry) {
       {"Sony20", {"Sony15", "Sony12"}},
       {"Sony15", {"Sony12"}},
       {"MCE", {"RC6-6-20", "Replay T0"}},  // a 24-bit body with MCE's header is Replay's
+      // 22 bits of an Emerson frame fit Panasonic_Old's wide window.
+      {"Emerson", {"Panasonic_Old"}},
       // Akai's bits are Sharp's and Denon's within the window, its frame 10 bits long.
       {"Sharp", {"Akai"}},
       {"Sharp (2nd frame)", {"Akai"}},
