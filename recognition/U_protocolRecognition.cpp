@@ -96,7 +96,9 @@ void TProtocolRecognition::Decode(TSample& Sample) {
   for (uint16_t run : Sample.Pulses) samples += run;
   MostBitMarks_ = static_cast<uint32_t>(std::min<uint64_t>(samples + 1, UINT32_MAX));
   TWorkBudget budget(MaxMatchesPerPacket);
+  const uint16_t firstMark = Sample.Pulses.size() > FirstHighRun ? Sample.Pulses[FirstHighRun] : 0;
   for (size_t i = 0; i < Definitions_.size() && !Sample.Pulses.empty(); ++i) {
+    if (!CanStart(Definitions_[i], firstMark)) continue;
     if (TryDefinition(Definitions_[i], Sample, budget)) {
       CurrentPulses = nullptr;
       return;
@@ -145,6 +147,31 @@ void TProtocolRecognition::ReportCost(const std::string& FileName) const {
            " definitions could take up to " + std::to_string(matches) +
            " timing matches on one packet; decoding stops at " +
            std::to_string(MaxMatchesPerPacket) + " and leaves such a packet unknown.");
+}
+
+// Whether the first pattern of Definition (any of its alternatives, or any symbol) can take the
+// packet's first mark, FirstMark samples long, as MatchSamples would: a quick test that spares
+// the walk of every definition whose lead-in the packet does not have.
+bool TProtocolRecognition::CanStart(const TDefinition& Definition, uint16_t FirstMark) const {
+  if (Definition.Items.empty()) return true;
+  const auto fits = [&](const TCompiledPattern& Pattern) {
+    if (!Pattern.Usable() || !Pattern.HighFirst()) return false;
+    const float window = Pattern.Windows()[0] > Tolerance ? Pattern.Windows()[0] : Tolerance;
+    const double low = static_cast<double>(Pattern.Samples()[0]) - window;
+    const double high = static_cast<double>(Pattern.Samples()[0]) + window;
+    return FirstMark > low && (Pattern.Count() == 1 || FirstMark < high);
+  };
+  const auto any = [&](const TCompiledPattern& Pattern) {
+    if (fits(Pattern)) return true;
+    for (const TCompiledPattern& alternative : Pattern.Alternatives())
+      if (fits(alternative)) return true;
+    return false;
+  };
+  const TDefinition::TItem& first = Definition.Items.front();
+  if (first.IsDelimiter) return any(first.Timing);
+  for (const TDefinition::TSymbol& symbol : Definition.Symbols)
+    if (any(symbol.Timing)) return true;
+  return false;
 }
 
 bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample& Sample,

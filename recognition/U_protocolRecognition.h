@@ -73,6 +73,7 @@ class TProtocolRecognition {
 
   void CompileDefinitions();
   void ReportCost(const std::string& FileName) const;
+  bool CanStart(const TDefinition& Definition, uint16_t FirstMark) const;
   bool TryDefinition(const TDefinition& Definition, TSample& Sample, TWorkBudget& Budget);
   bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, TSample& Sample,
                  uint16_t& Position, TWorkBudget& Budget);
