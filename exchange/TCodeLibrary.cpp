@@ -28,7 +28,7 @@ std::optional<uint32_t> ParseNumber(const std::string& Text) {
 TCodeLibrary::TCodeLibrary(const TProtocolRecognition& Recognition) {
   if (!Recognition.ProtocolNodes) return;
   const TXmlQuery items(TDefinition::ItemsExpression), oneBit(TDefinition::OneBitExpression),
-      zeroBit(TDefinition::ZeroBitExpression);
+      zeroBit(TDefinition::ZeroBitExpression), bitset("bitset"), bits("bitset/bit");
   for (size_t i = 0; i < Recognition.ProtocolNodes->Count(); ++i) {
     const TXmlNode protocol = Recognition.ProtocolNodes->Item(i);
     TFrameDefinition definition;
@@ -37,6 +37,22 @@ TCodeLibrary::TCodeLibrary(const TProtocolRecognition& Recognition) {
     definition.CarrierHz = carrier && *carrier > 0 && *carrier <= MaxCarrierHz ? *carrier : 0;
     definition.OneBit = protocol.SelectSingleNode(oneBit).Text();
     definition.ZeroBit = protocol.SelectSingleNode(zeroBit).Text();
+    const std::optional<uint32_t> symbolBits =
+        ParseNumber(protocol.SelectSingleNode(bitset)
+                        .Attribute(TDefinition::SymbolBitsAttribute)
+                        .value_or("1"));
+    if (!symbolBits || *symbolBits < 1 || *symbolBits > TDefinition::MaxSymbolBits) continue;
+    if (*symbolBits > 1) {
+      definition.SymbolBits = *symbolBits;
+      definition.Symbols.resize(size_t{1} << *symbolBits);
+      const TXmlNodeList symbols = protocol.SelectNodes(bits);
+      for (size_t s = 0; s < symbols.Count(); ++s) {
+        const std::optional<uint32_t> value =
+            ParseNumber(symbols.Item(s).Attribute("value").value_or(""));
+        if (value && *value < definition.Symbols.size() && definition.Symbols[*value].empty())
+          definition.Symbols[*value] = symbols.Item(s).Text();
+      }
+    }
     const TXmlNodeList nodes = protocol.SelectNodes(items);
     bool usable = true;
     for (size_t n = 0; n < nodes.Count(); ++n) {

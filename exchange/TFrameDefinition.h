@@ -18,5 +18,9 @@ struct TFrameDefinition {
   std::string Name;
   uint32_t CarrierHz = 0;
   std::string OneBit, ZeroBit;  // timing patterns
+  // A bitset of symbols that stand for SymbolBits bits each (2 or 4): the pattern of every
+  // value. Empty for bits of 1 and 0.
+  unsigned SymbolBits = 1;
+  std::vector<std::string> Symbols;
   std::vector<TFrameItem> Items;
 };

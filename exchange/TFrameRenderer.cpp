@@ -8,6 +8,7 @@
 namespace {
 constexpr const char* DecimalSeparator = ".";
 constexpr size_t MaxPatternDurations = 65535;
+constexpr char AlternativeSeparator = '|';
 
 // The bit of Value sent at position Index (0 = first) of a field of Length bits.
 bool FieldBit(uint32_t Value, unsigned Length, bool LsbFirst, unsigned Index) {
@@ -20,11 +21,12 @@ bool Fits(uint32_t Value, unsigned Length) {
 }
 }  // namespace
 
+// A pattern with alternatives ("a|b") is sent as its first.
 std::vector<TFrameRenderer::TRun> TFrameRenderer::Runs(const std::string& Pattern) {
   bool highFirst = false;
   std::vector<long double> durations;
-  if (!TTimingPattern::Parse(Pattern, DecimalSeparator, MaxPatternDurations, highFirst,
-                             durations)) {
+  const std::string first = Pattern.substr(0, Pattern.find(AlternativeSeparator));
+  if (!TTimingPattern::Parse(first, DecimalSeparator, MaxPatternDurations, highFirst, durations)) {
     throw TCodeError("the timing pattern \"" + Pattern.substr(0, 40) + "\" cannot be read");
   }
   std::vector<TRun> runs;
@@ -76,14 +78,28 @@ std::vector<double> TFrameRenderer::Render(const TFrameDefinition& Definition,
       }
     }
   };
+  // Symbols of several bits: each takes the next bits sent, the first of them its top bit in an
+  // MSB field and its lowest in an LSB field (as the decoder reads them).
+  std::vector<std::vector<TRun>> symbols;
+  for (const std::string& symbol : Definition.Symbols) symbols.push_back(Runs(symbol));
+  unsigned symbol = 0, symbolFilled = 0;
   size_t field = 0;
   for (const TFrameItem& item : Definition.Items) {
     if (item.Delimiter) {
       append(Runs(item.Pattern));
       continue;
     }
-    for (unsigned i = 0; i < item.Length; ++i)
-      append(FieldBit(Values[field], item.Length, item.LsbFirst, i) ? one : zero);
+    for (unsigned i = 0; i < item.Length; ++i) {
+      const bool bit = FieldBit(Values[field], item.Length, item.LsbFirst, i);
+      if (symbols.empty()) {
+        append(bit ? one : zero);
+        continue;
+      }
+      symbol = item.LsbFirst ? symbol | unsigned{bit} << symbolFilled : symbol << 1 | unsigned{bit};
+      if (++symbolFilled < Definition.SymbolBits) continue;
+      append(symbols[symbol]);
+      symbol = symbolFilled = 0;
+    }
     ++field;
   }
   return durations;

@@ -81,7 +81,10 @@ TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
                                         ? "it holds no infrared code"
                                         : "no code can be read:\n" + Summary(result.Problems));
   }
-  TRecordingDecoder decoder;  // clean envelopes: nothing to invert
+  // Clean envelopes: nothing to invert, the default level; the ending silence is the user's.
+  TRecordingDecoder::TOptions drawn;
+  drawn.EndSilenceMillis = Options.EndSilenceMillis;
+  TRecordingDecoder decoder(drawn);
   decoder.OnProgress = OnProgress;
   decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
     const int signal = source.Signal(Sample->StreamIndex);

@@ -27,7 +27,7 @@ class TInputDecoder {
   TInputDecoder(TRecordingDecoder::TOptions Options, std::shared_ptr<const TCodeLibrary> Library);
 
   // Cuts FileName into packets, each with Source = FileName and, from a code file, Name =
-  // its signal's name. Throws TRecordingError ("name: reason") when the file cannot be
+  // its signal's name; code files are cut with the options' ending silence. Throws TRecordingError ("name: reason") when the file cannot be
   // read, is neither a recording nor a code file, or none of its codes can be read; the
   // signals that can be read are decoded even when others cannot (see Problems).
   TResult Decode(const std::string& FileName);

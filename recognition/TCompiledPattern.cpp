@@ -16,6 +16,19 @@ constexpr uint16_t ShortestUsableAdvance = 1;  // samples
 
 TCompiledPattern TCompiledPattern::Compile(std::string_view Text,
                                            std::string_view DecimalSeparator) {
+  const size_t bar = Text.find(AlternativeSeparator);
+  if (bar != std::string_view::npos) {
+    TCompiledPattern first = Compile(Text.substr(0, bar), DecimalSeparator);
+    TCompiledPattern rest = Compile(Text.substr(bar + 1), DecimalSeparator);
+    first.Valid_ = first.Valid_ && rest.Valid_;
+    if (!first.Valid_) return {};
+    std::vector<TCompiledPattern> more = std::move(rest.Alternatives_);
+    rest.Alternatives_.clear();
+    first.Alternatives_.push_back(std::move(rest));
+    for (TCompiledPattern& alternative : more)
+      first.Alternatives_.push_back(std::move(alternative));
+    return first;
+  }
   TCompiledPattern pattern;
   pattern.Valid_ = TTimingPattern::Parse(Text, DecimalSeparator, std::numeric_limits<size_t>::max(),
                                          pattern.HighFirst_, pattern.Micros_);
@@ -41,9 +54,18 @@ uint16_t TCompiledPattern::RoundToSamples(double Samples) {
 
 void TCompiledPattern::SetRate(uint16_t Rate) {
   Samples_.resize(Micros_.size());
+  Windows_.resize(Micros_.size());
   Usable_ = Valid_;
   for (size_t i = 0; i < Micros_.size(); ++i) {
     Samples_[i] = ToSamples(Micros_[i], Rate);
+    Windows_[i] = ToSamples(ToleranceMicros_ + RelativeTolerance_ * Micros_[i], Rate);
     if (!(RoundToSamples(Samples_[i]) >= ShortestUsableAdvance)) Usable_ = false;
   }
+  for (TCompiledPattern& alternative : Alternatives_) alternative.SetRate(Rate);
+}
+
+void TCompiledPattern::SetTolerance(double Micros, double Relative) {
+  ToleranceMicros_ = std::isfinite(Micros) && Micros > 0 ? Micros : 0;
+  RelativeTolerance_ = std::isfinite(Relative) && Relative > 0 ? Relative : 0;
+  for (TCompiledPattern& alternative : Alternatives_) alternative.SetTolerance(Micros, Relative);
 }

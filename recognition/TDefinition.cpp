@@ -1,9 +1,13 @@
 #include "TDefinition.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 
 #include "TXmlNode.h"
 #include "TXmlNodeList.h"
+#include "TXmlQuery.h"
 
 namespace {
 
@@ -58,6 +62,40 @@ TCompiledPattern CompileBit(const TXmlNode& Bit, const std::string& DecimalSepar
   return TCompiledPattern::Compile(Bit.Text(), DecimalSeparator);
 }
 
+// A non-negative decimal attribute (blanks around it allowed); 0 when missing or not a number.
+double NumberAttribute(const TXmlNode& Node, const char* Name) {
+  const std::string text = Node.Attribute(Name).value_or("");
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  while (end && *end && IsBlankOrControl(*end)) ++end;
+  if (!end || end == text.c_str() || *end || !std::isfinite(value) || value < 0) return 0;
+  return value;
+}
+
+constexpr double PercentPerUnit = 100;
+
+// The symbols of a bitset of SymbolBits bits each, highest value first; false when a value is
+// missing or a <bit> is not one of them.
+bool CompileSymbols(const TXmlNode& Protocol, unsigned SymbolBits,
+                    const std::string& DecimalSeparator,
+                    std::vector<TDefinition::TSymbol>& Symbols) {
+  static const TXmlQuery bitsQuery("bitset/bit");
+  const unsigned count = 1u << SymbolBits;
+  std::vector<std::optional<TCompiledPattern>> byValue(count);
+  const TXmlNodeList bits = Protocol.SelectNodes(bitsQuery);
+  for (size_t i = 0; i < bits.Count(); ++i) {
+    const std::optional<unsigned> value =
+        ParseBitLength(bits.Item(i).Attribute("value").value_or(""));
+    if (!value || *value >= count) return false;
+    if (!byValue[*value]) byValue[*value] = CompileBit(bits.Item(i), DecimalSeparator);
+  }
+  for (unsigned value = count; value-- > 0;) {
+    if (!byValue[value]) return false;
+    Symbols.push_back({value, std::move(*byValue[value])});
+  }
+  return true;
+}
+
 }  // namespace
 
 TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queries,
@@ -68,7 +106,21 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
   const TXmlNode zeroBit = Protocol.SelectSingleNode(Queries.ZeroBit);
   definition.One = CompileBit(oneBit, DecimalSeparator);
   definition.Zero = CompileBit(zeroBit, DecimalSeparator);
-  const bool hasBits = !oneBit.IsNull() && !zeroBit.IsNull();
+  bool hasBits = !oneBit.IsNull() && !zeroBit.IsNull();
+  static const TXmlQuery bitsetQuery("bitset");
+  const std::optional<unsigned> symbolBits = ParseBitLength(
+      Protocol.SelectSingleNode(bitsetQuery).Attribute(SymbolBitsAttribute).value_or("1"));
+  if (!symbolBits || *symbolBits == 0 || *symbolBits > MaxSymbolBits) {
+    hasBits = false;
+  } else if (*symbolBits == 1) {
+    definition.Symbols = {{1, definition.One}, {0, definition.Zero}};
+  } else {
+    definition.SymbolBits = *symbolBits;
+    hasBits = CompileSymbols(Protocol, *symbolBits, DecimalSeparator, definition.Symbols);
+  }
+  definition.ToleranceMicros = NumberAttribute(Protocol, ToleranceAttribute);
+  definition.RelativeTolerance =
+      NumberAttribute(Protocol, RelativeToleranceAttribute) / PercentPerUnit;
 
   const TXmlNodeList items = Protocol.SelectNodes(Queries.Items);
   definition.Items.reserve(items.Count());
@@ -89,14 +141,21 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
     }
     definition.Items.push_back(std::move(item));
   }
+  const auto widen = [&definition](TCompiledPattern& Pattern) {
+    Pattern.SetTolerance(definition.ToleranceMicros, definition.RelativeTolerance);
+  };
+  widen(definition.One);
+  widen(definition.Zero);
+  for (TSymbol& symbol : definition.Symbols) widen(symbol.Timing);
+  for (TItem& item : definition.Items) widen(item.Timing);
   return definition;
 }
 
 std::optional<TDefinition::TRange> TDefinition::ParseRange(const std::string& Text) {
   const size_t dash = Text.find('-');
   if (dash == std::string::npos) return std::nullopt;
-  const std::optional<uint32_t> low = ParseNumber(Text.substr(0, dash));
-  const std::optional<uint32_t> high = ParseNumber(Text.substr(dash + 1));
+  const std::optional<uint64_t> low = ParseNumber(Text.substr(0, dash));
+  const std::optional<uint64_t> high = ParseNumber(Text.substr(dash + 1));
   if (!low || !high || *low > *high) return std::nullopt;
   return TRange{*low, *high};
 }
@@ -114,11 +173,16 @@ const std::string& TDefinition::BitMarkText(unsigned Bit) {
 void TDefinition::SetRate(uint16_t Rate) {
   One.SetRate(Rate);
   Zero.SetRate(Rate);
+  for (TSymbol& symbol : Symbols) symbol.Timing.SetRate(Rate);
   for (TItem& item : Items) item.Timing.SetRate(Rate);
 }
 
 uint64_t TDefinition::MostMatches() const {
   uint64_t matches = 1;  // the try itself
-  for (const TItem& item : Items) matches += item.IsDelimiter ? 1 : MatchesPerBit * item.Length;
+  const uint64_t perSymbol = std::max<uint64_t>(MatchesPerBit, Symbols.size());
+  for (const TItem& item : Items) {
+    matches += item.IsDelimiter ? 1 + item.Timing.Alternatives().size()
+                                : perSymbol * ((item.Length + SymbolBits - 1) / SymbolBits);
+  }
   return matches;
 }

@@ -24,6 +24,14 @@ class TDefinition {
   // plausible="LOW-HIGH" on a <data> element (decimal or 0x hex, inclusive): the values real
   // remotes of the protocol send in that field. Only the tolerant pass reads it.
   static constexpr const char* PlausibleAttribute = "plausible";
+  // Optional attributes. <bitset bits="2"> (or "4"): each symbol stands for that many bits and
+  // the bitset holds a <bit> of every value 0 .. 2^bits - 1; without it (or "1"), bits of 1 and
+  // 0. <protocol tolerance="us" relative-tolerance="percent">: each duration of the entry fits
+  // within +-(tolerance + percent of the duration), or the decoder's window if that is wider.
+  static constexpr const char* SymbolBitsAttribute = "bits";
+  static constexpr const char* ToleranceAttribute = "tolerance";
+  static constexpr const char* RelativeToleranceAttribute = "relative-tolerance";
+  static constexpr unsigned MaxSymbolBits = 4;
 
   // The compiled queries of the expressions above.
   struct TQueries {
@@ -32,12 +40,18 @@ class TDefinition {
     const TXmlQuery& ZeroBit;  // the first <bit value="0">
   };
 
+  // One symbol of the bitset: the bits it stands for and its pattern.
+  struct TSymbol {
+    unsigned Value = 0;
+    TCompiledPattern Timing;
+  };
+
   // One <delimiter> or <data> element. A delimiter without a name, or a data field without a
   // name, bit order, numeric length or bit patterns, makes its definition fail where it is
   // reached, as it always has.
   struct TRange {
-    uint32_t Low = 0, High = 0;
-    bool Holds(uint32_t Value) const { return Value >= Low && Value <= High; }
+    uint64_t Low = 0, High = 0;
+    bool Holds(uint64_t Value) const { return Value >= Low && Value <= High; }
   };
 
   struct TItem {
@@ -72,4 +86,8 @@ class TDefinition {
   std::vector<TItem> Items;
   TCompiledPattern One;   // never matches when the bitset has no 1 pattern
   TCompiledPattern Zero;  // never matches when the bitset has no 0 pattern
+  // The bitset in the order a data field tries it: the highest value first (1, then 0).
+  std::vector<TSymbol> Symbols;
+  unsigned SymbolBits = 1;
+  double ToleranceMicros = 0, RelativeTolerance = 0;  // the entry's own window; 0: none
 };

@@ -59,8 +59,6 @@ constexpr double SameTimingShiftMicros = 10;
 
 constexpr double MinFrontSamples = 1;  // a front taken must be at least this long
 constexpr double UsedUpSamples = 0.5;  // a remainder shorter than this is no run
-constexpr uint32_t FieldValueMask = 0xFFFF;
-constexpr unsigned AccumulatorBits = 32;
 const std::string NoText;
 
 // Bits of mark then space and of space then mark: a run holds one half-bit or two.
@@ -216,6 +214,7 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
                                             TWorkBudget& Budget, bool Record) {
   Walk_.Fit.Clear();
   Walk_.Found.Fields.clear();
+  Walk_.SymbolBits.Clear();
   for (auto& row : Walk_.Marks) row.clear();
   Walk_.Record = Record;
   Walk_.BitMarks = 1;
@@ -247,25 +246,35 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
 
 bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
                               const TModel& Model, TWorkBudget& Budget) {
-  uint32_t accumulator = 0;
-  for (unsigned i = 0; i < Data.Length; ++i) {
-    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - 1 - i;
-    if (MatchPattern(Definition.One, Model, Budget)) {
-      accumulator |= uint32_t{1} << (bit % AccumulatorBits);
-    } else if (!MatchPattern(Definition.Zero, Model, Budget)) {
-      return false;
+  uint64_t value = 0;
+  for (unsigned filled = 0; filled < Data.Length;) {
+    const bool read = Walk_.SymbolBits.Empty();
+    if (read) {
+      const TDefinition::TSymbol* found = nullptr;
+      for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
+        if (MatchPattern(symbol.Timing, Model, Budget)) {
+          found = &symbol;
+          break;
+        }
+      }
+      if (!found) return false;
+      Walk_.SymbolBits.Set(found->Value, Definition.SymbolBits);
     }
+    filled +=
+        Walk_.SymbolBits.Take(Data.Length - filled, Data.LeastSignificantFirst, filled, value);
+    if (!read) continue;
     if (++Walk_.BitMarks >= MostBitMarks_) return false;
-    AddMarks(&TDefinition::BitMarkText(bit), nullptr);
+    AddMarks(&TDefinition::BitMarkText(
+                 TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)),
+             nullptr);
   }
   AddMarks(nullptr, &*Data.Name);
-  const uint32_t value = accumulator & FieldValueMask;
   if (Data.Plausible) {
     const bool holds = Data.Plausible->Holds(value);
     Walk_.OutOfRange = Walk_.OutOfRange || !holds;
     Walk_.InRange = holds && !Walk_.OutOfRange;
   }
-  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, static_cast<uint16_t>(value));
+  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, value);
   return true;
 }
 
@@ -277,11 +286,19 @@ void TTolerantPass::AddMarks(const std::string* BitText, const std::string* Fiel
   if (FieldText) Walk_.Marks[TSample::FieldRow].push_back({position, *FieldText});
 }
 
-// As the exact pass: only the last duration (or a single one) may take the front of a longer run;
-// a failure leaves the walk where it was.
+// As the exact pass: only the last duration (or a single one) may take the front of a longer run,
+// alternatives are tried in order; a failure leaves the walk where it was.
 bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& Model,
                                  TWorkBudget& Budget) {
   if (!Budget.Spend() || !Pattern.Usable()) return false;
+  if (MatchDurations(Pattern, Model)) return true;
+  for (const TCompiledPattern& alternative : Pattern.Alternatives()) {
+    if (MatchPattern(alternative, Model, Budget)) return true;
+  }
+  return false;
+}
+
+bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel& Model) {
   const size_t count = Pattern.Count();
   if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
   if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
@@ -289,8 +306,8 @@ bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& 
   const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
   const TShiftScaleFit fit = Walk_.Fit;
   for (size_t i = 0; i < count; ++i) {
-    if (Cursor_ >= Runs_.size() ||
-        !MatchPiece(static_cast<double>(Pattern.Samples()[i]), i + 1 == count, Model)) {
+    if (Cursor_ >= Runs_.size() || !MatchPiece(static_cast<double>(Pattern.Samples()[i]),
+                                               Pattern.Windows()[i], i + 1 == count, Model)) {
       Cursor_ = cursor;
       Remainder_ = remainder;
       RunNominal_ = runNominal;
@@ -308,6 +325,14 @@ bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& 
 bool TTolerantPass::MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model,
                                 TWorkBudget& Budget) {
   if (!Budget.Spend() || !Pattern.Usable() || Remainder_ > 0) return false;
+  if (LeadInFits(Pattern, Model)) return true;
+  for (const TCompiledPattern& alternative : Pattern.Alternatives()) {
+    if (MatchLeadIn(alternative, Model, Budget)) return true;
+  }
+  return false;
+}
+
+bool TTolerantPass::LeadInFits(const TCompiledPattern& Pattern, const TModel& Model) {
   const size_t count = Pattern.Count();
   if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
   if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
@@ -334,16 +359,19 @@ bool TTolerantPass::MatchLeadIn(const TCompiledPattern& Pattern, const TModel& M
   return true;
 }
 
-// One duration against the run (or the rest of it) at the cursor. A whole run has both its edges
+// One duration against the run (or the rest of it) at the cursor, within the model's window or
+// the entry's own (EntryWindow samples), whichever is wider. A whole run has both its edges
 // shifted, a piece one of them.
-bool TTolerantPass::MatchPiece(double Nominal, bool TakeFrontAllowed, const TModel& Model) {
+bool TTolerantPass::MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed,
+                               const TModel& Model) {
   const bool mark = Cursor_ % 2 == 1;
   const double sign = mark ? 1 : -1;
   const bool whole = Remainder_ <= 0;
   const double length = whole ? Runs_[Cursor_] : Remainder_;
   const double scaled = Model.Scale * Nominal;
   const double expected = scaled + sign * Model.Shift * (whole ? 1 : 0.5);
-  const double window = Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo);
+  const double window = std::max(Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo),
+                                 EntryWindow * Model.Scale);
   if (!(length > expected - window)) return false;
   const bool split = TakeFrontAllowed && length - scaled >= Model.Scale * Model.SplitFrom;
   if (length < expected + window && !split) {

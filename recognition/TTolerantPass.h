@@ -20,6 +20,7 @@
 
 #include "TDefinition.h"
 #include "TShiftScaleFit.h"
+#include "TSymbolBits.h"
 #include "U_sample.h"
 
 class TWorkBudget;
@@ -58,6 +59,7 @@ class TTolerantPass {
     uint64_t BitMarks = 0;
     bool InRange = false;     // a field with a plausible range read, every such field inside it
     bool OutOfRange = false;  // a field read outside its plausible range
+    TSymbolBits SymbolBits;  // bits of the last symbol not yet placed
   };
   struct TCandidate {
     size_t Index = 0;  // in file order
@@ -80,8 +82,10 @@ class TTolerantPass {
                  TWorkBudget& Budget);
   bool MatchPattern(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
   bool MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
+  bool LeadInFits(const TCompiledPattern& Pattern, const TModel& Model);
+  bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
   void AddMarks(const std::string* BitText, const std::string* FieldText);
-  bool MatchPiece(double Nominal, bool TakeFrontAllowed, const TModel& Model);
+  bool MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed, const TModel& Model);
   void EndRun(double Measured);
   bool Plausible(const TCandidate& Candidate) const;
   double FinalRelativeUpTo() const;

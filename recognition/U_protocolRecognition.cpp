@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "TCompiledPattern.h"
+#include "TSymbolBits.h"
 #include "TTimingPattern.h"
 #include "TTolerantPass.h"
 #include "TWorkBudget.h"
@@ -26,8 +27,6 @@ constexpr const char* UnknownProtocol = TProtocol::UnknownName;
 
 constexpr uint16_t FirstHighRun = 1;  // Pulses[0] is the leading low run, never matched
 constexpr size_t MaxRuns = 65535;     // runs a 16-bit Cursor can walk through
-constexpr unsigned AccumulatorBits = 32;
-constexpr uint32_t FieldValueMask = 0xFFFF;
 
 std::string LocaleDecimalSeparator() {
   const std::lconv* conventions = std::localeconv();
@@ -97,7 +96,9 @@ void TProtocolRecognition::Decode(TSample& Sample) {
   for (uint16_t run : Sample.Pulses) samples += run;
   MostBitMarks_ = static_cast<uint32_t>(std::min<uint64_t>(samples + 1, UINT32_MAX));
   TWorkBudget budget(MaxMatchesPerPacket);
+  const uint16_t firstMark = Sample.Pulses.size() > FirstHighRun ? Sample.Pulses[FirstHighRun] : 0;
   for (size_t i = 0; i < Definitions_.size() && !Sample.Pulses.empty(); ++i) {
+    if (!CanStart(Definitions_[i], firstMark)) continue;
     if (TryDefinition(Definitions_[i], Sample, budget)) {
       CurrentPulses = nullptr;
       return;
@@ -148,6 +149,31 @@ void TProtocolRecognition::ReportCost(const std::string& FileName) const {
            std::to_string(MaxMatchesPerPacket) + " and leaves such a packet unknown.");
 }
 
+// Whether the first pattern of Definition (any of its alternatives, or any symbol) can take the
+// packet's first mark, FirstMark samples long, as MatchSamples would: a quick test that spares
+// the walk of every definition whose lead-in the packet does not have.
+bool TProtocolRecognition::CanStart(const TDefinition& Definition, uint16_t FirstMark) const {
+  if (Definition.Items.empty()) return true;
+  const auto fits = [&](const TCompiledPattern& Pattern) {
+    if (!Pattern.Usable() || !Pattern.HighFirst()) return false;
+    const float window = Pattern.Windows()[0] > Tolerance ? Pattern.Windows()[0] : Tolerance;
+    const double low = static_cast<double>(Pattern.Samples()[0]) - window;
+    const double high = static_cast<double>(Pattern.Samples()[0]) + window;
+    return FirstMark > low && (Pattern.Count() == 1 || FirstMark < high);
+  };
+  const auto any = [&](const TCompiledPattern& Pattern) {
+    if (fits(Pattern)) return true;
+    for (const TCompiledPattern& alternative : Pattern.Alternatives())
+      if (fits(alternative)) return true;
+    return false;
+  };
+  const TDefinition::TItem& first = Definition.Items.front();
+  if (first.IsDelimiter) return any(first.Timing);
+  for (const TDefinition::TSymbol& symbol : Definition.Symbols)
+    if (any(symbol.Timing)) return true;
+  return false;
+}
+
 bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample& Sample,
                                          TWorkBudget& Budget) {
   if (!Budget.Spend()) return false;
@@ -160,6 +186,7 @@ bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample&
   Sample.AddMark(TSample::BitRow, position, "");
   Sample.AddMark(TSample::FieldRow, position, "");
   Found_.Fields.clear();
+  SymbolBits_.Clear();
   for (const TDefinition::TItem& item : Definition.Items) {
     if (!item.IsDelimiter) {
       if (!MatchData(Definition, item, Sample, position, Budget)) return false;
@@ -179,19 +206,29 @@ bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample&
 bool TProtocolRecognition::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
                                      TSample& Sample, uint16_t& Position, TWorkBudget& Budget) {
   if (!Data.Readable) return false;
-  uint32_t accumulator = 0;
-  for (unsigned i = 0; i < Data.Length; ++i) {
-    const unsigned bit = Data.LeastSignificantFirst ? i : Data.Length - 1 - i;
-    if (MatchPattern(Definition.One, Position, Budget)) {
-      accumulator |= uint32_t{1} << (bit % AccumulatorBits);
-    } else if (!MatchPattern(Definition.Zero, Position, Budget)) {
-      return false;
+  uint64_t value = 0;
+  for (unsigned filled = 0; filled < Data.Length;) {
+    const bool read = SymbolBits_.Empty();
+    if (read) {
+      const TDefinition::TSymbol* found = nullptr;
+      for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
+        if (MatchPattern(symbol.Timing, Position, Budget)) {
+          found = &symbol;
+          break;
+        }
+      }
+      if (!found) return false;
+      SymbolBits_.Set(found->Value, Definition.SymbolBits);
     }
+    filled += SymbolBits_.Take(Data.Length - filled, Data.LeastSignificantFirst, filled, value);
+    if (!read) continue;
     if (Sample.BitMarks().size() >= MostBitMarks_) return false;
-    Sample.AddMark(TSample::BitRow, Position, TDefinition::BitMarkText(bit));
+    Sample.AddMark(TSample::BitRow, Position,
+                   TDefinition::BitMarkText(
+                       TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)));
   }
   Sample.AddMark(TSample::FieldRow, Position, *Data.Name);
-  Found_.AddField(*Data.Name, static_cast<uint16_t>(accumulator & FieldValueMask));
+  Found_.AddField(*Data.Name, value);
   return true;
 }
 
@@ -199,13 +236,20 @@ bool TProtocolRecognition::MatchPattern(const TCompiledPattern& Pattern, uint16_
                                         TWorkBudget& Budget) {
   if (!Budget.Spend() || !Pattern.Usable() || !CurrentPulses) return false;
   const size_t usable = std::min(CurrentPulses->size(), MaxRuns);
-  if (Cursor >= usable || Pattern.Count() > usable - Cursor) return false;
-  return MatchSamples(Pattern.HighFirst(), Pattern.Samples(), Position);
+  if (Cursor < usable && Pattern.Count() <= usable - Cursor &&
+      MatchSamples(Pattern.HighFirst(), Pattern.Samples(), Position, &Pattern.Windows())) {
+    return true;
+  }
+  for (const TCompiledPattern& alternative : Pattern.Alternatives()) {
+    if (MatchPattern(alternative, Position, Budget)) return true;
+  }
+  return false;
 }
 
-// The durations are in samples, at least one of them and no more than the runs left.
+// The durations are in samples, at least one of them and no more than the runs left; Windows,
+// when given, the entry's own window of each.
 bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>& Durations,
-                                        uint16_t& Position) {
+                                        uint16_t& Position, const std::vector<float>* Windows) {
   const std::vector<uint16_t>& runs = *CurrentPulses;
   if (HighFirst != (Cursor % 2 == 1)) return false;
 
@@ -222,7 +266,8 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
 
   const float first = Durations[0];
   const uint16_t firstLength = remainder != 0 ? remainder : runs[cursor];
-  switch (Classify(firstLength, first)) {
+  const auto window = [Windows](size_t I) { return Windows ? (*Windows)[I] : 0.0f; };
+  switch (Classify(firstLength, first, window(0))) {
     case TFit::TooShort:
       return false;
     case TFit::Fits:
@@ -236,13 +281,13 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
       break;
   }
   for (size_t i = 1; i + 1 < count; ++i) {
-    if (Classify(runs[cursor], Durations[i]) != TFit::Fits) return false;
+    if (Classify(runs[cursor], Durations[i], window(i)) != TFit::Fits) return false;
     position += runs[cursor];
     ++cursor;
   }
   if (count >= 2) {
     const float last = Durations[count - 1];
-    switch (Classify(runs[cursor], last)) {
+    switch (Classify(runs[cursor], last, window(count - 1))) {
       case TFit::TooShort:
         return false;
       case TFit::Fits:
@@ -269,9 +314,12 @@ void TProtocolRecognition::MarkUnknown(TSample& Sample) const {
 
 // Both ends of the window are exclusive; a NaN anywhere fits nothing. t +- Tolerance is exact in
 // double precision wherever a run can reach it, so the comparisons are those of exact numbers.
-TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float Duration) const {
-  const double low = static_cast<double>(Duration) - Tolerance;
-  const double high = static_cast<double>(Duration) + Tolerance;
+// An entry's own Window applies where it is wider.
+TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float Duration,
+                                                          float Window) const {
+  const float tolerance = Window > Tolerance ? Window : Tolerance;
+  const double low = static_cast<double>(Duration) - tolerance;
+  const double high = static_cast<double>(Duration) + tolerance;
   if (Length <= low) return TFit::TooShort;
   if (Length < high) return TFit::Fits;
   if (Length >= high) return TFit::TooLong;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TDefinition.h"
+#include "TSymbolBits.h"
 #include "U_sample.h"
 
 class TXmlDocument;  // the XML facility, behind an interface of its own
@@ -72,13 +73,15 @@ class TProtocolRecognition {
 
   void CompileDefinitions();
   void ReportCost(const std::string& FileName) const;
+  bool CanStart(const TDefinition& Definition, uint16_t FirstMark) const;
   bool TryDefinition(const TDefinition& Definition, TSample& Sample, TWorkBudget& Budget);
   bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, TSample& Sample,
                  uint16_t& Position, TWorkBudget& Budget);
   bool MatchPattern(const TCompiledPattern& Pattern, uint16_t& Position, TWorkBudget& Budget);
-  bool MatchSamples(bool HighFirst, const std::vector<float>& Durations, uint16_t& Position);
+  bool MatchSamples(bool HighFirst, const std::vector<float>& Durations, uint16_t& Position,
+                    const std::vector<float>* Windows = nullptr);
   void MarkUnknown(TSample& Sample) const;
-  TFit Classify(double Length, float Duration) const;
+  TFit Classify(double Length, float Duration, float Window = 0) const;
 
   std::unique_ptr<TXmlQuery> ProtocolsQuery_;
   std::unique_ptr<TXmlQuery> ItemsQuery_;
@@ -93,4 +96,5 @@ class TProtocolRecognition {
   TProtocol Found_;                        // the fields of the definition being tried
   uint32_t MostBitMarks_ = 0;              // of the packet being decoded: its samples + 1
   std::unique_ptr<TTolerantPass> TolerantPass_;
+  TSymbolBits SymbolBits_;  // of the definition being tried
 };

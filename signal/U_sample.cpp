@@ -1,6 +1,6 @@
 #include "U_sample.h"
 
-void TProtocol::AddField(const std::string& Name, uint16_t Value) {
+void TProtocol::AddField(const std::string& Name, uint64_t Value) {
   if (Fields.size() >= MaxFields) return;
   Fields.push_back({Name, Value});
 }

@@ -7,10 +7,11 @@
 #include <string>
 #include <vector>
 
-// One decoded data field; Value is always 0..65535 (AddField takes 16 bits).
+// One decoded data field: a field of n bits has a Value of 0 .. 2^n - 1, whole up to 64 bits
+// (the bits of a longer field past the 64th are not kept).
 struct TProtocolField {
   std::string Name;
-  uint32_t Value = 0;
+  uint64_t Value = 0;
 };
 
 // The decode result of a sample: the protocol's name and its data fields in packet order.
@@ -20,7 +21,7 @@ class TProtocol {
   static constexpr const char* UnknownName = "unknown";  // no definition fits
 
   // Appends {Name, Value}; a field past the 256th is dropped, never wraps onto the first.
-  void AddField(const std::string& Name, uint16_t Value);
+  void AddField(const std::string& Name, uint64_t Value);
   // "name=value; " for every field, the last one included; "" without fields. Never fails.
   std::string GetDataText() const;
 

@@ -851,7 +851,7 @@ QString Tgui::niceTimePeriod(float Seconds) {
       .replace('.', QLocale().decimalPoint());
 }
 
-QString Tgui::ConvertToBin(uint32_t Value) {
+QString Tgui::ConvertToBin(uint64_t Value) {
   if (Value == 0) return "0";
   QString text;
   for (; Value != 0; Value >>= 1) text.prepend(Value & 1 ? '1' : '0');

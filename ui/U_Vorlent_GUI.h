@@ -98,7 +98,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // A duration as "12.5ms" or "1.3s" in the user's locale. Never fails.
   static QString niceTimePeriod(float Seconds);
   // Value in binary, most significant digit first, "0" for 0. Never fails.
-  static QString ConvertToBin(uint32_t Value);
+  static QString ConvertToBin(uint64_t Value);
   // A capture time (days since 1899-12-30) as the locale's long time of day, no time zone.
   static QString TimeOfDayText(double CaptureTime);
   // A packet's Time column: an imported one's offset from the start of its file with

@@ -13,8 +13,9 @@
 namespace {
 class InputDecoderTest : public ExchangeFixture {
  protected:
-  static TInputDecoder::TResult Import(const std::string& Path) {
-    TInputDecoder decoder({}, Library);
+  static TInputDecoder::TResult Import(const std::string& Path,
+                                       TRecordingDecoder::TOptions Options = {}) {
+    TInputDecoder decoder(Options, Library);
     TInputDecoder::TResult result = decoder.Decode(Path);
     for (auto& sample : result.Samples) Engine->Decode(*sample);
     return result;
@@ -70,6 +71,33 @@ TEST_F(InputDecoderTest, FlipperParsedSignalsComeBackTheSame) {
 
 // A Pronto code written out by hand, as forums publish them: NEC address 4, command 8, with
 // one repeat frame.
+// A code file is cut with the ending silence asked for: a Pace MSS frame, whose bit spaces are
+// 4.4 and 6.9 ms long, arrives whole from a mode2 file only with a longer one.
+TEST_F(InputDecoderTest, CodeFilesHonourTheEndingSilence) {
+  const TFrameDefinition* pace = Library->Find("Pace MSS");
+  ASSERT_NE(pace, nullptr);
+  std::string mode2;
+  bool pulse = true;
+  for (double us : TFrameRenderer::Render(*pace, {1, 1, 0x5A})) {
+    mode2 += std::string(pulse ? "pulse " : "space ") + std::to_string(std::lround(us)) + "\n";
+    pulse = !pulse;
+  }
+  const std::string path = WriteFile("pace.mode2", mode2);
+  for (const double millis : {5.0, 10.0}) {
+    SCOPED_TRACE(millis);
+    TRecordingDecoder::TOptions options;
+    options.EndSilenceMillis = millis;
+    const TInputDecoder::TResult result = Import(path, options);
+    ASSERT_FALSE(result.Samples.empty());
+    const bool whole = millis > 7;
+    EXPECT_EQ(result.Samples.size() == 1, whole);
+    EXPECT_EQ(result.Samples[0]->Protocol->ProtocolName, whole ? "Pace MSS" : "unknown");
+    if (whole) {
+      EXPECT_EQ(result.Samples[0]->Protocol->GetDataText(), "toggle=1; address=1; command=90; ");
+    }
+  }
+}
+
 TEST_F(InputDecoderTest, PublishedProntoCodeDecodes) {
   const std::string code =
       "0000 006D 0022 0002 0157 00AC 0015 0016 0015 0016 0015 0040 0015 0016 0015 0016 "

@@ -30,6 +30,8 @@ class TDecodeRig {
   // Records Pcm (followed by enough silence to close the last packet) and returns every
   // packet the processor cut from it, decoded, in order.
   std::vector<TDecoded> Run(const std::vector<uint8_t>& Pcm);
+  // Cuts packets with Settings (the ending silence above all) from the next Run on.
+  void Configure(const TDecodeSettings& Settings) { Processor.Configure(Settings); }
 
   std::vector<std::string> Reports;
   TProtocolRecognition Recognition;

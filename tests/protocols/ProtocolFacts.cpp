@@ -410,14 +410,18 @@ TCode MitsubishiFrame(const TValues& v, int) {
   return Code("Mitsubishi", {{"address", d}, {"command", c}}, f, 80 * 300.0);
 }
 
-// Matsushita (IRMP): 3488/3488, 872+872 / 872+2616, 24 bits LSB, frames 40 ms apart.
-TCode MatsushitaFrame(const TValues& v, int) {
+// Emerson (IRP) = Matsushita (IRMP): 3488/3488, 872+872 / 872+2616, 24 bits LSB: D:6, F:6,
+// ~D:6, ~F:6; frames 40 ms apart.
+TCode EmersonFrame(const TValues& v, int) {
   const TPulseDistance t{3488, 3488, 872, 872, 2616};
-  const uint32_t cu = v.at("custom"), c = v.at("command"), a = v.at("address");
+  const uint32_t d = v.at("address"), c = v.at("command");
   TIrFrame f = t.Start();
-  f.Bits(cu, 6, Lsb, t.Z(), t.O()).Bits(c, 6, Lsb, t.Z(), t.O()).Bits(a, 12, Lsb, t.Z(), t.O());
-  f.Add(t.Mark);
-  return Code("Matsushita", {{"custom", cu}, {"command", c}, {"address", a}}, f, 40000);
+  f.Bits(d, 6, Lsb, t.Z(), t.O()).Bits(c, 6, Lsb, t.Z(), t.O());
+  f.Bits(Inv(d, 6), 6, Lsb, t.Z(), t.O()).Bits(Inv(c, 6), 6, Lsb, t.Z(), t.O()).Add(t.Mark);
+  return Code(
+      "Emerson",
+      {{"address", d}, {"command", c}, {"address_inv", Inv(d, 6)}, {"command_inv", Inv(c, 6)}}, f,
+      40000);
 }
 
 // RCA (SB-Projects): 4000/4000, 500+1000 / 500+2000, MSB D:4, F:8, ~D:4, ~F:8, 1, -16 units.
@@ -552,7 +556,7 @@ std::vector<TProtocolFacts> Build() {
   add("Kaseikyo", one,
       {{"vendor", 16}, {"address", 4}, {"subdevice", 8}, {"command", 8}, {"extended", 4}},
       KaseikyoGeneric, [](const TValues& v) { return !IsKnownKaseikyoVendor(v.at("vendor")); });
-  add("Matsushita", {"IRMP"}, {{"custom", 6}, {"command", 6}, {"address", 12}}, MatsushitaFrame);
+  add("Emerson", {"IRMP"}, {{"address", 6}, {"command", 6}}, EmersonFrame);
   add("RCA", {"SB-Projects"}, {{"address", 4}, {"command", 8}}, RcaFrame);
   const std::vector<TInput> sharpInputs{{"address", 5}, {"command", 8}};
   add(
@@ -629,14 +633,21 @@ const std::set<std::string>& ClockPrefixEntriesOf(const std::string& Entry) {
 
 const std::set<std::string>& PrefixEntriesOf(const std::string& Entry) {
   static const std::map<std::string, std::set<std::string>> prefixes{
-      {"NEC42", {"NEC", "NEC42 repeat"}},
-      {"Apple", {"NEC42 repeat"}},
-      {"NEC", {"NEC42 repeat"}},
+      {"NEC42", {"NEC", "NEC42 repeat", "Dgtec"}},
+      {"Apple", {"NEC42 repeat", "Dgtec"}},
+      {"NEC", {"NEC42 repeat", "Dgtec"}},  // 24 bits of NEC timing are a Dgtec frame
       {"Kathrein", {"Kathrein repeat"}},
       {"Samsung32", {"Samsung20"}},
       {"Sony20", {"Sony15", "Sony12"}},
       {"Sony15", {"Sony12"}},
-      {"MCE", {"RC6-6-20"}}};
+      {"MCE", {"RC6-6-20", "Replay T0"}},  // a 24-bit body with MCE's header is Replay's
+      // 22 bits of an Emerson frame fit Panasonic_Old's wide window.
+      {"Emerson", {"Panasonic_Old"}},
+      // Akai's bits are Sharp's and Denon's within the window, its frame 10 bits long.
+      {"Sharp", {"Akai"}},
+      {"Sharp (2nd frame)", {"Akai"}},
+      {"Denon", {"Akai"}},
+      {"Denon (2nd frame)", {"Akai"}}};
   static const std::set<std::string> none;
   const auto found = prefixes.find(Entry);
   return found == prefixes.end() ? none : found->second;

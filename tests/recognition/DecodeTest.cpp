@@ -118,17 +118,22 @@ TEST_F(DecodeTest, LengthIsTakenModulo256) {
   }
 }
 
-TEST_F(DecodeTest, LongFieldsKeepTheLow16Bits) {
+// Fields decode whole up to 64 bits; the bits of a longer field past the 64th are not kept.
+TEST_F(DecodeTest, LongFieldsDecodeWholeUpTo64Bits) {
   LoadLibrary(Protocol("ones", Lead + Data("a", "20")));
-  EXPECT_EQ(DataOf(Decoded(NecRuns(std::vector<int>(20, 1)))), "a=65535; ");
+  EXPECT_EQ(DataOf(Decoded(NecRuns(std::vector<int>(20, 1)))), "a=1048575; ");
   LoadLibrary(Protocol("msb", Lead + Data("a", "20", "MSB")));
   std::vector<int> highFour(20, 0);
   std::fill(highFour.begin(), highFour.begin() + 4, 1);
-  EXPECT_EQ(DataOf(Decoded(NecRuns(highFour))), "a=0; ") << "bits 19..16 are cut off";
+  EXPECT_EQ(DataOf(Decoded(NecRuns(highFour))), "a=983040; ") << "bits 19..16";
   LoadLibrary(Protocol("bit32", Lead + Data("a", "33", "LSB")));
-  std::vector<int> wraps(33, 0);
-  wraps[32] = 1;
-  EXPECT_EQ(DataOf(Decoded(NecRuns(wraps))), "a=1; ") << "bit 32 lands on bit 0";
+  std::vector<int> high(33, 0);
+  high[32] = 1;
+  EXPECT_EQ(DataOf(Decoded(NecRuns(high))), "a=4294967296; ") << "bit 32 stays bit 32";
+  LoadLibrary(Protocol("bit64", Lead + Data("a", "66", "LSB")));
+  std::vector<int> beyond(66, 0);
+  beyond[63] = beyond[64] = beyond[65] = 1;
+  EXPECT_EQ(DataOf(Decoded(NecRuns(beyond))), "a=9223372036854775808; ") << "bits 64, 65 dropped";
 }
 
 TEST_F(DecodeTest, FirstMatchingDefinitionWins) {

@@ -1,0 +1,160 @@
+// Scores the protocol library on real remotes' codes: JSON lines (remote, protocol, fields,
+// timing_us mark first, end_silence_ms), as the database's decoder named them. Each code is
+// drawn as a clean envelope (the import's receiver shift included), cut by the signal
+// processor at its ending silence and decoded. A code is right when one of its packets has the
+// expected entry and every expected field; a start frame when, short of that, one is the
+// protocol's start or prefix frame (a code may hold that frame and a data frame, or only it);
+// wrong when, short of both, a packet decodes as anything else; else unknown.
+//   zcat ../shared/data/remote-timings-new-dev.jsonl.gz | real_codes --protocols data/protocols.xml
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "TDecodeSettings.h"
+#include "TEnvelopeSource.h"
+#include "TRecordingDecoder.h"
+#include "U_protocolRecognition.h"
+
+namespace {
+struct TCode {
+  std::string Protocol;
+  std::map<std::string, uint64_t> Fields;
+  std::vector<double> Timing;
+};
+
+struct TScore {
+  int Codes = 0, Right = 0, Start = 0, Wrong = 0, Exact = 0;
+  std::map<std::string, int> WrongNames;
+};
+
+// Start and prefix frames that a key press sends besides its data frames: the entry expected,
+// the entry that reads that frame, and its fields.
+struct TStartFrame {
+  std::string Expected, Entry;
+  std::map<std::string, uint64_t> Fields;
+};
+const std::vector<TStartFrame> StartFrames{
+    {"Blaupunkt", "Blaupunkt", {{"command", 63}, {"address", 7}}},
+    {"Blaupunkt", "Grundig", {{"command", 511}}},
+    {"NRC16", "NRC16", {{"command", 254}, {"address", 127}}}};
+
+// Every packet of every code, decoded, in order.
+std::vector<std::vector<TProtocol>> DecodeAll(const std::vector<TCode>& Codes,
+                                              double EndSilenceMillis, bool SecondPass,
+                                              TProtocolRecognition& Recognition) {
+  TEnvelopeSource source;
+  for (const TCode& code : Codes) source.Add(code.Timing, true);
+  TDecodeSettings settings;
+  settings.EndSilenceMillis = EndSilenceMillis;
+  TRecordingDecoder decoder(settings);
+  Recognition.SecondPass = SecondPass;
+  std::vector<std::vector<TProtocol>> found(Codes.size());
+  decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
+    const int signal = source.Signal(Sample->StreamIndex);
+    if (signal < 0) return;
+    Recognition.Decode(*Sample);
+    found[static_cast<size_t>(signal)].push_back(*Sample->Protocol);
+  };
+  decoder.Decode(source);
+  return found;
+}
+
+bool Fits(const std::string& Entry, const std::map<std::string, uint64_t>& Fields,
+          const TProtocol& Found) {
+  if (Found.ProtocolName != Entry) return false;
+  for (const auto& [name, value] : Fields) {
+    bool matched = false;
+    for (const TProtocolField& field : Found.Fields)
+      if (field.Name == name) matched = field.Value == value;
+    if (!matched) return false;
+  }
+  return true;
+}
+
+bool IsStartFrame(const TCode& Code, const TProtocol& Found) {
+  for (const TStartFrame& start : StartFrames)
+    if (start.Expected == Code.Protocol && Fits(start.Entry, start.Fields, Found)) return true;
+  return false;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Scores the protocol library on real codes read from standard input"};
+  std::string library = TDecodeSettings::LibraryFileName;
+  bool exactOnly = false, showWrong = false;
+  app.add_option("--protocols", library, "protocol library")->check(CLI::ExistingFile);
+  app.add_flag("--exact-only", exactOnly, "no tolerant second pass");
+  app.add_flag("--show-wrong", showWrong, "list the entries wrong codes were taken for");
+  std::string list;
+  app.add_option("--list", list, "print the first runs of this protocol's codes that are not right");
+  CLI11_PARSE(app, argc, argv);
+
+  std::map<double, std::vector<TCode>> bySilence;
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    const nlohmann::json v = nlohmann::json::parse(line);
+    TCode code{v.at("protocol"), {}, {}};
+    for (const auto& [name, value] : v.at("fields").items())
+      if (value.is_number_unsigned()) code.Fields[name] = value;
+    for (const auto& us : v.at("timing_us")) code.Timing.push_back(std::abs(us.get<double>()));
+    bySilence[v.value("end_silence_ms", TDecodeSettings::DefaultEndSilenceMillis)].push_back(
+        std::move(code));
+  }
+
+  TProtocolRecognition recognition;
+  recognition.SampleRate = TDecodeSettings::SampleRate;
+  recognition.SetTolerance(TDecodeSettings().ToleranceSeconds());
+  recognition.OnReport = [](const std::string& text) { std::cerr << text << "\n"; };
+  recognition.LoadProtocols(library);
+
+  std::map<std::string, TScore> scores;
+  TScore total;
+  for (const auto& [silence, codes] : bySilence) {
+    const auto found = DecodeAll(codes, silence, !exactOnly, recognition);
+    for (size_t i = 0; i < codes.size(); ++i) {
+      const TProtocol *right = nullptr, *start = nullptr, *wrong = nullptr;
+      for (const TProtocol& packet : found[i]) {
+        if (!right && Fits(codes[i].Protocol, codes[i].Fields, packet)) right = &packet;
+        if (!start && IsStartFrame(codes[i], packet)) start = &packet;
+        if (!wrong && packet.Known()) wrong = &packet;
+      }
+      if (!right && codes[i].Protocol == list) {
+        std::printf("%s:", wrong ? wrong->ProtocolName.c_str() : "unknown");
+        for (size_t r = 0; r < codes[i].Timing.size() && r < 40; ++r)
+          std::printf(" %.0f", codes[i].Timing[r]);
+        std::printf("\n");
+      }
+      for (TScore* s : {&scores[codes[i].Protocol], &total}) {
+        ++s->Codes;
+        if (right) {
+          ++s->Right;
+          s->Exact += right->Match == TProtocol::TMatch::Exact;
+        } else if (start) {
+          ++s->Start;
+        } else if (wrong) {
+          ++s->Wrong;
+          ++s->WrongNames[wrong->ProtocolName];
+        }
+      }
+    }
+  }
+  std::printf(
+      "| protocol | codes | right | of which exact | start frame only | wrong | unknown |\n"
+      "|---|---|---|---|---|---|---|\n");
+  auto row = [&](const std::string& name, const TScore& s) {
+    const double n = s.Codes ? s.Codes : 1;
+    std::printf("| %s | %d | %.1f %% | %d | %.1f %% | %.1f %% | %.1f %% |\n", name.c_str(), s.Codes,
+                100 * s.Right / n, s.Exact, 100 * s.Start / n, 100 * s.Wrong / n,
+                100 * (s.Codes - s.Right - s.Start - s.Wrong) / n);
+    if (!showWrong) return;
+    for (const auto& [wrong, count] : s.WrongNames)
+      std::printf("|   as %s | %d |\n", wrong.c_str(), count);
+  };
+  for (const auto& [name, score] : scores) row(name, score);
+  row("all", total);
+  return 0;
+}
