@@ -159,7 +159,7 @@ TEST(FileCommands, LoadingAnEmptyPairLeavesAHeaderAndOneBlankRow) {
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 2);
   EXPECT_EQ(gui.SamplesGrid->Cell(1, 1), "");
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), -1);
-  EXPECT_EQ(gui.LProtocolName->text(), "please select a sample..");
+  EXPECT_EQ(gui.LProtocolName->text(), "Please select a packet.");
   EXPECT_EQ(gui.graph->ShownSample(), nullptr);
 }
 
