@@ -29,6 +29,7 @@
 #include "TCodeExport.h"
 #include "TCodeLibrary.h"
 #include "TDialogs.h"
+#include "TElidedLabel.h"
 #include "TExportMemory.h"
 #include "TFonts.h"
 #include "TInputDecoder.h"
@@ -353,10 +354,10 @@ void Tgui::CreateStatusBar() {
   SettingsPanel = new QLabel(statusBar());
   SettingsPanel->setObjectName("SettingsPanel");
   statusBar()->addPermanentWidget(SettingsPanel);
-  // The rest of the bar; a long path is cut, never widens the window (the tooltip has it all).
-  LibraryPanel = new QLabel(statusBar());
+  // The rest of the bar; a long path loses its middle, never widens the window (the tooltip
+  // has it all).
+  LibraryPanel = new TElidedLabel(statusBar());
   LibraryPanel->setObjectName("LibraryPanel");
-  LibraryPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusBar()->addWidget(LibraryPanel, 1);
 }
 

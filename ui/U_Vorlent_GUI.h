@@ -151,7 +151,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TStringGrid* SamplesGrid;
   std::unique_ptr<TPacketList> PacketList;  // which packets the grid's rows show
   QLabel* StatusPanels[3];
-  QLabel* LibraryPanel;  // the protocol library in use
+  QLabel* LibraryPanel;  // the library in use; a TElidedLabel: a long path loses its middle
   QMenu* File1;
   QAction* SaveSamples;
   QAction* loadSamples;

@@ -140,10 +140,10 @@ TEST(MainWindowRecording, APacketIsDecodedListedAndShown) {
   ASSERT_EQ(gui.Processor->Samples.size(), 1u);
   const TSample& s = rig.Sample(0);
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 3);
-  EXPECT_EQ(Row(gui.SamplesGrid, 1),
-            QStringList({Tgui::TimeOfDayText(s.CaptureTime), "NEC", "address=4; command=26; ",
-                         Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap), "", "",
-                         ""}));
+  EXPECT_EQ(
+      Row(gui.SamplesGrid, 1),
+      QStringList({Tgui::TimeOfDayText(s.CaptureTime), "NEC", "address=4; command=26; ",
+                   Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap), "", "", ""}));
   EXPECT_EQ(Row(gui.SamplesGrid, 1)[3], "36.6ms");  // 1755 values from the leader to the stop mark
   EXPECT_EQ(Row(gui.SamplesGrid, 2).join(""), "");
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 1);
@@ -352,7 +352,7 @@ TEST(MainWindowKeyboard, TabVisitsTheControlsInOrderAndLeavesTheGrids) {
   rig.RecordNec({{1, 2}, {3, 4}});
   QApplication::setActiveWindow(&gui);
   gui.tbHScale->setFocus();
-  std::vector<QWidget*> order = {gui.RecordButton,    gui.FilterBox,   gui.SamplesGrid,
+  std::vector<QWidget*> order = {gui.RecordButton,    gui.FilterBox,    gui.SamplesGrid,
                                  gui.SGprotocolData,  gui.Mdescription, gui.ClearSamples,
                                  gui.ChB_invertInput, gui.tbHScale};
   for (QWidget* expected : order) {

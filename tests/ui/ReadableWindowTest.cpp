@@ -20,7 +20,9 @@
 #include <algorithm>
 #include <sstream>
 
+#include "TElidedLabel.h"
 #include "TExportMemory.h"
+#include "TInputMenu.h"
 #include "TLevelMeter.h"
 #include "TMatchStyle.h"
 #include "TPacketList.h"
@@ -450,4 +452,41 @@ TEST(ExportAndNames, TheWindowFollowsTheExtensionAndRemembers) {
   EXPECT_EQ(proposed.CarrierHz, 38000u);
   EXPECT_EQ(proposed.Format, 2);
   EXPECT_EQ(TExportMemory::Folder(), QString::fromStdString((rig.Dir / "out").string()));
+}
+
+// ---- The status bar and the Input menu ----
+
+TEST(StatusBar, ALongLibraryPathLosesItsMiddleAndKeepsItAllInTheTooltip) {
+  TWindowRig rig;
+  auto* label = dynamic_cast<TElidedLabel*>(rig.Gui->LibraryPanel);
+  ASSERT_NE(label, nullptr);
+  TElidedLabel& panel = *label;
+  const QString full = "Library: " + QString::fromStdString((rig.Dir / "protocols.xml").string());
+  EXPECT_EQ(panel.text(), full);
+  EXPECT_EQ(panel.toolTip(), full.mid(9));
+  const std::vector<std::pair<int, bool>> widths = {{2000, false}, {160, true}};
+  for (auto [width, elided] : widths) {
+    panel.setFixedWidth(width);
+    const QString shown = panel.Shown();
+    EXPECT_EQ(shown.contains(QChar(0x2026)), elided) << width << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith("Lib")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("xml")) << shown.toStdString();
+    EXPECT_LE(panel.fontMetrics().horizontalAdvance(shown), width);
+  }
+}
+
+TEST(InputMenu, SaysWhenNoDeviceIsFound) {
+  const std::vector<std::pair<unsigned, bool>> cases = {{0, true}, {1, false}};
+  for (auto [devices, said] : cases) {
+    TWindowRig rig;
+    rig.Sound->DeviceCount = devices;
+    rig.Gui->InputMenu->Refill();
+    bool found = false;
+    for (QAction* entry : rig.Gui->InputMenu->Menu->actions()) {
+      if (entry->text() != TInputMenu::NoDeviceCaption) continue;
+      found = true;
+      EXPECT_FALSE(entry->isEnabled());
+    }
+    EXPECT_EQ(found, said) << devices;
+  }
 }
