@@ -79,9 +79,11 @@ const char* NoSampleSelected = "Please select a packet.";
 const char* RecordHint = "Click to start or stop collecting samples from the audio input (Ctrl+R)";
 const QKeySequence RecordKeys(Qt::CTRL | Qt::Key_R);
 const char* WidestGapText = "8888.8ms";
-const char* SamplesFilter = "Sample MAP file (*.map) (*.map)";
+const char* SamplesFilter = "Sample MAP files (*.map);;All files (*)";
+const char* SaveTitle = "Save samples (a .map and a .dat file)";
+const char* MapSuffix = ".map";
 const char* LoadTitle = "Load samples (pick the .map file)";
-const char* ImportTitle = "Import a recording (audio file)";
+const char* ImportTitle = "Import a recording or a code file";
 const char* LibraryPrefix = "Library: ";
 const char* NoLibrary = "No protocol library loaded";
 const char* NoLibraryNote =
@@ -690,8 +692,10 @@ void Tgui::About1Click() {
 }
 
 void Tgui::SaveSamplesClick() {
-  const QString name = Dialogs->GetSaveFileName(QString(), QString(), false);
+  QString name = Dialogs->GetSaveFileName(SaveTitle, SamplesFilter, false);
   if (name.isEmpty()) return;
+  // The name is the pair's base: a chosen "x.map" writes x.map and x.dat, not x.map.map.
+  if (name.endsWith(MapSuffix, Qt::CaseInsensitive) && name.size() > 4) name.chop(4);
   Processor->SaveSamples(name.toStdString());
 }
 
