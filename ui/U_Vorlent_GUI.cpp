@@ -65,7 +65,7 @@ constexpr int DefaultFontPixels = 11, NameFontPixels = 17;
 constexpr int HScaleMin = 1, HScaleMax = 6;
 constexpr int SampleColumns = TPacketList::Columns, DataColumns = 4;
 // Time, Protocol, Data, Length, Gap, Name, Repeats, Source (stretched to the grid's end).
-const int SampleColumnWidths[SampleColumns] = {75, 120, 190, 60, 60, 100, 70, 90};
+const int SampleColumnWidths[SampleColumns] = {75, 120, 180, 60, 60, 90, 95, 90};
 constexpr int GapColumn = static_cast<int>(TPacketList::TColumn::Gap);
 const int DataColumnWidths[DataColumns] = {97, 64, 59, 83};
 const char* DataHeaders[DataColumns] = {"data name", "dec", "hex", "bin"};

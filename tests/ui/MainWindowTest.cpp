@@ -70,7 +70,7 @@ TEST(MainWindowLayout, ControlsStandWhereTheDesignPutsThem) {
   EXPECT_EQ(Row(gui.SGprotocolData, 0), QStringList({"data name", "dec", "hex", "bin"}));
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 2);
   EXPECT_EQ(gui.SGprotocolData->RowCount(), 2);
-  const int widths[] = {75, 120, 190, 60};
+  const int widths[] = {75, 120, 180, 60};
   for (int c = 0; c < 4; ++c) EXPECT_EQ(gui.SamplesGrid->columnWidth(c), widths[c]);
   EXPECT_GT(gui.SamplesGrid->columnWidth(4), gui.fontMetrics().horizontalAdvance("8888.8ms"));
   EXPECT_EQ(gui.PanelText(0), "Recording stopped");
