@@ -438,6 +438,12 @@ TEST(ExportAndNames, TheWindowFollowsTheExtensionAndRemembers) {
   EXPECT_EQ(Column(*rig.Gui, TPacketList::TColumn::Source),
             QStringList({"remote.ir", "remote.ir"}));
   EXPECT_EQ(rig.Gui->PanelText(2), "2 packets imported");
+  rig.Gui->show();
+  QApplication::processEvents();
+  ClickHeader(*rig.Gui->SamplesGrid, static_cast<int>(TPacketList::TColumn::Source));
+  EXPECT_EQ(Column(*rig.Gui, TPacketList::TColumn::Name), QStringList({"Power", "Mute"}));
+  ClickHeader(*rig.Gui->SamplesGrid, static_cast<int>(TPacketList::TColumn::Name));
+  EXPECT_EQ(Column(*rig.Gui, TPacketList::TColumn::Name), QStringList({"Mute", "Power"}));
 
   fs::create_directory(rig.Dir / "out");
   const QString typed = QString::fromStdString((rig.Dir / "out" / "tv.lircd.conf").string());
