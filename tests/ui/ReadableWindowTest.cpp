@@ -32,49 +32,26 @@
 #include "TWindowCommandLine.h"
 #include "UiTestSupport.h"
 
-namespace {
-struct THeadingCase {
-  std::string Note;
-  QString Expected;
-};
-
-class MatchHeading : public testing::TestWithParam<THeadingCase> {};
-}  // namespace
-
-TEST(MatchStyle, EveryMarkedKindIsReadableAndItalic) {
+TEST(MatchStyle, MarkedKindsAreReadableAndNamedOnce) {
   const QColor base = QApplication::palette().color(QPalette::Base);
-  int marked = 0;
   for (const TMatchStyle& style : TMatchStyle::All()) {
     if (style.Plain()) continue;
-    ++marked;
-    EXPECT_GE(TMatchStyle::Contrast(style.Colour, base), TMatchStyle::MinimumContrast)
-        << style.Word;
-    EXPECT_GE(TMatchStyle::Contrast(style.Colour, Qt::white), TMatchStyle::MinimumContrast)
-        << style.Word;
-    EXPECT_TRUE(style.Italic) << style.Word;
-    EXPECT_EQ(&TMatchStyle::For(style.Kind), &style);
+    EXPECT_GE(TMatchStyle::Contrast(style.Colour, base), TMatchStyle::MinimumContrast);
+    EXPECT_TRUE(style.Italic && &TMatchStyle::For(style.Kind) == &style) << style.Word;
   }
-  EXPECT_GE(marked, 1);
-  EXPECT_TRUE(TMatchStyle::For(TProtocol::TMatch::Exact).Plain());
   // The grey the list used to show them in is refused by the same measure.
   EXPECT_LT(TMatchStyle::Contrast(QColor(0xC3, 0xC3, 0xC3), Qt::white),
             TMatchStyle::MinimumContrast);
   EXPECT_DOUBLE_EQ(TMatchStyle::Contrast(Qt::black, Qt::white), 21.0);
+  const std::vector<std::pair<std::string, QString>> notes = {
+      {"likely: marks +60 µs", "Likely match: marks +60 µs"},
+      {"Likely:   scaled", "Likely match: scaled"},
+      {"marks 60 µs longer", "Likely match: marks 60 µs longer"},
+      {"likely:", "Likely match."},
+      {"likelyhood high", "Likely match: likelyhood high"}};
+  for (const auto& [note, heading] : notes)
+    EXPECT_EQ(TMatchStyle::For(TProtocol::TMatch::Likely).Heading(note), heading);
 }
-
-TEST_P(MatchHeading, NamesTheKindOnce) {
-  EXPECT_EQ(TMatchStyle::For(TProtocol::TMatch::Likely).Heading(GetParam().Note),
-            GetParam().Expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Notes, MatchHeading,
-    testing::Values(THeadingCase{"likely: marks +60 µs, clock 100.0 %",
-                                 "Likely match: marks +60 µs, clock 100.0 %"},
-                    THeadingCase{"Likely:   scaled", "Likely match: scaled"},
-                    THeadingCase{"marks 60 µs longer", "Likely match: marks 60 µs longer"},
-                    THeadingCase{"likely:", "Likely match."}, THeadingCase{"", "Likely match."},
-                    THeadingCase{"likelyhood high", "Likely match: likelyhood high"}));
 
 // ---- The packet list: folding, sorting, filtering, the context menu ----
 
@@ -127,7 +104,7 @@ QStringList Column(const Tgui& Gui, TPacketList::TColumn Which) {
 
 struct TFoldCase {
   std::vector<int> Keys;
-  std::vector<std::string> Repeats;  // the Repeats column, folded ("" for a single packet)
+  std::vector<size_t> Rows;  // packets per row, folded
 };
 
 class Folding : public testing::TestWithParam<TFoldCase> {};
@@ -140,13 +117,15 @@ TEST_P(Folding, HeldKeysShareARowAndUnfoldToEveryPacket) {
   ASSERT_EQ(gui.Processor->Samples.size(), GetParam().Keys.size());
   EXPECT_TRUE(gui.FoldRepeats->isChecked());
   const QStringList repeats = Column(gui, TPacketList::TColumn::Repeats);
-  ASSERT_EQ(static_cast<size_t>(repeats.size()), GetParam().Repeats.size())
-      << repeats.join('|').toStdString();
-  for (int i = 0; i < repeats.size(); ++i) {
-    const QString expected = QString::fromStdString(GetParam().Repeats[static_cast<size_t>(i)]);
-    EXPECT_TRUE(expected.isEmpty() ? repeats[i].isEmpty() : repeats[i].startsWith(expected))
-        << i << ": " << repeats.join("|").toStdString() << " / " << expected.toStdString();
+  std::vector<size_t> rows;
+  for (const auto& row : gui.PacketList->Rows()) {
+    rows.push_back(row.Packets.size());
+    const QString cell = repeats.value(static_cast<int>(rows.size()) - 1);
+    EXPECT_TRUE(row.Packets.size() > 1 ? cell.startsWith(QString("×%1, ").arg(row.Packets.size()))
+                                       : cell.isEmpty())
+        << cell.toStdString();
   }
+  EXPECT_EQ(rows, GetParam().Rows);
   gui.FoldRepeats->trigger();  // unfolded: every packet has its row, in capture order
   EXPECT_EQ(Column(gui, TPacketList::TColumn::Repeats).size(),
             static_cast<int>(GetParam().Keys.size()));
@@ -162,13 +141,12 @@ TEST_P(Folding, HeldKeysShareARowAndUnfoldToEveryPacket) {
             GetParam().Keys.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, Folding,
-    testing::Values(TFoldCase{{0x0102, 0x0102, 0x0102}, {"×3, "}},
-                    TFoldCase{{0x0102, RepeatKey, RepeatKey, RepeatKey}, {"×4, "}},
-                    TFoldCase{{0x0102, 0x0102, 0x0304, 0x0102}, {"×2, ", "", ""}},
-                    TFoldCase{{RepeatKey, 0x0102}, {"", ""}},
-                    TFoldCase{{0x0102, 0x0103}, {"", ""}}));
+INSTANTIATE_TEST_SUITE_P(Keys, Folding,
+                         testing::Values(TFoldCase{{0x0102, 0x0102, 0x0102}, {3}},
+                                         TFoldCase{{0x0102, RepeatKey, RepeatKey, RepeatKey}, {4}},
+                                         TFoldCase{{0x0102, 0x0102, 0x0304, 0x0102}, {2, 1, 1}},
+                                         TFoldCase{{RepeatKey, 0x0102}, {1, 1}},
+                                         TFoldCase{{0x0102, 0x0103}, {1, 1}}));
 
 TEST(PacketList, AFoldedRowShowsTheHeldTime) {
   TWindowRig rig(WithRepeats);
@@ -296,24 +274,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Keyboard, EveryMenuHasDistinctAltKeys) {
   TWindowRig rig;
-  std::vector<QMenu*> menus;
-  QList<QAction*> bar = rig.Gui->menuBar()->actions();
-  for (QAction* action : bar)
-    if (action->menu()) menus.push_back(action->menu());
-  ASSERT_GE(menus.size(), 3u);
-  auto key = [](const QString& Text) {
-    const int at = Text.indexOf('&');
-    return at >= 0 && at + 1 < Text.size() ? Text[at + 1].toLower() : QChar();
-  };
-  QList<QList<QAction*>> groups = {bar};
-  for (QMenu* menu : menus) groups << menu->actions();
+  QList<QList<QAction*>> groups = {rig.Gui->menuBar()->actions()};
+  for (QAction* action : groups[0])
+    if (action->menu()) groups << action->menu()->actions();
+  ASSERT_GE(groups.size(), 4);
   for (const QList<QAction*>& group : groups) {
     QSet<QChar> keys;
     for (QAction* action : group) {
-      const QChar k = key(action->text());
-      if (k.isNull()) continue;
-      EXPECT_FALSE(keys.contains(k)) << action->text().toStdString();
-      keys.insert(k);
+      const qsizetype at = action->text().indexOf('&');
+      if (at < 0 || at + 1 >= action->text().size()) continue;
+      const QChar key = action->text()[at + 1].toLower();
+      EXPECT_FALSE(keys.contains(key)) << action->text().toStdString();
+      keys.insert(key);
     }
   }
 }
@@ -398,28 +370,14 @@ TEST(Keyboard, HelpAndVersionPrintAndExit) {
   EXPECT_TRUE(out.str().empty());
 }
 
-namespace {
-struct TExtensionCase {
-  const char* Typed;
-  int Chosen, Expected;
-};
-class ExportFormat : public testing::TestWithParam<TExtensionCase> {};
-}  // namespace
-
-TEST_P(ExportFormat, FollowsTheTypedExtension) {
+TEST(ExportFormat, FollowsTheTypedExtension) {
   const QStringList formats = {"Flipper IR file (*.ir)", "Pronto Hex (*.txt)",
                                "LIRC configuration (*.conf)", "mode2 (*.mode2)"};
-  EXPECT_EQ(TExportMemory::FormatOfName(formats, GetParam().Typed, GetParam().Chosen),
-            GetParam().Expected)
-      << GetParam().Typed;
+  const std::vector<std::tuple<const char*, int, int>> cases = {
+      {"/x/tv.lircd.conf", 0, 2}, {"tv.IR", 3, 0}, {"tv", 3, 3}, {"tv.json", 1, 1}};
+  for (auto [typed, chosen, expected] : cases)
+    EXPECT_EQ(TExportMemory::FormatOfName(formats, typed, chosen), expected) << typed;
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, ExportFormat,
-                         testing::Values(TExtensionCase{"/x/tv.lircd.conf", 0, 2},
-                                         TExtensionCase{"tv.IR", 3, 0},
-                                         TExtensionCase{"tv.txt", 0, 1}, TExtensionCase{"tv", 3, 3},
-                                         TExtensionCase{"tv.json", 1, 1},
-                                         TExtensionCase{"ir", 2, 2}));
 
 // The window: a typed extension decides the format; the dialog opens with the last choices
 // in the last folder; each row names its signal and its file.
