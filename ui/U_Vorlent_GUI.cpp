@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTime>
@@ -583,11 +582,9 @@ void Tgui::ListNewSamples(int First) {
 // first); a packet no row lists (filtered out) is shown all the same.
 void Tgui::ShowListedPacket(int Index) {
   const int row = PacketList->RowOf(Index);
-  {
-    const QSignalBlocker quiet(SamplesGrid);  // shown once, below
-    SamplesGrid->SetCurrentRow(row);
-  }
-  SelectSample(row > 0 ? PacketList->PacketAt(row) : Index);
+  const bool moves = row > 0 && SamplesGrid->CurrentRow() != row;
+  SamplesGrid->SetCurrentRow(row);  // a new current row shows its packet through the grid
+  if (!moves) SelectSample(row > 0 ? PacketList->PacketAt(row) : Index);
 }
 
 void Tgui::AppendSamples(std::vector<std::unique_ptr<TSample>> Samples) {
@@ -941,9 +938,7 @@ void Tgui::FoldRepeatsClick() {
 // After a sort or a filter: the packet shown stays current where it is still listed.
 void Tgui::ShowCurrentAgain() {
   const int shown = graph->ShownSample() ? IndexOf(graph->ShownSample()) : -1;
-  const int row = PacketList->RowOf(shown);
-  const QSignalBlocker quiet(SamplesGrid);
-  SamplesGrid->SetCurrentRow(row);
+  SamplesGrid->SetCurrentRow(PacketList->RowOf(shown));
 }
 
 int Tgui::IndexOf(const TSample* Sample) const {
