@@ -32,6 +32,18 @@ std::string_view SplitName(std::string_view Line, std::string& Name) {
 bool IsComment(std::string_view Text) {
   return Text.empty() || Text.front() == '#' || Text.starts_with("//");
 }
+
+// Name as a line's prefix that reads back as it was where it can: a colon (the prefix's end)
+// or a line break becomes a space, and a name that would start a comment gets a leading "_".
+std::string SafeName(const std::string& Name) {
+  std::string safe = Name;
+  for (char& c : safe) {
+    if (c == ':' || c == '\n' || c == '\r' || c == '\t') c = ' ';
+  }
+  safe = std::string(TCodeText::Trim(safe));
+  if (IsComment(safe) && !safe.empty()) safe.insert(0, "_");
+  return safe;
+}
 }  // namespace
 
 bool TProntoFormat::Recognizes(const std::vector<std::string>& Lines) const {
@@ -163,6 +175,7 @@ void TProntoFormat::Write(std::ostream& Out, const std::vector<TIrCode>& Codes) 
     durations.push_back(code.GapMicros ? std::min(code.GapMicros, DefaultLeadOutMicros)
                                        : DefaultLeadOutMicros);
     if (durations.size() % 2) durations.push_back(DefaultLeadOutMicros);
+    if (const std::string name = SafeName(code.Name); !name.empty()) Out << name << ": ";
     char word[16];
     const auto put = [&](uint32_t Value, bool First = false) {
       std::snprintf(word, sizeof word, "%04X", Value);

@@ -1,7 +1,8 @@
 #pragma once
 // Pronto Hex, learned form: one code a line, "0000 FREQ ONCE REPEAT" and then the pairs of
 // both sequences as carrier-period counts, in four-digit hexadecimal words. A line may start
-// with a name and a colon ("Power: 0000 006D ..."). The compact forms 5000 (RC5) and 6000 (RC6
+// with a name and a colon ("Power: 0000 006D ..."), and a named code is written so. The
+// compact forms 5000 (RC5) and 6000 (RC6
 // mode 0) are read as parsed codes with their system (address) and command.
 
 #include "TIrFormat.h"

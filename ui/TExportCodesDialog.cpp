@@ -12,6 +12,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "TExportMemory.h"
+
 namespace {
 const char* const Title = "Export codes";
 const char* const SelectedCaption = "The selected packet, named:";
@@ -63,7 +65,8 @@ bool TExportCodesDialog::AskOptions(QWidget* Owner, TExportCodesChoice& Choice) 
 bool TExportCodesDialog::AskFile(QWidget* Owner, const QStringList& Formats,
                                  TExportCodesChoice& Choice) {
   QString filter = Formats.value(Choice.Format);
-  QString name = QFileDialog::getSaveFileName(Owner, Title, QString(), Formats.join(";;"), &filter);
+  QString name = QFileDialog::getSaveFileName(Owner, Title, TExportMemory::Folder(),
+                                              Formats.join(";;"), &filter);
   if (name.isEmpty()) return false;
   Choice.Format = std::max(0, static_cast<int>(Formats.indexOf(filter)));
   // A name typed without an extension gets the one of the chosen file type.

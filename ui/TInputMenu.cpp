@@ -24,14 +24,14 @@ TInputMenu::TInputMenu(QMenuBar* Bar, QAction* Before, TSoundSystem& SoundSystem
   Bar->insertMenu(Before, Menu);
   Sound.SelectInput(Settings()->value(SettingsKey).toString().toStdString());
   connect(Menu, &QMenu::aboutToShow, this, [this] { Refill(); });
-  Fill({});  // the inputs are looked for when the menu opens: that takes a moment
+  Fill({}, false);  // the inputs are looked for when the menu opens: that takes a moment
 }
 
 void TInputMenu::Refill() {
-  Fill(Sound.InputDevices());
+  Fill(Sound.InputDevices(), true);
 }
 
-void TInputMenu::Fill(const std::vector<TCaptureDevice>& Inputs) {
+void TInputMenu::Fill(const std::vector<TCaptureDevice>& Inputs, bool Looked) {
   Menu->clear();
   for (QActionGroup* old : findChildren<QActionGroup*>()) delete old;
   auto* group = new QActionGroup(this);
@@ -45,6 +45,8 @@ void TInputMenu::Fill(const std::vector<TCaptureDevice>& Inputs) {
     present = present || device.Name == chosen;
   }
   if (!present) group->addAction(AddEntry(QString::fromStdString(chosen) + MissingSuffix, chosen));
+  if (Looked && Inputs.empty() && Sound.GetNumDevs() == 0)
+    Menu->addAction(NoDeviceCaption)->setEnabled(false);
 }
 
 QAction* TInputMenu::AddEntry(const QString& Caption, const std::string& Name) {

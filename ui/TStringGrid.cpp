@@ -48,18 +48,22 @@ void TStringGrid::SetCell(int Column, int Row, const QString& Text) {
   setItem(Row - 1, Column, new QTableWidgetItem(Text));
 }
 
-void TStringGrid::SetCellMuted(int Column, int Row, bool Muted) {
+void TStringGrid::SetCellStyle(int Column, int Row, const QColor& Colour, bool Italic) {
   QTableWidgetItem* cell = Row > 0 ? item(Row - 1, Column) : nullptr;
   if (!cell) return;
-  if (Muted)
-    cell->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+  if (Colour.isValid())
+    cell->setForeground(Colour);
   else
     cell->setData(Qt::ForegroundRole, QVariant());
+  QFont font = this->font();
+  font.setItalic(Italic);
+  cell->setFont(font);
 }
 
-bool TStringGrid::CellMuted(int Column, int Row) const {
+QColor TStringGrid::CellColour(int Column, int Row) const {
   const QTableWidgetItem* cell = Row > 0 ? item(Row - 1, Column) : nullptr;
-  return cell && cell->data(Qt::ForegroundRole).isValid();
+  if (!cell || !cell->data(Qt::ForegroundRole).isValid()) return {};
+  return cell->foreground().color();
 }
 
 void TStringGrid::SetRowToolTip(int Row, const QString& Text) {

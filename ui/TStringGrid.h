@@ -2,6 +2,7 @@
 // A string grid whose row 0 is its header row: rows are counted header included, so row r
 // of the grid is row r - 1 of the table below the header.
 
+#include <QColor>
 #include <QString>
 #include <QTableWidget>
 
@@ -23,11 +24,11 @@ class TStringGrid : public QTableWidget {
   QString Cell(int Column, int Row) const;
   // Writes a cell; a cell outside the grid is ignored.
   void SetCell(int Column, int Row, const QString& Text);
-  // Shows a cell's text greyed (Muted) or in the usual colour; a cell outside the grid or
-  // without text is ignored.
-  void SetCellMuted(int Column, int Row, bool Muted);
-  // True when the cell's text is greyed.
-  bool CellMuted(int Column, int Row) const;
+  // Shows a cell's text in Colour (invalid: the usual one), in italics or upright; a cell
+  // outside the grid or without text is ignored.
+  void SetCellStyle(int Column, int Row, const QColor& Colour, bool Italic);
+  // The colour SetCellStyle gave the cell; invalid when it has the usual one.
+  QColor CellColour(int Column, int Row) const;
   // Shows Text as the tooltip of every cell of Row (1..RowCount - 1) that has been written;
   // "" removes it. Another row is ignored.
   void SetRowToolTip(int Row, const QString& Text);

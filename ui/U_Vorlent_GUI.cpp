@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -27,12 +28,18 @@
 #include "TCodeExport.h"
 #include "TCodeLibrary.h"
 #include "TDialogs.h"
+#include "TElidedLabel.h"
+#include "TExportMemory.h"
 #include "TFonts.h"
 #include "TInputDecoder.h"
 #include "TInputMenu.h"
 #include "TIrFormats.h"
+#include "TLevelMeter.h"
 #include "TLinkLabel.h"
+#include "TMatchStyle.h"
 #include "TNoPacketsText.h"
+#include "TPacketList.h"
+#include "TPacketListControls.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
 #include "TSettingsStore.h"
@@ -55,10 +62,11 @@ constexpr int GapTextPadding = 12;        // pixels around a grid cell's text
 constexpr int StatusHeight = 21, PanelWidth = 150;
 constexpr int DefaultFontPixels = 11, NameFontPixels = 17;
 constexpr int HScaleMin = 1, HScaleMax = 6;
-constexpr int SampleColumns = 5, DataColumns = 4;
-const int SampleColumnWidths[SampleColumns] = {75, 164, 379, 90, 52};
+constexpr int SampleColumns = TPacketList::Columns, DataColumns = 4;
+// Time, Protocol, Data, Length, Gap, Name, Repeats, Source (stretched to the grid's end).
+const int SampleColumnWidths[SampleColumns] = {75, 120, 180, 60, 60, 90, 95, 90};
+constexpr int GapColumn = static_cast<int>(TPacketList::TColumn::Gap);
 const int DataColumnWidths[DataColumns] = {97, 64, 59, 83};
-const char* SampleHeaders[SampleColumns] = {"Time", "Protocol", "Data", "Length", "Gap"};
 const char* DataHeaders[DataColumns] = {"data name", "dec", "hex", "bin"};
 const QColor Navy(0, 0, 128);
 
@@ -66,13 +74,15 @@ const QColor Navy(0, 0, 128);
 const char* RecordingStopped = "Recording stopped";
 const char* RecordingActive = "Recording active";
 const char* BuffersProcessedText = "Buffers processed: ";
-const char* NoSampleSelected = "please select a sample..";
-const char* RecordHint = "Click to start or stop collecting samples from audio imput (Ctrl+R)";
+const char* NoSampleSelected = "Please select a packet.";
+const char* RecordHint = "Click to start or stop collecting samples from the audio input (Ctrl+R)";
 const QKeySequence RecordKeys(Qt::CTRL | Qt::Key_R);
 const char* WidestGapText = "8888.8ms";
-const char* SamplesFilter = "Sample MAP file (*.map) (*.map)";
+const char* SamplesFilter = "Sample MAP files (*.map);;All files (*)";
+const char* SaveTitle = "Save samples (a .map and a .dat file)";
+const char* MapSuffix = ".map";
 const char* LoadTitle = "Load samples (pick the .map file)";
-const char* ImportTitle = "Import a recording (audio file)";
+const char* ImportTitle = "Import a recording or a code file";
 const char* LibraryPrefix = "Library: ";
 const char* NoLibrary = "No protocol library loaded";
 const char* NoLibraryNote =
@@ -94,8 +104,11 @@ const char* CannotWrite = "Cannot write %1: %2";
 const char* LeftOut = "These signals were left out:\n%1";
 constexpr int MaxProblemsShown = 10;
 const char* ImportingText = "Importing %1...";
+const char* LevelHintStyle = "QLabel { color: #9A4D00; font-weight: bold; padding: 0 4px; }";
+const char* ImportedOne = "%1 packet imported";
+const char* ImportedMany = "%1 packets imported";
+const char* ImportedSummaryTip = "%1 imported from %2";
 const char* SettingsText = "Settings: %1";
-const char* LikelyText = "Likely match: %1\n\n%2";
 
 constexpr double MillisecondsPerDay = 86400000.0;
 // The locale's long time format without its time-zone part.
@@ -192,6 +205,8 @@ void Tgui::CreateControls() {
   Anchors->Place(ClearSamples, {240, 320, 97, 33}, lt, ClientSize);
   ChB_invertInput = new QCheckBox("Invert input", client);
   Anchors->Place(ChB_invertInput, {136, 360, 97, 17}, lt, ClientSize);
+  LevelMeter = new TLevelMeter(client);
+  Anchors->Place(LevelMeter, {240, 360, 97, 15}, lt, ClientSize);
 
   CreateDetails();
   CreateSamples();
@@ -200,7 +215,10 @@ void Tgui::CreateControls() {
     if (w->objectName().isEmpty()) continue;
     if (qobject_cast<QLabel*>(w) || qobject_cast<QGroupBox*>(w)) w->setFocusPolicy(Qt::NoFocus);
   }
-  setTabOrder(tbHScale, SamplesGrid);
+  RecordButton->setFocusPolicy(Qt::TabFocus);  // a click leaves the focus where it was
+  setTabOrder(tbHScale, RecordButton);
+  setTabOrder(RecordButton, FilterBox);
+  setTabOrder(FilterBox, SamplesGrid);
   setTabOrder(SamplesGrid, SGprotocolData);
   setTabOrder(SGprotocolData, Mdescription);
   setTabOrder(Mdescription, ClearSamples);
@@ -265,13 +283,17 @@ void Tgui::CreateSamples() {
   SamplesGrid->setObjectName("SamplesGrid");
   SamplesGrid->SetRowCount(2);
   SamplesGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  SamplesGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+  SamplesGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
   for (int c = 0; c < SampleColumns; ++c) SamplesGrid->setColumnWidth(c, SampleColumnWidths[c]);
   const int gapWidth = SamplesGrid->fontMetrics().horizontalAdvance(WidestGapText) + GapTextPadding;
-  SamplesGrid->setColumnWidth(SampleColumns - 1,
-                              std::max(SampleColumnWidths[SampleColumns - 1], gapWidth));
+  SamplesGrid->setColumnWidth(GapColumn, std::max(SampleColumnWidths[GapColumn], gapWidth));
   SamplesGrid->horizontalHeader()->setStretchLastSection(true);
-  Anchors->Place(SamplesGrid, {8, 16, 766, 363}, TAnchors::All, {782, 387});
+  Anchors->Place(SamplesGrid, {8, 16, 766, 337}, TAnchors::All, {782, 387});
+  FilterBox = new QLineEdit(GB_Samples);
+  FilterBox->setObjectName("FilterBox");
+  Anchors->Place(FilterBox, {8, 358, 766, 22}, TAnchors::Left | TAnchors::Right | TAnchors::Bottom,
+                 {782, 387});
+  PacketList = std::make_unique<TPacketList>(*SamplesGrid);
 }
 
 void Tgui::CreateMenu() {
@@ -293,7 +315,7 @@ void Tgui::CreateMenu() {
   exportGraph = add("exportGraph", "&Export graph", QKeySequence(Qt::CTRL | Qt::Key_E));
   CopytimingtoClipboard1 = add("CopytimingtoClipboard1", "Copy &timing to Clipboard",
                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
-  Exit = add("Exit", "&Close", QKeySequence());
+  Exit = add("Exit", "Cl&ose", QKeySequence());  // C is Export codes'
   About1 = menuBar()->addAction("&About");
   About1->setObjectName("About1");
   SettingsMenu = new QMenu("&Settings", this);
@@ -301,6 +323,13 @@ void Tgui::CreateMenu() {
   menuBar()->insertMenu(About1, SettingsMenu);
   DecodeSettingsAction = SettingsMenu->addAction("&Decoding settings...");
   DecodeSettingsAction->setObjectName("DecodeSettingsAction");
+  ViewMenu = new QMenu("&View", this);
+  ViewMenu->setObjectName("ViewMenu");
+  menuBar()->insertMenu(SettingsMenu->menuAction(), ViewMenu);
+  FoldRepeats = ViewMenu->addAction("&Fold repeats");
+  FoldRepeats->setObjectName("FoldRepeats");
+  FoldRepeats->setCheckable(true);
+  FoldRepeats->setChecked(true);
 }
 
 void Tgui::CreateStatusBar() {
@@ -318,13 +347,18 @@ void Tgui::CreateStatusBar() {
     statusBar()->addWidget(StatusPanels[i]);
   }
   StatusPanels[0]->setText(RecordingStopped);
+  LevelHint = new QLabel(statusBar());
+  LevelHint->setObjectName("LevelHint");
+  LevelHint->setStyleSheet(LevelHintStyle);
+  LevelHint->hide();
+  statusBar()->addWidget(LevelHint);
   SettingsPanel = new QLabel(statusBar());
   SettingsPanel->setObjectName("SettingsPanel");
   statusBar()->addPermanentWidget(SettingsPanel);
-  // The rest of the bar; a long path is cut, never widens the window (the tooltip has it all).
-  LibraryPanel = new QLabel(statusBar());
+  // The rest of the bar; a long path loses its middle, never widens the window (the tooltip
+  // has it all).
+  LibraryPanel = new TElidedLabel(statusBar());
   LibraryPanel->setObjectName("LibraryPanel");
-  LibraryPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusBar()->addWidget(LibraryPanel, 1);
 }
 
@@ -365,6 +399,8 @@ void Tgui::BindEvents() {
   connect(Exit, &QAction::triggered, this, [this] { Guarded([this] { ExitClick(); }); });
   connect(DecodeSettingsAction, &QAction::triggered, this,
           [this] { Guarded([this] { DecodeSettingsClick(); }); });
+  connect(FoldRepeats, &QAction::toggled, this,
+          [this] { Guarded([this] { FoldRepeatsClick(); }); });
 }
 
 bool Tgui::eventFilter(QObject* Watched, QEvent* Event) {
@@ -399,6 +435,7 @@ void Tgui::FormCreate() {
   InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
                              [this] { Guarded([this] { InputChanged(); }); });
   graph->SampleRate = SampleRate;
+  CreateListControls();
   Recognition = std::make_unique<TProtocolRecognition>();
   Recognition->OnReport = [this](const std::string& Text) {
     Dialogs->ShowMessage(QString::fromStdString(Text));
@@ -453,7 +490,8 @@ void Tgui::FitInto(const QRect& Available) {
 }
 
 void Tgui::WriteGridHeaders() {
-  for (int c = 0; c < SampleColumns; ++c) SamplesGrid->SetCell(c, 0, SampleHeaders[c]);
+  for (int c = 0; c < SampleColumns; ++c)
+    SamplesGrid->SetCell(c, 0, TPacketList::Header(static_cast<TPacketList::TColumn>(c)));
   for (int c = 0; c < DataColumns; ++c) SGprotocolData->SetCell(c, 0, DataHeaders[c]);
 }
 
@@ -470,6 +508,8 @@ void Tgui::RecordButtonClick() {
     Processor->StartRecording();
   // What the capture really does, not what was asked: a failed start stays "stopped".
   const bool recording = Processor->WaveIn->Recording;
+  if (!recording) LevelMeter->Reset();
+  ShowLevelHint();
   RecordButton->setChecked(recording);
   StatusPanels[0]->setText(recording ? RecordingActive : RecordingStopped);
 }
@@ -494,22 +534,9 @@ void Tgui::DeliverBuffer(const TMessage& Message) {
 }
 
 void Tgui::Bufferfull(const TMessage& Message) {
+  WatchLevel(Message);
   Processor->ProcessBuffer(Message);
   StatusPanels[1]->setText(BuffersProcessedText + QString::number(Processor->BuffersProcessed));
-}
-
-void Tgui::WriteSampleRow(int Row, int Index) {
-  const TSample& sample = *Processor->Samples[Index];
-  SamplesGrid->SetCell(0, Row, SampleTimeText(sample));
-  SamplesGrid->SetCell(1, Row,
-                       sample.Protocol ? QString::fromStdString(sample.Protocol->ListName()) : "");
-  SamplesGrid->SetCellMuted(1, Row,
-                            sample.Protocol && sample.Protocol->Match == TProtocol::TMatch::Likely);
-  SamplesGrid->SetCell(
-      2, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->GetDataText()) : "");
-  SamplesGrid->SetCell(3, Row, niceTimePeriod(sample.Duration));
-  SamplesGrid->SetCell(4, Row, niceTimePeriod(sample.Gap));
-  SamplesGrid->SetRowToolTip(Row, QString::fromStdString(sample.Source));
 }
 
 QString Tgui::SampleTimeText(const TSample& Sample) {
@@ -519,24 +546,45 @@ QString Tgui::SampleTimeText(const TSample& Sample) {
       .replace('.', QLocale().decimalPoint());
 }
 
+// The level meter sees each buffer as it arrives, before the packet cutter turns it over.
+void Tgui::WatchLevel(const TMessage& Message) {
+  const TWaveHdr* header = Message.LParam;
+  if (!Processor->WaveIn->Recording || !header || !header->lpData) return;
+  const size_t size =
+      std::min<size_t>(header->dwBufferLength, static_cast<size_t>(Processor->CaptureBufferSize));
+  LevelMeter->Measure(header->lpData, size, SampleRate, ChB_invertInput->isChecked(),
+                      DecodeSettings.TriggerLevel, DecodeSettings.AutomaticLevel);
+  ShowLevelHint();
+}
+
+void Tgui::ShowLevelHint() {
+  const QString hint = LevelMeter->HintText();
+  LevelHint->setText(hint);
+  LevelHint->setVisible(!hint.isEmpty());
+}
+
 void Tgui::NewSample() {
   ListNewSamples(static_cast<int>(Processor->Samples.size()) - 1);
 }
 
-// Decodes Samples[First..] where needed and writes them into the rows from First + 1 on (the
-// blank row included), adds the new blank row and shows the newest sample.
+// Decodes Samples[First..] where needed, lists them and shows the newest one's row.
 void Tgui::ListNewSamples(int First) {
   const int count = static_cast<int>(Processor->Samples.size());
   if (First < 0 || First >= count) return;
   for (int i = First; i < count; ++i) {
     if (!Processor->Samples[i]->Protocol) Recognition->Decode(*Processor->Samples[i]);
   }
-  SamplesGrid->SetRowCount(count + 1);
-  for (int i = First; i < count; ++i) WriteSampleRow(i + 1, i);
-  // Current while it is still the last row, so the grid's own selection handler skips it.
-  SamplesGrid->SetCurrentRow(count);
-  SamplesGrid->SetRowCount(count + 2);
-  SelectSample(count - 1);
+  PacketList->Append(Processor->Samples, First);
+  ShowListedPacket(count - 1);
+}
+
+// Makes the row of packet Index current and shows that row's packet (a folded row shows its
+// first); a packet no row lists (filtered out) is shown all the same.
+void Tgui::ShowListedPacket(int Index) {
+  const int row = PacketList->RowOf(Index);
+  const bool moves = row > 0 && SamplesGrid->CurrentRow() != row;
+  SamplesGrid->SetCurrentRow(row);  // a new current row shows its packet through the grid
+  if (!moves) SelectSample(row > 0 ? PacketList->PacketAt(row) : Index);
 }
 
 void Tgui::AppendSamples(std::vector<std::unique_ptr<TSample>> Samples) {
@@ -557,8 +605,8 @@ void Tgui::SelectSample(int Index) {
   std::string url, description;
   Recognition->GetDescription(protocol.ProtocolName, url, description);
   QString details = DescriptionText(description);
-  if (protocol.Match == TProtocol::TMatch::Likely)
-    details = QString(LikelyText).arg(QString::fromStdString(protocol.MatchNote), details);
+  if (const TMatchStyle& style = TMatchStyle::For(protocol.Match); !style.Plain())
+    details = style.Heading(protocol.MatchNote) + "\n\n" + details;
   if (LoadedLibrary.empty()) details = QString(NoLibraryNote).arg(DescriptionText(LibraryProblem));
   if (!sample.Source.empty()) {
     details.prepend(
@@ -586,25 +634,18 @@ void Tgui::SelectSample(int Index) {
 
 void Tgui::UpdateSamplesGrid() {
   const int count = static_cast<int>(Processor->Samples.size());
-  SamplesGrid->SetRowCount(count + 2);
-  SamplesGrid->ClearRow(SamplesGrid->RowCount() - 1);
-  for (int i = 0; i < count; ++i) {
-    SamplesGrid->ClearRow(i + 1);
-    WriteSampleRow(i + 1, i);
-  }
+  PacketList->Show(Processor->Samples);
   if (count == 0) {
     SamplesGrid->SetCurrentRow(-1);  // nothing to select; the details stay as they are
     return;
   }
-  SamplesGrid->SetCurrentRow(SamplesGrid->RowCount() - 2);
-  SelectSample(count - 1);
+  ShowListedPacket(count - 1);
 }
 
 void Tgui::ClearSamplesClick() {
   graph->Clear();  // it must not draw a freed sample
   Processor->ClearSamples();
-  for (int r = 1; r < SamplesGrid->RowCount(); ++r) SamplesGrid->ClearRow(r);
-  SamplesGrid->SetRowCount(2);
+  PacketList->Clear();
   ClearDetails();
 }
 
@@ -619,7 +660,7 @@ void Tgui::ClearDetails() {
 
 void Tgui::SamplesGridSelectCell(int, int Row, bool& CanSelect) {
   CanSelect = true;
-  if (Row > 0 && Row < SamplesGrid->RowCount() - 1) SelectSample(Row - 1);
+  if (const int packet = PacketList->PacketAt(Row); packet >= 0) SelectSample(packet);
 }
 
 void Tgui::tbHScaleChange() {
@@ -648,8 +689,10 @@ void Tgui::About1Click() {
 }
 
 void Tgui::SaveSamplesClick() {
-  const QString name = Dialogs->GetSaveFileName(QString(), QString(), false);
+  QString name = Dialogs->GetSaveFileName(SaveTitle, SamplesFilter, false);
   if (name.isEmpty()) return;
+  // The name is the pair's base: a chosen "x.map" writes x.map and x.dat, not x.map.map.
+  if (name.endsWith(MapSuffix, Qt::CaseInsensitive) && name.size() > 4) name.chop(4);
   Processor->SaveSamples(name.toStdString());
 }
 
@@ -706,7 +749,8 @@ void Tgui::FinishImport(TImportWorker::TOutcome& Outcome) {
   if (Outcome.Samples.empty())
     SayWhenNothingFound(Outcome);
   else
-    AppendSamples(std::move(Outcome.Samples));
+    ShowImportSummary(Outcome.FileName, Outcome.Samples.size());
+  if (!Outcome.Samples.empty()) AppendSamples(std::move(Outcome.Samples));
   if (!Outcome.Problems.empty()) ReportLeftOut(Outcome.Problems);
   if (!Outcome.EndsEarly.empty()) Dialogs->ShowError(QString::fromStdString(Outcome.EndsEarly));
 }
@@ -752,9 +796,15 @@ void Tgui::DecodeAgain(bool LevelChanged) {
     for (auto& row : sample->Marks) row.clear();
     Recognition->Decode(*sample);
   }
-  const int row = SamplesGrid->CurrentRow();
+  const int shown = PacketList->PacketAt(SamplesGrid->CurrentRow());
   UpdateSamplesGrid();
-  if (row > 0 && row < SamplesGrid->RowCount() - 1) SamplesGrid->SetCurrentRow(row);
+  if (shown >= 0) ShowListedPacket(shown);
+}
+
+void Tgui::ShowImportSummary(const std::string& FileName, size_t Packets) {
+  const QString name = QFileInfo(QString::fromStdString(FileName)).fileName();
+  StatusPanels[2]->setText(QString(Packets == 1 ? ImportedOne : ImportedMany).arg(Packets));
+  StatusPanels[2]->setToolTip(QString(ImportedSummaryTip).arg(Packets).arg(name));
 }
 
 void Tgui::SayWhenNothingFound(const TImportWorker::TOutcome& Outcome) {
@@ -775,17 +825,26 @@ void Tgui::ReportLeftOut(const std::vector<std::string>& Problems) {
 }
 
 void Tgui::ExportCodesClick() {
+  ExportPackets({});
+}
+
+// Packets (several: the selection's) are all exported; none: the selected row's packet or all.
+void Tgui::ExportPackets(const std::vector<int>& Packets) {
   const auto& samples = Processor->Samples;
   if (samples.empty()) {
     Dialogs->ShowMessage(NothingToExport);
     return;
   }
-  const int row = SamplesGrid->CurrentRow() - 1;
+  const int row =
+      Packets.size() == 1 ? Packets.front() : PacketList->PacketAt(SamplesGrid->CurrentRow());
   const bool selected = row >= 0 && row < static_cast<int>(samples.size());
   const TSample* current = selected ? samples[static_cast<size_t>(row)].get() : nullptr;
   TExportCodesChoice choice;
   choice.AllPackets = !selected;
   choice.CarrierHz = ExportCarrierHz;
+  TExportMemory::Recall(choice);
+  if (Packets.size() == 1) choice.AllPackets = false;
+  if (Packets.size() > 1) choice.AllPackets = true;
   if (current)
     choice.Name = QString::fromStdString(current->Name.empty() ? TCodeExport::DefaultName(*current)
                                                                : current->Name);
@@ -793,12 +852,18 @@ void Tgui::ExportCodesClick() {
   for (const TIrFormat* format : TIrFormats::All())
     formats << QString("%1 (*.%2)").arg(format->Title(), format->Extension());
   if (!Dialogs->AskExportCodes(formats, choice)) return;
+  choice.Format = TExportMemory::FormatOfName(formats, choice.FileName, choice.Format);
   ExportCarrierHz = choice.CarrierHz;
   const TIrFormat* format = TIrFormats::All().at(std::clamp<size_t>(
       static_cast<size_t>(std::max(choice.Format, 0)), 0, TIrFormats::All().size() - 1));
   TCodeExport exporter(*format, std::make_shared<const TCodeLibrary>(*Recognition),
                        choice.CarrierHz);
-  if (choice.AllPackets || !current) {
+  if (Packets.size() > 1) {
+    for (int i : Packets) {
+      const TSample& sample = *samples.at(static_cast<size_t>(i));
+      exporter.Add(sample, sample.Name);
+    }
+  } else if (choice.AllPackets || !current) {
     for (const auto& sample : samples) exporter.Add(*sample, sample->Name);
   } else {
     exporter.Add(*current, choice.Name.toStdString());
@@ -814,6 +879,7 @@ void Tgui::ExportCodesClick() {
   if (!written)
     throw std::runtime_error(
         QString(CannotWrite).arg(choice.FileName, file.errorString()).toStdString());
+  TExportMemory::Remember(choice);
 }
 
 void Tgui::exportGraphClick() {
@@ -844,6 +910,56 @@ void Tgui::closeEvent(QCloseEvent* Event) {
   ImportProgress.reset();
   aboutForm->hide();
   Event->accept();
+}
+
+void Tgui::CreateListControls() {
+  ListControls = new TPacketListControls(*SamplesGrid, *PacketList, Processor->Samples, *FilterBox);
+  ListControls->OnRelisted = [this] { Guarded([this] { ShowCurrentAgain(); }); };
+  ListControls->OnCopyTiming = [this](int Packet) {
+    Guarded([this, Packet] {
+      ShowListedPacket(Packet);
+      CopytimingtoClipboard1Click();
+    });
+  };
+  ListControls->OnDelete = [this](const std::vector<int>& Packets) {
+    Guarded([this, &Packets] { DeletePackets(Packets); });
+  };
+  ListControls->OnExport = [this](const std::vector<int>& Packets) {
+    Guarded([this, &Packets] { ExportPackets(Packets); });
+  };
+}
+
+void Tgui::FoldRepeatsClick() {
+  const int shown = PacketList->PacketAt(SamplesGrid->CurrentRow());
+  PacketList->SetFolding(FoldRepeats->isChecked(), Processor->Samples);
+  if (shown >= 0) ShowListedPacket(shown);
+}
+
+// After a sort or a filter: the packet shown stays current where it is still listed.
+void Tgui::ShowCurrentAgain() {
+  const int shown = graph->ShownSample() ? IndexOf(graph->ShownSample()) : -1;
+  SamplesGrid->SetCurrentRow(PacketList->RowOf(shown));
+}
+
+int Tgui::IndexOf(const TSample* Sample) const {
+  const auto& samples = Processor->Samples;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (samples[i].get() == Sample) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void Tgui::DeletePackets(const std::vector<int>& Packets) {
+  if (Packets.empty()) return;
+  auto& samples = Processor->Samples;
+  graph->Clear();  // it must not draw a freed sample
+  for (auto i = Packets.rbegin(); i != Packets.rend(); ++i) {
+    if (*i >= 0 && *i < static_cast<int>(samples.size())) samples.erase(samples.begin() + *i);
+  }
+  ClearDetails();
+  PacketList->Show(samples);
+  const int next = std::min(Packets.front(), static_cast<int>(samples.size()) - 1);
+  if (next >= 0) ShowListedPacket(next);
 }
 
 QString Tgui::niceTimePeriod(float Seconds) {

@@ -30,7 +30,11 @@ class QPushButton;
 class TAnchors;
 class TCodeLibrary;
 class TInputMenu;
+class TLevelMeter;
 class TLinkLabel;
+class TPacketList;
+class TPacketListControls;
+class QLineEdit;
 class TProtocolRecognition;
 class TRecordButton;
 class TSignalProcessor;
@@ -82,6 +86,13 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // writes them as codes of the format of the chosen file type, atomically. Throws (shown by
   // the error report) when the file cannot be written; an earlier file then stays as it was.
   void ExportCodesClick();
+  // The same for Packets (indices into the samples): one is exported as the selected packet,
+  // several as all packets; none: the selected row's packet or all, as ExportCodesClick.
+  void ExportPackets(const std::vector<int>& Packets);
+  // Removes Packets (indices into the samples, ascending) from the list. Never fails.
+  void DeletePackets(const std::vector<int>& Packets);
+  // View > Fold repeats: one row per held key, or one per packet.
+  void FoldRepeatsClick();
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
@@ -129,6 +140,8 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TRecordButton* RecordButton;
   QPushButton* ClearSamples;
   QCheckBox* ChB_invertInput;
+  TLevelMeter* LevelMeter;  // the input's level while recording
+  QLabel* LevelHint;        // in the status bar: why no packet arrives; hidden when none
   QGroupBox* GB_details;
   QLabel* LProtocolName;
   TLinkLabel* URLlabel;
@@ -136,8 +149,9 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TStringGrid* SGprotocolData;
   QGroupBox* GB_Samples;
   TStringGrid* SamplesGrid;
+  std::unique_ptr<TPacketList> PacketList;  // which packets the grid's rows show
   QLabel* StatusPanels[3];
-  QLabel* LibraryPanel;  // the protocol library in use
+  QLabel* LibraryPanel;  // the library in use; a TElidedLabel: a long path loses its middle
   QMenu* File1;
   QAction* SaveSamples;
   QAction* loadSamples;
@@ -150,6 +164,10 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TaboutForm* aboutForm;
   QMenu* SettingsMenu;
   QAction* DecodeSettingsAction;
+  QMenu* ViewMenu;
+  QAction* FoldRepeats;                         // on: a held key's packets share a row
+  QLineEdit* FilterBox;                         // lists only the rows containing its text
+  TPacketListControls* ListControls = nullptr;  // sorting, filter, context menu; by FormCreate
   QLabel* SettingsPanel;            // the settings that differ from their defaults; "" when none
   TDecodeSettings DecodeSettings;   // the current ones (InvertInput is the check box's)
   uint32_t ExportCarrierHz = 0;     // the carrier of exported codes; 0: each protocol's own
@@ -170,8 +188,14 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void SayWhenNothingFound(const TImportWorker::TOutcome& Outcome);
   void BindEvents();
   void WriteGridHeaders();
-  void WriteSampleRow(int Row, int Index);
   void ListNewSamples(int First);
+  void ShowListedPacket(int Index);
+  void WatchLevel(const TMessage& Message);
+  void ShowLevelHint();
+  void CreateListControls();
+  void ShowCurrentAgain();
+  int IndexOf(const TSample* Sample) const;
+  void ShowImportSummary(const std::string& FileName, size_t Packets);
   void AppendSamples(std::vector<std::unique_ptr<TSample>> Samples);
   void FinishImport(TImportWorker::TOutcome& Outcome);
   void ReportLeftOut(const std::vector<std::string>& Problems);

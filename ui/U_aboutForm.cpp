@@ -19,11 +19,11 @@ const char* ManualFile = "README.md";
 #endif
 const char* const DocFromBin = "../share/doc/vorlent";  // an installation moved elsewhere
 const char* Description =
-    "Vorlent is a universal application for automatic decoding dozens types of infrared "
-    "remote control protocol packets. The application uses microphone input of a soundcard "
-    "to capture infrared signal form a remote control. As a consequence, the hardware "
-    "receiver is minimalistic and easy to build; just plug a phototransistor to input of "
-    "your soundcard, that's all hardware you need. See user's manual for more information.";
+    "Vorlent is a universal application for automatically decoding dozens of types of "
+    "infrared remote control protocol packets. It uses the microphone input of a sound card "
+    "to capture the infrared signal from a remote control. As a consequence, the hardware "
+    "receiver is minimalistic and easy to build: a phototransistor plugged into the input of "
+    "your sound card is all the hardware you need. See the user's manual for more information.";
 constexpr int DefaultFontPixels = 11;
 constexpr int TitlePixels = 21, CreditPixels = 13, TextPixels = 12;
 const QColor LinkBlue(0, 0, 255);

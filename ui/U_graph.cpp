@@ -31,8 +31,19 @@ const QColor Lime(0, 255, 0), Yellow(255, 255, 0), White(255, 255, 255);
 const QColor Green(0, 128, 0), Grey(128, 128, 128), Black(0, 0, 0);
 const char* NothingToCopy = "There is nothing to copy to clipboard. Please open a sample first.";
 
-QImage BlankPicture(int Width) {
-  QImage picture(std::max(Width, 1), TfrmGraph::ImageHeight, QImage::Format_RGB32);
+// Row Y of the full-height drawing in a drawing squeezed by YScale.
+int Row(int Y, double YScale) {
+  return static_cast<int>(std::lround(Y * YScale));
+}
+
+int Points(int PointSize, double YScale) {
+  if (YScale >= 1) return PointSize;
+  return std::max(TfrmGraph::MinTextPoints, static_cast<int>(std::lround(PointSize * YScale)));
+}
+
+QImage BlankPicture(int Width, double YScale = 1) {
+  QImage picture(std::max(Width, 1), std::max(Row(TfrmGraph::ImageHeight, YScale), 1),
+                 QImage::Format_RGB32);
   picture.setDotsPerMeterX(DotsPerMeter);
   picture.setDotsPerMeterY(DotsPerMeter);
   picture.fill(Black);
@@ -130,50 +141,69 @@ void TfrmGraph::Clear() {
 
 void TfrmGraph::Draw() {
   if (!Sample) return;
+  img->SetPicture(Render(FittedYScale()));
+}
+
+double TfrmGraph::YScaleFor(int Height, int ScrollBarHeight) {
+  const double room = static_cast<double>(Height - ScrollBarHeight) / ContentHeight;
+  return std::clamp(room, MinYScale, 1.0);
+}
+
+double TfrmGraph::FittedYScale() const {
+  return YScaleFor(height(), horizontalScrollBar()->sizeHint().height());
+}
+
+void TfrmGraph::resizeEvent(QResizeEvent* Event) {
+  QScrollArea::resizeEvent(Event);
+  if (Sample && Row(ImageHeight, FittedYScale()) != img->Picture().height()) Draw();
+}
+
+QImage TfrmGraph::Render(double YScale) const {
   const std::vector<uint8_t>& signal = Sample->Signal;
   const int width = static_cast<int>(signal.size() / HScale);
-  QImage picture = BlankPicture(width);
+  QImage picture = BlankPicture(width, YScale);
 
-  int x = -1, y = ZeroLineY;
+  int x = -1, y = Row(ZeroLineY, YScale);
   for (size_t i = 0; i < signal.size(); i += HScale) {
-    const int nextX = static_cast<int>(i / HScale), nextY = WaveBase - signal[i];
+    const int nextX = static_cast<int>(i / HScale), nextY = Row(WaveBase - signal[i], YScale);
     Line(picture, x, y, nextX, nextY, Lime);
     x = nextX;
     y = nextY;
   }
-  DrawRunBoundaries(picture);
+  DrawRunBoundaries(picture, YScale);
   DrawMarks(picture, Sample->FieldMarks(), FieldPoints / HScale, Green, FieldTextTop, FieldLineTop,
-            FieldLineBottom, FieldTextIndent);
+            FieldLineBottom, FieldTextIndent, YScale);
   DrawMarks(picture, Sample->BitMarks(), SmallPoints, Grey, BitTextTop, BitLineTop, BitLineBottom,
-            BitTextIndent);
-  img->SetPicture(picture);
+            BitTextIndent, YScale);
+  return picture;
 }
 
-void TfrmGraph::DrawRunBoundaries(QImage& Picture) const {
+void TfrmGraph::DrawRunBoundaries(QImage& Picture, double YScale) const {
   QPainter painter(&Picture);
-  Prepare(painter, SmallPoints, White);
+  Prepare(painter, Points(SmallPoints, YScale), White);
   uint16_t sum = 0;
   int x = 0;
   for (uint16_t run : Sample->Pulses) {
-    if (HScale < TextsBelowScale) Text(painter, x + DurationIndent, DurationTop, TimeText(run));
+    if (HScale < TextsBelowScale)
+      Text(painter, x + DurationIndent, Row(DurationTop, YScale), TimeText(run));
     sum = static_cast<uint16_t>(sum + run);
     x = sum / HScale;
-    Line(Picture, x, TickTop, x, TickBottom, Yellow);
+    Line(Picture, x, Row(TickTop, YScale), x, Row(TickBottom, YScale), Yellow);
   }
 }
 
 void TfrmGraph::DrawMarks(QImage& Picture, const std::vector<TSampleMark>& Marks, int PointSize,
-                          QColor Colour, int TextTop, int LineTop, int LineBottom,
-                          int TextIndent) const {
+                          QColor Colour, int TextTop, int LineTop, int LineBottom, int TextIndent,
+                          double YScale) const {
   QPainter painter(&Picture);
-  Prepare(painter, PointSize, Colour);
+  Prepare(painter, Points(PointSize, YScale), Colour);
   int x = 0;
   for (const TSampleMark& mark : Marks) {
     if (HScale < TextsBelowScale) {
-      Text(painter, x + TextIndent, TextTop, QString::fromStdString(mark.Text));
+      Text(painter, x + TextIndent, Row(TextTop, YScale), QString::fromStdString(mark.Text));
     }
     x = mark.Position / HScale;
-    Line(Picture, x, LineTop, x, LineBottom, Colour);
+    Line(Picture, x, Row(LineTop, YScale), x, Row(LineBottom, YScale), Colour);
   }
 }
 
@@ -190,7 +220,7 @@ QString TfrmGraph::BitmapFileName(const QString& FileName) {
 }
 
 void TfrmGraph::ExportBitmap(const QString& FileName) const {
-  const QImage& picture = img->Picture();
+  const QImage picture = Sample ? Render(1) : img->Picture();
   QImage bitmap(picture.width(), ExportHeight, QImage::Format_RGB888);
   bitmap.fill(Black);
   {

@@ -1,11 +1,14 @@
 // Vorlent: decodes infrared remote controls recorded through the sound card.
 
 #include <cstdio>
+#include <iostream>
 
 #include "TVorlentApplication.h"
+#include "TWindowCommandLine.h"
 #include "U_Vorlent_GUI.h"
 
 int main(int argc, char** argv) {
+  if (const auto status = TWindowCommandLine::Answer(argc, argv, std::cout)) return *status;
   // Without a display Qt would abort with a hint to reinstall; say what is missing instead.
   if (const std::string missing = TVorlentApplication::MissingDisplay(argc, argv);
       !missing.empty()) {

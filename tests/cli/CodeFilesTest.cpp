@@ -51,10 +51,10 @@ TEST(CodeFiles, SignalsAreNamedAndABadOneIsReported) {
 // Exported codes carry the protocol's carrier unless --carrier names one.
 TEST(CodeFiles, ExportUsesTheProtocolsCarrierOrTheGivenOne) {
   const TRun own = DecodeRemote({"--format", "pronto"});
-  EXPECT_EQ(own.Out.substr(0, 10), "0000 0073 ");              // RC5: 36 kHz
-  EXPECT_NE(own.Out.find("\n0000 0068 "), std::string::npos);  // Sony: 40 kHz
+  EXPECT_EQ(own.Out.substr(0, 17), "Power: 0000 0073 ");               // RC5: 36 kHz
+  EXPECT_NE(own.Out.find("\nVol up: 0000 0068 "), std::string::npos);  // Sony: 40 kHz
   const TRun given = DecodeRemote({"--format", "pronto", "--carrier", "38000"});
-  EXPECT_EQ(given.Out.substr(0, 10), "0000 006D ");
+  EXPECT_EQ(given.Out.substr(0, 17), "Power: 0000 006D ");
   const TRun flipper = DecodeRemote({"--format", "flipper"});
   EXPECT_NE(flipper.Out.find("name: Vol up\ntype: parsed\nprotocol: SIRC\naddress: 01 00 00 00\n"
                              "command: 12 00 00 00\n"),

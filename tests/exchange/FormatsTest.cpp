@@ -163,8 +163,8 @@ TEST(FormatsTest, WriteThenReadGivesTheCodesBack) {
     ASSERT_EQ(file.Codes.size(), 2u) << format->Name();
     EXPECT_TRUE(file.Problems.empty()) << format->Name() << ": " << file.Problems[0];
     const std::string name = format->Name();
-    if (name == "flipper" || name == "lirc") {
-      EXPECT_EQ(file.Codes[1].Name, code.Name);
+    if (name == "flipper" || name == "lirc" || name == "pronto") {
+      EXPECT_EQ(file.Codes[1].Name, code.Name) << name;
     }
     if (name == "flipper" || name == "pronto") {
       EXPECT_NEAR(file.Codes[0].CarrierHz, code.CarrierHz, 300) << name;
@@ -172,6 +172,27 @@ TEST(FormatsTest, WriteThenReadGivesTheCodesBack) {
     ASSERT_EQ(file.Codes[0].Durations.size(), code.Durations.size()) << name;
     for (size_t i = 0; i < code.Durations.size(); ++i)
       EXPECT_NEAR(file.Codes[0].Durations[i], code.Durations[i], 15) << name << " " << i;
+  }
+}
+
+// A Pronto line's name ends at its colon: names that would not read back as written are made
+// readable, never lost as a comment or mistaken for the code.
+TEST(FormatsTest, ProntoWritesNamesItsReaderTakes) {
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"Power", "Power"}, {"Vol: up", "Vol  up"},
+      {"#1", "_#1"},      {"a\nb", "a b"},
+      {" : ", ""},        {"", ""}};
+  const TIrFormat& pronto = *TIrFormats::Find("pronto");
+  for (const auto& [name, read] : names) {
+    TIrCode code;
+    code.Name = name;
+    code.Durations = {900, 450, 560};
+    std::ostringstream out;
+    pronto.Write(out, {code});
+    const TIrCodeFile file = Read("pronto", out.str());
+    ASSERT_EQ(file.Codes.size(), 1u) << name << ": " << out.str();
+    EXPECT_EQ(file.Codes[0].Name, read) << out.str();
+    EXPECT_EQ(out.str().rfind(read.empty() ? "0000 " : read + ": 0000 ", 0), 0u) << out.str();
   }
 }
 }  // namespace

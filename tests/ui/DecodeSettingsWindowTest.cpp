@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include "TMatchStyle.h"
 #include "TSettingsDialog.h"
 #include "TStringGrid.h"
 #include "TestFiles.h"
@@ -106,11 +107,14 @@ TEST(DecodeSettingsWindow, ALikelyMatchIsMarkedAndExplained) {
   rig.RecordNec({{1, 2}, {3, 4}});
   TProtocol& likely = *rig.Gui->Processor->Samples[0]->Protocol;
   likely.Match = TProtocol::TMatch::Likely;
-  likely.MatchNote = "marks 60 µs longer";
+  likely.MatchNote = "likely: marks 60 µs longer";
   rig.Gui->UpdateSamplesGrid();
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "NEC?");
-  EXPECT_TRUE(rig.Gui->SamplesGrid->CellMuted(1, 1));
-  EXPECT_FALSE(rig.Gui->SamplesGrid->CellMuted(1, 2));
+  const QColor shown = rig.Gui->SamplesGrid->CellColour(1, 1);
+  ASSERT_TRUE(shown.isValid());
+  EXPECT_GE(TMatchStyle::Contrast(shown, rig.Gui->SamplesGrid->palette().color(QPalette::Base)),
+            TMatchStyle::MinimumContrast);
+  EXPECT_FALSE(rig.Gui->SamplesGrid->CellColour(1, 2).isValid());
   rig.Gui->SamplesGrid->SetCurrentRow(1);
   EXPECT_EQ(rig.Gui->LProtocolName->text(), "NEC?");
   EXPECT_TRUE(rig.Gui->Mdescription->toPlainText().startsWith(
@@ -121,10 +125,11 @@ TEST(DecodeSettingsWindow, TheDialogShowsEditsAndRestoresTheDefaults) {
   TDecodeSettings settings{.AutomaticLevel = true, .SecondPass = false};
   TSettingsDialog dialog(nullptr, settings);
   dialog.EndSilence->setValue(12.5);
-  dialog.Tolerance->setValue(2000);  // beyond the range: the highest
+  dialog.Tolerance->setValue(2000);  // beyond the range: kept as typed, and refused
   settings.EndSilenceMillis = 12.5;
-  settings.ToleranceMicros = TDecodeSettings::MaxToleranceMicros;
+  settings.ToleranceMicros = 2000;
   EXPECT_EQ(dialog.Settings(), settings);
+  EXPECT_EQ(dialog.Problem(), "Not accepted: tolerance 2000 µs is not within 1..1000 µs.");
   dialog.findChild<QPushButton*>("RestoreDefaults")->click();
   EXPECT_EQ(dialog.Settings(), TDecodeSettings());
 }

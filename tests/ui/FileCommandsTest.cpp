@@ -37,18 +37,18 @@ TEST(FileCommands, SaveThenLoadGivesTheSamePacketsDecodedAnew) {
   }
   rig.Dialogs->Answers = {InDir(rig, "set.map")};
   gui.SaveSamples->trigger();
-  EXPECT_EQ(rig.Dialogs->Asked.back().Title, "");
-  EXPECT_EQ(rig.Dialogs->Asked.back().Filter, "");
+  EXPECT_EQ(rig.Dialogs->Asked.back().Title, "Save samples (a .map and a .dat file)");
+  EXPECT_EQ(rig.Dialogs->Asked.back().Filter, "Sample MAP files (*.map);;All files (*)");
   EXPECT_FALSE(rig.Dialogs->Asked.back().ConfirmOverwrite);
-  EXPECT_TRUE(QFile::exists(InDir(rig, "set.map.map")));
-  EXPECT_TRUE(QFile::exists(InDir(rig, "set.map.dat")));
+  EXPECT_TRUE(QFile::exists(InDir(rig, "set.map")));  // the chosen .map is the pair's base
+  EXPECT_TRUE(QFile::exists(InDir(rig, "set.dat")));
 
   gui.ClearSamples->click();
   rig.RecordNec({{9, 9}});  // replaced by the load
-  rig.Dialogs->Answers = {InDir(rig, "set.map.map")};
+  rig.Dialogs->Answers = {InDir(rig, "set.map")};
   gui.loadSamples->trigger();
   EXPECT_EQ(rig.Dialogs->Asked.back().Kind, "open");
-  EXPECT_EQ(rig.Dialogs->Asked.back().Filter, "Sample MAP file (*.map) (*.map)");
+  EXPECT_EQ(rig.Dialogs->Asked.back().Filter, "Sample MAP files (*.map);;All files (*)");
   ASSERT_EQ(gui.Processor->Samples.size(), 3u);
   for (size_t i = 0; i < 3; ++i) {
     const TSample& s = rig.Sample(i);
@@ -159,7 +159,7 @@ TEST(FileCommands, LoadingAnEmptyPairLeavesAHeaderAndOneBlankRow) {
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 2);
   EXPECT_EQ(gui.SamplesGrid->Cell(1, 1), "");
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), -1);
-  EXPECT_EQ(gui.LProtocolName->text(), "please select a sample..");
+  EXPECT_EQ(gui.LProtocolName->text(), "Please select a packet.");
   EXPECT_EQ(gui.graph->ShownSample(), nullptr);
 }
 
@@ -222,9 +222,10 @@ TEST(AboutBox, OneInstanceNotModalOnTopWithItsTexts) {
   EXPECT_EQ(box->StaticText1->text(), "Vorlent v1.1");
   EXPECT_EQ(box->StaticText2->text(), "\u00A9 2026 the Vorlent project");
   EXPECT_TRUE(
-      box->aboutText->text().startsWith("Vorlent is a universal application for automatic "
-                                        "decoding dozens types"));
-  EXPECT_TRUE(box->aboutText->text().endsWith("See user's manual for more information."));
+      box->aboutText->text().startsWith("Vorlent is a universal application for "
+                                        "automatically decoding dozens of types"));
+  EXPECT_TRUE(box->aboutText->text().endsWith("See the user's manual for more information."));
+  EXPECT_FALSE(box->aboutText->text().contains("form a"));
   box->close();
   EXPECT_FALSE(box->isVisible());
   gui.About1->trigger();

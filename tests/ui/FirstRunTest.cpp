@@ -110,7 +110,7 @@ TEST(FirstRun, ImportOpensWhereTheLastFileWasPicked) {
   rig.WaitForImport();
   TWindowRig later;  // a later run
   later.Gui->ImportRecording->trigger();
-  EXPECT_EQ(later.Dialogs->Asked.at(0).Title, "Import a recording (audio file)");
+  EXPECT_EQ(later.Dialogs->Asked.at(0).Title, "Import a recording or a code file");
   EXPECT_EQ(later.Dialogs->Asked.at(0).Folder, Q(rig.Dir));
 }
 

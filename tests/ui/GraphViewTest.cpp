@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QScrollBar>
 #include <QtEndian>
 #include <csignal>
 #include <filesystem>
@@ -238,4 +239,31 @@ TEST(GraphView, AFailedExportKeepsTheEarlierFile) {
   std::ifstream in(old);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier picture");
   std::filesystem::remove(old);
+}
+
+// A short view squeezes the drawing instead of cutting it: the zero line, the bit and the field
+// marks all stay inside what the view shows, down to the window's smallest graph.
+TEST(GraphView, AShortViewSqueezesTheDrawingToFit) {
+  const std::vector<int> heights = {281, 200, 120, 96, 40};
+  for (int height : heights) {
+    GraphRig rig;
+    rig.Graph.resize(600, height);
+    TSample s = Packet();
+    rig.Show(s, 1);
+    const QImage& picture = rig.Graph.Picture();
+    const int bar = rig.Graph.horizontalScrollBar()->sizeHint().height();
+    const double scale = TfrmGraph::YScaleFor(height, bar);
+    EXPECT_EQ(picture.height(), static_cast<int>(std::lround(TfrmGraph::ImageHeight * scale)));
+    const int visible =
+        std::max(height - bar, static_cast<int>(TfrmGraph::ContentHeight * TfrmGraph::MinYScale));
+    const QRect shown(0, 0, picture.width(), visible);
+    EXPECT_GT(rig.Count(Lime, {0, 0, 100, visible}), 0) << height;  // the low level
+    EXPECT_GT(rig.Count(Grey, shown), 0) << height;                 // bit marks
+    EXPECT_GT(rig.Count(Green, shown), 0) << height;                // field marks
+    EXPECT_EQ(rig.Count(Green, {0, visible, picture.width(), picture.height()}), 0) << height;
+    if (height >= 281) {
+      EXPECT_EQ(picture.height(), TfrmGraph::ImageHeight);
+    }
+  }
+  EXPECT_DOUBLE_EQ(TfrmGraph::YScaleFor(20, 15), TfrmGraph::MinYScale);
 }

@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
 
+#include "TPacketList.h"
 #include "TStringGrid.h"
 #include "TestFiles.h"
 #include "U_graph.h"
@@ -47,22 +49,29 @@ QStringList Row(const TStringGrid* Grid, int Row) {
   return cells;
 }
 
-// Row r of the grid shows Samples[r - 1] for every sample, and one blank row follows.
+// Each row shows its first packet (Time to Gap, then Name and Source), every packet is listed
+// once and in capture order (held keys fold into one row), and one blank row follows.
 void ExpectRowsMirrorSamples(const Tgui& Gui) {
   const auto& samples = Gui.Processor->Samples;
-  ASSERT_EQ(Gui.SamplesGrid->RowCount(), static_cast<int>(samples.size()) + 2);
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const TSample& s = *samples[i];
-    ASSERT_TRUE(s.Protocol) << i;
-    EXPECT_EQ(
-        Row(Gui.SamplesGrid, static_cast<int>(i) + 1),
-        QStringList({Tgui::SampleTimeText(s), QString::fromStdString(s.Protocol->ProtocolName),
-                     QString::fromStdString(s.Protocol->GetDataText()),
-                     Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap)}))
-        << i;
+  const auto& rows = Gui.PacketList->Rows();
+  ASSERT_EQ(Gui.SamplesGrid->RowCount(), static_cast<int>(rows.size()) + 2);
+  size_t next = 0;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (int packet : rows[r].Packets) EXPECT_EQ(packet, static_cast<int>(next++)) << r;
+    const TSample& s = *samples[static_cast<size_t>(rows[r].Packets.front())];
+    ASSERT_TRUE(s.Protocol) << r;
+    QStringList cells = Row(Gui.SamplesGrid, static_cast<int>(r) + 1);
+    cells.removeAt(static_cast<int>(TPacketList::TColumn::Repeats));
+    EXPECT_EQ(cells, QStringList({Tgui::SampleTimeText(s),
+                                  QString::fromStdString(s.Protocol->ProtocolName),
+                                  QString::fromStdString(s.Protocol->GetDataText()),
+                                  Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap),
+                                  QString::fromStdString(s.Name),
+                                  QFileInfo(QString::fromStdString(s.Source)).fileName()}))
+        << r;
   }
-  EXPECT_EQ(Row(Gui.SamplesGrid, Gui.SamplesGrid->RowCount() - 1),
-            QStringList({"", "", "", "", ""}));
+  EXPECT_EQ(next, samples.size());
+  EXPECT_EQ(Row(Gui.SamplesGrid, Gui.SamplesGrid->RowCount() - 1).join(""), "");
 }
 
 QStringList DataColumn(const Tgui& Gui) {
@@ -291,9 +300,10 @@ TEST(ImportRecording, TheExampleRecordingWithTheShippedProtocols) {
   QStringList protocols;
   for (int r = 1; r < gui.SamplesGrid->RowCount() - 1; ++r)
     protocols << gui.SamplesGrid->Cell(1, r);
-  EXPECT_EQ(protocols,
-            QStringList({"NEC", "Sony12", "Sony12", "Sony12", "RC5", "RC5", "Samsung32", "NEC"}));
-  EXPECT_EQ(gui.SamplesGrid->Cell(2, 8),
+  // Sony12 sends each press three times: one row, folded.
+  EXPECT_EQ(protocols, QStringList({"NEC", "Sony12", "RC5", "RC5", "Samsung32", "NEC"}));
+  EXPECT_TRUE(gui.SamplesGrid->Cell(6, 2).startsWith("×3, "));
+  EXPECT_EQ(gui.SamplesGrid->Cell(2, 6),
             "address=4; address_inv=251; command=16; command_inv=239; ");
   ExpectRowsMirrorSamples(gui);
 }

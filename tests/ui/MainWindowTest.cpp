@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSlider>
@@ -39,7 +40,8 @@ TEST(MainWindowLayout, ControlsStandWhereTheDesignPutsThem) {
       {"ClearSamples", {240, 320, 97, 33}},  {"ChB_invertInput", {136, 360, 97, 17}},
       {"GB_details", {8, 376, 345, 323}},    {"Mdescription", {8, 64, 329, 147}},
       {"SGprotocolData", {8, 218, 329, 97}}, {"GB_Samples", {360, 312, 782, 387}},
-      {"SamplesGrid", {8, 16, 766, 363}}};
+      {"SamplesGrid", {8, 16, 766, 337}},    {"FilterBox", {8, 358, 766, 22}},
+      {"LevelMeter", {240, 360, 97, 15}}};
   for (auto [name, rect] : bounds) {
     auto* w = gui.findChild<QWidget*>(name);
     ASSERT_NE(w, nullptr) << name;
@@ -53,27 +55,28 @@ TEST(MainWindowLayout, ControlsStandWhereTheDesignPutsThem) {
   EXPECT_EQ(gui.Label1->pos(), QPoint(48, 344));
   EXPECT_EQ(gui.RecordButton->text(), "Recording");
   EXPECT_EQ(gui.RecordButton->toolTip(),
-            "Click to start or stop collecting samples from audio imput (Ctrl+R)");
+            "Click to start or stop collecting samples from the audio input (Ctrl+R)");
   EXPECT_EQ(gui.RecordButton->shortcut(), QKeySequence("Ctrl+R"));
   EXPECT_EQ(gui.ClearSamples->text(), "Clear samples");
   EXPECT_EQ(gui.ChB_invertInput->text(), "Invert input");
   EXPECT_FALSE(gui.ChB_invertInput->isChecked());
-  EXPECT_EQ(gui.LProtocolName->text(), "please select a sample..");
+  EXPECT_EQ(gui.LProtocolName->text(), "Please select a packet.");
   EXPECT_EQ(gui.URLlabel->text(), "");
   EXPECT_EQ(gui.tbHScale->minimum(), 1);
   EXPECT_EQ(gui.tbHScale->maximum(), 6);
   EXPECT_EQ(gui.tbHScale->value(), 1);
-  EXPECT_EQ(Row(gui.SamplesGrid, 0), QStringList({"Time", "Protocol", "Data", "Length", "Gap"}));
+  EXPECT_EQ(Row(gui.SamplesGrid, 0), QStringList({"Time", "Protocol", "Data", "Length", "Gap",
+                                                  "Name", "Repeats", "Source"}));
   EXPECT_EQ(Row(gui.SGprotocolData, 0), QStringList({"data name", "dec", "hex", "bin"}));
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 2);
   EXPECT_EQ(gui.SGprotocolData->RowCount(), 2);
-  const int widths[] = {75, 164, 379, 90};
+  const int widths[] = {75, 120, 180, 60};
   for (int c = 0; c < 4; ++c) EXPECT_EQ(gui.SamplesGrid->columnWidth(c), widths[c]);
   EXPECT_GT(gui.SamplesGrid->columnWidth(4), gui.fontMetrics().horizontalAdvance("8888.8ms"));
   EXPECT_EQ(gui.PanelText(0), "Recording stopped");
   EXPECT_EQ(gui.PanelText(1), "");
   EXPECT_EQ(gui.PanelText(2), "");
-  EXPECT_EQ(gui.RecordButton->focusPolicy(), Qt::NoFocus);
+  EXPECT_EQ(gui.RecordButton->focusPolicy(), Qt::TabFocus);
   EXPECT_EQ(gui.graph->focusPolicy(), Qt::NoFocus);
 }
 
@@ -88,7 +91,7 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
       {gui.ExportCodes, "Export &codes...", "Ctrl+Shift+E"},
       {gui.exportGraph, "&Export graph", "Ctrl+E"},
       {gui.CopytimingtoClipboard1, "Copy &timing to Clipboard", "Ctrl+Alt+C"},
-      {gui.Exit, "&Close", ""},
+      {gui.Exit, "Cl&ose", ""},
       {gui.About1, "&About", ""}};
   for (auto [action, caption, keys] : items) {
     EXPECT_EQ(action->text(), caption);
@@ -98,8 +101,9 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
             QList<QAction*>({gui.SaveSamples, gui.loadSamples, gui.ImportRecording, gui.ExportCodes,
                              gui.exportGraph, gui.CopytimingtoClipboard1, gui.Exit}));
   EXPECT_TRUE(gui.menuBar()->actions().contains(gui.About1));
-  std::vector<QWidget*> order = {gui.tbHScale,     gui.SamplesGrid,  gui.SGprotocolData,
-                                 gui.Mdescription, gui.ClearSamples, gui.ChB_invertInput};
+  std::vector<QWidget*> order = {gui.tbHScale,       gui.RecordButton, gui.SamplesGrid,
+                                 gui.SGprotocolData, gui.Mdescription, gui.ClearSamples,
+                                 gui.ChB_invertInput};
   for (size_t i = 0; i + 1 < order.size(); ++i) {
     QWidget* next = order[i]->nextInFocusChain();
     while (std::find(order.begin(), order.end(), next) == order.end())
@@ -118,7 +122,8 @@ TEST(MainWindowLayout, AnchoredControlsFollowAResize) {
   EXPECT_EQ(gui.GroupBox2->geometry(), QRect(8, 0, 1234, 305));
   EXPECT_EQ(gui.graph->geometry(), QRect(8, 16, 1216, 281));
   EXPECT_EQ(gui.GB_Samples->geometry(), QRect(360, 312, 882, 437));
-  EXPECT_EQ(gui.SamplesGrid->geometry(), QRect(8, 16, 866, 413));
+  EXPECT_EQ(gui.SamplesGrid->geometry(), QRect(8, 16, 866, 387));
+  EXPECT_EQ(gui.FilterBox->geometry(), QRect(8, 408, 866, 22));
   EXPECT_EQ(gui.GB_details->geometry(), QRect(8, 376, 345, 373));
   EXPECT_EQ(gui.SGprotocolData->geometry(), QRect(8, 268, 329, 97));
   EXPECT_EQ(gui.Mdescription->geometry(), QRect(8, 64, 329, 197));
@@ -135,11 +140,12 @@ TEST(MainWindowRecording, APacketIsDecodedListedAndShown) {
   ASSERT_EQ(gui.Processor->Samples.size(), 1u);
   const TSample& s = rig.Sample(0);
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 3);
-  EXPECT_EQ(Row(gui.SamplesGrid, 1),
-            QStringList({Tgui::TimeOfDayText(s.CaptureTime), "NEC", "address=4; command=26; ",
-                         Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap)}));
+  EXPECT_EQ(
+      Row(gui.SamplesGrid, 1),
+      QStringList({Tgui::TimeOfDayText(s.CaptureTime), "NEC", "address=4; command=26; ",
+                   Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap), "", "", ""}));
   EXPECT_EQ(Row(gui.SamplesGrid, 1)[3], "36.6ms");  // 1755 values from the leader to the stop mark
-  EXPECT_EQ(Row(gui.SamplesGrid, 2), QStringList({"", "", "", "", ""}));
+  EXPECT_EQ(Row(gui.SamplesGrid, 2).join(""), "");
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 1);
   EXPECT_EQ(gui.LProtocolName->text(), "NEC");
   EXPECT_EQ(gui.Mdescription->toPlainText(), "Pulse distance code.\n32 bits.");
@@ -271,8 +277,8 @@ TEST(MainWindowRecording, ClearingDropsTheSampleFromTheGraph) {
   gui.ClearSamples->click();
   EXPECT_TRUE(gui.Processor->Samples.empty());
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 2);
-  EXPECT_EQ(Row(gui.SamplesGrid, 1), QStringList({"", "", "", "", ""}));
-  EXPECT_EQ(gui.LProtocolName->text(), "please select a sample..");  // the details go too
+  EXPECT_EQ(Row(gui.SamplesGrid, 1).join(""), "");
+  EXPECT_EQ(gui.LProtocolName->text(), "Please select a packet.");  // the details go too
   EXPECT_EQ(gui.Mdescription->toPlainText() + gui.SGprotocolData->Cell(0, 1), "");
   EXPECT_EQ(gui.graph->ShownSample(), nullptr);
   const QImage& picture = gui.graph->Picture();
@@ -346,8 +352,9 @@ TEST(MainWindowKeyboard, TabVisitsTheControlsInOrderAndLeavesTheGrids) {
   rig.RecordNec({{1, 2}, {3, 4}});
   QApplication::setActiveWindow(&gui);
   gui.tbHScale->setFocus();
-  std::vector<QWidget*> order = {gui.SamplesGrid,  gui.SGprotocolData,  gui.Mdescription,
-                                 gui.ClearSamples, gui.ChB_invertInput, gui.tbHScale};
+  std::vector<QWidget*> order = {gui.RecordButton,    gui.FilterBox,    gui.SamplesGrid,
+                                 gui.SGprotocolData,  gui.Mdescription, gui.ClearSamples,
+                                 gui.ChB_invertInput, gui.tbHScale};
   for (QWidget* expected : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), expected) << expected->objectName().toStdString();

@@ -1,0 +1,261 @@
+#include "TPacketList.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <iterator>
+
+#include "TMatchStyle.h"
+#include "TStringGrid.h"
+#include "U_Vorlent_GUI.h"
+
+namespace {
+const char* const Headers[TPacketList::Columns] = {"Time", "Protocol", "Data",    "Length",
+                                                   "Gap",  "Name",     "Repeats", "Source"};
+const char* const RepeatsText = "×%1, %2";  // count, held time
+
+bool SameKey(const TSample& A, const TSample& B) {
+  return A.Protocol->ProtocolName == B.Protocol->ProtocolName &&
+         A.Protocol->GetDataText() == B.Protocol->GetDataText();
+}
+
+bool RepeatOf(const TSample& Frame, const TSample& Repeat) {
+  return Repeat.Protocol->ProtocolName == Frame.Protocol->ProtocolName + TPacketList::RepeatSuffix;
+}
+
+// Capture-order key of the sort: the first packet's index.
+int First(const TPacketList::TRow& Row) {
+  return Row.Packets.front();
+}
+}  // namespace
+
+TPacketList::TPacketList(TStringGrid& GridIn) : Grid(GridIn) {}
+
+const char* TPacketList::Header(TColumn Column) {
+  return Headers[static_cast<int>(Column)];
+}
+
+bool TPacketList::Continues(const TSample& Held, const TSample& Next) {
+  if (!Held.Protocol || !Next.Protocol || !Held.Protocol->Known() || !Next.Protocol->Known())
+    return false;
+  if (Held.Source != Next.Source || !(Next.Gap <= MaxRepeatGapSeconds)) return false;
+  return SameKey(Held, Next) || RepeatOf(Held, Next);
+}
+
+QString TPacketList::CellText(const TSamples& Samples, const TRow& Row, TColumn Column) {
+  const TSample& sample = *Samples[static_cast<size_t>(First(Row))];
+  const TProtocol* protocol = sample.Protocol.get();
+  switch (Column) {
+    case TColumn::Time:
+      return Tgui::SampleTimeText(sample);
+    case TColumn::Protocol:
+      return protocol ? QString::fromStdString(protocol->ListName()) : QString();
+    case TColumn::Data:
+      return protocol ? QString::fromStdString(protocol->GetDataText()) : QString();
+    case TColumn::Length:
+      return Tgui::niceTimePeriod(sample.Duration);
+    case TColumn::Gap:
+      return Tgui::niceTimePeriod(sample.Gap);
+    case TColumn::Name:
+      return QString::fromStdString(sample.Name);
+    case TColumn::Repeats:
+      if (Row.Packets.size() < 2) return {};
+      return QString(RepeatsText)
+          .arg(Row.Packets.size())
+          .arg(Tgui::niceTimePeriod(static_cast<float>(Row.HeldSeconds)));
+    case TColumn::Source:
+      return QFileInfo(QString::fromStdString(sample.Source)).fileName();
+  }
+  return {};
+}
+
+void TPacketList::Show(const TSamples& Samples) {
+  All.clear();
+  Group(Samples, 0);
+  Visible.clear();
+  for (const TRow& row : All) {
+    if (Passes(Samples, row)) Visible.push_back(row);
+  }
+  Sort(Samples);
+  WriteAll(Samples);
+}
+
+void TPacketList::Append(const TSamples& Samples, int FirstNew) {
+  const size_t rowsBefore = All.size();
+  const size_t lastSize = All.empty() ? 0 : All.back().Packets.size();
+  Group(Samples, FirstNew);
+  if (SortedBy >= 0) {
+    Show(Samples);
+    return;
+  }
+  // The last row may have grown; the rows after it are new. Only they are written.
+  size_t from = Visible.size();
+  const bool grew = rowsBefore > 0 && All[rowsBefore - 1].Packets.size() != lastSize;
+  if (grew) {
+    const TRow& last = All[rowsBefore - 1];
+    const bool listed = !Visible.empty() && First(Visible.back()) == First(last);
+    if (listed) {
+      Visible.pop_back();
+      from = Visible.size();
+    }
+    if (Passes(Samples, last)) Visible.push_back(last);
+  }
+  for (size_t i = rowsBefore; i < All.size(); ++i) {
+    if (Passes(Samples, All[i])) Visible.push_back(All[i]);
+  }
+  WriteFrom(Samples, from);
+}
+
+void TPacketList::SetFolding(bool On, const TSamples& Samples) {
+  Fold = On;
+  Show(Samples);
+}
+
+void TPacketList::SortBy(int Column, const TSamples& Samples) {
+  if (Column < 0 || Column >= Columns) {
+    SortedBy = -1;
+    Reversed = false;
+  } else {
+    Reversed = Column == SortedBy && !Reversed;
+    SortedBy = Column;
+  }
+  Show(Samples);
+}
+
+void TPacketList::SetFilter(const QString& Text, const TSamples& Samples) {
+  Filter = Text.trimmed();
+  Show(Samples);
+}
+
+int TPacketList::PacketAt(int GridRow) const {
+  if (GridRow < 1 || GridRow > static_cast<int>(Visible.size())) return -1;
+  return First(Visible[static_cast<size_t>(GridRow - 1)]);
+}
+
+std::vector<int> TPacketList::PacketsAt(int GridRow) const {
+  if (GridRow < 1 || GridRow > static_cast<int>(Visible.size())) return {};
+  return Visible[static_cast<size_t>(GridRow - 1)].Packets;
+}
+
+int TPacketList::RowOf(int Index) const {
+  if (Index < 0 || Index >= static_cast<int>(RowOfPacket.size())) return -1;
+  return RowOfPacket[static_cast<size_t>(Index)];
+}
+
+QString TPacketList::RowText(int GridRow) const {
+  if (GridRow < 1 || GridRow > static_cast<int>(Texts.size())) return {};
+  return Texts[static_cast<size_t>(GridRow - 1)].join('\t');
+}
+
+void TPacketList::Clear() {
+  All.clear();
+  Visible.clear();
+  RowOfPacket.clear();
+  Texts.clear();
+  for (int r = 1; r < Grid.RowCount(); ++r) Grid.ClearRow(r);
+  Grid.SetRowCount(2);
+}
+
+// Rows for Samples[First..]: each packet joins the last row when folding and it continues
+// that row's last packet, else starts a row.
+void TPacketList::Group(const TSamples& Samples, int FirstNew) {
+  for (int i = std::max(FirstNew, 0); i < static_cast<int>(Samples.size()); ++i) {
+    const TSample& sample = *Samples[static_cast<size_t>(i)];
+    if (Fold && !All.empty() && All.back().Packets.back() == i - 1 &&
+        Continues(*Samples[static_cast<size_t>(All.back().Packets.front())], sample)) {
+      TRow& row = All.back();
+      row.Packets.push_back(i);
+      row.HeldSeconds += sample.Gap + sample.Duration;
+      continue;
+    }
+    All.push_back({{i}, sample.Duration});
+  }
+}
+
+bool TPacketList::Passes(const TSamples& Samples, const TRow& Row) const {
+  if (Filter.isEmpty()) return true;
+  for (int c = 0; c < Columns; ++c) {
+    if (CellText(Samples, Row, static_cast<TColumn>(c)).contains(Filter, Qt::CaseInsensitive))
+      return true;
+  }
+  return false;
+}
+
+void TPacketList::Sort(const TSamples& Samples) {
+  std::sort(Visible.begin(), Visible.end(),
+            [](const TRow& A, const TRow& B) { return First(A) < First(B); });
+  if (SortedBy < 0) return;
+  const auto column = static_cast<TColumn>(SortedBy);
+  auto number = [&](const TRow& Row) -> double {
+    const TSample& sample = *Samples[static_cast<size_t>(First(Row))];
+    switch (column) {
+      case TColumn::Length:
+        return sample.Duration;
+      case TColumn::Gap:
+        return sample.Gap;
+      case TColumn::Repeats:
+        return static_cast<double>(Row.Packets.size());
+      default:
+        return First(Row);  // the time: capture order
+    }
+  };
+  const bool numeric = column == TColumn::Time || column == TColumn::Length ||
+                       column == TColumn::Gap || column == TColumn::Repeats;
+  std::vector<QString> keys;
+  if (!numeric) {
+    keys.reserve(Visible.size());
+    for (const TRow& row : Visible) keys.push_back(CellText(Samples, row, column));
+  }
+  std::vector<size_t> order(Visible.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const bool reversed = Reversed;
+  std::stable_sort(order.begin(), order.end(), [&](size_t A, size_t B) {
+    if (reversed) std::swap(A, B);
+    if (numeric) return number(Visible[A]) < number(Visible[B]);
+    return keys[A].compare(keys[B], Qt::CaseInsensitive) < 0;
+  });
+  std::vector<TRow> sorted;
+  sorted.reserve(Visible.size());
+  for (size_t i : order) sorted.push_back(std::move(Visible[i]));
+  Visible = std::move(sorted);
+}
+
+void TPacketList::WriteAll(const TSamples& Samples) {
+  WriteFrom(Samples, 0);
+  for (int c = 0; c < Columns; ++c) Grid.SetCell(c, 0, Headers[c]);
+}
+
+// Writes the rows from From on and the blank row after them.
+void TPacketList::WriteFrom(const TSamples& Samples, size_t From) {
+  const int rows = static_cast<int>(Visible.size());
+  Grid.SetRowCount(rows + 2);
+  Grid.ClearRow(rows + 1);
+  Texts.resize(Visible.size());
+  for (int i = static_cast<int>(From); i < rows; ++i) WriteRow(Samples, i);
+  Index();
+}
+
+void TPacketList::WriteRow(const TSamples& Samples, int Index) {
+  const TRow& row = Visible[static_cast<size_t>(Index)];
+  const TSample& sample = *Samples[static_cast<size_t>(First(row))];
+  const int gridRow = Index + 1;
+  QStringList& texts = Texts[static_cast<size_t>(Index)];
+  texts.clear();
+  for (int c = 0; c < Columns; ++c) {
+    texts << CellText(Samples, row, static_cast<TColumn>(c));
+    Grid.SetCell(c, gridRow, texts.back());
+  }
+  const TMatchStyle& style =
+      TMatchStyle::For(sample.Protocol ? sample.Protocol->Match : TProtocol::TMatch::Exact);
+  Grid.SetCellStyle(static_cast<int>(TColumn::Protocol), gridRow, style.Colour, style.Italic);
+  Grid.SetRowToolTip(gridRow, QString::fromStdString(sample.Source));
+}
+
+void TPacketList::Index() {
+  int packets = 0;
+  for (const TRow& row : All) packets = std::max(packets, row.Packets.back() + 1);
+  RowOfPacket.assign(static_cast<size_t>(packets), -1);
+  for (size_t r = 0; r < Visible.size(); ++r) {
+    for (int packet : Visible[r].Packets)
+      RowOfPacket[static_cast<size_t>(packet)] = static_cast<int>(r) + 1;
+  }
+}
