@@ -1,6 +1,8 @@
 #include "TCarrierRenderer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <numbers>
 
@@ -10,6 +12,7 @@
 namespace {
 constexpr double MicrosPerSecond = 1e6;
 constexpr double FullScale = std::numeric_limits<int16_t>::max();
+constexpr unsigned CommonRates[] = {44100, 48000, 88200, 96000, 176400, 192000, 384000};  // Hz
 
 double Length(const std::vector<double>& Runs, size_t Count) {
   double sum = 0;
@@ -41,12 +44,16 @@ std::string TCarrierRenderer::Refusal(uint32_t CarrierHz, const TOptions& Option
   const double tone = antiphase ? CarrierHz / 2.0 : CarrierHz;
   const double band = UsableBand * Options.Rate;
   if (tone <= band) return "";
-  const double needed = std::ceil(tone / UsableBand);
+  const double needed = tone / UsableBand;
+  const auto common = std::find_if(std::begin(CommonRates), std::end(CommonRates),
+                                   [&](unsigned Rate) { return Rate >= needed; });
   return "a carrier of " + std::to_string(CarrierHz) + " Hz needs a tone of " +
          std::to_string(std::lround(tone)) + " Hz in " + ModeName(Options.Mode) +
          " mode, beyond what " + std::to_string(Options.Rate) + " Hz output carries (up to " +
-         std::to_string(std::lround(band)) + " Hz); it needs a rate of at least " +
-         std::to_string(std::lround(needed)) + " Hz" + (antiphase ? "" : ", or antiphase mode");
+         std::to_string(std::lround(band)) + " Hz); it needs a rate of " +
+         (common != std::end(CommonRates) ? std::to_string(*common)
+                                          : "at least " + std::to_string(std::lround(needed))) +
+         " Hz" + (antiphase ? "" : " or antiphase mode");
 }
 
 uint32_t TCarrierRenderer::Carrier(const TIrSignal& Signal, const TOptions& Options) {
