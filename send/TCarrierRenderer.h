@@ -19,7 +19,7 @@ class TCarrierRenderer {
   static constexpr unsigned DefaultRate = 48000;      // Hz, antiphase
   static constexpr unsigned DefaultMonoRate = 96000;  // Hz
   static constexpr double UsableBand = 0.45;          // of the rate: a converter's passband
-  static constexpr double FadePeriods = 0.5;          // carrier periods of fade in and out
+  static constexpr double FadePeriods = 0.25;         // carrier periods of fade in and out
   static constexpr double MaxHoldMillis = 60000;      // a longer hold is refused
   static constexpr unsigned MaxRepeats = 1000;        // more repeats are refused
   static constexpr double MaxSignalMicros = 120e6;    // a longer transmission is refused

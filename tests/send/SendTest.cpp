@@ -1,0 +1,1 @@
+int unused_send_test_placeholder;
