@@ -33,8 +33,10 @@
 #include "TIrFormats.h"
 #include "TLinkLabel.h"
 #include "TNoPacketsText.h"
+#include "TPortAudioOutput.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
+#include "TSendMenu.h"
 #include "TSettingsStore.h"
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
@@ -398,6 +400,11 @@ void Tgui::FormCreate() {
   Processor->Init(this, SampleRate, std::move(PendingSound));
   InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
                              [this] { Guarded([this] { InputChanged(); }); });
+  SendMenu = new TSendMenu(
+      menuBar(), About1,
+      {[] { return std::make_shared<TPortAudioOutput>(); }, [this] { return SelectedSamples(); },
+       [this] { return std::make_shared<const TCodeLibrary>(*Recognition); },
+       [this](const std::string& Text) { ReportError(Text); }});
   graph->SampleRate = SampleRate;
   Recognition = std::make_unique<TProtocolRecognition>();
   Recognition->OnReport = [this](const std::string& Text) {
@@ -772,6 +779,12 @@ void Tgui::ReportLeftOut(const std::vector<std::string>& Problems) {
   if (Problems.size() > MaxProblemsShown)
     lines << QString("(%1 more)").arg(Problems.size() - MaxProblemsShown);
   Dialogs->ShowMessage(QString(LeftOut).arg(lines.join('\n')));
+}
+
+std::vector<const TSample*> Tgui::SelectedSamples() const {
+  const int row = SamplesGrid->CurrentRow() - 1;
+  if (row < 0 || row >= static_cast<int>(Processor->Samples.size())) return {};
+  return {Processor->Samples[static_cast<size_t>(row)].get()};
 }
 
 void Tgui::ExportCodesClick() {

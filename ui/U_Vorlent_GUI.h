@@ -30,6 +30,7 @@ class QPushButton;
 class TAnchors;
 class TCodeLibrary;
 class TInputMenu;
+class TSendMenu;
 class TLinkLabel;
 class TProtocolRecognition;
 class TRecordButton;
@@ -82,6 +83,8 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // writes them as codes of the format of the chosen file type, atomically. Throws (shown by
   // the error report) when the file cannot be written; an earlier file then stays as it was.
   void ExportCodesClick();
+  // The packet of the grid's current row; none when no packet row is current.
+  std::vector<const TSample*> SelectedSamples() const;
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
@@ -154,6 +157,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TDecodeSettings DecodeSettings;   // the current ones (InvertInput is the check box's)
   uint32_t ExportCarrierHz = 0;     // the carrier of exported codes; 0: each protocol's own
   TInputMenu* InputMenu = nullptr;  // made with the processor, by FormCreate
+  TSendMenu* SendMenu = nullptr;    // beside the Input menu, by FormCreate
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
