@@ -57,8 +57,11 @@ int main(int argc, char** argv) {
     const TCarrierRenderer::TOptions options{.Mode = output.Mode, .Rate = output.Rate};
     std::vector<std::string> carried;
     for (const std::string& protocol : loop.Source().Protocols()) {
+      TSignalSource::TFieldValues zeros;
+      for (const TSignalSource::TField& field : loop.Source().FieldsOf(protocol))
+        zeros.push_back({field.Name, 0});
       const uint32_t carrier =
-          TCarrierRenderer::Carrier(loop.Source().FromFields(protocol, {}), options);
+          TCarrierRenderer::Carrier(loop.Source().FromFields(protocol, zeros), options);
       if (TCarrierRenderer::Refusal(carrier, options).empty()) carried.push_back(protocol);
     }
     TTally all, bands[Bands];

@@ -113,8 +113,7 @@ std::string TLoopResult::Text() const {
 }
 
 TLoopBack::TLoopBack(const std::string& Library, const std::string& Decoding, std::string WavFolder)
-    : Rig(std::make_unique<TDecodeRig>(Decoding, EndSilenceMillis)),
-      Folder(std::move(WavFolder)) {
+    : Rig(std::make_unique<TDecodeRig>(Decoding, EndSilenceMillis)), Folder(std::move(WavFolder)) {
   TProtocolRecognition drawing;
   drawing.LoadProtocols(Library);
   Signals = std::make_unique<TSignalSource>(std::make_shared<const TCodeLibrary>(drawing));
