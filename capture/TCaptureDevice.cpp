@@ -26,13 +26,13 @@ std::string Quoted(const std::string& Text) {
 }  // namespace
 
 const TCaptureDevice& TCaptureDevice::Find(const std::vector<TCaptureDevice>& Devices,
-                                           const std::string& Choice) {
-  if (Devices.empty()) throw std::invalid_argument("no recording device is present");
+                                           const std::string& Choice, const std::string& Kind) {
+  if (Devices.empty()) throw std::invalid_argument("no " + Kind + " device is present");
   if (Choice.empty()) throw std::invalid_argument("the device name is empty");
   if (const int index = IndexOf(Choice); index >= 0) {
     for (const TCaptureDevice& device : Devices)
       if (device.Index == index) return device;
-    throw std::invalid_argument("no recording device has the number " + Choice);
+    throw std::invalid_argument("no " + Kind + " device has the number " + Choice);
   }
   for (const TCaptureDevice& device : Devices)
     if (device.Name == Choice) return device;
@@ -40,11 +40,12 @@ const TCaptureDevice& TCaptureDevice::Find(const std::vector<TCaptureDevice>& De
   for (const TCaptureDevice& device : Devices)
     if (Lower(device.Name).find(Lower(Choice)) != std::string::npos) fits.push_back(&device);
   if (fits.size() == 1) return *fits.front();
-  if (fits.empty()) throw std::invalid_argument("no recording device is named " + Quoted(Choice));
+  if (fits.empty())
+    throw std::invalid_argument("no " + Kind + " device is named " + Quoted(Choice));
   std::string names;
   for (const TCaptureDevice* device : fits)
     names += (names.empty() ? "" : ", ") + Quoted(device->Name);
-  throw std::invalid_argument(Quoted(Choice) + " fits several recording devices: " + names);
+  throw std::invalid_argument(Quoted(Choice) + " fits several " + Kind + " devices: " + names);
 }
 
 std::string TCaptureDevice::ListText() const {

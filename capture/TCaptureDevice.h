@@ -12,9 +12,10 @@ struct TCaptureDevice {
 
   // The device Choice names in Devices: its index, its exact name, or a part of exactly one
   // name (letter case ignored). Throws std::invalid_argument with the reason (no device, or
-  // the names Choice fits when it fits several).
+  // the names Choice fits when it fits several), calling the devices Kind ones.
   static const TCaptureDevice& Find(const std::vector<TCaptureDevice>& Devices,
-                                    const std::string& Choice);
+                                    const std::string& Choice,
+                                    const std::string& Kind = "recording");
   // "  3  name  (48000 Hz)", a star marking the default input.
   std::string ListText() const;
 };

@@ -40,8 +40,10 @@
 #include "TNoPacketsText.h"
 #include "TPacketList.h"
 #include "TPacketListControls.h"
+#include "TPortAudioOutput.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
+#include "TSendMenu.h"
 #include "TSettingsStore.h"
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
@@ -434,6 +436,11 @@ void Tgui::FormCreate() {
   Processor->Init(this, SampleRate, std::move(PendingSound));
   InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
                              [this] { Guarded([this] { InputChanged(); }); });
+  SendMenu = new TSendMenu(
+      menuBar(), About1,
+      {[] { return std::make_shared<TPortAudioOutput>(); }, [this] { return SelectedSamples(); },
+       [this] { return std::make_shared<const TCodeLibrary>(*Recognition); },
+       [this](const std::string& Text) { ReportError(Text); }});
   graph->SampleRate = SampleRate;
   CreateListControls();
   Recognition = std::make_unique<TProtocolRecognition>();
@@ -822,6 +829,16 @@ void Tgui::ReportLeftOut(const std::vector<std::string>& Problems) {
   if (Problems.size() > MaxProblemsShown)
     lines << QString("(%1 more)").arg(Problems.size() - MaxProblemsShown);
   Dialogs->ShowMessage(QString(LeftOut).arg(lines.join('\n')));
+}
+
+std::vector<const TSample*> Tgui::SelectedSamples() const {
+  std::vector<const TSample*> selected;
+  if (!ListControls) return selected;
+  for (const int packet : ListControls->SelectedKeys()) {
+    if (packet >= 0 && packet < static_cast<int>(Processor->Samples.size()))
+      selected.push_back(Processor->Samples[static_cast<size_t>(packet)].get());
+  }
+  return selected;
 }
 
 void Tgui::ExportCodesClick() {

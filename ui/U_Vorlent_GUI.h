@@ -31,6 +31,7 @@ class TAnchors;
 class TCodeLibrary;
 class TInputMenu;
 class TLevelMeter;
+class TSendMenu;
 class TLinkLabel;
 class TPacketList;
 class TPacketListControls;
@@ -93,6 +94,8 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void DeletePackets(const std::vector<int>& Packets);
   // View > Fold repeats: one row per held key, or one per packet.
   void FoldRepeatsClick();
+  // The first packet of every selected row (of the current row when none is selected).
+  std::vector<const TSample*> SelectedSamples() const;
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
@@ -172,6 +175,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   TDecodeSettings DecodeSettings;   // the current ones (InvertInput is the check box's)
   uint32_t ExportCarrierHz = 0;     // the carrier of exported codes; 0: each protocol's own
   TInputMenu* InputMenu = nullptr;  // made with the processor, by FormCreate
+  TSendMenu* SendMenu = nullptr;    // beside the Input menu, by FormCreate
 
  protected:
   void closeEvent(QCloseEvent* Event) override;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-TDecodeRig::TDecodeRig(const std::string& LibraryPath) {
+TDecodeRig::TDecodeRig(const std::string& LibraryPath, double EndSilenceMillis) {
   Recognition.SampleRate = SampleRate;
   Recognition.SetTolerance(ToleranceSeconds);
   Recognition.OnReport = [this](const std::string& text) { Reports.push_back(text); };
@@ -19,6 +19,9 @@ TDecodeRig::TDecodeRig(const std::string& LibraryPath) {
     for (const TProtocolField& f : sample.Protocol->Fields) d.Fields.push_back({f.Name, f.Value});
     Decoded.push_back(std::move(d));
   };
+  TDecodeSettings settings;
+  settings.EndSilenceMillis = EndSilenceMillis;
+  Processor.Configure(settings);
   Processor.Init(&Queue, SampleRate, std::move(sound));
   Processor.StartRecording();
 }

@@ -25,8 +25,10 @@ class TDecodeRig {
   static constexpr uint16_t SampleRate = 48000;
   static constexpr float ToleranceSeconds = 0.00005f;
 
-  // Loads the library at LibraryPath; load messages are kept in Reports.
-  explicit TDecodeRig(const std::string& LibraryPath);
+  // Loads the library at LibraryPath; load messages are kept in Reports. Packets end after
+  // EndSilenceMillis of quiet.
+  explicit TDecodeRig(const std::string& LibraryPath,
+                      double EndSilenceMillis = TDecodeSettings::DefaultEndSilenceMillis);
   // Records Pcm (followed by enough silence to close the last packet) and returns every
   // packet the processor cut from it, decoded, in order.
   std::vector<TDecoded> Run(const std::vector<uint8_t>& Pcm);
