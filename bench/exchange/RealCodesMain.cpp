@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
   app.add_flag("--exact-only", exactOnly, "no tolerant second pass");
   app.add_flag("--show-wrong", showWrong, "list the entries wrong codes were taken for");
   std::string list;
-  app.add_option("--list", list, "print the first runs of this protocol's codes that are not right");
+  app.add_option("--list", list,
+                 "print the first runs of this protocol's codes that are not right");
   CLI11_PARSE(app, argc, argv);
 
   std::map<double, std::vector<TCode>> bySilence;
