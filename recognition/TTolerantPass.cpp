@@ -40,12 +40,11 @@ constexpr size_t MinFittedRuns = 12;
 constexpr double CommonScaleMin = 0.985, CommonScaleMax = 1.025;
 constexpr size_t MinShortFrameRuns = 3;
 constexpr double ScaleMin = 0.92, ScaleMax = 1.03;  // remotes run up to 6 % slow, 2 % fast
-// Receivers lengthen marks; one that shortens them by more than this is taken for another timing
-// (the body of a Dish Network frame is JVC's on marks 115 us shorter). A long frame
-// (MinFittedRuns or more) pins its fit down well enough to allow longer marks and more residual.
+// Receivers lengthen marks; one that shortens them by more than this is taken for another timing.
+// A long frame (MinFittedRuns or more) pins its fit down well enough to allow more.
 constexpr double MinShiftMicros = -100, MaxShiftMicros = 150;
 constexpr double MaxRmsMicros = 40;
-constexpr double LongMaxShiftMicros = 250;
+constexpr double LongMinShiftMicros = -150, LongMaxShiftMicros = 250;
 constexpr double LongMaxRmsMicros = 60;
 // Choosing between fits: the score is the RMS residual plus a share of the shift plus a penalty
 // for a clock outside the band most remotes keep, in us.
@@ -406,7 +405,7 @@ void TTolerantPass::EndRun(double Measured) {
 bool TTolerantPass::Plausible(const TCandidate& Candidate) const {
   const bool longFrame = Candidate.Fitted >= MinFittedRuns;
   return Candidate.Scale >= ScaleMin && Candidate.Scale <= ScaleMax &&
-         Candidate.Shift >= MinShiftMicros &&
+         Candidate.Shift >= (longFrame ? LongMinShiftMicros : MinShiftMicros) &&
          Candidate.Shift <= (longFrame ? LongMaxShiftMicros : MaxShiftMicros) &&
          Candidate.Rms <= (longFrame ? LongMaxRmsMicros : MaxRmsMicros);
 }

@@ -15,7 +15,10 @@ TDecodeRig::TDecodeRig(const std::string& LibraryPath, double EndSilenceMillis) 
   Processor.OnNewSample = [this] {
     TSample& sample = *Processor.Samples.back();
     Recognition.Decode(sample);
-    TDecoded d{sample.Protocol->ProtocolName, {}, sample.Pulses};
+    TDecoded d{sample.Protocol->ProtocolName,
+               {},
+               sample.Pulses,
+               sample.Protocol->Match == TProtocol::TMatch::Likely};
     for (const TProtocolField& f : sample.Protocol->Fields) d.Fields.push_back({f.Name, f.Value});
     Decoded.push_back(std::move(d));
   };

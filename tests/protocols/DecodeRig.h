@@ -18,6 +18,7 @@ struct TDecoded {
   std::string Name;
   TFields Fields;
   std::vector<uint16_t> Pulses;
+  bool Likely = false;  // named by the second pass
 };
 
 class TDecodeRig {
