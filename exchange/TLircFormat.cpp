@@ -206,8 +206,7 @@ void TLircReader::FinishRawCode() {
 bool TLircFormat::Recognizes(const std::vector<std::string>& Lines) const {
   for (const std::string& line : Lines) {
     const std::vector<std::string_view> words = TCodeText::Words(Content(line));
-    if (words.empty()) continue;
-    return words.size() >= 2 && words[0] == "begin" && words[1] == "remote";
+    if (words.size() >= 2 && words[0] == "begin" && words[1] == "remote") return true;
   }
   return false;
 }
