@@ -71,6 +71,7 @@ TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
   TResult result;
   result.Format = &Format;
   result.Problems = file.Problems;
+  result.Notes = file.Notes;
   TEnvelopeSource source;
   std::vector<std::string> names;
   Draw(FileName, file, source, names, result.Problems);

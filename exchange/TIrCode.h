@@ -22,8 +22,10 @@ struct TIrCode {
   bool Parsed() const { return !Protocol.empty(); }
 };
 
-// What a file held: its codes in order, and one "file:line: reason" per code left out.
+// What a file held: its codes in order, one "file:line: reason" per code left out, and one
+// "file:line: note" per line skipped that costs no code (an unknown parameter).
 struct TIrCodeFile {
   std::vector<TIrCode> Codes;
   std::vector<std::string> Problems;
+  std::vector<std::string> Notes;
 };

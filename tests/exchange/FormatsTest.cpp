@@ -175,3 +175,14 @@ TEST(FormatsTest, WriteThenReadGivesTheCodesBack) {
   }
 }
 }  // namespace
+
+// A parameter this program does not know, even one with a word for a value (irrecord writes
+// "driver devinput"), is skipped with a note naming its line; the remote's codes are kept.
+TEST(FormatsTest, UnknownLircParametersAreNotedAndSkipped) {
+  const TIrCodeFile file = Read("lirc", NecRemote(" driver devinput\n serial_mode 8N1\n"));
+  EXPECT_EQ(file.Codes.size(), 1u);
+  EXPECT_TRUE(file.Problems.empty());
+  EXPECT_EQ(file.Notes, (std::vector<std::string>{
+                            "codes.txt:11: remote \"tv\": parameter \"driver\" skipped",
+                            "codes.txt:12: remote \"tv\": parameter \"serial_mode\" skipped"}));
+}
