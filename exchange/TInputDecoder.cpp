@@ -66,7 +66,7 @@ TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
   TRegularFileStream in(FileName);
   if (!in.IsOpen()) throw TRecordingError(FileName, in.Reason());
   TLineReader lines(in, FileName);
-  const TIrCodeFile file = Format.Read(lines);
+  const TIrCodeFile file = Format.Read(lines, Options);
   if (in.ReadFailed()) throw TRecordingError(FileName, "read error");
   TResult result;
   result.Format = &Format;

@@ -68,7 +68,7 @@ class TLircReader {
 
 TIrCodeFile TLircReader::Read() {
   std::string line;
-  while (In.Next(line)) {
+  while (!File.Full && In.Next(line)) {
     if (In.Overlong()) {
       Overlong();
       continue;
@@ -94,7 +94,8 @@ TIrCodeFile TLircReader::Read() {
     }
   }
   FinishRawCode();
-  if (Place != TPlace::Outside) Problem("the file ends inside a block (no \"end remote\")");
+  if (!File.Full && Place != TPlace::Outside)
+    Problem("the file ends inside a block (no \"end remote\")");
   return std::move(File);
 }
 
@@ -178,7 +179,7 @@ void TLircReader::InCodes(const std::vector<std::string_view>& Words) {
   }
   try {
     Remote.Render(values, code);
-    File.Codes.push_back(std::move(code));
+    File.Add(std::move(code), In);
   } catch (const TCodeError& e) {
     Problem(of + e.what());
   }
@@ -208,7 +209,7 @@ void TLircReader::FinishRawCode() {
     Code.GapMicros = endsInSpace ? Code.Durations.back() : Remote.GapMicros();
     if (endsInSpace) Code.Durations.pop_back();
     Code.CarrierHz = Remote.CarrierHz();
-    if (!Code.Durations.empty()) File.Codes.push_back(std::move(Code));
+    if (!Code.Durations.empty()) File.Add(std::move(Code), In);
   } else {
     Problem("code \"" + Code.Name + "\": " + CodeProblem, CodeProblemLine);
   }
@@ -225,7 +226,7 @@ bool TLircFormat::Recognizes(const std::vector<std::string>& Lines) const {
   return false;
 }
 
-TIrCodeFile TLircFormat::Read(TLineReader& Lines) const {
+TIrCodeFile TLircFormat::Read(TLineReader& Lines, const TDecodeSettings&) const {
   return TLircReader(Lines).Read();
 }
 

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "ExchangeFixture.h"
+#include "TDecodeSettings.h"
 #include "TInputDecoder.h"
 #include "TLineReader.h"
 #include "TLircFormat.h"
@@ -106,7 +107,7 @@ TEST(LircRemoteTest, ConstantLengthSilenceFillsThePeriod) {
              "  one 1200 600\n  zero 600 600\n  gap 45000\n",
              "    KEY_POWER 0xA90\n"));
   TLineReader lines(in, "sony.conf");
-  const TIrCodeFile file = TLircFormat().Read(lines);
+  const TIrCodeFile file = TLircFormat().Read(lines, TDecodeSettings());
   ASSERT_EQ(file.Codes.size(), 1u);
   const TIrCode& code = file.Codes[0];
   EXPECT_EQ(code.Name, "KEY_POWER");
@@ -153,7 +154,7 @@ TEST(LircRemoteTest, AnyNumbersDrawSoundFramesOrProblems) {
       text.replace(at, text.find_first_of(" \n", at) - at, values[random.Int(0, 9)]);
     std::istringstream in(text);
     TLineReader lines(in, "any.conf");
-    const TIrCodeFile file = TLircFormat().Read(lines);
+    const TIrCodeFile file = TLircFormat().Read(lines, TDecodeSettings());
     for (const std::string& problem : file.Problems) EXPECT_EQ(problem.rfind("any.conf:", 0), 0u);
     for (const TIrCode& code : file.Codes) {
       ASSERT_EQ(code.Durations.size() % 2, 1u) << text;

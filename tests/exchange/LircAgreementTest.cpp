@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "TDecodeSettings.h"
 #include "TIrFormats.h"
 #include "TLineReader.h"
 #include "TLircFormat.h"
@@ -61,7 +62,7 @@ TRuns Irsimsend(const std::string& File) {
 TRuns Drawn(const std::string& File, std::vector<std::string>& Problems) {
   std::ifstream in(File, std::ios::binary);
   TLineReader lines(in, File);
-  const TIrCodeFile codes = TLircFormat().Read(lines);
+  const TIrCodeFile codes = TLircFormat().Read(lines, TDecodeSettings());
   Problems = codes.Problems;
   TRuns drawn;
   for (const TIrCode& code : codes.Codes) {
