@@ -86,6 +86,7 @@ TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
     const int signal = source.Signal(Sample->StreamIndex);
     Sample->Source = FileName;
     if (signal >= 0) Sample->Name = names[static_cast<size_t>(signal)];
+    Sample->SignalIndex = signal;
     if (OnSample)
       OnSample(std::move(Sample));
     else

@@ -140,6 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
                  1, "codes.txt:3: \"pulse abc\" is not \"pulse MICROSECONDS\""},
         TBadCase{"Mode2Zero", "mode2", "pulse 900\nspace 0\npulse 560\ntimeout 90000\npulse 560\n",
                  1, "codes.txt:2: duration 0 is out of range"},
+        TBadCase{"IrCtlTwoSigns", "mode2", "+900 -450 +560 -90000\n+900 +-450\n", 1,
+                 "codes.txt:2: \"+-450\" is neither a pulse/space line nor a signed duration"},
+        TBadCase{"PulseTwoSigns", "mode2", "pulse 900\nspace 90000\npulse --560\n", 1,
+                 "codes.txt:3: \"pulse --560\" is not \"pulse MICROSECONDS\""},
         TBadCase{"IrCtlWord", "mode2", "+900 -450 +560 -90000\n+900 -450 x\n", 1,
                  "codes.txt:2: \"x\" is neither a pulse/space line nor a signed duration"}),
     [](const ::testing::TestParamInfo<TBadCase>& Info) { return Info.param.Label; });
