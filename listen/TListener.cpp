@@ -96,7 +96,7 @@ void TListener::Stop() {
   Processor.StopRecording();
   while (Queue.Take()) {
   }  // the buffers handed back: nothing more is read
-  Runner.WaitAll(ActionPatience);
+  Runner.EndAll(ActionPatience);
 }
 
 void TListener::HandleBuffer(const TMessage& Message) {

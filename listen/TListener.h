@@ -54,8 +54,8 @@ class TListener {
   // Handles buffers until StopRequested turns true (checked at least every
   // StopCheckInterval), the device fails (reported) or Out cannot be written.
   TEnd Run(const std::atomic<bool>& StopRequested);
-  // Stops recording, releases the device and reaps the actions that end soon. An open
-  // packet is dropped. Safe to call twice.
+  // Stops recording, releases the device, reaps the actions that end soon and ends the
+  // others. An open packet is dropped. Safe to call twice.
   void Stop();
 
   // Called after a packet's line is written and its actions are started (for measurements).
