@@ -79,9 +79,9 @@ int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<boo
 
     TListener listener(Out, Err, engine, std::move(actions), options);
     if (!listener.Start(std::move(sound))) return ExitFailed;
-    const TListener::TEnd end = listener.Run(StopRequested);
+    listener.Run(StopRequested);
     listener.Stop();
-    return end == TListener::TEnd::DeviceFailed ? ExitFailed : ExitOk;
+    return ExitOk;
   } catch (const std::invalid_argument& e) {
     Error("--device " + device + ": " + e.what());
     return ExitFailed;
