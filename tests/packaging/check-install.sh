@@ -10,7 +10,9 @@ cd "$prefix"
 for f in bin/vorlent bin/vorlent-decode share/vorlent/protocols.xml share/doc/vorlent/README.md \
   share/vorlent/examples/remotes-48k-8bit.wav share/vorlent/examples/remotes-44k1-16bit-stereo.wav \
   share/applications/vorlent.desktop share/icons/hicolor/scalable/apps/vorlent.svg \
-  share/man/man1/vorlent.1 share/man/man1/vorlent-decode.1 bin/vorlent-listen \
+  share/man/man1/vorlent.1.gz share/man/man1/vorlent-decode.1.gz \
+  share/man/man1/vorlent-listen.1.gz share/doc/vorlent/copyright share/doc/vorlent/changelog.gz \
+  bin/vorlent-listen \
   lib/systemd/user/vorlent-listen.service; do
   [ -s "$f" ] || fail "$f is not installed"
 done
@@ -48,13 +50,16 @@ pcm.!default {
     format "raw"
 }
 CONF
-(cd "$home" && HOME=$home XDG_DATA_HOME=$home/.local/share ALSA_CONFIG_PATH=$prefix/asound.conf \
-  IR_TEST_INFILE=$home/input.raw $command >"$home/out" 2>"$home/err" & echo $! >"$home/pid"; wait) &
+cd "$home"
+HOME=$home XDG_DATA_HOME=$home/.local/share ALSA_CONFIG_PATH=$prefix/asound.conf \
+  IR_TEST_INFILE=$home/input.raw $command >"$home/out" 2>"$home/err" &
+listener=$!
+trap 'kill -KILL $listener 2>/dev/null || true; rm -rf "$prefix"' EXIT
 for _ in $(seq 100); do
   [ "$(grep -c ' address=' "$home/out" 2>/dev/null)" -ge 8 ] && break
   sleep 0.2
 done
-kill -TERM "$(cat "$home/pid")"
-wait
+kill -TERM $listener
+wait $listener || fail "the listener ended with status $?: $(cat "$home/err")"
 [ "$(grep -c ' address=' "$home/out")" -ge 8 ] || fail "the unit's command decoded: $(cat "$home/out" "$home/err")"
 grep -q 'address=4; address_inv=251; command=8;' "$home/hits" || fail "the action did not run: $(cat "$home/err")"
