@@ -91,10 +91,20 @@ unsigned TPortAudioSoundSystem::CountInputs() const {
   return inputs;
 }
 
+// A device plugged in again since PortAudio listed its devices has another number, or is not
+// listed: a failed open looks again once.
 TMMResult TPortAudioSoundSystem::Open(TDeviceHandle* Handle, const TWaveFormatEx& Format,
                                       TWaveNotifyTarget* NotifyTarget) {
-  if (InitError) return InitError;
   if (Stream) return paDeviceUnavailable;
+  const TMMResult first = OpenStream(Handle, Format, NotifyTarget);
+  if (first == MMSYSERR_NOERROR) return first;
+  Rescan();
+  return OpenStream(Handle, Format, NotifyTarget);
+}
+
+TMMResult TPortAudioSoundSystem::OpenStream(TDeviceHandle* Handle, const TWaveFormatEx& Format,
+                                            TWaveNotifyTarget* NotifyTarget) {
+  if (InitError) return InitError;
   if (Format.wFormatTag != WAVE_FORMAT_PCM || Format.wBitsPerSample != 8)
     return paSampleFormatNotSupported;
   if (Format.nChannels != 1) return paInvalidChannelCount;  // a byte is a sample

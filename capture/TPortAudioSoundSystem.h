@@ -37,6 +37,8 @@ class TPortAudioSoundSystem : public TSoundSystem {
  private:
   unsigned CountInputs() const;
   void Rescan();
+  TMMResult OpenStream(TDeviceHandle* Handle, const TWaveFormatEx& Format,
+                       TWaveNotifyTarget* NotifyTarget);
   int ChosenDevice() const;
   void ReadLoop();
   TWaveHdr* WaitForBuffer();

@@ -151,6 +151,7 @@ bool TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport
     return true;
   };
   const TInputDecoder::TResult result = decoder.Decode(Input);
+  for (const std::string& note : result.Notes) Error("note: " + note);
   for (const std::string& problem : result.Problems) Error(problem);
   // One line on stderr when nothing was found; the exit status stays as it is.
   if (result.SampleCount == 0 && !result.Cancelled)

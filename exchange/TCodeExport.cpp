@@ -48,7 +48,26 @@ std::vector<uint32_t> TCodeExport::SentDurations(const TSample& Sample) {
   return durations;
 }
 
+std::string TCodeExport::DataKey(const TSample& Sample) {
+  return Sample.Protocol ? Sample.Protocol->ProtocolName + ": " + Sample.Protocol->GetDataText()
+                         : UnknownName;
+}
+
+bool TCodeExport::Repeats(const TSample& Sample) const {
+  if (Sample.SignalIndex < 0 || Sample.SignalIndex != LastSignal || Sample.Source != LastSource)
+    return false;
+  const bool noData = Sample.Protocol && Sample.Protocol->ProtocolName != UnknownName &&
+                      Sample.Protocol->Fields.empty();
+  return noData || DataKey(Sample) == LastFirstFrame;
+}
+
 bool TCodeExport::Add(const TSample& Sample, const std::string& Name) {
+  if (Repeats(Sample)) return false;
+  if (Sample.SignalIndex != LastSignal || Sample.Source != LastSource) {
+    LastSignal = Sample.SignalIndex;
+    LastSource = Sample.Source;
+    LastFirstFrame = DataKey(Sample);
+  }
   TIrCode code;
   code.Name = Name.empty() ? DefaultName(Sample) : Name;
   const std::string protocol = Sample.Protocol ? Sample.Protocol->ProtocolName : "";

@@ -24,7 +24,9 @@ class TCodeExport {
               uint32_t CarrierHz = 0);
 
   // Adds Sample (decoded or not) as the next code, named Name or, when Name is empty, by
-  // DefaultName. A sample without a mark is left out (false). Never throws.
+  // DefaultName. Left out (false): a sample without a mark, and a repeat of the signal of a
+  // code file added last (a later packet that decodes as its first did, or to a frame without
+  // data such as NEC's repeat): a held button is one code. Never throws.
   bool Add(const TSample& Sample, const std::string& Name = "");
   // Writes every code added as one file of the format; the gap after each packet is the
   // silence before the next. Never throws; the stream's state tells a failed write.
@@ -36,10 +38,15 @@ class TCodeExport {
 
  private:
   static std::vector<uint32_t> SentDurations(const TSample& Sample);
+  static std::string DataKey(const TSample& Sample);
+  bool Repeats(const TSample& Sample) const;
 
   const TIrFormat& Format;
   std::shared_ptr<const TCodeLibrary> Library;
   uint32_t CarrierHz;
   std::vector<TIrCode> Items;
   std::vector<double> GapsBefore;  // seconds, one per code
+  std::string LastSource;          // of the last sample added
+  int LastSignal = -1;
+  std::string LastFirstFrame;  // DataKey of that signal's first packet
 };

@@ -38,6 +38,7 @@ std::optional<int64_t> TCodeText::Integer(std::string_view Word) {
   const bool negative = !Word.empty() && Word.front() == '-';
   if (!Word.empty() && (Word.front() == '-' || Word.front() == '+')) Word.remove_prefix(1);
   if (Word.empty() || Word.size() > MaxDecimalDigits) return std::nullopt;
+  if (Word.front() < '0' || Word.front() > '9') return std::nullopt;  // "+-560", "--560"
   int64_t value = 0;
   const auto [end, error] = std::from_chars(Word.data(), Word.data() + Word.size(), value);
   if (error != std::errc() || end != Word.data() + Word.size()) return std::nullopt;

@@ -85,15 +85,15 @@ bool TFlipperFormat::Finish(TSignal& Signal, TIrCode& Code, std::string& Reason)
   return Reason.empty();
 }
 
-TIrCodeFile TFlipperFormat::Read(TLineReader& Lines) const {
+TIrCodeFile TFlipperFormat::Read(TLineReader& Lines, const TDecodeSettings&) const {
   TIrCodeFile file;
   TSignal signal;
   const auto finish = [&] {
-    if (!signal.Open) return;
+    if (!signal.Open || file.Full) return;
     TIrCode code;
     std::string reason = signal.Reason;
     if (!signal.Broken && Finish(signal, code, reason)) {
-      file.Codes.push_back(std::move(code));
+      file.Add(std::move(code), Lines);
     } else {
       const std::string name = signal.Name.empty() ? "" : "signal \"" + signal.Name + "\": ";
       file.Problems.push_back(
@@ -103,7 +103,7 @@ TIrCodeFile TFlipperFormat::Read(TLineReader& Lines) const {
   };
   std::string line;
   bool header = false;
-  while (Lines.Next(line)) {
+  while (!file.Full && Lines.Next(line)) {
     if (Lines.Overlong()) {
       const std::string reason =
           "line longer than " + std::to_string(TLineReader::MaxLineLength) + " characters";

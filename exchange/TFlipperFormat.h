@@ -11,7 +11,7 @@ class TFlipperFormat : public TIrFormat {
   const char* Extension() const override { return "ir"; }
   bool WritesParsed() const override { return true; }
   bool Recognizes(const std::vector<std::string>& Lines) const override;
-  TIrCodeFile Read(TLineReader& Lines) const override;
+  TIrCodeFile Read(TLineReader& Lines, const TDecodeSettings& Settings) const override;
   void Write(std::ostream& Out, const std::vector<TIrCode>& Codes) const override;
 
  private:

@@ -109,6 +109,8 @@ TEntry Sirc(const char* Name, unsigned A, const char* Definition) {
 }
 
 // RC5 after its first start bit: the second start bit (1; RC5X 0), toggle, address, command.
+// RC5X takes seven-bit commands as the device does and sends their low six bits (64 and up
+// stand for the same frames as 0 and up).
 TEntry Rc5(const char* Name, bool SecondStart, unsigned CommandBits) {
   return {Name,
           5,
@@ -117,12 +119,9 @@ TEntry Rc5(const char* Name, bool SecondStart, unsigned CommandBits) {
           {"RC5"},
           [SecondStart](uint32_t a, uint32_t c) {
             constexpr uint32_t SixBits = 63;
-            if (c > SixBits)
-              throw TCodeError("RC5X command " + std::to_string(c) +
-                               " does not fit the six command bits of a frame");
             TBits bits{SecondStart, false};
             Msb(bits, a, 5);
-            Msb(bits, c, 6);
+            Msb(bits, c & SixBits, 6);
             return bits;
           },
           [SecondStart](const TBits& Bits) -> std::optional<TPair> {

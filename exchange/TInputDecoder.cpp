@@ -1,10 +1,6 @@
 #include "TInputDecoder.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <numeric>
 
 #include "TCodeError.h"
@@ -15,6 +11,7 @@
 #include "TIrFormats.h"
 #include "TLineReader.h"
 #include "TRecordingError.h"
+#include "TRegularFileStream.h"
 
 namespace {
 constexpr const char* NotAnInput =
@@ -39,8 +36,9 @@ TInputDecoder::TInputDecoder(TRecordingDecoder::TOptions OptionsIn,
       Library(LibraryIn ? std::move(LibraryIn) : std::make_shared<const TCodeLibrary>()) {}
 
 TInputDecoder::TResult TInputDecoder::Decode(const std::string& FileName) {
-  const TIrFormat* format = TIrFormats::Detect(FileName);
-  return format ? DecodeCodes(FileName, *format) : DecodeRecording(FileName);
+  const TIrFormats::TDetection detection = TIrFormats::Examine(FileName);
+  if (!detection.Refusal.empty()) throw TRecordingError(FileName, detection.Refusal);
+  return detection.Format ? DecodeCodes(FileName, *detection.Format) : DecodeRecording(FileName);
 }
 
 TInputDecoder::TResult TInputDecoder::DecodeRecording(const std::string& FileName) {
@@ -65,14 +63,15 @@ TInputDecoder::TResult TInputDecoder::DecodeRecording(const std::string& FileNam
 
 TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
                                                   const TIrFormat& Format) {
-  std::ifstream in(FileName, std::ios::binary);
-  if (!in) throw TRecordingError(FileName, std::strerror(errno));
+  TRegularFileStream in(FileName);
+  if (!in.IsOpen()) throw TRecordingError(FileName, in.Reason());
   TLineReader lines(in, FileName);
-  const TIrCodeFile file = Format.Read(lines);
-  if (in.bad()) throw TRecordingError(FileName, "read error");
+  const TIrCodeFile file = Format.Read(lines, Options);
+  if (in.ReadFailed()) throw TRecordingError(FileName, "read error");
   TResult result;
   result.Format = &Format;
   result.Problems = file.Problems;
+  result.Notes = file.Notes;
   TEnvelopeSource source;
   std::vector<std::string> names;
   Draw(FileName, file, source, names, result.Problems);
@@ -90,6 +89,7 @@ TInputDecoder::TResult TInputDecoder::DecodeCodes(const std::string& FileName,
     const int signal = source.Signal(Sample->StreamIndex);
     Sample->Source = FileName;
     if (signal >= 0) Sample->Name = names[static_cast<size_t>(signal)];
+    Sample->SignalIndex = signal;
     if (OnSample)
       OnSample(std::move(Sample));
     else
@@ -134,10 +134,8 @@ void TInputDecoder::Count(const TRecordingDecoder::TResult& Decoded, TResult& Re
 }
 
 bool TInputDecoder::LooksLikeText(const std::string& FileName) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(FileName, error)) return false;  // keep the reader's text
-  std::ifstream in(FileName, std::ios::binary);
-  if (!in) return false;
+  TRegularFileStream in(FileName);
+  if (!in.IsOpen()) return false;  // keep the reader's text
   char buffer[TextProbeBytes];
   in.read(buffer, sizeof buffer);
   const std::streamsize n = in.gcount();

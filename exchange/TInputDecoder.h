@@ -21,6 +21,8 @@ class TInputDecoder {
     const TIrFormat* Format = nullptr;  // the code format read; null for a recording
     // "file:line: reason" for every signal of a code file that was left out.
     std::vector<std::string> Problems;
+    // "file:line: note" for lines of a code file that were skipped without losing a code.
+    std::vector<std::string> Notes;
   };
 
   // Library renders Flipper's parsed signals; it is only read, so it may be shared.

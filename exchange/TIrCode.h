@@ -22,8 +22,24 @@ struct TIrCode {
   bool Parsed() const { return !Protocol.empty(); }
 };
 
-// What a file held: its codes in order, and one "file:line: reason" per code left out.
+class TLineReader;
+
+// What a file held: its codes in order, one "file:line: reason" per code left out, and one
+// "file:line: note" per line skipped that costs no code (an unknown parameter).
 struct TIrCodeFile {
+  // What one file may hold, in durations of all its codes (a parsed code counts as
+  // ParsedDurations): 1 MB of a code file can list millions, and each costs memory again when
+  // drawn and decoded. Bounds the memory of reading and decoding a file to some 100 MB.
+  static constexpr size_t MaxDurations = 1000000;
+  static constexpr size_t ParsedDurations = 100;  // about what a parsed frame draws
+
   std::vector<TIrCode> Codes;
   std::vector<std::string> Problems;
+  std::vector<std::string> Notes;
+  size_t Durations = 0;  // held so far
+  bool Full = false;     // a code was refused for the bound: the reader stops
+
+  // Appends Code, read up to the current line of Lines. A code that would take the file past
+  // MaxDurations is left out instead, with a problem naming its line, and Full is set.
+  void Add(TIrCode Code, const TLineReader& Lines);
 };

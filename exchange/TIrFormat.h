@@ -9,6 +9,7 @@
 #include "TIrCode.h"
 
 class TLineReader;
+struct TDecodeSettings;
 
 class TIrFormat {
  public:
@@ -20,13 +21,14 @@ class TIrFormat {
   virtual const char* Title() const = 0;
   // The file extension without the dot ("ir").
   virtual const char* Extension() const = 0;
-  // True when Lines, the first meaningful lines of a file (blank lines left out), begin a
-  // file of this format. Never fails.
+  // True when Lines, the meaningful lines of a file's head (blank and comment lines left
+  // out, a byte-order mark skipped), show a file of this format. Never fails.
   virtual bool Recognizes(const std::vector<std::string>& Lines) const = 0;
   // Every code of the file Lines reads. A code that cannot be read is left out whole and
-  // named in Problems with its line and the reason; the others are kept. Never throws for
-  // bad content.
-  virtual TIrCodeFile Read(TLineReader& Lines) const = 0;
+  // named in Problems with its line and the reason; the others are kept. Settings: the
+  // decoding settings (a stream of durations is cut into signals as a recording is, at the
+  // ending silence). Never throws for bad content.
+  virtual TIrCodeFile Read(TLineReader& Lines, const TDecodeSettings& Settings) const = 0;
   // True when Write takes parsed codes (Protocol, Address, Command) as they are; the others
   // get every code as durations.
   virtual bool WritesParsed() const { return false; }

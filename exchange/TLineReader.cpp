@@ -2,6 +2,10 @@
 
 #include <streambuf>
 
+namespace {
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";  // UTF-8's, which some editors write
+}  // namespace
+
 bool TLineReader::Next(std::string& Line) {
   Line.clear();
   LastOverlong = false;
@@ -24,6 +28,8 @@ bool TLineReader::Next(std::string& Line) {
     Line += ch;
   }
   if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+  if (Number == 1 && Line.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0)
+    Line.erase(0, ByteOrderMark.size());
   return true;
 }
 

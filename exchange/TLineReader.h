@@ -1,6 +1,6 @@
 #pragma once
 // Reads a text file line by line with bounded memory: a line longer than MaxLineLength is
-// skipped to its end and reported, never held whole.
+// skipped to its end and reported, never held whole. A UTF-8 byte-order mark is skipped.
 
 #include <cstddef>
 #include <istream>

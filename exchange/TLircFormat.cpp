@@ -10,9 +10,20 @@
 namespace {
 constexpr size_t DurationsPerLine = 8;
 
-// The line without a '#' comment, trimmed.
-std::string_view Content(std::string_view Line) {
-  return TCodeText::Trim(Line.substr(0, Line.find('#')));
+// The words of Line up to a comment, as LIRC reads them: a line that starts with '#' is one, and
+// so is the rest of a line from a word that starts with '#', except an indented key named "#"
+// followed by its code.
+std::vector<std::string_view> Words(std::string_view Line) {
+  if (!Line.empty() && Line.front() == '#') return {};
+  std::vector<std::string_view> words = TCodeText::Words(Line);
+  const bool hashKey =
+      words.size() >= 2 && words[0] == "#" && TCodeText::Unsigned(words[1]).has_value();
+  for (size_t i = hashKey ? 1 : 0; i < words.size(); ++i) {
+    if (words[i].front() != '#') continue;
+    words.resize(i);
+    break;
+  }
+  return words;
 }
 
 // Reads one lircd.conf block by block: remotes, their parameters, their raw codes (durations)
@@ -57,12 +68,12 @@ class TLircReader {
 
 TIrCodeFile TLircReader::Read() {
   std::string line;
-  while (In.Next(line)) {
+  while (!File.Full && In.Next(line)) {
     if (In.Overlong()) {
       Overlong();
       continue;
     }
-    const std::vector<std::string_view> words = TCodeText::Words(Content(line));
+    const std::vector<std::string_view> words = Words(line);
     if (words.empty()) continue;
     switch (Place) {
       case TPlace::Outside:
@@ -83,7 +94,8 @@ TIrCodeFile TLircReader::Read() {
     }
   }
   FinishRawCode();
-  if (Place != TPlace::Outside) Problem("the file ends inside a block (no \"end remote\")");
+  if (!File.Full && Place != TPlace::Outside)
+    Problem("the file ends inside a block (no \"end remote\")");
   return std::move(File);
 }
 
@@ -124,6 +136,9 @@ void TLircReader::InRemote(const std::vector<std::string_view>& Words) {
     BeginCodes();
   } else if (Words[0] == "name" && Words.size() >= 2) {
     RemoteName = std::string(Words[1]);
+  } else if (!TLircRemote::Knows(Words[0])) {
+    File.Notes.push_back(
+        In.Problem(OfRemote() + ": parameter " + TCodeText::Quoted(Words[0], 20) + " skipped"));
   } else if (std::string reason = Remote.Set(Words); !reason.empty() && ParameterProblem.empty()) {
     ParameterProblem = std::move(reason);
     ParameterLine = In.LineNumber();
@@ -164,7 +179,7 @@ void TLircReader::InCodes(const std::vector<std::string_view>& Words) {
   }
   try {
     Remote.Render(values, code);
-    File.Codes.push_back(std::move(code));
+    File.Add(std::move(code), In);
   } catch (const TCodeError& e) {
     Problem(of + e.what());
   }
@@ -194,7 +209,7 @@ void TLircReader::FinishRawCode() {
     Code.GapMicros = endsInSpace ? Code.Durations.back() : Remote.GapMicros();
     if (endsInSpace) Code.Durations.pop_back();
     Code.CarrierHz = Remote.CarrierHz();
-    if (!Code.Durations.empty()) File.Codes.push_back(std::move(Code));
+    if (!Code.Durations.empty()) File.Add(std::move(Code), In);
   } else {
     Problem("code \"" + Code.Name + "\": " + CodeProblem, CodeProblemLine);
   }
@@ -205,14 +220,13 @@ void TLircReader::FinishRawCode() {
 
 bool TLircFormat::Recognizes(const std::vector<std::string>& Lines) const {
   for (const std::string& line : Lines) {
-    const std::vector<std::string_view> words = TCodeText::Words(Content(line));
-    if (words.empty()) continue;
-    return words.size() >= 2 && words[0] == "begin" && words[1] == "remote";
+    const std::vector<std::string_view> words = Words(line);
+    if (words.size() >= 2 && words[0] == "begin" && words[1] == "remote") return true;
   }
   return false;
 }
 
-TIrCodeFile TLircFormat::Read(TLineReader& Lines) const {
+TIrCodeFile TLircFormat::Read(TLineReader& Lines, const TDecodeSettings&) const {
   return TLircReader(Lines).Read();
 }
 

@@ -15,6 +15,6 @@ class TLircFormat : public TIrFormat {
   const char* Title() const override { return "LIRC configuration"; }
   const char* Extension() const override { return "conf"; }
   bool Recognizes(const std::vector<std::string>& Lines) const override;
-  TIrCodeFile Read(TLineReader& Lines) const override;
+  TIrCodeFile Read(TLineReader& Lines, const TDecodeSettings& Settings) const override;
   void Write(std::ostream& Out, const std::vector<TIrCode>& Codes) const override;
 };

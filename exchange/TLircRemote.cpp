@@ -15,6 +15,19 @@ constexpr uint64_t MaxMicros = UINT32_MAX;  // one parameter's duration, and one
 // Flags that change the frame in a way no other flag here describes.
 constexpr std::string_view UnsupportedFlags[] = {"XMP",    "GRUNDIG", "BO",
                                                  "SERIAL", "RCMM",    "GOLDSTAR"};
+// Numeric parameters of repeats, toggling and tolerances: read, left aside.
+constexpr std::string_view NotShapingFrames[] = {"toggle_bit_mask",
+                                                 "toggle_bit",
+                                                 "repeat_bit",
+                                                 "toggle_mask",
+                                                 "eps",
+                                                 "aeps",
+                                                 "min_repeat",
+                                                 "min_code_repeat",
+                                                 "duty_cycle",
+                                                 "repeat_gap",
+                                                 "ignore_mask",
+                                                 "suppress_repeat"};
 // Flags that concern repeat frames only.
 constexpr std::string_view RepeatFlags[] = {"NO_HEAD_REP", "NO_FOOT_REP", "REPEAT_HEADER"};
 
@@ -59,6 +72,12 @@ class TLircRemote::TFrame {
   std::vector<uint64_t> Runs;
   bool LastMark = false;
 };
+
+bool TLircRemote::Knows(std::string_view Key) {
+  TLircRemote probe;
+  return Key == "flags" || Key == "name" || probe.PairNamed(Key) || probe.DurationNamed(Key) ||
+         probe.ValueNamed(Key) || probe.BitCountNamed(Key);
+}
 
 std::string TLircRemote::Set(const std::vector<std::string_view>& Words) {
   const std::string_view key = Words.front();
@@ -157,9 +176,7 @@ uint64_t* TLircRemote::ValueNamed(std::string_view Key) {
   if (Key == "pre_data") return &PreData;
   if (Key == "post_data") return &PostData;
   if (Key == "rc6_mask") return &Rc6Mask;
-  if (Key == "toggle_bit_mask" || Key == "toggle_bit" || Key == "eps" || Key == "aeps" ||
-      Key == "min_repeat" || Key == "duty_cycle" || Key == "repeat_gap")
-    return &Ignored;
+  if (Among(Key, NotShapingFrames)) return &Ignored;
   return nullptr;
 }
 
@@ -198,14 +215,10 @@ void TLircRemote::Render(const std::vector<uint64_t>& Codes, TIrCode& Code) cons
     TFrame frame;
     Frame(value, frame);
     if (frame.Runs.empty()) throw TCodeError("the frame of " + Hex(value) + " holds no mark");
+    if (frame.EndsInSpace()) frame.Runs.pop_back();  // LIRC sends the gap in its place
+    // CONST_LENGTH: the gap is the frame's period, when the frame is shorter than it.
     const uint64_t length = frame.Length();
-    uint64_t after = gap;
-    if (ConstLength)
-      after = gap > length + MinConstSilenceMicros ? gap - length : MinConstSilenceMicros;
-    if (frame.EndsInSpace()) {
-      after += frame.Runs.back();
-      frame.Runs.pop_back();
-    }
+    const uint64_t after = ConstLength && gap > length ? gap - length : gap;
     if (!runs.empty()) runs.push_back(silence);
     runs.insert(runs.end(), frame.Runs.begin(), frame.Runs.end());
     silence = after;
@@ -251,14 +264,12 @@ void TLircRemote::Bits(uint64_t Value, unsigned Count, size_t& Position, size_t 
 }
 
 // SPACE_ENC: the pair of "one" or "zero" (SPACE_FIRST: its space first). Bi-phase: halves of
-// "one"/"zero"; RC5 sends 1 as space-mark, RC6 as mark-space; a Double bit's halves are twice
-// as long (RC6's trailer bit).
+// "one"/"zero"; LIRC sends 1 as space-mark for RC5 and RC6 alike (its RC6 codes hold the bits
+// inverted); a Double bit's halves are twice as long (RC6's trailer bit).
 void TLircRemote::Bit(bool IsOne, bool Double, TFrame& Out) const {
   const TPair& pair = IsOne ? One : Zero;
   const uint64_t times = Double ? 2 : 1;
-  const bool markFirst = Encoding == TEncoding::Space ? !SpaceFirst
-                         : Encoding == TEncoding::Rc5 ? !IsOne
-                                                      : IsOne;
+  const bool markFirst = Encoding == TEncoding::Space ? !SpaceFirst : !IsOne;
   if (markFirst) {
     Out.Add(true, pair.Mark * times);
     Out.Add(false, pair.Space * times);

@@ -13,13 +13,14 @@ struct TIrCode;
 
 class TLircRemote {
  public:
-  static constexpr unsigned MaxBits = 64;                   // of the code, pre_data, post_data
-  static constexpr uint32_t DefaultGapMicros = 100000;      // when the remote gives no gap
-  static constexpr uint32_t MinConstSilenceMicros = 20000;  // CONST_LENGTH: at least this
+  static constexpr unsigned MaxBits = 64;               // of the code, pre_data, post_data
+  static constexpr uint32_t DefaultGapMicros = 100000;  // when the remote gives no gap
 
   // Reads the parameter line Words ("one 560 1690"). "" when it is read, or is no parameter
   // of a frame (ignored); otherwise the reason its value cannot be used. Never throws.
   std::string Set(const std::vector<std::string_view>& Words);
+  // True when Key is a parameter LIRC knows (whether it shapes a frame or not).
+  static bool Knows(std::string_view Key);
   // "" when the codes of "begin codes" can be rendered with these parameters, else why not.
   std::string Problem() const;
   // True when the flags hold RAW_CODES.

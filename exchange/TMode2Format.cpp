@@ -1,6 +1,9 @@
 #include "TMode2Format.h"
 
+#include <cmath>
+
 #include "TCodeText.h"
+#include "TDecodeSettings.h"
 #include "TLineReader.h"
 
 namespace {
@@ -27,19 +30,21 @@ bool TMode2Format::Recognizes(const std::vector<std::string>& Lines) const {
   return false;
 }
 
-TIrCodeFile TMode2Format::Read(TLineReader& Lines) const {
+TIrCodeFile TMode2Format::Read(TLineReader& Lines, const TDecodeSettings& Settings) const {
+  const auto signalBreak = static_cast<int64_t>(std::lround(Settings.EndSilenceMillis * 1000));
   TIrCodeFile file;
   TIrCode code;
   std::string problem;
   size_t problemLine = 0;
   bool lastMark = false;
   const auto finish = [&](uint32_t Gap) {
-    if (!problem.empty()) {
+    if (file.Full) {
+    } else if (!problem.empty()) {
       file.Problems.push_back(Lines.Problem(problem, problemLine));
     } else if (!code.Durations.empty()) {
       if (!lastMark) code.Durations.pop_back();
       code.GapMicros = Gap;
-      file.Codes.push_back(std::move(code));
+      file.Add(std::move(code), Lines);
     }
     code = TIrCode();
     problem.clear();
@@ -56,7 +61,7 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines) const {
       return;
     }
     const auto micros = static_cast<uint32_t>(Value);
-    if (!Mark && (code.Durations.empty() || micros >= SignalBreakMicros)) {
+    if (!Mark && (code.Durations.empty() || micros >= signalBreak)) {
       if (!code.Durations.empty() || !problem.empty()) finish(micros);
       return;
     }
@@ -76,7 +81,7 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines) const {
     lastMark = Mark;
   };
   std::string line;
-  while (Lines.Next(line)) {
+  while (!file.Full && Lines.Next(line)) {
     if (Lines.Overlong()) {
       if (problem.empty()) {
         problem = "line longer than " + std::to_string(TLineReader::MaxLineLength) + " characters";

@@ -143,10 +143,10 @@ bool TProntoFormat::ReadCompact(const std::vector<uint32_t>& Values, TIrCode& Co
   return true;
 }
 
-TIrCodeFile TProntoFormat::Read(TLineReader& Lines) const {
+TIrCodeFile TProntoFormat::Read(TLineReader& Lines, const TDecodeSettings&) const {
   TIrCodeFile file;
   std::string line;
-  while (Lines.Next(line)) {
+  while (!file.Full && Lines.Next(line)) {
     if (Lines.Overlong()) {
       file.Problems.push_back(Lines.Problem(
           "line longer than " + std::to_string(TLineReader::MaxLineLength) + " characters"));
@@ -158,7 +158,7 @@ TIrCodeFile TProntoFormat::Read(TLineReader& Lines) const {
     code.Line = Lines.LineNumber();
     std::string reason;
     if (ReadLine(text, code, reason))
-      file.Codes.push_back(std::move(code));
+      file.Add(std::move(code), Lines);
     else
       file.Problems.push_back(Lines.Problem(reason));
   }

@@ -16,7 +16,7 @@ class TProntoFormat : public TIrFormat {
   const char* Title() const override { return "Pronto Hex"; }
   const char* Extension() const override { return "txt"; }
   bool Recognizes(const std::vector<std::string>& Lines) const override;
-  TIrCodeFile Read(TLineReader& Lines) const override;
+  TIrCodeFile Read(TLineReader& Lines, const TDecodeSettings& Settings) const override;
   void Write(std::ostream& Out, const std::vector<TIrCode>& Codes) const override;
 
  private:

@@ -1,12 +1,10 @@
 #include "TActionFile.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
+
+#include "TRegularFileStream.h"
 
 namespace {
 constexpr char CommentMark = '#';
@@ -15,6 +13,21 @@ const char* const Separator = "=";
 const char* const Blanks = " \t\r\v\f";
 constexpr uint32_t MaxFieldValue = 65535;  // decoded fields are 16 bits
 constexpr size_t MaxLineLength = 64 * 1024;
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";  // UTF-8's, which some editors write
+const char* const TooLarge = ": larger than 1 MB; an actions file holds a line per action";
+
+// The next line of In into Line, reading no more of a line than MaxLineLength + 1 characters
+// (the rest of a longer one is skipped). False at the end.
+bool ReadLine(std::istream& In, std::string& Line) {
+  Line.clear();
+  std::streambuf* buffer = In.rdbuf();
+  using traits = std::streambuf::traits_type;
+  int c = buffer ? buffer->sbumpc() : traits::eof();
+  if (traits::eq_int_type(c, traits::eof())) return false;
+  for (; !traits::eq_int_type(c, traits::eof()) && c != '\n'; c = buffer->sbumpc())
+    if (Line.size() <= MaxLineLength) Line += traits::to_char_type(c);
+  return true;
+}
 
 // What an option word does to its action: one entry per option.
 const std::map<std::string, bool TAction::*> Options = {{"+repeat", &TAction::WhileHeld}};
@@ -45,20 +58,24 @@ bool FieldValue(const std::string& Text, uint32_t& Value) {
 }  // namespace
 
 std::vector<TAction> TActionFile::Read(const std::string& FileName) {
-  std::error_code error;
-  if (std::filesystem::is_directory(FileName, error))
-    throw TError(FileName + ": is a directory, not an actions file");
-  std::ifstream file(FileName, std::ios::binary);
-  if (!file) throw TError(FileName + ": cannot be read: " + std::strerror(errno));
-  return Parse(file, FileName);
+  TRegularFileStream file(FileName);
+  if (!file.IsOpen()) throw TError(FileName + ": cannot be read: " + file.Reason());
+  if (file.Size() > static_cast<int64_t>(MaxFileBytes)) throw TError(FileName + TooLarge);
+  std::vector<TAction> actions = Parse(file, FileName);
+  if (file.ReadFailed()) throw TError(FileName + ": cannot be read: read error");
+  return actions;
 }
 
 std::vector<TAction> TActionFile::Parse(std::istream& Text, const std::string& FileName) {
   std::vector<TAction> actions;
   std::string line;
-  for (int number = 1; std::getline(Text, line); ++number) {
+  size_t bytes = 0;
+  for (int number = 1; ReadLine(Text, line); ++number) {
     const std::string where = FileName + ":" + std::to_string(number) + ": ";
     if (line.size() > MaxLineLength) throw TError(where + "the line is too long");
+    bytes += line.size() + 1;
+    if (bytes > MaxFileBytes) throw TError(FileName + TooLarge);
+    if (number == 1 && line.starts_with(ByteOrderMark)) line.erase(0, ByteOrderMark.size());
     if (line.find('\0') != std::string::npos) throw TError(where + "the line holds a zero byte");
     const std::string text = Trimmed(line);
     if (text.empty() || text[0] == CommentMark) continue;
@@ -69,7 +86,6 @@ std::vector<TAction> TActionFile::Parse(std::istream& Text, const std::string& F
     }
     actions.back().Line = number;
   }
-  if (Text.bad()) throw TError(FileName + ": cannot be read: " + std::strerror(errno));
   return actions;
 }
 

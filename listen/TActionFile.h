@@ -20,8 +20,11 @@ class TActionFile {
     using std::runtime_error::runtime_error;
   };
 
+  static constexpr size_t MaxFileBytes = 1 << 20;
+
   // The actions of FileName in file order. Throws TError for the first bad line, or when the
-  // file cannot be read (missing, a directory, no permission).
+  // file cannot be read (missing, not a regular file, no permission, over MaxFileBytes). A
+  // pipe or device is refused before it is opened.
   static std::vector<TAction> Read(const std::string& FileName);
   // The actions of Text, named FileName in errors. Throws TError for the first bad line.
   static std::vector<TAction> Parse(std::istream& Text, const std::string& FileName);

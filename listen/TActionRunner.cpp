@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -15,23 +17,28 @@ namespace {
 const char* const Shell = "/bin/sh";
 constexpr int FirstInheritedFile = 3;  // files from here on stay with the listener
 constexpr auto ReapInterval = std::chrono::milliseconds(10);
+constexpr size_t ReadBlock = 16 * 1024;
 
 // The spawn settings of every child; released when the object goes.
 class TSpawnSettings {
  public:
-  TSpawnSettings() {
+  explicit TSpawnSettings(int Output) {
     posix_spawn_file_actions_init(&Files);
     posix_spawnattr_init(&Attributes);
     posix_spawn_file_actions_addopen(&Files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&Files, STDERR_FILENO, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&Files, Output, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&Files, Output, STDERR_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&Files, FirstInheritedFile);
-    // The listener may ignore or block signals; a command starts with the usual ones.
+    // The listener may ignore or block signals; a command starts with the usual ones, in a
+    // process group of its own so that it can be ended with what it started.
     sigset_t all, none;
     sigfillset(&all);
     sigemptyset(&none);
     posix_spawnattr_setsigdefault(&Attributes, &all);
     posix_spawnattr_setsigmask(&Attributes, &none);
-    posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setpgroup(&Attributes, 0);
+    posix_spawnattr_setflags(
+        &Attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
   }
   ~TSpawnSettings() {
     posix_spawn_file_actions_destroy(&Files);
@@ -46,7 +53,7 @@ class TSpawnSettings {
 }  // namespace
 
 TActionRunner::~TActionRunner() {
-  Reap();
+  EndAll(std::chrono::milliseconds(0));
 }
 
 bool TActionRunner::Run(const std::string& Command, const std::string& Label,
@@ -65,29 +72,45 @@ bool TActionRunner::Run(const std::string& Command, const std::string& Label,
   for (std::string& entry : added) environment.push_back(entry.data());
   environment.push_back(nullptr);
 
-  std::string shell = Shell, option = "-c", command = Command;
-  char* const arguments[] = {shell.data(), option.data(), command.data(), nullptr};
-  TSpawnSettings settings;
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, Shell, &settings.Files, &settings.Attributes, arguments,
-                                environment.data());
-  if (error != 0) {
-    Log("action (" + Label + ") could not start \"" + Command + "\": " + std::strerror(error));
+  const std::string what = "action (" + Label + ") could not start \"" + Command + "\": ";
+  int pipe[2];
+  if (pipe2(pipe, O_CLOEXEC) != 0) {
+    Log(what + std::strerror(errno));
     return false;
   }
-  Children.push_back({pid, Label, Command});
+  std::string shell = Shell, option = "-c", command = Command;
+  char* const arguments[] = {shell.data(), option.data(), command.data(), nullptr};
+  pid_t pid = 0;
+  int error = 0;
+  {
+    TSpawnSettings settings(pipe[1]);
+    error = posix_spawn(&pid, Shell, &settings.Files, &settings.Attributes, arguments,
+                        environment.data());
+  }
+  close(pipe[1]);
+  if (error != 0) {
+    close(pipe[0]);
+    Log(what + std::strerror(error));
+    return false;
+  }
+  fcntl(pipe[0], F_SETFL, fcntl(pipe[0], F_GETFL) | O_NONBLOCK);
+  Children.push_back({pid, Label, Command, pipe[0], "", 0});
   return true;
 }
 
 void TActionRunner::Reap() {
   for (size_t i = 0; i < Children.size();) {
+    TChild& child = Children[i];
+    Drain(child);
     int status = 0;
-    const pid_t done = waitpid(Children[i].Pid, &status, WNOHANG);
+    const pid_t done = waitpid(child.Pid, &status, WNOHANG);
     if (done == 0) {
       ++i;
       continue;
     }
-    if (done == Children[i].Pid) Report(Children[i], status);
+    Drain(child);  // what it wrote last
+    Close(child);
+    if (done == child.Pid) Report(child, status);
     Children.erase(Children.begin() + static_cast<long>(i));  // ended, or not ours any more
   }
 }
@@ -97,6 +120,61 @@ bool TActionRunner::WaitAll(std::chrono::milliseconds Patience) {
   for (Reap(); !Children.empty() && std::chrono::steady_clock::now() < deadline; Reap())
     std::this_thread::sleep_for(ReapInterval);
   return Children.empty();
+}
+
+void TActionRunner::EndAll(std::chrono::milliseconds Patience) {
+  if (WaitAll(Patience)) return;
+  for (const TChild& child : Children)
+    Log("action (" + child.Label + ") \"" + child.Command + "\" still runs at the end: ended");
+  Signal(SIGTERM);
+  if (WaitAll(std::chrono::duration_cast<std::chrono::milliseconds>(EndPatience))) return;
+  Signal(SIGKILL);
+  WaitAll(std::chrono::duration_cast<std::chrono::milliseconds>(EndPatience));
+}
+
+// Every child's process group: the shell and what it started.
+void TActionRunner::Signal(int Number) {
+  for (const TChild& child : Children) kill(-child.Pid, Number);
+}
+
+// Reads what Child has written so far (up to MaxReadPerReap bytes) and logs its whole lines.
+void TActionRunner::Drain(TChild& Child) {
+  std::array<char, ReadBlock> block;
+  for (size_t total = 0; Child.Output >= 0 && total < MaxReadPerReap;) {
+    const ssize_t n = read(Child.Output, block.data(), block.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0 || errno != EAGAIN) Close(Child);
+      return;
+    }
+    total += static_cast<size_t>(n);
+    for (ssize_t i = 0; i < n; ++i) {
+      if (block[static_cast<size_t>(i)] != '\n') Child.Pending += block[static_cast<size_t>(i)];
+      if (block[static_cast<size_t>(i)] == '\n' || Child.Pending.size() >= MaxLineBytes) {
+        LogOutput(Child, Child.Pending);
+        Child.Pending.clear();
+      }
+    }
+  }
+}
+
+void TActionRunner::LogOutput(TChild& Child, const std::string& Line) {
+  if (Child.Logged > MaxLoggedBytes) return;
+  Child.Logged += Line.size() + 1;
+  if (Child.Logged > MaxLoggedBytes) {
+    Log("action (" + Child.Label + ") writes more than " + std::to_string(MaxLoggedBytes) +
+        " bytes: the rest is not logged");
+    return;
+  }
+  Log("action (" + Child.Label + "): " + Line);
+}
+
+void TActionRunner::Close(TChild& Child) {
+  if (Child.Output < 0) return;
+  if (!Child.Pending.empty()) LogOutput(Child, Child.Pending);
+  Child.Pending.clear();
+  close(Child.Output);
+  Child.Output = -1;
 }
 
 void TActionRunner::Report(const TChild& Child, int Status) const {

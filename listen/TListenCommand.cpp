@@ -3,8 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <map>
 
+#include "TActionCheck.h"
 #include "TActionFile.h"
 #include "TCaptureDevice.h"
+#include "TCodeLibrary.h"
 #include "TListener.h"
 #include "TPortAudioSoundSystem.h"
 #include "U_protocolRecognition.h"
@@ -72,12 +74,14 @@ int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<boo
     Options.Apply(engine);
     // Without its library no action could ever run: then it must load.
     if (!LoadProtocols(engine, Options.LibraryNamed() || !actions.empty())) return ExitFailed;
+    const TCodeLibrary library(engine);
+    TActionCheck(library).Check(actions, actionsFile);
 
     TListener listener(Out, Err, engine, std::move(actions), options);
     if (!listener.Start(std::move(sound))) return ExitFailed;
-    const TListener::TEnd end = listener.Run(StopRequested);
+    listener.Run(StopRequested);
     listener.Stop();
-    return end == TListener::TEnd::DeviceFailed ? ExitFailed : ExitOk;
+    return ExitOk;
   } catch (const std::invalid_argument& e) {
     Error("--device " + device + ": " + e.what());
     return ExitFailed;

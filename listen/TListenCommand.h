@@ -15,7 +15,7 @@ class TProtocolRecognition;
 class TListenCommand {
  public:
   static constexpr int ExitOk = 0;
-  static constexpr int ExitFailed = 1;  // no device, device failure, unreadable files
+  static constexpr int ExitFailed = 1;  // no device to start with, unreadable files
   static constexpr int ExitUsage = 2;   // bad or missing options
   static constexpr int MinReleaseMs = 10;
   static constexpr int MaxReleaseMs = 10000;

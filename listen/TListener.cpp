@@ -14,6 +14,9 @@ const std::vector<std::string> Headers = {"Time", "Protocol", "Data", "Length", 
 const std::vector<size_t> Widths = {12, 10, 56, 8, 8};
 constexpr size_t FirstRightAligned = 3;
 const char* const ColumnGap = "  ";
+const char* const DeviceLostText =
+    "the sound device is lost; opening it again every 3 seconds until it is back";
+const char* const DeviceBackText = "the sound device records again";
 
 std::string TableLine(const std::vector<std::string>& Cells) {
   std::string text;
@@ -52,6 +55,7 @@ TListener::TListener(std::ostream& Output, std::ostream& Errors, TProtocolRecogn
   Processor.InvertInput = Options.Decoding.InvertInput;
   Processor.Configure(Options.Decoding);
   Processor.OnError = [this](const std::string& Text) {
+    if (Reopening) return;  // one line said it is lost; each attempt is not logged
     if (Starting)
       StartErrors.push_back(Text);
     else
@@ -87,16 +91,35 @@ TListener::TEnd TListener::Run(const std::atomic<bool>& StopRequested) {
     Runner.Reap();
     if (message) HandleBuffer(*message);
     if (!Out) return TEnd::OutputClosed;
-    if (!Processor.WaveIn->Recording) return TEnd::DeviceFailed;
+    Processor.CheckDevice();
+    if (!Processor.WaveIn->Recording) WaitForDevice(StopRequested);
   }
   return TEnd::Stopped;
+}
+
+// The device failed or went silent (reported already): opened again every ReopenInterval,
+// quietly, until it records again or a stop is asked.
+void TListener::WaitForDevice(const std::atomic<bool>& StopRequested) {
+  Error(DeviceLostText);
+  Reopening = true;
+  auto next = std::chrono::steady_clock::now() + ReopenInterval;
+  while (!StopRequested) {
+    Queue.TakeWithin(StopCheckInterval);  // buffers handed back by the stop: nothing to read
+    Runner.Reap();
+    if (std::chrono::steady_clock::now() < next) continue;
+    Processor.StartRecording();
+    if (Processor.WaveIn->Recording) break;
+    next = std::chrono::steady_clock::now() + ReopenInterval;
+  }
+  Reopening = false;
+  if (Processor.WaveIn->Recording) Error(DeviceBackText);
 }
 
 void TListener::Stop() {
   Processor.StopRecording();
   while (Queue.Take()) {
   }  // the buffers handed back: nothing more is read
-  Runner.WaitAll(ActionPatience);
+  Runner.EndAll(ActionPatience);
 }
 
 void TListener::HandleBuffer(const TMessage& Message) {

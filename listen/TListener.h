@@ -23,7 +23,7 @@ class TProtocolRecognition;
 class TListener {
  public:
   enum class TFormat { Table, Jsonl };
-  enum class TEnd { Stopped, DeviceFailed, OutputClosed };
+  enum class TEnd { Stopped, OutputClosed };
 
   // 8 buffers of 50 ms: a packet's line follows its end within about 50 ms, and the reader
   // may fall 350 ms behind before input is lost.
@@ -31,6 +31,7 @@ class TListener {
   static constexpr int BufferSize = 2400;  // bytes = samples at 48 kHz
   static constexpr auto StopCheckInterval = std::chrono::milliseconds(100);
   static constexpr auto ActionPatience = std::chrono::milliseconds(200);  // at the end
+  static constexpr auto ReopenInterval = std::chrono::seconds(3);  // while the device is lost
 
   struct TOptions {
     TFormat Format = TFormat::Table;
@@ -52,10 +53,12 @@ class TListener {
   // (the first failure written to Err) when the device cannot record.
   bool Start(std::unique_ptr<TSoundSystem> Sound);
   // Handles buffers until StopRequested turns true (checked at least every
-  // StopCheckInterval), the device fails (reported) or Out cannot be written.
+  // StopCheckInterval) or Out cannot be written. A device that fails or delivers nothing
+  // for TSignalProcessor::DeviceSilenceSeconds is reported, then opened again every
+  // ReopenInterval until it records (reported too).
   TEnd Run(const std::atomic<bool>& StopRequested);
-  // Stops recording, releases the device and reaps the actions that end soon. An open
-  // packet is dropped. Safe to call twice.
+  // Stops recording, releases the device, reaps the actions that end soon and ends the
+  // others. An open packet is dropped. Safe to call twice.
   void Stop();
 
   // Called after a packet's line is written and its actions are started (for measurements).
@@ -64,6 +67,7 @@ class TListener {
 
  private:
   void HandleBuffer(const TMessage& Message);
+  void WaitForDevice(const std::atomic<bool>& StopRequested);
   void HandleSample(TSample& Sample);
   void WriteLine(const TSample& Sample);
   size_t RunActions(const TSample& Sample);
@@ -80,5 +84,6 @@ class TListener {
   TSignalProcessor Processor;
   std::vector<std::string> StartErrors;
   bool Starting = false;
+  bool Reopening = false;
   size_t Packets = 0;
 };

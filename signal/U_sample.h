@@ -72,6 +72,7 @@ class TSample {
   // Index of the trigger value in the stream read since the processor's Init; -1 when the
   // sample did not come from the stream (a loaded file).
   int64_t StreamIndex = -1;
-  std::string Source;  // the file an imported sample came from; empty when captured live
-  std::string Name;    // the signal's name in an imported code file; empty otherwise
+  std::string Source;    // the file an imported sample came from; empty when captured live
+  std::string Name;      // the signal's name in an imported code file; empty otherwise
+  int SignalIndex = -1;  // imported code file: its signal (from 0), shared by repeat frames
 };

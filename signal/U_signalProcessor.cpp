@@ -128,6 +128,17 @@ void TSignalProcessor::StartRecording() {
   WaveIn->OnError = OnError;
   if (!WaveIn->Open() && OnError) OnError("Error - Try again");
   WaveIn->Start();
+  LastBuffer = std::chrono::steady_clock::now();
+}
+
+bool TSignalProcessor::CheckDevice() {
+  if (!WaveIn || !WaveIn->Recording || SampleRate == 0) return false;
+  const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - LastBuffer;
+  if (waited.count() < DeviceSilenceSeconds + static_cast<double>(CaptureBufferSize) / SampleRate)
+    return false;
+  WaveIn->Stop();
+  if (OnError) OnError(DeviceSilentText);
+  return true;
 }
 
 void TSignalProcessor::StopRecording() {
@@ -175,6 +186,7 @@ void TSignalProcessor::ProcessBuffer(const TMessage& Message) {
     StreamRead += CaptureBufferSize;
     if (MarginAcrossBuffers) KeepTail(buf);
   }
+  LastBuffer = std::chrono::steady_clock::now();
   if (WaveIn) WaveIn->AddNextBuffer();
   ++BuffersProcessed;
 }

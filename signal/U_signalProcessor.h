@@ -1,6 +1,7 @@
 #pragma once
 // Turns the stream of captured 8-bit PCM buffers into packets (samples) and keeps the list.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,6 +42,16 @@ class TSignalProcessor {
   void StopRecording();
   // Cuts the buffer of Message into packets while recording, then queues the next buffer.
   void ProcessBuffer(const TMessage& Message);
+  // Notices a device that went away: while recording, when no buffer has come for
+  // DeviceSilenceSeconds beyond the time one buffer takes to fill (an unplugged, suspended or
+  // grabbed device), stops recording, reports DeviceSilentText through OnError and returns
+  // true. Call it every DeviceCheckInterval or so; false otherwise.
+  bool CheckDevice();
+  static constexpr double DeviceSilenceSeconds = 2;
+  static constexpr auto DeviceCheckInterval = std::chrono::milliseconds(250);
+  static constexpr const char* DeviceSilentText =
+      "The recording device delivers nothing any more (unplugged, suspended or taken by another "
+      "program): recording stopped.";
 
   // SampleRate x Seconds, rounded to nearest, halves to even.
   int64_t SecondsToSamples(float Seconds) const;
@@ -78,6 +89,7 @@ class TSignalProcessor {
   TNotifyEvent OnNewSample;
   std::vector<std::unique_ptr<TSample>> Samples;
   uint16_t BuffersProcessed = 0;
+  std::chrono::steady_clock::time_point LastBuffer;  // handed back, or recording started
   bool InvertInput = false;
   // The capture ring the first Init creates: shorter buffers hand packets on sooner.
   int CaptureBufferCount = BufferCount;  // 1..8

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -125,4 +126,14 @@ bool TQtDialogs::EditDecodeSettings(TDecodeSettings& Settings) {
 
 bool TQtDialogs::AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) {
   return TExportCodesDialog::Ask(Owner, Formats, Choice);
+}
+
+bool TQtDialogs::Confirm(const QString& Question, const QString& Action) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(), Question,
+                  QMessageBox::NoButton, Owner);
+  QPushButton* yes = box.addButton(Action, QMessageBox::AcceptRole);
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.exec();
+  return box.clickedButton() == yes;
 }

@@ -43,6 +43,8 @@ class TDialogs {
   // format (an index into Formats, "Title (*.ext)" entries). Choice holds the defaults on
   // entry and the answers on return. False when the user cancels.
   virtual bool AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) = 0;
+  // A question with the buttons Action ("Clear samples") and Cancel: true for Action.
+  virtual bool Confirm(const QString& Question, const QString& Action) = 0;
 };
 
 // The real thing: QMessageBox, QFileDialog, QProgressDialog and QDesktopServices.
@@ -62,6 +64,7 @@ class TQtDialogs : public TDialogs {
   void OpenUrl(const QString& Url) override;
   bool EditDecodeSettings(TDecodeSettings& Settings) override;
   bool AskExportCodes(const QStringList& Formats, TExportCodesChoice& Choice) override;
+  bool Confirm(const QString& Question, const QString& Action) override;
 
  private:
   QWidget* Owner;

@@ -27,6 +27,7 @@
 #include "TAnchors.h"
 #include "TCodeExport.h"
 #include "TCodeLibrary.h"
+#include "TDeviceWatch.h"
 #include "TDialogs.h"
 #include "TElidedLabel.h"
 #include "TExportMemory.h"
@@ -47,6 +48,7 @@
 #include "TSettingsStore.h"
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
+#include "TUnsavedSamples.h"
 #include "U_aboutForm.h"
 #include "U_graph.h"
 #include "U_protocolRecognition.h"
@@ -371,8 +373,11 @@ QString Tgui::PanelText(int Index) const {
 void Tgui::BindEvents() {
   connect(RecordButton, &QPushButton::clicked, this,
           [this] { Guarded([this] { RecordButtonClick(); }); });
-  connect(ClearSamples, &QPushButton::clicked, this,
-          [this] { Guarded([this] { ClearSamplesClick(); }); });
+  connect(ClearSamples, &QPushButton::clicked, this, [this] {
+    Guarded([this] {
+      if (Unsaved->MayDiscard("Clear samples")) ClearSamplesClick();
+    });
+  });
   connect(tbHScale, &QSlider::valueChanged, this,
           [this] { Guarded([this] { tbHScaleChange(); }); });
   connect(SamplesGrid, &TStringGrid::SelectCell, this, [this](int Column, int Row) {
@@ -434,6 +439,8 @@ void Tgui::FormCreate() {
   Processor->OnError = [this](const std::string& Text) { ReportError(Text); };
   Processor->OnNewSample = [this] { NewSample(); };
   Processor->Init(this, SampleRate, std::move(PendingSound));
+  new TDeviceWatch(this, *Processor, [this] { ShowRecordingState(); });  // a lost device
+  Unsaved = std::make_unique<TUnsavedSamples>(*Dialogs, Processor->Samples);
   InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
                              [this] { Guarded([this] { InputChanged(); }); });
   SendMenu = new TSendMenu(
@@ -513,7 +520,11 @@ void Tgui::RecordButtonClick() {
     Processor->StopRecording();
   else
     Processor->StartRecording();
-  // What the capture really does, not what was asked: a failed start stays "stopped".
+  ShowRecordingState();
+}
+
+// What the capture really does, not what was asked: a failed start stays "stopped".
+void Tgui::ShowRecordingState() {
   const bool recording = Processor->WaveIn->Recording;
   if (!recording) LevelMeter->Reset();
   ShowLevelHint();
@@ -700,7 +711,9 @@ void Tgui::SaveSamplesClick() {
   if (name.isEmpty()) return;
   // The name is the pair's base: a chosen "x.map" writes x.map and x.dat, not x.map.map.
   if (name.endsWith(MapSuffix, Qt::CaseInsensitive) && name.size() > 4) name.chop(4);
+  if (!Unsaved->MayReplace(name.toStdString())) return;
   Processor->SaveSamples(name.toStdString());
+  Unsaved->Saved();
 }
 
 void Tgui::loadSamplesClick() {
@@ -716,8 +729,10 @@ void Tgui::loadSamplesClick() {
   // Read the whole pair first: a failed load throws here and loses nothing.
   std::string note;
   std::vector<std::unique_ptr<TSample>> loaded = Processor->ReadSamples(name.toStdString(), &note);
+  if (!Unsaved->MayDiscard(loadSamples->text().remove('&'))) return;
   ClearSamplesClick();
   for (auto& sample : loaded) Processor->AddSample(std::move(sample));
+  Unsaved->Saved();
   for (auto& sample : Processor->Samples) {
     if (!sample->Protocol) Recognition->Decode(*sample);
   }
@@ -914,6 +929,7 @@ void Tgui::ExitClick() {
 }
 
 void Tgui::closeEvent(QCloseEvent* Event) {
+  if (Unsaved && !Unsaved->MayDiscard("Close")) return Event->ignore();
   // Release the device before the program ends, not when the process is torn down.
   Guarded([this] {
     if (Processor && Processor->WaveIn && Processor->WaveIn->Recording) {

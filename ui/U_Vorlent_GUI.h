@@ -39,6 +39,7 @@ class QLineEdit;
 class TProtocolRecognition;
 class TRecordButton;
 class TSignalProcessor;
+class TUnsavedSamples;
 class TStringGrid;
 class TaboutForm;
 class TfrmGraph;
@@ -65,6 +66,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // Handlers, named after their control and event. Each may throw; the caller shows it.
   void FormCreate();
   void RecordButtonClick();
+  void ShowRecordingState();
   void Bufferfull(const TMessage& Message);
   void NewSample();
   void SelectSample(int Index);
@@ -134,6 +136,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
 
   std::unique_ptr<TDialogs> Dialogs;
   std::unique_ptr<TSignalProcessor> Processor;
+  std::unique_ptr<TUnsavedSamples> Unsaved;  // asks before packets are lost
   std::unique_ptr<TProtocolRecognition> Recognition;
 
   QGroupBox* GroupBox2;

@@ -63,3 +63,34 @@ TEST(CodeFiles, ExportUsesTheProtocolsCarrierOrTheGivenOne) {
   EXPECT_EQ(DecodeRemote({"--carrier", "0"}).Status, TDecodeCommand::ExitUsage);
 }
 }  // namespace
+
+// A Flipper file as public collections have it (a byte-order mark, RC5X commands of seven bits,
+// raw signals that repeat their frame) exported again: one button per signal, the one that
+// cannot be drawn named on stderr while the others are written, exit status 1.
+TEST(CodeFiles, FlipperExportKeepsOneButtonPerSignal) {
+  const std::string path = ::testing::TempDir() + "public.ir";
+  std::ofstream(path, std::ios::binary)
+      << "\xEF\xBB\xBF"
+         "Filetype: IR signals file\nVersion: 1\n#\nname: Ext\ntype: parsed\nprotocol: RC5X\n"
+         "address: 01 00 00 00\ncommand: 42 00 00 00\n#\nname: Held\ntype: raw\n"
+         "frequency: 38000\nduty_cycle: 0.33\ndata: 9000 4500 560 1690 560 560 560 40000 9000 "
+         "2250 560 40000 9000 2250 560\n#\nname: Wide\ntype: parsed\nprotocol: NEC\n"
+         "address: 04 01 00 00\ncommand: 02 00 00 00\n";
+  const char* argv[] = {"vorlent-decode", "--protocols", Library.c_str(),
+                        "--format",       "flipper",     path.c_str()};
+  std::ostringstream out, err;
+  const int status = TDecodeCommand(out, err, false).Run(6, argv);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(err.str().find("public.ir:16: signal \"Wide\": address 0x104 is wider"),
+            std::string::npos)
+      << err.str();
+  const std::string text = out.str();
+  EXPECT_NE(text.find("name: Ext\ntype: parsed\nprotocol: RC5X\naddress: 01 00 00 00\n"
+                      "command: 02 00 00 00\n"),
+            std::string::npos)
+      << text;  // 66 is sent as 2 with the second start bit 0
+  size_t buttons = 0;
+  for (size_t at = text.find("name: "); at != std::string::npos; at = text.find("name: ", at + 1))
+    ++buttons;
+  EXPECT_EQ(buttons, 2u) << text;
+}

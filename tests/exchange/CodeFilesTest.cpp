@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "ExchangeFixture.h"
+#include "TDecodeSettings.h"
 #include "TInputDecoder.h"
 #include "TLineReader.h"
 #include "TLircFormat.h"
@@ -70,16 +71,18 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"RC5", "field=1; toggle=0; address=0; command=12; "},
                      {"RC5", "field=1; toggle=1; address=5; command=16; "},
                      {"RC5", "field=0; toggle=0; address=5; command=9; "}}},
-        TDecodeCase{"Rc6TwoRemotes",  // the second remote's pre_data has the toggle set
-                    Remote(Rc6 + "  pre_data 0x10\n", "    KEY_POWER 0x000C\n") +
-                        Remote(Rc6 + "  pre_data 0x11\n", "    KEY_OK 0x04A5\n"),
+        // LIRC's RC6 codes hold every bit inverted (it sends a 1 as space-mark); the second
+        // remote's pre_data has the toggle set.
+        TDecodeCase{"Rc6TwoRemotes",
+                    Remote(Rc6 + "  pre_data 0x0F\n", "    KEY_POWER 0xFFF3\n") +
+                        Remote(Rc6 + "  pre_data 0x0E\n", "    KEY_OK 0xFB5A\n"),
                     {{"RC6-0-16 T0", "address=0; command=12; "},
                      {"RC6-0-16 T1", "address=4; command=165; "}}},
         TDecodeCase{"Mce",  // mode 6: the trailer bit is the fifth of 37
                     Remote("  bits 16\n  flags RC6|CONST_LENGTH\n  header 2666 889\n"
                            "  one 444 444\n  zero 444 444\n  pre_data_bits 21\n"
-                           "  pre_data 0x1C800F\n  rc6_mask 0x100000000\n  gap 105000\n",
-                           "    KEY_POWER 0x040C\n"),
+                           "  pre_data 0x37FF0\n  rc6_mask 0x100000000\n  gap 105000\n",
+                           "    KEY_POWER 0xFBF3\n"),
                     {{"MCE", "oem1=128; oem2=15; toggle=0; address=4; command=12; "}}},
         TDecodeCase{"SonySequence",  // a sequence of codes: a frame each
                     Remote("  bits 12\n  flags SPACE_ENC|CONST_LENGTH\n  header 2400 600\n"
@@ -96,14 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
                      {"RC6-0-16 T0", "address=4; command=165; "}}}),
     [](const ::testing::TestParamInfo<TDecodeCase>& Info) { return Info.param.Label; });
 
-// CONST_LENGTH: the silence fills the frame period; a frame's last space joins it.
+// CONST_LENGTH: the silence fills the frame period; a frame's last space is not sent (LIRC
+// sends the gap in its place).
 TEST(LircRemoteTest, ConstantLengthSilenceFillsThePeriod) {
   std::istringstream in(
       Remote("  bits 12\n  flags CONST_LENGTH\n  header 2400 600\n"
              "  one 1200 600\n  zero 600 600\n  gap 45000\n",
              "    KEY_POWER 0xA90\n"));
   TLineReader lines(in, "sony.conf");
-  const TIrCodeFile file = TLircFormat().Read(lines);
+  const TIrCodeFile file = TLircFormat().Read(lines, TDecodeSettings());
   ASSERT_EQ(file.Codes.size(), 1u);
   const TIrCode& code = file.Codes[0];
   EXPECT_EQ(code.Name, "KEY_POWER");
@@ -112,7 +116,7 @@ TEST(LircRemoteTest, ConstantLengthSilenceFillsThePeriod) {
   EXPECT_EQ(code.Durations[0], 2400u);
   EXPECT_EQ(code.Durations[2], 1200u);
   EXPECT_EQ(code.Durations[24], 600u);
-  EXPECT_EQ(code.GapMicros, 45000u - 19800u + 600u);  // the frame lasts 19.8 ms
+  EXPECT_EQ(code.GapMicros, 45000u - 19200u);  // the frame lasts 19.8 ms, its last space 0.6
 }
 
 // Any number in any parameter or code, up to 64 bits and beyond, gives codes that start and end
@@ -150,7 +154,7 @@ TEST(LircRemoteTest, AnyNumbersDrawSoundFramesOrProblems) {
       text.replace(at, text.find_first_of(" \n", at) - at, values[random.Int(0, 9)]);
     std::istringstream in(text);
     TLineReader lines(in, "any.conf");
-    const TIrCodeFile file = TLircFormat().Read(lines);
+    const TIrCodeFile file = TLircFormat().Read(lines, TDecodeSettings());
     for (const std::string& problem : file.Problems) EXPECT_EQ(problem.rfind("any.conf:", 0), 0u);
     for (const TIrCode& code : file.Codes) {
       ASSERT_EQ(code.Durations.size() % 2, 1u) << text;

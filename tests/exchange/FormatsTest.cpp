@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "TDecodeSettings.h"
 #include "TIrFormats.h"
 #include "TLineReader.h"
 
@@ -21,7 +22,7 @@ std::string NecRemote(const std::string& Extra, const std::string& Codes = "") {
 TIrCodeFile Read(const std::string& Format, const std::string& Text) {
   std::istringstream in(Text);
   TLineReader lines(in, "codes.txt");
-  return TIrFormats::Find(Format)->Read(lines);
+  return TIrFormats::Find(Format)->Read(lines, TDecodeSettings());
 }
 
 struct TBadCase {
@@ -139,6 +140,10 @@ INSTANTIATE_TEST_SUITE_P(
                  1, "codes.txt:3: \"pulse abc\" is not \"pulse MICROSECONDS\""},
         TBadCase{"Mode2Zero", "mode2", "pulse 900\nspace 0\npulse 560\ntimeout 90000\npulse 560\n",
                  1, "codes.txt:2: duration 0 is out of range"},
+        TBadCase{"IrCtlTwoSigns", "mode2", "+900 -450 +560 -90000\n+900 +-450\n", 1,
+                 "codes.txt:2: \"+-450\" is neither a pulse/space line nor a signed duration"},
+        TBadCase{"PulseTwoSigns", "mode2", "pulse 900\nspace 90000\npulse --560\n", 1,
+                 "codes.txt:3: \"pulse --560\" is not \"pulse MICROSECONDS\""},
         TBadCase{"IrCtlWord", "mode2", "+900 -450 +560 -90000\n+900 -450 x\n", 1,
                  "codes.txt:2: \"x\" is neither a pulse/space line nor a signed duration"}),
     [](const ::testing::TestParamInfo<TBadCase>& Info) { return Info.param.Label; });
@@ -196,3 +201,84 @@ TEST(FormatsTest, ProntoWritesNamesItsReaderTakes) {
   }
 }
 }  // namespace
+
+// A parameter this program does not know, even one with a word for a value (irrecord writes
+// "driver devinput"), is skipped with a note naming its line; the remote's codes are kept.
+TEST(FormatsTest, UnknownLircParametersAreNotedAndSkipped) {
+  const TIrCodeFile file = Read("lirc", NecRemote(" driver devinput\n serial_mode 8N1\n"));
+  EXPECT_EQ(file.Codes.size(), 1u);
+  EXPECT_TRUE(file.Problems.empty());
+  EXPECT_EQ(file.Notes, (std::vector<std::string>{
+                            "codes.txt:11: remote \"tv\": parameter \"driver\" skipped",
+                            "codes.txt:12: remote \"tv\": parameter \"serial_mode\" skipped"}));
+}
+
+struct TSplitCase {
+  const char* Label;
+  double EndSilenceMillis;
+  size_t Codes, Problems;
+};
+
+class Mode2SplitTest : public ::testing::TestWithParam<TSplitCase> {};
+
+// mode2 is cut into signals where a recording is cut into packets: at the ending silence. Frames
+// 30 ms apart are many signals by default, and one too long for a code with 40 ms.
+TEST_P(Mode2SplitTest, SignalsEndAtTheEndingSilence) {
+  std::string text;
+  constexpr size_t Frames = 22000;  // 3 durations each: 66,000 in all
+  for (size_t i = 0; i < Frames; ++i) text += "pulse 500\nspace 500\npulse 500\nspace 30000\n";
+  std::istringstream in(text);
+  TLineReader lines(in, "frames.mode2");
+  TDecodeSettings settings;
+  settings.EndSilenceMillis = GetParam().EndSilenceMillis;
+  const TIrCodeFile file = TIrFormats::Find("mode2")->Read(lines, settings);
+  EXPECT_EQ(file.Codes.size(), GetParam().Codes);
+  EXPECT_EQ(file.Problems.size(), GetParam().Problems);
+}
+
+INSTANTIATE_TEST_SUITE_P(Silences, Mode2SplitTest,
+                         ::testing::Values(TSplitCase{"Default", 5, 22000, 0},
+                                           TSplitCase{"Long", 40, 0, 1}),
+                         [](const auto& Info) { return std::string(Info.param.Label); });
+
+struct TBoundCase {
+  const char* Label;
+  const char* Format;
+  std::string Text;
+};
+
+class FileBoundTest : public ::testing::TestWithParam<TBoundCase> {};
+
+// However many codes a file lists, what is read stays within the bound; the rest is left out
+// with one problem at the first code that would pass it.
+TEST_P(FileBoundTest, ReadingStopsAtTheBound) {
+  const TIrCodeFile file = Read(GetParam().Format, GetParam().Text);
+  size_t durations = 0;
+  for (const TIrCode& code : file.Codes)
+    durations += code.Parsed() ? TIrCodeFile::ParsedDurations : code.Durations.size();
+  EXPECT_LE(durations, TIrCodeFile::MaxDurations);
+  EXPECT_GT(durations, TIrCodeFile::MaxDurations * 9 / 10);
+  ASSERT_EQ(file.Problems.size(), 1u);
+  EXPECT_NE(file.Problems[0].find("the file holds more than 1000000 durations"), std::string::npos)
+      << file.Problems[0];
+}
+
+std::string Repeated(const std::string& Text, size_t Count) {
+  std::string out;
+  for (size_t i = 0; i < Count; ++i) out += Text;
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileBoundTest,
+    ::testing::Values(
+        // Lines of 900 codes: 60,000 durations each.
+        TBoundCase{"LircSequences", "lirc",
+                   NecRemote("", Repeated(" KEY_MANY" + Repeated(" 0x10EF", 900) + "\n", 20))},
+        TBoundCase{
+            "FlipperParsed", "flipper",
+            FlipperHeader + Repeated("name: P\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\n"
+                                     "command: 08 00 00 00\n",
+                                     TIrCodeFile::MaxDurations / TIrCodeFile::ParsedDurations + 5)},
+        TBoundCase{"Mode2", "mode2", Repeated(Repeated("+500 -500 ", 13) + "+500 -9000\n", 40000)}),
+    [](const auto& Info) { return std::string(Info.param.Label); });

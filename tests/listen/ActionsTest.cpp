@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "TActionFile.h"
 #include "TActionRunner.h"
@@ -130,4 +134,57 @@ TEST(ActionRunner, RunsThroughTheShellWithoutWaitingAndLogsFailures) {
   EXPECT_EQ(log, (std::vector<std::string>{
                      "action (line 1) \"exit 4\" exited with status 4",
                      "action (line 1) \"kill -TERM $$\" was ended by signal 15 (Terminated)"}));
+}
+
+// A command that writes megabytes to its output neither holds up the one who reaps nor fills
+// the log: it runs to its end, its first lines are logged, the rest is counted out.
+TEST(ActionRunner, AFloodingCommandNeitherBlocksNorFillsTheLog) {
+  std::vector<std::string> log;
+  TActionRunner runner([&log](const std::string& text) { log.push_back(text); });
+  ASSERT_TRUE(runner.Run("yes flood | head -c 20000000; echo last >&2", "line 2", {}));
+  const auto before = std::chrono::steady_clock::now();
+  auto slowest = std::chrono::steady_clock::duration::zero();
+  while (runner.Running() && std::chrono::steady_clock::now() - before < std::chrono::seconds(60)) {
+    const auto start = std::chrono::steady_clock::now();
+    runner.Reap();
+    slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(runner.Running(), 0u);
+  EXPECT_LT(slowest, std::chrono::milliseconds(500));
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log.front(), "action (line 2): flood");
+  EXPECT_EQ(log.back(), "action (line 2) writes more than 16384 bytes: the rest is not logged");
+  EXPECT_LE(log.size(), TActionRunner::MaxLoggedBytes / 6 + 1);
+}
+
+// What still runs at the end is ended with everything it started (its process group).
+TEST(ActionRunner, EndsCommandsAndWhatTheyStartedAtTheEnd) {
+  const std::string pidFile = testing::TempDir() + "background.pid";
+  std::remove(pidFile.c_str());
+  std::vector<std::string> log;
+  {
+    TActionRunner runner([&log](const std::string& text) { log.push_back(text); });
+    ASSERT_TRUE(runner.Run("sleep 60 & echo $! > " + pidFile + "; wait", "line 7", {}));
+    for (int i = 0; i < 500 && std::ifstream(pidFile).peek() == EOF; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto before = std::chrono::steady_clock::now();
+    runner.EndAll(std::chrono::milliseconds(100));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+    EXPECT_EQ(runner.Running(), 0u);
+  }
+  pid_t background = 0;
+  std::ifstream(pidFile) >> background;
+  ASSERT_GT(background, 0);
+  bool gone = false;
+  for (int i = 0; i < 200 && !gone; ++i) {
+    std::string state;
+    std::ifstream stat("/proc/" + std::to_string(background) + "/stat");
+    std::string pid, name;
+    gone = !(stat >> pid >> name >> state) || state == "Z";
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(gone) << "the command's background sleep still runs";
+  EXPECT_EQ(log.front(), "action (line 7) \"sleep 60 & echo $! > " + pidFile +
+                             "; wait\" still runs at the end: ended");
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -187,7 +188,9 @@ TEST(ListenProgram, SigtermInsideAPacketEndsCleanlyWithWholeLines) {
 
 struct TBadStart {
   std::string Name;
-  std::vector<std::string> Arguments;  // run in a folder with actions.txt and bad.txt
+  // Run in a folder with actions.txt, bad.txt, typo.txt (it starts with a byte-order mark),
+  // field.txt and a FIFO, actions.fifo, that no one writes to.
+  std::vector<std::string> Arguments;
   int Status;
   std::string Error;  // part of stderr
 };
@@ -199,6 +202,9 @@ TEST_P(ListenProgramStart, FailsWithItsReasonAndRecordsNothing) {
   std::ofstream(dir / "input.raw") << std::string(Rate, '\x80');
   std::ofstream(dir / "actions.txt") << "NEC command=8 = true\n";
   std::ofstream(dir / "bad.txt") << "# ok\nNEC command=8 = true\nNEC command=x = true\n";
+  std::ofstream(dir / "typo.txt") << "\xEF\xBB\xBFNEC command=8 = true\nNec command=8 = true\n";
+  std::ofstream(dir / "field.txt") << "NEC adress=4 = true\n";
+  ASSERT_EQ(mkfifo((dir / "actions.fifo").c_str(), 0600), 0);
   TProgram program(GetParam().Arguments, dir.Path, dir / "input.raw");
   EXPECT_EQ(program.Wait(), GetParam().Status) << program.Err();
   EXPECT_NE(program.Err().find(GetParam().Error), std::string::npos) << program.Err();
@@ -218,7 +224,23 @@ INSTANTIATE_TEST_SUITE_P(
                   1,
                   "bad.txt:3: field \"command=x\": the value must be a number 0..65535"},
         TBadStart{"NoActionsFile", {"--actions", "no.txt"}, 1, "no.txt: cannot be read"},
-        TBadStart{"ActionsFolder", {"--actions", "."}, 1, ".: is a directory, not an actions file"},
+        TBadStart{"ActionsFolder", {"--actions", "."}, 1, ".: cannot be read: not a regular file"},
+        TBadStart{"ActionsFifo",
+                  {"--actions", "actions.fifo"},
+                  1,
+                  "actions.fifo: cannot be read: not a regular file but a pipe (FIFO)"},
+        TBadStart{"ActionsDevice",
+                  {"--actions", "/dev/zero"},
+                  1,
+                  "/dev/zero: cannot be read: not a regular file but a device"},
+        TBadStart{"MisspeltProtocol",
+                  {"--actions", "typo.txt"},
+                  1,
+                  "typo.txt:2: unknown protocol \"Nec\" (nearest: \"NEC\")"},
+        TBadStart{"MisspeltField",
+                  {"--actions", "field.txt"},
+                  1,
+                  "field.txt:1: NEC has no field \"adress\" (nearest: \"address\")"},
         TBadStart{"NoLibraryForTheActions",
                   {"--protocols", "no.xml", "--actions", "actions.txt"},
                   1,
@@ -249,8 +271,9 @@ TEST(InstalledUnit, NamesTheInstalledListenerAndPassesSystemdsCheck) {
             out),
       0)
       << Text(out);
-  EXPECT_NE(Text(unit).find("\nExecStart=" + at + "/bin/vorlent-listen --protocols " + at +
-                            "/bin/protocols.xml --actions %h/.config/vorlent/actions "
+  // No --protocols: the listener's own search finds the installed share/vorlent library.
+  EXPECT_NE(Text(unit).find("\nExecStart=" + at +
+                            "/bin/vorlent-listen --actions %h/.config/vorlent/actions "
                             "$VORLENT_LISTEN_OPTIONS\n"),
             std::string::npos)
       << Text(unit);

@@ -114,7 +114,13 @@ class TFakeDialogs : public TDialogs {
     return true;
   }
 
-  std::vector<QString> Messages, Errors, Urls;
+  bool Confirm(const QString& Question, const QString&) override {
+    Questions.push_back(Question);
+    return ConfirmAnswer;
+  }
+
+  std::vector<QString> Messages, Errors, Urls, Questions;
+  bool ConfirmAnswer = true;  // the user's answer to every Confirm
   std::vector<std::shared_ptr<TFakeBox>> Boxes;
   double CancelAt = 2;  // the user cancels at the first progress of a box this high or higher
   std::vector<TAsked> Asked;
