@@ -10,8 +10,10 @@
 
 #include "TCodeLibrary.h"
 #include "TDecodeOptions.h"
+#include "TDecodeSettings.h"
 #include "TIrFormats.h"
 #include "TLineReader.h"
+#include "TRegularFileStream.h"
 #include "TNearestName.h"
 #include "TSendError.h"
 #include "TSignalSource.h"
@@ -179,12 +181,13 @@ TIrSignal TSendCommand::CodeOfFile(const TRequest& Request,
                                    std::shared_ptr<const TCodeLibrary> Library) {
   const std::string& file = Request.CodeFile;
   const TIrFormat* format = TIrFormats::Detect(file);
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw TSendError(file + ": " + std::strerror(errno));
   if (!format)
     throw TSendError(file + ": neither a Flipper .ir, Pronto Hex, lircd.conf nor mode2 file");
+  TRegularFileStream in(file);
+  if (!in.IsOpen()) throw TSendError(file + ": " + in.Reason());
   TLineReader lines(in, file);
-  const TIrCodeFile codes = format->Read(lines);
+  const TIrCodeFile codes = format->Read(lines, TDecodeSettings{});
+  if (in.ReadFailed()) throw TSendError(file + ": read error");
   for (const std::string& problem : codes.Problems) Err << ProgramName << ": " << problem << "\n";
   std::vector<std::string> names;
   for (const TIrCode& code : codes.Codes) names.push_back(code.Name);
