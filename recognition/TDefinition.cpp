@@ -1,5 +1,7 @@
 #include "TDefinition.h"
 
+#include <charconv>
+
 #include "TXmlNode.h"
 #include "TXmlNodeList.h"
 
@@ -29,6 +31,16 @@ std::optional<unsigned> ParseBitLength(const std::string& Text) {
   return length;
 }
 
+// A tolerance attribute: a positive number of microseconds, at most MaxToleranceMicros; 0 for
+// anything else.
+double ParseTolerance(const std::string& Text) {
+  constexpr double MaxToleranceMicros = 1000;
+  double micros = 0;
+  const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), micros);
+  if (error != std::errc() || end != Text.data() + Text.size()) return 0;
+  return micros > 0 && micros <= MaxToleranceMicros ? micros : 0;
+}
+
 TCompiledPattern CompileBit(const TXmlNode& Bit, const std::string& DecimalSeparator) {
   if (Bit.IsNull()) return {};
   return TCompiledPattern::Compile(Bit.Text(), DecimalSeparator);
@@ -40,6 +52,7 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
                                  const std::string& DecimalSeparator) {
   TDefinition definition;
   definition.Name = Protocol.Attribute("name").value_or("");
+  definition.ToleranceMicros = ParseTolerance(Protocol.Attribute(ToleranceAttribute).value_or(""));
   const TXmlNode oneBit = Protocol.SelectSingleNode(Queries.OneBit);
   const TXmlNode zeroBit = Protocol.SelectSingleNode(Queries.ZeroBit);
   definition.One = CompileBit(oneBit, DecimalSeparator);
@@ -78,6 +91,7 @@ const std::string& TDefinition::BitMarkText(unsigned Bit) {
 }
 
 void TDefinition::SetRate(uint16_t Rate) {
+  ToleranceSamples = static_cast<float>(ToleranceMicros * Rate / 1e6);
   One.SetRate(Rate);
   Zero.SetRate(Rate);
   for (TItem& item : Items) item.Timing.SetRate(Rate);

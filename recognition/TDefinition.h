@@ -21,6 +21,8 @@ class TDefinition {
   static constexpr const char* ZeroBitExpression = "bitset/bit[@value=0]";
   static constexpr const char* DelimiterElement = "delimiter";
   static constexpr const char* LeastSignificantFirst = "LSB";  // bitorder; anything else is MSB
+  // An attribute of <protocol>: the window (us) of its durations when wider than the decoder's.
+  static constexpr const char* ToleranceAttribute = "tolerance";
 
   // The compiled queries of the expressions above.
   struct TQueries {
@@ -55,6 +57,8 @@ class TDefinition {
   uint64_t MostMatches() const;
 
   std::string Name;
+  double ToleranceMicros = 0;  // its own window; 0 (or no number) when it has none
+  float ToleranceSamples = 0;  // the same at the rate of SetRate
   std::vector<TItem> Items;
   TCompiledPattern One;   // never matches when the bitset has no 1 pattern
   TCompiledPattern Zero;  // never matches when the bitset has no 0 pattern

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "TCompiledPattern.h"
+#include "TGenericPass.h"
 #include "TTimingPattern.h"
 #include "TTolerantPass.h"
 #include "TWorkBudget.h"
@@ -45,7 +46,8 @@ TProtocolRecognition::TProtocolRecognition()
       DescriptionQuery_(std::make_unique<TXmlQuery>(DescriptionExpression,
                                                     std::vector<std::string>{DescriptionVariable})),
       DecimalSeparator_(LocaleDecimalSeparator()),
-      TolerantPass_(std::make_unique<TTolerantPass>()) {}
+      TolerantPass_(std::make_unique<TTolerantPass>()),
+      GenericPass_(std::make_unique<TGenericPass>()) {}
 
 TProtocolRecognition::~TProtocolRecognition() = default;
 
@@ -100,18 +102,26 @@ void TProtocolRecognition::Decode(TSample& Sample) {
   for (size_t i = 0; i < Definitions_.size() && !Sample.Pulses.empty(); ++i) {
     if (TryDefinition(Definitions_[i], Sample, budget)) {
       CurrentPulses = nullptr;
+      DefinitionTolerance_ = 0;
       return;
     }
     if (budget.Exhausted()) break;
   }
   CurrentPulses = nullptr;
+  DefinitionTolerance_ = 0;
   MarkUnknown(Sample);
-  if (!SecondPass || Sample.Pulses.empty()) return;
-  TWorkBudget tolerantBudget(MaxMatchesPerPacket);
-  TolerantPass_->Decode(Definitions_, SampleRate, Tolerance, Sample, tolerantBudget);
+  if (Sample.Pulses.empty()) return;
+  // The order of the passes, each for a packet the ones before left unknown: exact (above),
+  // tolerant, generic.
+  if (SecondPass) {
+    TWorkBudget tolerantBudget(MaxMatchesPerPacket);
+    if (TolerantPass_->Decode(Definitions_, SampleRate, Tolerance, Sample, tolerantBudget)) return;
+  }
+  if (GenericPass) GenericPass_->Decode(Sample, SampleRate);
 }
 
 bool TProtocolRecognition::MatchTiming(const std::string& Pattern, uint16_t& Position) {
+  DefinitionTolerance_ = 0;
   if (!CurrentPulses) return false;
   const size_t usable = std::min(CurrentPulses->size(), MaxRuns);
   if (Cursor >= usable) return false;
@@ -151,6 +161,7 @@ void TProtocolRecognition::ReportCost(const std::string& FileName) const {
 bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample& Sample,
                                          TWorkBudget& Budget) {
   if (!Budget.Spend()) return false;
+  DefinitionTolerance_ = Definition.ToleranceSamples;
   Cursor = FirstHighRun;
   Remainder = 0;
   CurrentPulses = &Sample.Pulses;
@@ -269,9 +280,11 @@ void TProtocolRecognition::MarkUnknown(TSample& Sample) const {
 
 // Both ends of the window are exclusive; a NaN anywhere fits nothing. t +- Tolerance is exact in
 // double precision wherever a run can reach it, so the comparisons are those of exact numbers.
+// A definition with a wider window of its own (a learned one) is matched within that.
 TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float Duration) const {
-  const double low = static_cast<double>(Duration) - Tolerance;
-  const double high = static_cast<double>(Duration) + Tolerance;
+  const double tolerance = std::max(Tolerance, DefinitionTolerance_);
+  const double low = static_cast<double>(Duration) - tolerance;
+  const double high = static_cast<double>(Duration) + tolerance;
   if (Length <= low) return TFit::TooShort;
   if (Length < high) return TFit::Fits;
   if (Length >= high) return TFit::TooLong;

@@ -18,6 +18,7 @@ class TXmlNodeList;
 class TXmlQuery;
 class TWorkBudget;
 class TTolerantPass;
+class TGenericPass;
 
 using TReportEvent = std::function<void(const std::string& Text)>;
 
@@ -57,6 +58,8 @@ class TProtocolRecognition {
   TReportEvent OnReport;  // receives the load error text; the owner shows it
   // Packets that no definition fits exactly get a second, tolerant try (TMatch::Likely).
   bool SecondPass = true;
+  // Packets still unknown after that are read without a definition (TMatch::Generic).
+  bool GenericPass = true;
 
   std::unique_ptr<TXmlDocument> Document;
   std::unique_ptr<TXmlNodeList> ProtocolNodes;
@@ -92,5 +95,7 @@ class TProtocolRecognition {
   int32_t DefinitionRate_ = NotConverted;  // the rate Definitions_ are converted at
   TProtocol Found_;                        // the fields of the definition being tried
   uint32_t MostBitMarks_ = 0;              // of the packet being decoded: its samples + 1
+  float DefinitionTolerance_ = 0;          // the window of the definition being tried
   std::unique_ptr<TTolerantPass> TolerantPass_;
+  std::unique_ptr<TGenericPass> GenericPass_;
 };

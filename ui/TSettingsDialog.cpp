@@ -17,11 +17,12 @@ const char* const LevelCaption = "Trigger &level:";
 const char* const AutomaticCaption = "&Automatic (for weak signals)";
 const char* const EndSilenceCaption = "&Ending silence:";
 const char* const SecondPassCaption = "&Second, tolerant pass for packets left unknown";
+const char* const GenericCaption = "&Generic decoding of packets still unknown (bits as hex)";
 const char* const Hint =
     "A packet starts at a value of the trigger level or more (the line rests at 128) and ends "
     "after the ending silence; 10 ms lets protocols with long spaces arrive whole. Each "
     "duration is matched within the tolerance. The defaults are %1 µs, level %2, %3 ms and "
-    "the second pass on.";
+    "the second pass and generic decoding on.";
 constexpr int ToleranceDecimals = 1, SilenceDecimals = 1;
 constexpr double SilenceStep = 0.5;  // ms
 constexpr int HintWidth = 360;       // pixels
@@ -49,6 +50,8 @@ TSettingsDialog::TSettingsDialog(QWidget* Owner, const TDecodeSettings& Settings
   EndSilence->setSuffix(" ms");
   SecondPass = new QCheckBox(SecondPassCaption, this);
   SecondPass->setObjectName("SecondPass");
+  Generic = new QCheckBox(GenericCaption, this);
+  Generic->setObjectName("Generic");
 
   auto* level = new QHBoxLayout;
   level->addWidget(TriggerLevel);
@@ -58,6 +61,7 @@ TSettingsDialog::TSettingsDialog(QWidget* Owner, const TDecodeSettings& Settings
   form->addRow(LevelCaption, level);
   form->addRow(EndSilenceCaption, EndSilence);
   form->addRow(SecondPass);
+  form->addRow(Generic);
   const TDecodeSettings defaults;
   auto* hint = new QLabel(QString(Hint)
                               .arg(defaults.ToleranceMicros)
@@ -89,6 +93,7 @@ void TSettingsDialog::Show(const TDecodeSettings& Settings) {
   TriggerLevel->setDisabled(Settings.AutomaticLevel);
   EndSilence->setValue(Settings.EndSilenceMillis);
   SecondPass->setChecked(Settings.SecondPass);
+  Generic->setChecked(Settings.Generic);
 }
 
 TDecodeSettings TSettingsDialog::Settings() const {
@@ -98,5 +103,6 @@ TDecodeSettings TSettingsDialog::Settings() const {
   settings.TriggerLevel = TriggerLevel->value();
   settings.EndSilenceMillis = EndSilence->value();
   settings.SecondPass = SecondPass->isChecked();
+  settings.Generic = Generic->isChecked();
   return settings;
 }

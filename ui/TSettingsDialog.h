@@ -25,6 +25,7 @@ class TSettingsDialog : public QDialog {
   QSpinBox* TriggerLevel;
   QDoubleSpinBox* EndSilence;
   QCheckBox* SecondPass;
+  QCheckBox* Generic;
 
  private:
   TDecodeSettings Original;

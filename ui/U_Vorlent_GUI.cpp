@@ -21,6 +21,7 @@
 #include <QTime>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include "TAnchors.h"
@@ -31,6 +32,8 @@
 #include "TInputDecoder.h"
 #include "TInputMenu.h"
 #include "TIrFormats.h"
+#include "TLearnDialog.h"
+#include "TLibraryLocator.h"
 #include "TLinkLabel.h"
 #include "TNoPacketsText.h"
 #include "TRecordButton.h"
@@ -96,6 +99,8 @@ constexpr int MaxProblemsShown = 10;
 const char* ImportingText = "Importing %1...";
 const char* SettingsText = "Settings: %1";
 const char* LikelyText = "Likely match: %1\n\n%2";
+const char* GenericText = "Generic decoding: %1";
+const char* LearnedInto = "Learned protocol added to %1";
 
 constexpr double MillisecondsPerDay = 86400000.0;
 // The locale's long time format without its time-zone part.
@@ -290,6 +295,7 @@ void Tgui::CreateMenu() {
       add("ImportRecording", "&Import recording...", QKeySequence(Qt::CTRL | Qt::Key_I));
   ExportCodes =
       add("ExportCodes", "Export &codes...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  LearnProtocol = add("LearnProtocol", "Lea&rn protocol...", QKeySequence());
   exportGraph = add("exportGraph", "&Export graph", QKeySequence(Qt::CTRL | Qt::Key_E));
   CopytimingtoClipboard1 = add("CopytimingtoClipboard1", "Copy &timing to Clipboard",
                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
@@ -358,6 +364,8 @@ void Tgui::BindEvents() {
           [this] { Guarded([this] { ImportRecordingClick(); }); });
   connect(ExportCodes, &QAction::triggered, this,
           [this] { Guarded([this] { ExportCodesClick(); }); });
+  connect(LearnProtocol, &QAction::triggered, this,
+          [this] { Guarded([this] { LearnProtocolClick(); }); });
   connect(exportGraph, &QAction::triggered, this,
           [this] { Guarded([this] { exportGraphClick(); }); });
   connect(CopytimingtoClipboard1, &QAction::triggered, this,
@@ -504,7 +512,8 @@ void Tgui::WriteSampleRow(int Row, int Index) {
   SamplesGrid->SetCell(1, Row,
                        sample.Protocol ? QString::fromStdString(sample.Protocol->ListName()) : "");
   SamplesGrid->SetCellMuted(1, Row,
-                            sample.Protocol && sample.Protocol->Match == TProtocol::TMatch::Likely);
+                            sample.Protocol && sample.Protocol->Known() &&
+                                sample.Protocol->Match != TProtocol::TMatch::Exact);
   SamplesGrid->SetCell(
       2, Row, sample.Protocol ? QString::fromStdString(sample.Protocol->GetDataText()) : "");
   SamplesGrid->SetCell(3, Row, niceTimePeriod(sample.Duration));
@@ -559,6 +568,8 @@ void Tgui::SelectSample(int Index) {
   QString details = DescriptionText(description);
   if (protocol.Match == TProtocol::TMatch::Likely)
     details = QString(LikelyText).arg(QString::fromStdString(protocol.MatchNote), details);
+  if (protocol.Match == TProtocol::TMatch::Generic)
+    details = QString(GenericText).arg(QString::fromStdString(protocol.MatchNote));
   if (LoadedLibrary.empty()) details = QString(NoLibraryNote).arg(DescriptionText(LibraryProblem));
   if (!sample.Source.empty()) {
     details.prepend(
@@ -575,6 +586,12 @@ void Tgui::SelectSample(int Index) {
       const TProtocolField& field = protocol.Fields[i];
       const int row = static_cast<int>(i) + 1;
       SGprotocolData->SetCell(0, row, QString::fromStdString(field.Name));
+      if (!field.Text.empty()) {  // shown as it is (hex bytes); no single number to convert
+        SGprotocolData->SetCell(1, row, QString::fromStdString(field.Text));
+        SGprotocolData->SetCell(2, row, "");
+        SGprotocolData->SetCell(3, row, "");
+        continue;
+      }
       SGprotocolData->SetCell(1, row, QString::number(field.Value));
       SGprotocolData->SetCell(2, row, "0x" + QString::number(field.Value, 16).toUpper());
       SGprotocolData->SetCell(3, row, ConvertToBin(field.Value));
@@ -723,6 +740,7 @@ void Tgui::ApplyDecodeSettings() {
   Processor->Configure(DecodeSettings);
   Recognition->SetTolerance(DecodeSettings.ToleranceSeconds());
   Recognition->SecondPass = DecodeSettings.SecondPass;
+  Recognition->GenericPass = DecodeSettings.Generic;
   const std::string differences = DecodeSettings.DifferencesText();
   SettingsPanel->setText(differences.empty()
                              ? QString()
@@ -814,6 +832,27 @@ void Tgui::ExportCodesClick() {
   if (!written)
     throw std::runtime_error(
         QString(CannotWrite).arg(choice.FileName, file.errorString()).toStdString());
+}
+
+// Learns a protocol from the selected packet or every unknown and generic one; a definition
+// added to the user's library is loaded from there and every packet is decoded again.
+void Tgui::LearnProtocolClick() {
+  TLearnDialog::TPackets selected, unknown;
+  const int row = SamplesGrid->CurrentRow() - 1;
+  for (int i = 0; i < static_cast<int>(Processor->Samples.size()); ++i) {
+    const TSample& sample = *Processor->Samples[static_cast<size_t>(i)];
+    if (i == row) selected.push_back(sample.Pulses);
+    if (!sample.Protocol || !sample.Protocol->Known() ||
+        sample.Protocol->Match == TProtocol::TMatch::Generic)
+      unknown.push_back(sample.Pulses);
+  }
+  TLearnDialog dialog(this, std::move(selected), std::move(unknown), DecodeSettings.ToleranceMicros,
+                      LoadedLibrary, TLibraryLocator::UserLibraryFile());
+  if (dialog.exec() != QDialog::Accepted || dialog.ChangedFile().empty()) return;
+  LoadLibrary({std::filesystem::path(dialog.ChangedFile()).parent_path().string()});
+  for (auto& sample : Processor->Samples) sample->Protocol.reset();
+  UpdateSamplesGrid();
+  statusBar()->showMessage(QString(LearnedInto).arg(QString::fromStdString(dialog.ChangedFile())));
 }
 
 void Tgui::exportGraphClick() {

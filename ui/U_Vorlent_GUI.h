@@ -82,6 +82,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // writes them as codes of the format of the chosen file type, atomically. Throws (shown by
   // the error report) when the file cannot be written; an earlier file then stays as it was.
   void ExportCodesClick();
+  void LearnProtocolClick();
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
@@ -143,6 +144,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QAction* loadSamples;
   QAction* ImportRecording;
   QAction* ExportCodes;
+  QAction* LearnProtocol;
   QAction* exportGraph;
   QAction* CopytimingtoClipboard1;
   QAction* Exit;
