@@ -184,6 +184,7 @@ int main(int Argc, char** Argv) {
   const fs::path scratch = fs::temp_directory_path() / "flipper_score";
   fs::create_directories(scratch);
   size_t learnable = 0, learned = 0, below = 0, ownNamed = 0, ownTotal = 0, collisions = 0;
+  size_t learnedNamed = 0, learnedTotal = 0, learnedAbove = 0;
   size_t falseNames = 0, foreignTotal = 0, worstFalse = 0, sameCodes = 0;
   double worstOwn = 100;
   for (size_t f = 0; f < files.size(); ++f) {
@@ -233,7 +234,10 @@ int main(int Argc, char** Argv) {
     }
     ownNamed += named;
     ownTotal += file.Frames.size();
+    learnedNamed += named;
+    learnedTotal += file.Frames.size();
     const double share = Percent(named, file.Frames.size());
+    learnedAbove += share >= 95;
     worstOwn = std::min(worstOwn, share);
     if (share < 95) {
       ++below;
@@ -270,6 +274,10 @@ int main(int Argc, char** Argv) {
       "  frames named by their file's learned name: %.1f %% (lowest file %.1f %%, %zu "
       "files below 95 %%)\n",
       Percent(ownNamed, ownTotal), worstOwn, below);
+  std::printf(
+      "  of the %zu files learned, %zu name 95 %% of their frames or more; %.1f %% of "
+      "their frames are named\n",
+      learned, learnedAbove, Percent(learnedNamed, learnedTotal));
   std::printf("  frames with equal learned fields but different bits: %zu\n", collisions);
   std::printf(
       "  foreign frames taking a learned name: %zu of %zu tries (%.3f %%; most for one "

@@ -122,7 +122,9 @@ TEST(DecodeSettingsWindow, TheDialogShowsEditsAndRestoresTheDefaults) {
   TSettingsDialog dialog(nullptr, settings);
   dialog.EndSilence->setValue(12.5);
   dialog.Tolerance->setValue(2000);  // beyond the range: the highest
+  dialog.Generic->setChecked(false);
   settings.EndSilenceMillis = 12.5;
+  settings.Generic = false;
   settings.ToleranceMicros = TDecodeSettings::MaxToleranceMicros;
   EXPECT_EQ(dialog.Settings(), settings);
   dialog.findChild<QPushButton*>("RestoreDefaults")->click();
