@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numeric>
 
 #include "TDefinition.h"
@@ -11,7 +10,8 @@ namespace {
 using TCoding = TGenericFrame::TCoding;
 using TCluster = TGenericFrame::TCluster;
 
-// Clustering: sorted durations belong together until one exceeds the one before by this much:
+// Clustering: sorted durations belong together until one exceeds the one before by this much
+// (and by MinSplitSamples):
 // marks have at most two bit widths, often far apart, and a receiver that changes its gain
 // within a frame moves them by a fifth; spaces may have four widths a third apart.
 constexpr double MarkSplitRatio = 0.3;
@@ -20,18 +20,17 @@ constexpr double MinSplitSamples = 3;
 // A cluster that carries bits: seen at least twice, its longest no more than MaxSpread times
 // its shortest (plus a few samples of jitter), and no shorter than MinBitMicros on average.
 constexpr size_t MinBitClusterCount = 2;
-constexpr size_t LeadInRuns = 2;
+constexpr size_t LeadInRuns = 2;  // marks (spaces) of a lead-in: a cluster of nothing else is none
 // A run seen once that is this near a bit cluster counts as that width.
 constexpr double NearRatio = 1.2;
-constexpr double NearSlackSamples =
-    1;  // marks (spaces) of a lead-in: a cluster of nothing else is none
+constexpr double NearSlackSamples = 1;
 constexpr double MaxSpread = 1.2;
 constexpr double SpreadSlackSamples = 3;
 constexpr double MinBitMicros = 100;
 // How much longer than the shortest bit cluster the other bit cluster of marks (spaces) may be:
-// two for bi-phase, up to three for pulse width and distance-width and for pulse distance, whose
-// spaces an edge shift of 150 us stretches to nearly four (a lead-in, once per frame, is not a
-// bit cluster however long).
+// two for bi-phase, up to four for pulse width and distance-width (fans' 1.3 ms / 0.3 ms) and
+// three for pulse distance, whose spaces an edge shift of 150 us stretches to nearly four (a
+// lead-in, once or twice per frame, is not a bit cluster however long).
 constexpr double MaxMarkRatio = 4.5;
 constexpr double MaxSpaceRatio = 4.6;
 // A bit mark followed by a space outside the bit clusters starts a gap only when the space is
@@ -43,7 +42,8 @@ constexpr size_t MinPositions = 3, MaxPositions = 16;
 constexpr double PositionSplitRatio = 0.04;
 // Bi-phase: the long runs are two half-bits.
 constexpr double MinBiPhaseRatio = 1.5, MaxBiPhaseRatio = 2.6;
-// A frame has a lead-in, a trailer and a delimiter between parts of about every 16 bits at most.
+// A frame has a lead-in, a trailer and gaps between its parts: at most 6 such runs and one more
+// for every 4 bits.
 constexpr size_t BaseDelimiterRuns = 6;
 constexpr size_t BitsPerDelimiterRun = 4;
 constexpr size_t MinRunWidthBits = 16;  // a run-width frame: every run a bit

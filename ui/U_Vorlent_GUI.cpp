@@ -850,8 +850,7 @@ void Tgui::LearnProtocolClick() {
                       LoadedLibrary, TLibraryLocator::UserLibraryFile());
   if (dialog.exec() != QDialog::Accepted || dialog.ChangedFile().empty()) return;
   LoadLibrary({std::filesystem::path(dialog.ChangedFile()).parent_path().string()});
-  for (auto& sample : Processor->Samples) sample->Protocol.reset();
-  UpdateSamplesGrid();
+  DecodeAgain(false);
   statusBar()->showMessage(QString(LearnedInto).arg(QString::fromStdString(dialog.ChangedFile())));
 }
 

@@ -17,6 +17,7 @@
 
 #include "TLearnDialog.h"
 #include "TStringGrid.h"
+#include "U_protocolRecognition.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -110,7 +111,7 @@ TEST(LearnWindow, LearningFromTheWindowDecodesItsPacketsByTheNewName) {
   TWindowRig rig;
   ShowUnknownRemote(rig, {0x10, 0x20, 0x30});
   QTimer::singleShot(0, [] {
-    auto* dialog = qobject_cast<TLearnDialog*>(QApplication::activeModalWidget());
+    auto* dialog = dynamic_cast<TLearnDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
     dialog->NameEdit->setText("Fireplace");
     dialog->AddButton->click();
