@@ -247,9 +247,9 @@ int main(int Argc, char** Argv) {
     // A foreign frame whose bits are those of a frame of this file is the same code sent by
     // another remote (the collection holds one model under several names, and one chip in
     // many brands): no decoder tells it apart. Any other foreign frame taking the name is false.
-    std::set<std::string> codes;
+    std::set<std::string> ownCodes;
     for (const TFrame& frame : file.Frames)
-      if (!frame.Generic.empty()) codes.insert(frame.Generic);
+      if (!frame.Generic.empty()) ownCodes.insert(frame.Generic);
     size_t taken = 0, foreign = 0;
     for (size_t g = 0; g < files.size(); ++g) {
       if (g == f) continue;
@@ -259,7 +259,7 @@ int main(int Argc, char** Argv) {
         frame.Sample->Protocol.reset();
         only.Decode(*frame.Sample);
         if (frame.Sample->Protocol->ProtocolName != name) continue;
-        const bool same = !frame.Generic.empty() && codes.count(frame.Generic);
+        const bool same = !frame.Generic.empty() && ownCodes.count(frame.Generic);
         ++(same ? sameCodes : taken);
       }
     }
