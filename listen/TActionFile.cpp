@@ -112,7 +112,7 @@ void TActionFile::AddField(TAction& Action, const std::string& Word) {
     throw TLineError("field " + Quoted(Word) + ": the value must be a number 0..65535");
   for (const TProtocolField& field : Action.Fields)
     if (field.Name == name) throw TLineError("field " + Quoted(name) + " is named twice");
-  Action.Fields.push_back({name, number, {}});
+  Action.Fields.push_back({name, number});
 }
 
 void TActionFile::AddOption(TAction& Action, const std::string& Word) {

@@ -2,7 +2,7 @@
 
 void TProtocol::AddField(const std::string& Name, uint16_t Value) {
   if (Fields.size() >= MaxFields) return;
-  Fields.push_back({Name, Value, {}});
+  Fields.push_back({Name, Value});
 }
 
 std::string TProtocol::GetDataText() const {

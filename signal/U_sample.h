@@ -12,7 +12,7 @@
 struct TProtocolField {
   std::string Name;
   uint32_t Value = 0;
-  std::string Text;
+  std::string Text = {};  // initialised: {Name, Value} stays a complete initialiser
 };
 
 // The decode result of a sample: the protocol's name and its data fields in packet order.
