@@ -5,6 +5,7 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 #include "TCodeExport.h"
 #include "TCodeLibrary.h"
@@ -13,8 +14,10 @@
 #include "TIrFormats.h"
 #include "TNoPacketsText.h"
 #include "TProgressBar.h"
+#include "TProtocolLearner.h"
 #include "TRecordingDecoder.h"
 #include "TRecordingError.h"
+#include "TUserLibrary.h"
 #include "U_protocolRecognition.h"
 #include "U_signalProcessor.h"
 
@@ -67,6 +70,13 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
                  "Audio files (WAV, FLAC, AIFF, ...), saved .map files, or code files "
                  "(Flipper .ir, Pronto Hex, lircd.conf, mode2)")
       ->required();
+  app.add_option("--learn", LearnName,
+                 "Learn a protocol named NAME from the inputs' unknown and generic packets (one "
+                 "remote) and print its definition instead of the packets");
+  app.add_option("--learn-into", LearnInto,
+                 "With --learn: also add the definition to FILE (atomically; made from the "
+                 "library in use when missing), e.g. ~/.local/share/vorlent/protocols.xml")
+      ->needs("--learn");
   app.set_version_flag("--version", std::string(ProgramName) + " " + VORLENT_VERSION);
   if (const std::optional<int> status = TDecodeOptions::Parse(app, Argc, Argv, Out, Err))
     return *status;
@@ -82,10 +92,13 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
       return TIrFormats::Detect(Input) != nullptr;
     });
     const TIrFormat* codes = TIrFormats::Find(format);
+    std::ostringstream learning;  // --learn prints the definition, not the packets
     TPacketReport report(
-        Out, codes ? TPacketReport::TFormat::Codes : Formats.at(format), inputs.size() > 1, named,
+        LearnName.empty() ? Out : learning,
+        codes ? TPacketReport::TFormat::Codes : Formats.at(format), inputs.size() > 1, named,
         codes ? std::make_unique<TCodeExport>(*codes, Library, CarrierHz) : nullptr);
     for (const std::string& input : inputs) ok = DecodeInput(engine, report, input) && ok;
+    if (!LearnName.empty()) return ok ? Learn() : ExitInputFailed;
     report.Finish();
     return ok ? ExitOk : ExitInputFailed;
   } catch (const std::exception& e) {
@@ -144,7 +157,7 @@ bool TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport
   TProgressBar bar(Err, Terminal, std::string(ProgramName) + ": " + Input);
   decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
     Engine.Decode(*Sample);
-    Report.Add(*Sample);
+    Deliver(Report, *Sample);
   };
   decoder.OnProgress = [&bar](double Fraction) {
     bar.Update(Fraction);
@@ -174,10 +187,41 @@ size_t TDecodeCommand::DecodeSampleFiles(TProtocolRecognition& Engine, TPacketRe
   std::vector<std::unique_ptr<TSample>> samples = processor.ReadSamples(Input, &note);
   for (auto& sample : samples) {
     Engine.Decode(*sample);
-    Report.Add(*sample);
+    Deliver(Report, *sample);
   }
   if (!note.empty()) Error(note + ".");
   return samples.size();
+}
+
+void TDecodeCommand::Deliver(TPacketReport& Report, const TSample& Sample) {
+  if (LearnName.empty()) return Report.Add(Sample);
+  const TProtocol* protocol = Sample.Protocol.get();
+  if (!protocol || !protocol->Known() || protocol->Match == TProtocol::TMatch::Generic)
+    LearnPackets.push_back(Sample.Pulses);
+}
+
+int TDecodeCommand::Learn() {
+  const TProtocolLearner::TResult learned = TProtocolLearner::Learn(
+      LearnName, LearnPackets, TDecodeSettings::SampleRate, Options.Settings.ToleranceMicros);
+  if (learned.Xml.empty()) {
+    Error("nothing learned: " + learned.Problem + ".");
+    return ExitInputFailed;
+  }
+  Out << learned.Xml << std::flush;
+  Err << ProgramName << ": learned from " << learned.Learned << " packets";
+  if (learned.Unread) Err << ", " << learned.Unread << " unreadable";
+  if (learned.LeftOut) Err << ", " << learned.LeftOut << " of layouts seen once left out";
+  if (learned.OtherCoding) Err << ", " << learned.OtherCoding << " of another coding left out";
+  Err << ".\n" << learned.Notes << std::flush;
+  if (LearnInto.empty()) return ExitOk;
+  const std::string problem =
+      TUserLibrary::Add(LearnInto, Options.LibraryFile(), LearnName, learned.Xml);
+  if (!problem.empty()) {
+    Error(problem);
+    return ExitInputFailed;
+  }
+  Err << ProgramName << ": added \"" << LearnName << "\" to " << LearnInto << ".\n" << std::flush;
+  return ExitOk;
 }
 
 void TDecodeCommand::Error(const std::string& Text) const {

@@ -40,6 +40,10 @@ class TDecodeCommand {
   size_t DecodeSampleFiles(TProtocolRecognition& Engine, TPacketReport& Report,
                            const std::string& Input);
   void Error(const std::string& Text) const;
+  // Hands a decoded packet to the report, or when learning keeps it if it is unknown or generic.
+  void Deliver(TPacketReport& Report, const TSample& Sample);
+  // --learn: prints the definition learned from the packets kept (and adds it to --learn-into).
+  int Learn();
 
   std::ostream& Out;
   std::ostream& Err;
@@ -47,4 +51,7 @@ class TDecodeCommand {
   TDecodeOptions Options;
   std::shared_ptr<const TCodeLibrary> Library;  // the loaded definitions, for code files
   uint32_t CarrierHz = 0;                       // --carrier; 0: each protocol's own
+  std::string LearnName;                        // --learn; empty: decode as usual
+  std::string LearnInto;                        // --learn-into
+  std::vector<std::vector<uint16_t>> LearnPackets;
 };

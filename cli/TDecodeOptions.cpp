@@ -22,6 +22,9 @@ const TSettingOption SettingOptions[] = {
     {TItem::EndSilence, "MS", "Silence in milliseconds that ends a packet"},
     {TItem::SecondPass, "on|off",
      "A tolerant second try for packets that no definition fits exactly"},
+    {TItem::Generic, "on|off",
+     "Read packets that no definition fits without one (pulse distance, pulse width, "
+     "bi-phase): the bit count and the data as hex bytes"},
 };
 }  // namespace
 
@@ -53,6 +56,7 @@ void TDecodeOptions::Apply(TProtocolRecognition& Engine) const {
   Engine.SampleRate = TDecodeSettings::SampleRate;
   Engine.SetTolerance(Settings.ToleranceSeconds());
   Engine.SecondPass = Settings.SecondPass;
+  Engine.GenericPass = Settings.Generic;
 }
 
 void TDecodeOptions::Apply(TSignalProcessor& Processor) const {

@@ -1,7 +1,7 @@
 #pragma once
 // The decoding options that every command-line program takes (--protocols, --invert,
-// --tolerance, --level, --end-silence, --second-pass): added to a CLI11 parser in one place,
-// and applied to the engine and the signal processor from one place. A value out of range
+// --tolerance, --level, --end-silence, --second-pass, --generic): added to a CLI11 parser in one
+// place, and applied to the engine and the signal processor from one place. A value out of range
 // fails the parse with a text that names the option and the reason.
 
 #include <optional>

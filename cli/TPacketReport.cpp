@@ -187,14 +187,16 @@ std::string TPacketReport::JsonPacket(const TSample& Sample,
   json fields = json::array();
   if (Sample.Protocol)
     for (const TProtocolField& f : Sample.Protocol->Fields)
-      fields.push_back({{"name", f.Name}, {"value", f.Value}});
+      fields.push_back(
+          {{"name", f.Name}, {"value", f.Text.empty() ? json(f.Value) : json(f.Text)}});
   json timing = json::array();
   for (uint16_t run : Sample.Pulses)
     timing.push_back(TTimeTexts::TimeMicroseconds(run, TRecordingDecoder::SampleRate));
   const TProtocol* protocol = Sample.Protocol.get();
   json match = nullptr, note = nullptr;
   if (protocol && protocol->Known()) match = protocol->MatchText();
-  if (protocol && protocol->Match == TProtocol::TMatch::Likely) note = protocol->MatchNote;
+  if (protocol && protocol->Known() && protocol->Match != TProtocol::TMatch::Exact)
+    note = protocol->MatchNote;
   json start = nullptr;
   if (Sample.StreamIndex >= 0)
     start = static_cast<double>(Sample.StreamIndex) / TRecordingDecoder::SampleRate;

@@ -25,7 +25,8 @@ std::string TCodeExport::DefaultName(const TSample& Sample) {
   if (!Sample.Protocol) return UnknownName;
   std::string name = Sample.Protocol->ProtocolName;
   for (const TProtocolField& field : Sample.Protocol->Fields)
-    name += "_" + field.Name + "=" + std::to_string(field.Value);
+    name +=
+        "_" + field.Name + "=" + (field.Text.empty() ? std::to_string(field.Value) : field.Text);
   std::replace_if(
       name.begin(), name.end(),
       [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == 0x7F; }, '_');

@@ -44,7 +44,8 @@ TProtocolRecognition::TProtocolRecognition()
       DescriptionQuery_(std::make_unique<TXmlQuery>(DescriptionExpression,
                                                     std::vector<std::string>{DescriptionVariable})),
       DecimalSeparator_(LocaleDecimalSeparator()),
-      TolerantPass_(std::make_unique<TTolerantPass>()) {}
+      TolerantPass_(std::make_unique<TTolerantPass>()),
+      GenericPass_(std::make_unique<TGenericPass>()) {}
 
 TProtocolRecognition::~TProtocolRecognition() = default;
 
@@ -107,9 +108,14 @@ void TProtocolRecognition::Decode(TSample& Sample) {
   }
   CurrentPulses = nullptr;
   MarkUnknown(Sample);
-  if (!SecondPass || Sample.Pulses.empty()) return;
-  TWorkBudget tolerantBudget(MaxMatchesPerPacket);
-  TolerantPass_->Decode(Definitions_, SampleRate, Tolerance, Sample, tolerantBudget);
+  if (Sample.Pulses.empty()) return;
+  // The order of the passes, each for a packet the ones before left unknown: exact (above),
+  // tolerant, generic.
+  if (SecondPass) {
+    TWorkBudget tolerantBudget(MaxMatchesPerPacket);
+    if (TolerantPass_->Decode(Definitions_, SampleRate, Tolerance, Sample, tolerantBudget)) return;
+  }
+  if (GenericPass) GenericPass_->Decode(Sample, SampleRate);
 }
 
 bool TProtocolRecognition::MatchTiming(const std::string& Pattern, uint16_t& Position) {

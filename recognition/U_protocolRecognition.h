@@ -19,6 +19,7 @@ class TXmlNodeList;
 class TXmlQuery;
 class TWorkBudget;
 class TTolerantPass;
+class TGenericPass;
 
 using TReportEvent = std::function<void(const std::string& Text)>;
 
@@ -58,6 +59,8 @@ class TProtocolRecognition {
   TReportEvent OnReport;  // receives the load error text; the owner shows it
   // Packets that no definition fits exactly get a second, tolerant try (TMatch::Likely).
   bool SecondPass = true;
+  // Packets still unknown after that are read without a definition (TMatch::Generic).
+  bool GenericPass = true;
 
   std::unique_ptr<TXmlDocument> Document;
   std::unique_ptr<TXmlNodeList> ProtocolNodes;
@@ -97,4 +100,5 @@ class TProtocolRecognition {
   uint32_t MostBitMarks_ = 0;              // of the packet being decoded: its samples + 1
   std::unique_ptr<TTolerantPass> TolerantPass_;
   TSymbolBits SymbolBits_;  // of the definition being tried
+  std::unique_ptr<TGenericPass> GenericPass_;
 };

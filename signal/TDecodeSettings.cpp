@@ -23,6 +23,8 @@ TItemNames Names(TItem Item) {
       return {"end-silence", "ending silence", " ms"};
     case TItem::SecondPass:
       return {"second-pass", "second pass", ""};
+    case TItem::Generic:
+      return {"generic", "generic decoding", ""};
   }
   return {"", "", ""};
 }
@@ -69,6 +71,8 @@ bool TDecodeSettings::Differs(TItem Item) const {
       return EndSilenceMillis != DefaultEndSilenceMillis;
     case TItem::SecondPass:
       return SecondPass != DefaultSecondPass;
+    case TItem::Generic:
+      return Generic != DefaultGeneric;
   }
   return false;
 }
@@ -89,6 +93,8 @@ std::string TDecodeSettings::ValueText(TItem Item) const {
       return Number(EndSilenceMillis);
     case TItem::SecondPass:
       return SecondPass ? OnText : OffText;
+    case TItem::Generic:
+      return Generic ? OnText : OffText;
   }
   return "";
 }
@@ -125,6 +131,7 @@ std::string TDecodeSettings::Problem(TItem Item) const {
       return label + " " + Number(EndSilenceMillis) + " ms" +
              RangeText(Item, MinEndSilenceMillis, MaxEndSilenceMillis);
     case TItem::SecondPass:
+    case TItem::Generic:
       return "";
   }
   return "";
@@ -152,9 +159,10 @@ std::string TDecodeSettings::SetValue(TItem Item, const std::string& Text) {
       if (!Parse(Text, changed.EndSilenceMillis)) return quoted + " is not a number of ms";
       break;
     case TItem::SecondPass:
+    case TItem::Generic:
       if (Text != OnText && Text != OffText)
         return quoted + " is neither " + OnText + " nor " + OffText;
-      changed.SecondPass = Text == OnText;
+      (Item == TItem::SecondPass ? changed.SecondPass : changed.Generic) = Text == OnText;
       break;
   }
   std::string problem = changed.Problem(Item);

@@ -14,6 +14,7 @@ struct TDecodeSettings {
   static constexpr int DefaultTriggerLevel = 143;  // starts a packet; one below keeps it open
   static constexpr double DefaultEndSilenceMillis = 5;
   static constexpr bool DefaultSecondPass = true;
+  static constexpr bool DefaultGeneric = true;
 
   // What the user may choose.
   static constexpr double MinToleranceMicros = 1, MaxToleranceMicros = 1000;
@@ -21,9 +22,9 @@ struct TDecodeSettings {
   static constexpr double MinEndSilenceMillis = 1, MaxEndSilenceMillis = 100;
 
   // The settings the user sees, one entry each in the texts and checks below.
-  enum class TItem { Tolerance, Level, EndSilence, SecondPass };
+  enum class TItem { Tolerance, Level, EndSilence, SecondPass, Generic };
   static constexpr TItem Items[] = {TItem::Tolerance, TItem::Level, TItem::EndSilence,
-                                    TItem::SecondPass};
+                                    TItem::SecondPass, TItem::Generic};
 
   double ToleranceMicros = DefaultToleranceMicros;    // each duration is matched within +- this
   bool InvertInput = false;                           // the receiver idles high and dips
@@ -31,6 +32,7 @@ struct TDecodeSettings {
   int TriggerLevel = DefaultTriggerLevel;             // a fixed level (when not automatic)
   double EndSilenceMillis = DefaultEndSilenceMillis;  // quiet time that ends a packet
   bool SecondPass = DefaultSecondPass;  // try the tolerant pass on packets left unknown
+  bool Generic = DefaultGeneric;        // read packets still unknown without a definition
 
   // The tolerance as the decoder takes it: the single nearest to ToleranceMicros x 1e-6.
   float ToleranceSeconds() const { return static_cast<float>(ToleranceMicros / 1e6); }
@@ -42,7 +44,7 @@ struct TDecodeSettings {
   // True when no item differs from its default (InvertInput, a switch of its own, aside).
   bool AtDefaults() const;
   // Item as a short text: "tolerance 80 us", "level auto", "ending silence 10 ms",
-  // "second pass off". Never fails.
+  // "second pass off", "generic decoding off". Never fails.
   std::string Text(TItem Item) const;
   // The texts of the items that differ from their defaults, joined by ", "; "" when none.
   std::string DifferencesText() const;

@@ -76,6 +76,12 @@ std::vector<std::string> TLibraryLocator::Candidates() const {
   return files;
 }
 
+std::string TLibraryLocator::UserLibraryFile() {
+  const std::string folder = UserDataFolder();
+  if (folder.empty()) return {};
+  return (fs::path(folder) / TDecodeSettings::LibraryFileName).string();
+}
+
 std::string TLibraryLocator::Find() const {
   for (const std::string& file : Candidates()) {
     std::error_code error;

@@ -14,6 +14,10 @@ class TLibraryLocator {
   // cannot be determined (no HOME, no /proc) is left out; a folder listed twice counts once.
   static std::vector<std::string> DefaultFolders();
 
+  // The user's own library, $XDG_DATA_HOME/vorlent/protocols.xml (~/.local/share/vorlent/...),
+  // where learned definitions go; "" when neither variable says where that is. Never fails.
+  static std::string UserLibraryFile();
+
   explicit TLibraryLocator(std::vector<std::string> Folders = DefaultFolders());
 
   // The library file of every folder, in the order they are tried. Never fails.

@@ -7,21 +7,40 @@ void TProtocol::AddField(const std::string& Name, uint64_t Value) {
 
 std::string TProtocol::GetDataText() const {
   std::string text;
-  for (const auto& field : Fields) text += field.Name + "=" + std::to_string(field.Value) + "; ";
+  for (const auto& field : Fields)
+    text +=
+        field.Name + "=" + (field.Text.empty() ? std::to_string(field.Value) : field.Text) + "; ";
   return text;
 }
 
 namespace {
-const char* const LikelyMark = "?";  // after the name of a likely match
-}
+const char* const LikelyMark = "?";   // after the name of a likely match
+const char* const GenericMark = "~";  // after the name of a generic match
+}  // namespace
 
 std::string TProtocol::ListName() const {
-  return Match == TMatch::Likely ? ProtocolName + LikelyMark : ProtocolName;
+  switch (Match) {
+    case TMatch::Likely:
+      return ProtocolName + LikelyMark;
+    case TMatch::Generic:
+      return ProtocolName + GenericMark;
+    case TMatch::Exact:
+      break;
+  }
+  return ProtocolName;
 }
 
 std::string TProtocol::MatchText() const {
   if (!Known()) return "";
-  return Match == TMatch::Likely ? "likely" : "exact";
+  switch (Match) {
+    case TMatch::Likely:
+      return "likely";
+    case TMatch::Generic:
+      return "generic";
+    case TMatch::Exact:
+      break;
+  }
+  return "exact";
 }
 
 void TSample::AddMark(uint8_t Row, uint16_t Position, const std::string& Text) {

@@ -12,6 +12,7 @@
 struct TProtocolField {
   std::string Name;
   uint64_t Value = 0;
+  std::string Text = {};  // the value as shown instead of Value (a generic frame's hex bytes)
 };
 
 // The decode result of a sample: the protocol's name and its data fields in packet order.
@@ -22,24 +23,28 @@ class TProtocol {
 
   // Appends {Name, Value}; a field past the 256th is dropped, never wraps onto the first.
   void AddField(const std::string& Name, uint64_t Value);
-  // "name=value; " for every field, the last one included; "" without fields. Never fails.
+  // "name=value; " for every field (its Text when it has one), the last one included; "" without
+  // fields. Never fails.
   std::string GetDataText() const;
 
   // Exact: every run fits the definition as written; Likely: only the tolerant second pass,
-  // which allows for the receiver's edge shift and the remote's clock, makes it fit.
-  enum class TMatch { Exact, Likely };
+  // which allows for the receiver's edge shift and the remote's clock, makes it fit; Generic:
+  // no definition fits, the generic pass read the bits (the name is the coding's).
+  enum class TMatch { Exact, Likely, Generic };
 
   // True when a definition fits (the name is not UnknownName).
   bool Known() const { return ProtocolName != UnknownName; }
-  // The name as lists show it: "NEC" for an exact match, "NEC?" for a likely one.
+  // The name as lists show it: "NEC" for an exact match, "NEC?" for a likely one, "Pulse
+  // distance~" for a generic one.
   std::string ListName() const;
-  // "exact" or "likely"; "" for an unknown packet, which matches nothing.
+  // "exact", "likely" or "generic"; "" for an unknown packet, which matches nothing.
   std::string MatchText() const;
 
   std::string ProtocolName;
   std::vector<TProtocolField> Fields;
   TMatch Match = TMatch::Exact;
-  std::string MatchNote;  // a likely match: what made it fit (shift, scale, tolerance)
+  std::string MatchNote;  // a likely match: what made it fit (shift, scale, tolerance); a
+                          // generic one: the coding, bit order and clustered durations
 };
 
 // A boundary under the waveform: offset in PCM samples from Signal[0] and its label.

@@ -6,10 +6,13 @@
 namespace {
 // A dark amber: 6.1:1 on white, and not the grey of a disabled control.
 const QColor LikelyColour(0x9A, 0x4D, 0x00);
+// A dark teal for a generic reading: the bits of a coding, not a protocol of the library.
+const QColor GenericColour(0x00, 0x5F, 0x73);
 
 const TMatchStyle Styles[] = {
     {TProtocol::TMatch::Exact, QColor(), false, "exact", ""},
     {TProtocol::TMatch::Likely, LikelyColour, true, "likely", "Likely match"},
+    {TProtocol::TMatch::Generic, GenericColour, true, "generic", "Generic decoding"},
 };
 
 // The relative luminance of one sRGB channel (0..1).

@@ -17,11 +17,12 @@ const char* const LevelCaption = "Trigger &level:";
 const char* const AutomaticCaption = "&Automatic (for weak signals)";
 const char* const EndSilenceCaption = "&Ending silence:";
 const char* const SecondPassCaption = "&Second, tolerant pass for packets left unknown";
+const char* const GenericCaption = "&Generic decoding of packets still unknown (bits as hex)";
 const char* const Hint =
     "A packet starts at a value of the trigger level or more (the line rests at 128) and ends "
     "after the ending silence; 10 ms lets protocols with long spaces arrive whole. Each "
     "duration is matched within the tolerance. The defaults are %1 µs, level %2, %3 ms and "
-    "the second pass on.";
+    "the second pass and generic decoding on.";
 const char* const RefusedText = "Not accepted: %1.";
 const QColor ErrorColour(0xB0, 0x00, 0x20);
 constexpr int ToleranceDecimals = 1, SilenceDecimals = 1;
@@ -60,6 +61,8 @@ TSettingsDialog::TSettingsDialog(QWidget* Owner, const TDecodeSettings& Settings
   EndSilence->setSuffix(" ms");
   SecondPass = new QCheckBox(SecondPassCaption, this);
   SecondPass->setObjectName("SecondPass");
+  Generic = new QCheckBox(GenericCaption, this);
+  Generic->setObjectName("Generic");
   ProblemNote = new QLabel(this);
   ProblemNote->setObjectName("ProblemNote");
   ProblemNote->setWordWrap(true);
@@ -76,6 +79,7 @@ TSettingsDialog::TSettingsDialog(QWidget* Owner, const TDecodeSettings& Settings
   form->addRow(Caption(LevelCaption, TriggerLevel, this), level);
   form->addRow(Caption(EndSilenceCaption, EndSilence, this), EndSilence);
   form->addRow(SecondPass);
+  form->addRow(Generic);
   form->addRow(ProblemNote);
   const TDecodeSettings defaults;
   auto* hint = new QLabel(QString(Hint)
@@ -124,6 +128,7 @@ void TSettingsDialog::Show(const TDecodeSettings& Settings) {
   TriggerLevel->setDisabled(Settings.AutomaticLevel);
   EndSilence->setValue(Settings.EndSilenceMillis);
   SecondPass->setChecked(Settings.SecondPass);
+  Generic->setChecked(Settings.Generic);
   ShowProblem();
 }
 
@@ -134,6 +139,7 @@ TDecodeSettings TSettingsDialog::Settings() const {
   settings.TriggerLevel = TriggerLevel->value();
   settings.EndSilenceMillis = EndSilence->value();
   settings.SecondPass = SecondPass->isChecked();
+  settings.Generic = Generic->isChecked();
   return settings;
 }
 
@@ -170,6 +176,8 @@ QWidget* TSettingsDialog::Field(TDecodeSettings::TItem Item) const {
       return EndSilence;
     case TDecodeSettings::TItem::SecondPass:
       return SecondPass;
+    case TDecodeSettings::TItem::Generic:
+      return Generic;
   }
   return nullptr;
 }

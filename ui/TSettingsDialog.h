@@ -36,6 +36,7 @@ class TSettingsDialog : public QDialog {
   QLabel* ProblemNote;  // the value refused, in the error colour; hidden when none
   QPushButton* Ok;
   QPushButton* RestoreDefaults;
+  QCheckBox* Generic;
 
  private:
   void ShowProblem();

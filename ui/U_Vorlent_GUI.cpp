@@ -22,6 +22,7 @@
 #include <QTime>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include "TAnchors.h"
@@ -36,6 +37,8 @@
 #include "TInputMenu.h"
 #include "TIrFormats.h"
 #include "TLevelMeter.h"
+#include "TLearnDialog.h"
+#include "TLibraryLocator.h"
 #include "TLinkLabel.h"
 #include "TMatchStyle.h"
 #include "TNoPacketsText.h"
@@ -113,6 +116,7 @@ const char* ImportedOne = "%1 packet imported";
 const char* ImportedMany = "%1 packets imported";
 const char* ImportedSummaryTip = "%1 imported from %2";
 const char* SettingsText = "Settings: %1";
+const char* LearnedInto = "Learned protocol added to %1";
 
 constexpr double MillisecondsPerDay = 86400000.0;
 // The locale's long time format without its time-zone part.
@@ -316,6 +320,7 @@ void Tgui::CreateMenu() {
       add("ImportRecording", "&Import recording...", QKeySequence(Qt::CTRL | Qt::Key_I));
   ExportCodes =
       add("ExportCodes", "Export &codes...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  LearnProtocol = add("LearnProtocol", "Lea&rn protocol...", QKeySequence());
   exportGraph = add("exportGraph", "&Export graph", QKeySequence(Qt::CTRL | Qt::Key_E));
   CopytimingtoClipboard1 = add("CopytimingtoClipboard1", "Copy &timing to Clipboard",
                                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C));
@@ -399,6 +404,8 @@ void Tgui::BindEvents() {
           [this] { Guarded([this] { ImportRecordingClick(); }); });
   connect(ExportCodes, &QAction::triggered, this,
           [this] { Guarded([this] { ExportCodesClick(); }); });
+  connect(LearnProtocol, &QAction::triggered, this,
+          [this] { Guarded([this] { LearnProtocolClick(); }); });
   connect(exportGraph, &QAction::triggered, this,
           [this] { Guarded([this] { exportGraphClick(); }); });
   connect(CopytimingtoClipboard1, &QAction::triggered, this,
@@ -641,6 +648,12 @@ void Tgui::SelectSample(int Index) {
       const TProtocolField& field = protocol.Fields[i];
       const int row = static_cast<int>(i) + 1;
       SGprotocolData->SetCell(0, row, QString::fromStdString(field.Name));
+      if (!field.Text.empty()) {  // shown as it is (hex bytes); no single number to convert
+        SGprotocolData->SetCell(1, row, QString::fromStdString(field.Text));
+        SGprotocolData->SetCell(2, row, "");
+        SGprotocolData->SetCell(3, row, "");
+        continue;
+      }
       SGprotocolData->SetCell(1, row, QString::number(field.Value));
       SGprotocolData->SetCell(2, row, "0x" + QString::number(field.Value, 16).toUpper());
       SGprotocolData->SetCell(3, row, ConvertToBin(field.Value));
@@ -789,6 +802,7 @@ void Tgui::ApplyDecodeSettings() {
   Processor->Configure(DecodeSettings);
   Recognition->SetTolerance(DecodeSettings.ToleranceSeconds());
   Recognition->SecondPass = DecodeSettings.SecondPass;
+  Recognition->GenericPass = DecodeSettings.Generic;
   const std::string differences = DecodeSettings.DifferencesText();
   SettingsPanel->setText(differences.empty()
                              ? QString()
@@ -912,6 +926,26 @@ void Tgui::ExportPackets(const std::vector<int>& Packets) {
     throw std::runtime_error(
         QString(CannotWrite).arg(choice.FileName, file.errorString()).toStdString());
   TExportMemory::Remember(choice);
+}
+
+// Learns a protocol from the selected packets or every unknown and generic one; a definition
+// added to the user's library is loaded from there and every packet is decoded again.
+void Tgui::LearnProtocolClick() {
+  TLearnDialog::TPackets selected, unknown;
+  for (const int packet : ListControls->SelectedPackets())
+    selected.push_back(Processor->Samples[static_cast<size_t>(packet)]->Pulses);
+  for (const auto& item : Processor->Samples) {
+    const TSample& sample = *item;
+    if (!sample.Protocol || !sample.Protocol->Known() ||
+        sample.Protocol->Match == TProtocol::TMatch::Generic)
+      unknown.push_back(sample.Pulses);
+  }
+  TLearnDialog dialog(this, std::move(selected), std::move(unknown), DecodeSettings.ToleranceMicros,
+                      LoadedLibrary, TLibraryLocator::UserLibraryFile());
+  if (dialog.exec() != QDialog::Accepted || dialog.ChangedFile().empty()) return;
+  LoadLibrary({std::filesystem::path(dialog.ChangedFile()).parent_path().string()});
+  DecodeAgain(false);
+  statusBar()->showMessage(QString(LearnedInto).arg(QString::fromStdString(dialog.ChangedFile())));
 }
 
 void Tgui::exportGraphClick() {

@@ -98,6 +98,8 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   void FoldRepeatsClick();
   // The first packet of every selected row (of the current row when none is selected).
   std::vector<const TSample*> SelectedSamples() const;
+  // File > Learn protocol...: the selected packets or every unknown and generic one.
+  void LearnProtocolClick();
   void exportGraphClick();
   void CopytimingtoClipboard1Click();
   void ExitClick();
@@ -163,6 +165,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QAction* loadSamples;
   QAction* ImportRecording;
   QAction* ExportCodes;
+  QAction* LearnProtocol;
   QAction* exportGraph;
   QAction* CopytimingtoClipboard1;
   QAction* Exit;

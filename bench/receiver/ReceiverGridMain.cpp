@@ -122,7 +122,9 @@ void PrintGrid(TReceiverGrid& Grid, const TOptions& Options) {
     std::cout << "\nNoise bursts, random pulse trains and cut frames: " << noise.Total
               << " packets, false exact / likely: " << noise.FalseExact << " / "
               << noise.FalseLikely
-              << ", cut frames named as the shorter entry they equal: " << noise.Prefix << "\n";
+              << ", cut frames named as the shorter entry they equal: " << noise.Prefix
+              << "; read by the generic pass: " << noise.Generic << " bursts and trains, "
+              << noise.GenericCut << " cut frames\n";
   }
 }
 

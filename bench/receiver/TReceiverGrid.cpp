@@ -138,6 +138,8 @@ int OwnerOf(const TRendered& Rendered, int64_t Index) {
   return -1;
 }
 
+const char* const RandomTrain = "random train";
+
 void CountFalse(TCellCount& Count, const TSample& Sample, const std::string& Sent) {
   const bool likely = Sample.Protocol->Match == TProtocol::TMatch::Likely;
   ++(likely ? Count.FalseLikely : Count.FalseExact);
@@ -166,6 +168,8 @@ void TCellCount::Add(const TCellCount& Other) {
   FalseExact += Other.FalseExact;
   FalseLikely += Other.FalseLikely;
   Prefix += Other.Prefix;
+  Generic += Other.Generic;
+  GenericCut += Other.GenericCut;
   Wrong.insert(Wrong.end(), Other.Wrong.begin(), Other.Wrong.end());
 }
 
@@ -333,6 +337,10 @@ TCellCount TReceiverGrid::Score(const TRendered& Rendered, TProtocolRecognition&
     const int owner = OwnerOf(Rendered, packet.StreamIndex);
     if (owner >= 0) ++packetsOf[owner];
     if (sample.Protocol->ProtocolName == "unknown") continue;
+    if (sample.Protocol->Match == TProtocol::TMatch::Generic) {  // the library named nothing
+      ++count.Generic;
+      continue;
+    }
     const TCode* sent = owner >= 0 ? &Rendered.Codes[owner] : nullptr;
     if (sent && sample.Protocol->ProtocolName == sent->Entry &&
         SameFields(sent->Fields, *sample.Protocol)) {
@@ -387,7 +395,7 @@ TCellCount TReceiverGrid::MeasureNoise(int Count, uint64_t Seed) {
       const int runs = random.Int(3, 100) | 1;
       for (int r = 0; r < runs; ++r)
         code.Frame.Add(r % 2 == 0 ? random.Real(150, 4000) : -random.Real(150, 4800));
-      code.Entry = "random train";
+      code.Entry = RandomTrain;
     } else {
       const TProtocolFacts& facts = catalogue[static_cast<size_t>(i) % catalogue.size()];
       const TCode whole = facts.Encode(RandomValues(facts, random), 0);
@@ -423,6 +431,12 @@ TCellCount TReceiverGrid::MeasureNoise(int Count, uint64_t Seed) {
     if (name == "unknown") continue;
     const int owner = OwnerOf(cut, packet.StreamIndex);
     const std::string sent = owner >= 0 ? cut.Codes[owner].Entry : "noise";
+    if (sample.Protocol->Match == TProtocol::TMatch::Generic) {
+      const bool train = owner < 0 || cut.Codes[owner].Entry == RandomTrain;
+      ++(train ? count.Generic : count.GenericCut);
+      if (train) count.Wrong.push_back(sent + " as generic " + Decoded(sample));
+      continue;
+    }
     const bool likely = sample.Protocol->Match == TProtocol::TMatch::Likely;
     if (PrefixEntriesOf(sent).count(name) || (likely && ClockPrefixEntriesOf(sent).count(name))) {
       ++count.Prefix;

@@ -52,6 +52,8 @@ struct TCellCount {
   int FalseExact = 0;   // packets named as a protocol or field that was not sent
   int FalseLikely = 0;  // the same, by a likely match
   int Prefix = 0;  // a cut frame named as the shorter entry it equals (likely: on another clock)
+  int Generic = 0;     // packets the generic pass read (noise: should be none)
+  int GenericCut = 0;  // frames cut short that the generic pass read
   std::vector<std::string> Wrong;  // "<sent> as <decoded>" for every false decode
   void Add(const TCellCount& Other);
 };
@@ -89,7 +91,8 @@ class TReceiverGrid {
                      uint64_t Seed);
   // Count noise bursts, random pulse trains and frames cut short, rendered by a typical
   // receiver: every name but "unknown" is false, except a cut frame that is exactly the frame
-  // of a shorter entry (counted in Prefix).
+  // of a shorter entry (counted in Prefix). Generic reads are counted apart: of bursts and
+  // trains in Generic (none should be read), of cut frames, which are regular, in GenericCut.
   TCellCount MeasureNoise(int Count, uint64_t Seed);
 
   // The one place where decoding settings reach the processor and the decoder: cuts the

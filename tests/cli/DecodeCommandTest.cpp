@@ -224,9 +224,11 @@ TEST_F(DecodeCommand, ABadInputIsReportedAndTheOthersAreStillDecoded) {
   EXPECT_EQ(rows, 4u);
 }
 
+// (The generic pass still reads the packets; it is off here.)
 TEST_F(DecodeCommand, AMissingOrBrokenLibraryDecodesEverythingAsUnknown) {
   WriteText(Dir / "broken.xml", "<protocols><protocol name=\"x\">");
-  Outcome r = Decode({"--protocols", Dir / "broken.xml", "--format", "json", Dir / "u8.wav"});
+  Outcome r = Decode(
+      {"--protocols", Dir / "broken.xml", "--generic=off", "--format", "json", Dir / "u8.wav"});
   EXPECT_EQ(r.Err, "vorlent-decode: " + Dir / "broken.xml" +
                        ": Error loading XML document.\nError number: -14\nReason: Start-end tags "
                        "mismatch\nLine: 1\nColumn: 30\n");
@@ -234,7 +236,7 @@ TEST_F(DecodeCommand, AMissingOrBrokenLibraryDecodesEverythingAsUnknown) {
   EXPECT_EQ(r.Status, 1);  // a library named on the command line must load
 
   // Without --protocols, the first protocols.xml found; none found is no failure.
-  r = Decode({"--format", "json", Dir / "u8.wav"}, {Dir / "a", Dir / "b"});
+  r = Decode({"--format", "json", "--generic=off", Dir / "u8.wav"}, {Dir / "a", Dir / "b"});
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Err, "vorlent-decode: protocols.xml was not found. Looked in:\n  " + Dir / "a" +
                        "\n  " + Dir / "b" + "\n");
@@ -383,4 +385,51 @@ TEST_F(DecodeCommand, ACutRecordingReportsItsPacketsThenTheCut) {
   EXPECT_EQ(Decoded(r.Out), Lines(Expected.begin(), Expected.begin() + 3));
   EXPECT_EQ(r.Err,
             "vorlent-decode: " + cut + ": the file ends early at 0:00:00.355 (of 0:00:00.592)\n");
+}
+
+// A remote the library does not know is learned with --learn (printed) and --learn-into (added
+// to a file made from the library in use), and then decodes by its name, one value per button.
+TEST_F(DecodeCommand, ALearnedRemoteDecodesByItsNameAndAClashOrMixedCodingsAreRefused) {
+  const std::string protocols = Protocols;
+  WriteText(Dir / "nec.xml",
+            protocols.substr(0, protocols.find("<protocol name=\"Samsung32\"")) + "</protocols>\n");
+  TIrSynth synth;
+  synth.Quiet(20000);
+  for (int command : {2, 3, 7, 0x40, 0x41}) {
+    synth.Frame(TIrSynth::Samsung32(7, 7, command));
+    synth.Quiet(100000);
+  }
+  synth.Write(Dir / "samsung.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 48000, 1);
+  const Lines learn = {"--protocols", Dir / "nec.xml", "--learn", "Living room",
+                       Dir / "samsung.wav"};
+  const Outcome printed = Decode(learn);
+  EXPECT_EQ(printed.Status, 0) << printed.Err;
+  EXPECT_NE(printed.Out.find("<protocol name=\"Living room\""), std::string::npos);
+
+  Lines into = learn;
+  into.insert(into.end(), {"--learn-into", Dir / "mine.xml"});
+  const Outcome added = Decode(into);
+  ASSERT_EQ(added.Status, 0) << added.Err;
+  EXPECT_NE(added.Err.find(Dir / "mine.xml"), std::string::npos);
+  const Outcome decoded =
+      Decode({"--protocols", Dir / "mine.xml", "--format", "json", Dir / "samsung.wav"});
+  const Lines lines = Decoded(decoded.Out);
+  ASSERT_EQ(lines.size(), 5u) << decoded.Out;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].rfind("Living room ", 0), 0u) << lines[i];
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(lines[i], lines[j]);
+  }
+  EXPECT_EQ(
+      Decoded(Decode({"--protocols", Dir / "mine.xml", "--format", "json", Dir / "u8.wav"}).Out)
+          .front(),
+      Expected.front());  // the library it was made from is still there
+
+  const Outcome clash = Decode(into);
+  EXPECT_EQ(clash.Status, TDecodeCommand::ExitInputFailed);
+  EXPECT_NE(clash.Err.find("already there"), std::string::npos) << clash.Err;
+  const Outcome mixed =
+      Decode({"--protocols", Dir / "nec.xml", "--learn", "Mixed", Dir / "u8.wav"});
+  EXPECT_EQ(mixed.Status, TDecodeCommand::ExitInputFailed);
+  EXPECT_NE(mixed.Err.find("different codings"), std::string::npos) << mixed.Err;
+  EXPECT_EQ(mixed.Out, "");
 }

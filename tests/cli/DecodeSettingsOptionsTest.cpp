@@ -47,6 +47,7 @@ TEST(DecodeSettingsOptions, ValuesOutOfRangeAreRefusedByName) {
       {{"--level=100"}, "--level: trigger level 100 is not within 130..255"},
       {{"--end-silence", "200"}, "--end-silence: ending silence 200 ms is not within 1..100 ms"},
       {{"--second-pass", "1"}, "--second-pass: \"1\" is neither on nor off"},
+      {{"--generic", "yes"}, "--generic: \"yes\" is neither on nor off"},
   };
   for (auto [options, text] : cases) {
     options.push_back("x.wav");
@@ -72,7 +73,8 @@ TEST(DecodeSettingsOptions, EachSettingHasItsEffect) {
       {{"--level", "auto", "weak.wav"}, {"NEC"}},
       {{"slow.wav"}, {"unknown", "unknown", "unknown"}},
       {{"--end-silence", "10", "slow.wav"}, {"Slow"}},
-      {{"--second-pass", "off", "stretched.wav"}, {"unknown"}},
+      {{"--second-pass", "off", "--generic", "off", "stretched.wav"}, {"unknown"}},
+      {{"--second-pass", "off", "stretched.wav"}, {"Pulse distance"}},
       {{"--tolerance", "150", "--second-pass", "off", "stretched.wav"}, {"NEC"}},
   };
   for (auto [args, names] : cases) {

@@ -99,6 +99,29 @@ TEST(PacketReport, LikelyAndUnknownMatches) {
   EXPECT_TRUE(doc["packets"][1]["match"].is_null());
 }
 
+// A generic read is marked in the table with its own mark, its data field shown as its text
+// (hex bytes) everywhere, and its note says how it was read.
+TEST(PacketReport, GenericMatchesShowTheirDataText) {
+  auto generic = Packet("Pulse distance", 48000);
+  generic->Protocol->Fields = {{"bits", 112, {}}, {"data", 0, "23CB260100240307020000000084"}};
+  generic->Protocol->Match = TProtocol::TMatch::Generic;
+  generic->Protocol->MatchNote = "Pulse distance, 112 bits, LSB first in each byte";
+  const std::string data = "bits=112; data=23CB260100240307020000000084; ";
+  EXPECT_EQ(TPacketReport::Columns(*generic)[1], "Pulse distance~");
+  EXPECT_EQ(TPacketReport::Columns(*generic)[2], data);
+  const std::string csv = Report(TFormat::Csv, false, {{"x.wav", {generic.get()}}});
+  EXPECT_NE(csv.find(",Pulse distance,generic," + data + ","), std::string::npos) << csv;
+  EXPECT_NE(
+      Report(TFormat::Table, false, {{"x.wav", {generic.get()}}}).find("Pulse distance~  " + data),
+      std::string::npos);
+  json doc = json::parse(Report(TFormat::Json, false, {{"x.wav", {generic.get()}}}));
+  const json& packet = doc["packets"][0];
+  EXPECT_EQ(packet["match"], "generic");
+  EXPECT_EQ(packet["match_note"], generic->Protocol->MatchNote);
+  EXPECT_EQ(packet["fields"][0]["value"], 112);
+  EXPECT_EQ(packet["fields"][1]["value"], "23CB260100240307020000000084");
+}
+
 TEST(PacketReport, JsonHoldsEveryDetailOfEachPacket) {
   auto recorded = Packet("NEC", 72000);
   auto saved = Packet("unknown", -1);

@@ -6,6 +6,7 @@
 TDecodeRig::TDecodeRig(const std::string& LibraryPath, double EndSilenceMillis) {
   Recognition.SampleRate = SampleRate;
   Recognition.SetTolerance(ToleranceSeconds);
+  Recognition.GenericPass = false;  // the library's passes are measured here
   Recognition.OnReport = [this](const std::string& text) { Reports.push_back(text); };
   Recognition.LoadProtocols(LibraryPath);
 

@@ -119,3 +119,11 @@ TEST(ReceiverGrid, AMissingLibraryIsNamedWithTheReason) {
         << error.what();
   }
 }
+
+TEST(ReceiverGrid, TheGenericPassReadsNoNoiseBurstOrRandomPulseTrain) {
+  TTempDir dir;
+  TReceiverGrid grid(ShippedLibrary(), dir.Path);
+  const TCellCount noise = grid.MeasureNoise(400, 11);
+  EXPECT_EQ(noise.Generic, 0) << noise.Wrong.front();
+  EXPECT_GT(noise.GenericCut, 0);  // frames cut short are regular frames, only shorter
+}

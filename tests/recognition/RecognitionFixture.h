@@ -1,6 +1,8 @@
 #pragma once
 // Shared set-up of the recognition tests: an engine at 48 kHz with 50 us tolerance, protocol
-// files written to real temporary files, and a sample built from run lengths.
+// files written to real temporary files, and a sample built from run lengths. The generic pass
+// is off: these tests are about the library's passes ("unknown" is what no definition fits);
+// the generic pass's own tests switch it on.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -24,6 +26,7 @@ class RecognitionFixture : public ::testing::Test {
     Engine.SampleRate = Rate;
     Engine.SetTolerance(ToleranceSeconds);
     Engine.SetDecimalSeparator(".");
+    Engine.GenericPass = false;
     Engine.OnReport = [this](const std::string& Text) { Reports.push_back(Text); };
   }
   ~RecognitionFixture() override {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -126,7 +127,9 @@ TEST(DecodeSettingsWindow, TheDialogShowsEditsAndRestoresTheDefaults) {
   TSettingsDialog dialog(nullptr, settings);
   dialog.EndSilence->setValue(12.5);
   dialog.Tolerance->setValue(2000);  // beyond the range: kept as typed, and refused
+  dialog.Generic->setChecked(false);
   settings.EndSilenceMillis = 12.5;
+  settings.Generic = false;
   settings.ToleranceMicros = 2000;
   EXPECT_EQ(dialog.Settings(), settings);
   EXPECT_EQ(dialog.Problem(), "Not accepted: tolerance 2000 µs is not within 1..1000 µs.");

@@ -89,6 +89,7 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
       {gui.loadSamples, "&Load samples", "Ctrl+L"},
       {gui.ImportRecording, "&Import recording...", "Ctrl+I"},
       {gui.ExportCodes, "Export &codes...", "Ctrl+Shift+E"},
+      {gui.LearnProtocol, "Lea&rn protocol...", ""},
       {gui.exportGraph, "&Export graph", "Ctrl+E"},
       {gui.CopytimingtoClipboard1, "Copy &timing to Clipboard", "Ctrl+Alt+C"},
       {gui.Exit, "Cl&ose", ""},
@@ -97,9 +98,10 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
     EXPECT_EQ(action->text(), caption);
     EXPECT_EQ(action->shortcut(), QKeySequence(keys)) << caption;
   }
-  EXPECT_EQ(gui.File1->actions(),
-            QList<QAction*>({gui.SaveSamples, gui.loadSamples, gui.ImportRecording, gui.ExportCodes,
-                             gui.exportGraph, gui.CopytimingtoClipboard1, gui.Exit}));
+  EXPECT_EQ(
+      gui.File1->actions(),
+      QList<QAction*>({gui.SaveSamples, gui.loadSamples, gui.ImportRecording, gui.ExportCodes,
+                       gui.LearnProtocol, gui.exportGraph, gui.CopytimingtoClipboard1, gui.Exit}));
   EXPECT_TRUE(gui.menuBar()->actions().contains(gui.About1));
   std::vector<QWidget*> order = {gui.tbHScale,       gui.RecordButton, gui.SamplesGrid,
                                  gui.SGprotocolData, gui.Mdescription, gui.ClearSamples,
@@ -330,7 +332,16 @@ TEST(MainWindowStart, AMissingProtocolFileIsReportedAndEveryPacketIsUnknown) {
             "protocols.xml was not found. Looked in:\n  " + QString::fromStdString(rig.Dir));
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(0, 0), "Time");
   rig.RecordNec({{1, 2}});
+  EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "Pulse distance~");  // read without a library
+  const auto generic = [&rig](bool On) {
+    rig.Dialogs->EditSettings = [On](TDecodeSettings& Settings) {
+      return Settings.Generic = On, true;
+    };
+    rig.Gui->DecodeSettingsAction->trigger();
+  };
+  generic(false);
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "unknown");
+  generic(true);  // the stored settings as they were
 }
 
 // A full stop follows a text whose last character sorts after it, so letters and digits do,

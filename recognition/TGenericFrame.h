@@ -1,0 +1,63 @@
+#pragma once
+// A packet read without a definition: how its bits are coded, the durations its marks and spaces
+// cluster into, the bits read and the layout of the frame (delimiters between runs of bits).
+// Made by TGenericPass; learning turns frames of one remote into a definition.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TGenericFrame {
+  enum class TCoding {
+    PulseDistance,
+    PulseWidth,
+    PulseDistanceWidth,
+    BiPhase,
+    PulsePosition,
+    RunWidth  // every mark and every space a bit of its own
+  };
+  static constexpr size_t BitsPerSymbol = 4;  // pulse position: one hex digit per space
+
+  // Durations (PCM samples) that fell into one cluster.
+  struct TCluster {
+    double Min = 0, Max = 0, Centre = 0;
+    size_t Count = 0;
+  };
+
+  // A stretch of the frame: delimiter runs (a lead-in, a gap between parts, a trailer) or bits.
+  struct TPart {
+    bool IsBits = false;
+    bool HighFirst = true;       // a delimiter's first run is a mark
+    std::vector<uint16_t> Runs;  // a delimiter's runs, in samples
+    size_t BitCount = 0;         // a stretch of bits: how many
+    double End = 0;              // samples from the start of Pulses to the end of the part
+  };
+
+  // The protocol name the coding is shown under ("Pulse distance", ...).
+  static const char* CodingName(TCoding Coding);
+  // The bit order of the data text ("LSB first in each byte" or "MSB first").
+  static const char* BitOrderText(TCoding Coding);
+  // True when the coding's data text packs bits least significant first in each byte.
+  static bool LeastSignificantFirst(TCoding Coding);
+  // Bits as hexadecimal bytes, two digits each, upper case ("20DF10EF"); a last byte of fewer
+  // than 8 bits holds them as the coding packs them. Pulse position: one digit per space (the
+  // rank of its width among the frame's space widths). "" for no bits. Never fails.
+  std::string DataText() const;
+  // The layout without the bits: the coding, the number of bits of every stretch and the
+  // number of runs of every delimiter ("PD L2 B32 D1"): frames with equal shapes can share
+  // one definition. Never fails.
+  std::string Shape() const;
+
+  TCoding Coding = TCoding::PulseDistance;
+  // The bit clusters: short and long mark, short and long space. For pulse distance the long
+  // mark is the short one; for pulse width the long space is the short one. For bi-phase the
+  // short clusters hold one half-bit and the long ones two. For pulse position the spaces are
+  // the shortest and the longest of the frame's space widths.
+  TCluster ShortMark, LongMark, ShortSpace, LongSpace;
+  std::vector<bool> Bits;       // in the order received
+  std::vector<double> BitEnds;  // samples from the start of Pulses to the end of each bit
+  std::vector<TPart> Parts;
+  double Closing = 0;                // the closing silence, samples (0: none was cut)
+  bool BiPhaseLeadingSpace = false;  // bi-phase: an idle half-bit space precedes the first mark
+};

@@ -1,0 +1,473 @@
+#include "TGenericPass.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "TDefinition.h"
+
+namespace {
+using TCoding = TGenericFrame::TCoding;
+using TCluster = TGenericFrame::TCluster;
+
+// Clustering: sorted durations belong together until one exceeds the one before by this much
+// (and by MinSplitSamples):
+// marks have at most two bit widths, often far apart, and a receiver that changes its gain
+// within a frame moves them by a fifth; spaces may have four widths a third apart.
+constexpr double MarkSplitRatio = 0.3;
+constexpr double SpaceSplitRatio = 0.2;
+constexpr double MinSplitSamples = 3;
+// A cluster that carries bits: seen at least twice, its longest no more than MaxSpread times
+// its shortest (plus a few samples of jitter), and no shorter than MinBitMicros on average.
+constexpr size_t MinBitClusterCount = 2;
+constexpr size_t LeadInRuns = 2;  // marks (spaces) of a lead-in: a cluster of nothing else is none
+// A run seen once that is this near a bit cluster counts as that width.
+constexpr double NearRatio = 1.2;
+constexpr double NearSlackSamples = 1;
+constexpr double MaxSpread = 1.2;
+constexpr double SpreadSlackSamples = 3;
+constexpr double MinBitMicros = 100;
+// How much longer than the shortest bit cluster the other bit cluster of marks (spaces) may be:
+// two for bi-phase, up to four for pulse width and distance-width (fans' 1.3 ms / 0.3 ms) and
+// three for pulse distance, whose spaces an edge shift of 150 us stretches to nearly four (a
+// lead-in, once or twice per frame, is not a bit cluster however long).
+constexpr double MaxMarkRatio = 4.5;
+constexpr double MaxSpaceRatio = 4.6;
+// A bit mark followed by a space outside the bit clusters starts a gap only when the space is
+// this much longer than the long bit space; a shorter one is a third width (pulse position).
+constexpr double MinGapRatio = 1.5;
+// Pulse position: three to sixteen space widths, told apart more finely (their steps can be as
+// small as an eighth of the width).
+constexpr size_t MinPositions = 3, MaxPositions = 16;
+constexpr double PositionSplitRatio = 0.04;
+// Bi-phase: the long runs are two half-bits.
+constexpr double MinBiPhaseRatio = 1.5, MaxBiPhaseRatio = 2.6;
+// A frame has a lead-in, a trailer and gaps between its parts: at most 6 such runs and one more
+// for every 4 bits.
+constexpr size_t BaseDelimiterRuns = 6;
+constexpr size_t BitsPerDelimiterRun = 4;
+constexpr size_t MinRunWidthBits = 16;  // a run-width frame: every run a bit
+constexpr size_t BaseRunWidthDelimiters = 3;
+constexpr size_t BitsPerRunWidthDelimiter = 16;
+constexpr double MicrosPerSecond = 1e6;
+constexpr size_t NoCluster = SIZE_MAX;
+
+struct TClustering {
+  std::vector<TCluster> Clusters;  // by centre
+  std::vector<size_t> Of;          // the cluster of every value
+  std::vector<size_t> Last;        // the last value of every cluster, by index
+};
+
+TClustering Cluster(const std::vector<double>& Values, double Ratio) {
+  TClustering result;
+  result.Of.assign(Values.size(), NoCluster);
+  std::vector<size_t> order(Values.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return Values[a] < Values[b]; });
+  double sum = 0;
+  for (size_t k = 0; k < order.size(); ++k) {
+    const double value = Values[order[k]];
+    const bool split = k == 0 || (value - result.Clusters.back().Max > MinSplitSamples &&
+                                  value > result.Clusters.back().Max * (1 + Ratio));
+    if (split) {
+      if (k)
+        result.Clusters.back().Centre = sum / static_cast<double>(result.Clusters.back().Count);
+      result.Clusters.push_back({value, value, value, 0});
+      sum = 0;
+    }
+    TCluster& cluster = result.Clusters.back();
+    result.Last.resize(result.Clusters.size(), 0);
+    result.Last.back() = std::max(result.Last.back(), order[k]);
+    cluster.Max = value;
+    ++cluster.Count;
+    sum += value;
+    result.Of[order[k]] = result.Clusters.size() - 1;
+  }
+  if (!result.Clusters.empty())
+    result.Clusters.back().Centre = sum / static_cast<double>(result.Clusters.back().Count);
+  return result;
+}
+
+// The one or two clusters that carry bits, by centre: the populous ones no longer than MaxRatio
+// times the shortest populous one, the two most populous when there are more.
+std::vector<size_t> BitClusters(const TClustering& Clustering, double MaxRatio) {
+  const std::vector<TCluster>& Clusters = Clustering.Clusters;
+  std::vector<size_t> candidates;
+  for (size_t i = 0; i < Clusters.size(); ++i) {
+    if (Clusters[i].Count < MinBitClusterCount) continue;
+    if (Clustering.Last[i] < LeadInRuns) continue;  // a lead-in sent twice
+    if (!candidates.empty() && Clusters[i].Centre > MaxRatio * Clusters[candidates[0]].Centre)
+      break;
+    candidates.push_back(i);
+  }
+  if (candidates.size() > 2) {
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](size_t a, size_t b) { return Clusters[a].Count > Clusters[b].Count; });
+    candidates.resize(2);
+    std::sort(candidates.begin(), candidates.end());
+  }
+  return candidates;
+}
+
+bool Tight(const TCluster& Cluster, uint16_t Rate) {
+  const double micros = Cluster.Centre * MicrosPerSecond / Rate;
+  return Cluster.Max <= Cluster.Min * MaxSpread + SpreadSlackSamples && micros >= MinBitMicros;
+}
+
+// The runs of one packet, split into marks and spaces, with their clusters.
+class TReader {
+ public:
+  TReader(const std::vector<uint16_t>& Pulses, uint16_t Rate) : Pulses_(Pulses), Rate_(Rate) {}
+
+  std::optional<TGenericFrame> Read() {
+    End_ = Pulses_.size();
+    if (End_ % 2 == 1) --End_;  // the closing silence
+    if (End_ < 2) return std::nullopt;
+    std::vector<double> marks, spaces;
+    for (size_t i = 1; i < End_; ++i) (i % 2 ? marks : spaces).push_back(Pulses_[i]);
+    Marks_ = Cluster(marks, MarkSplitRatio);
+    Spaces_ = Cluster(spaces, SpaceSplitRatio);
+    MarkBits_ = BitClusters(Marks_, MaxMarkRatio);
+    SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
+    if (MarkBits_.empty() || SpaceBits_.empty()) return std::nullopt;
+    if (MarkBits_.size() == 1 && Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) {
+      std::optional<TGenericFrame> frame;
+      if (SpaceBits_.size() == 2 && Tight(Spaces_.Clusters[SpaceBits_[0]], Rate_) &&
+          Tight(Spaces_.Clusters[SpaceBits_[1]], Rate_))
+        frame = ReadPairs(TCoding::PulseDistance);
+      if (frame && Regular(*frame)) return frame;
+      frame = ReadPositions();
+      if (frame && Regular(*frame)) return frame;
+      return std::nullopt;
+    }
+    if (MarkBits_.size() + SpaceBits_.size() < 3) return std::nullopt;  // nothing tells bits apart
+    for (size_t id : MarkBits_)
+      if (!Tight(Marks_.Clusters[id], Rate_)) return std::nullopt;
+    for (size_t id : SpaceBits_)
+      if (!Tight(Spaces_.Clusters[id], Rate_)) return std::nullopt;
+
+    std::optional<TGenericFrame> frame;
+    if (SpaceBits_.size() == 1) {
+      frame = ReadPairs(TCoding::PulseWidth);
+    } else {
+      if (BiPhaseRatios()) frame = ReadBiPhase(false);
+      if (!frame && BiPhaseRatios()) frame = ReadBiPhase(true);
+      if (!frame) frame = ReadPairs(TCoding::PulseDistanceWidth);
+    }
+    if (frame && Regular(*frame)) return frame;
+    frame = ReadRuns();
+    if (!frame || !Regular(*frame) || !RegularRuns(*frame)) return std::nullopt;
+    return frame;
+  }
+
+ private:
+  // Enough bits, and no more delimiters than a frame has.
+  static bool Regular(const TGenericFrame& Frame) {
+    if (Frame.Bits.size() < TGenericPass::MinBits) return false;
+    size_t delimiterRuns = 0;
+    for (const TGenericFrame::TPart& part : Frame.Parts) delimiterRuns += part.Runs.size();
+    return delimiterRuns <= BaseDelimiterRuns + Frame.Bits.size() / BitsPerDelimiterRun;
+  }
+
+  // Run width, where no other coding fits: every mark and every space in the bit clusters is a
+  // bit (1 for the long width), every other run a delimiter.
+  std::optional<TGenericFrame> ReadRuns() {
+    TGenericFrame frame = Start(TCoding::RunWidth);
+    for (size_t i = 1; i < End_; ++i) {
+      const int width = i % 2 ? MarkBit(i) : SpaceBit(i);
+      if (width < 0) {
+        AddDelimiterRun(frame, i);
+        continue;
+      }
+      Position_ += Pulses_[i];
+      AddBit(frame, width == 1, Position_);
+    }
+    return frame;
+  }
+
+  // A run-width reading takes any run of the bit widths: it needs more bits and fewer other
+  // runs than the other codings, or it would read noise.
+  static bool RegularRuns(const TGenericFrame& Frame) {
+    size_t delimiterRuns = 0;
+    for (const TGenericFrame::TPart& part : Frame.Parts) delimiterRuns += part.Runs.size();
+    return Frame.Bits.size() >= MinRunWidthBits &&
+           delimiterRuns <= BaseRunWidthDelimiters + Frame.Bits.size() / BitsPerRunWidthDelimiter;
+  }
+
+  // Pulse position: marks of one width, the spaces after them of three or more widths, each
+  // space a symbol (the rank of its width). Tried where pulse distance does not fit.
+  std::optional<TGenericFrame> ReadPositions() {
+    std::vector<double> symbols;
+    for (size_t i = 1; i + 1 < End_; i += 2)
+      if (MarkBit(i) >= 0) symbols.push_back(Pulses_[i + 1]);
+    const TClustering widths = Cluster(symbols, PositionSplitRatio);
+    // Widths seen once beyond the longest populous one are delimiters (a gap, a trailer).
+    size_t levels = widths.Clusters.size();
+    while (levels > 0 && widths.Clusters[levels - 1].Count < MinBitClusterCount) --levels;
+    if (levels < MinPositions || levels > MaxPositions) return std::nullopt;
+    for (size_t k = 0; k < levels; ++k)
+      if (!Tight(widths.Clusters[k], Rate_)) return std::nullopt;
+    TGenericFrame frame = Start(TCoding::PulsePosition);
+    frame.ShortSpace = widths.Clusters.front();
+    frame.LongSpace = widths.Clusters[levels - 1];
+    size_t symbol = 0;
+    for (size_t i = 1; i < End_; i += 2) {
+      if (i + 1 >= End_ || MarkBit(i) < 0) {
+        AddDelimiterRun(frame, i);
+        if (i + 1 < End_) AddDelimiterRun(frame, i + 1);
+        if (i + 1 < End_ && MarkBit(i) >= 0) ++symbol;
+        continue;
+      }
+      const size_t rank = widths.Of[symbol++];
+      if (rank >= levels) {
+        AddDelimiterRun(frame, i);
+        AddDelimiterRun(frame, i + 1);
+        continue;
+      }
+      Position_ += Pulses_[i] + Pulses_[i + 1];
+      for (size_t b = TGenericFrame::BitsPerSymbol; b-- > 0;)
+        AddBit(frame, (rank >> b) & 1, Position_);
+    }
+    return frame;
+  }
+
+  // 0 for the short bit cluster, 1 for the long one, -1 for a run outside them.
+  int MarkBit(size_t Run) const { return Which(Marks_, MarkBits_, Run / 2); }
+  int SpaceBit(size_t Run) const { return Which(Spaces_, SpaceBits_, Run / 2 - 1); }
+  // A run of a cluster of its own (a receiver changing its gain) counts as the bit width it is
+  // near, if it is near one.
+  static int Which(const TClustering& Clustering, const std::vector<size_t>& Bits, size_t Index) {
+    const size_t id = Clustering.Of[Index];
+    for (size_t k = 0; k < Bits.size(); ++k)
+      if (Bits[k] == id) return static_cast<int>(k);
+    if (Clustering.Clusters[id].Count >= MinBitClusterCount) return -1;
+    const double value = Clustering.Clusters[id].Min;
+    for (size_t k = 0; k < Bits.size(); ++k) {
+      const TCluster& bit = Clustering.Clusters[Bits[k]];
+      if (value >= bit.Min / NearRatio - NearSlackSamples &&
+          value <= bit.Max * NearRatio + NearSlackSamples)
+        return static_cast<int>(k);
+    }
+    return -1;
+  }
+
+  bool BiPhaseRatios() const {
+    const auto ratio = [](const TClustering& C, const std::vector<size_t>& Bits) {
+      return C.Clusters[Bits[1]].Centre / C.Clusters[Bits[0]].Centre;
+    };
+    const double marks = ratio(Marks_, MarkBits_), spaces = ratio(Spaces_, SpaceBits_);
+    return marks >= MinBiPhaseRatio && marks <= MaxBiPhaseRatio && spaces >= MinBiPhaseRatio &&
+           spaces <= MaxBiPhaseRatio;
+  }
+
+  TGenericFrame Start(TCoding Coding) {
+    TGenericFrame frame;
+    frame.Coding = Coding;
+    frame.ShortMark = Marks_.Clusters[MarkBits_.front()];
+    frame.LongMark = Marks_.Clusters[MarkBits_.back()];
+    frame.ShortSpace = Spaces_.Clusters[SpaceBits_.front()];
+    frame.LongSpace = Spaces_.Clusters[SpaceBits_.back()];
+    if (End_ + 1 == Pulses_.size()) frame.Closing = Pulses_.back();
+    Position_ = Pulses_[0];
+    return frame;
+  }
+
+  void AddDelimiterRun(TGenericFrame& Frame, size_t Run) {
+    Position_ += Pulses_[Run];
+    if (Frame.Parts.empty() || Frame.Parts.back().IsBits) {
+      Frame.Parts.push_back({});
+      Frame.Parts.back().HighFirst = Run % 2 == 1;
+    }
+    Frame.Parts.back().Runs.push_back(Pulses_[Run]);
+    Frame.Parts.back().End = Position_;
+  }
+
+  void AddBit(TGenericFrame& Frame, bool Bit, double End) {
+    if (Frame.Parts.empty() || !Frame.Parts.back().IsBits) {
+      Frame.Parts.push_back({});
+      Frame.Parts.back().IsBits = true;
+    }
+    ++Frame.Parts.back().BitCount;
+    Frame.Parts.back().End = End;
+    Frame.Bits.push_back(Bit);
+    Frame.BitEnds.push_back(End);
+  }
+
+  // Pulse distance, pulse width and distance-width: a bit is a mark and the space after it.
+  std::optional<TGenericFrame> ReadPairs(TCoding Coding) {
+    TGenericFrame frame = Start(Coding);
+    for (size_t i = 1; i < End_; i += 2) {
+      const int mark = MarkBit(i);
+      if (i + 1 >= End_) {  // the last mark, before the closing silence: a bit where marks differ
+        if (Coding != TCoding::PulseDistance && mark >= 0) {
+          Position_ += Pulses_[i];
+          AddBit(frame, mark == 1, Position_);
+        } else {
+          AddDelimiterRun(frame, i);
+        }
+        break;
+      }
+      const int space = SpaceBit(i + 1);
+      bool isBit = mark >= 0 && space >= 0, bit = false;
+      switch (Coding) {
+        case TCoding::PulseDistance:
+          bit = space == 1;
+          break;
+        case TCoding::PulseWidth:
+          bit = mark == 1;
+          break;
+        case TCoding::PulseDistanceWidth:
+        case TCoding::BiPhase:
+        case TCoding::PulsePosition:
+        case TCoding::RunWidth:
+          isBit = isBit && mark != space;
+          bit = mark == 1;
+          break;
+      }
+      if (!isBit) {
+        if (mark >= 0 && Pulses_[i + 1] < MinGapRatio * frame.LongSpace.Max) return std::nullopt;
+        AddDelimiterRun(frame, i);
+        AddDelimiterRun(frame, i + 1);
+        continue;
+      }
+      Position_ += Pulses_[i] + Pulses_[i + 1];
+      AddBit(frame, bit, Position_);
+    }
+    return frame;
+  }
+
+  // Bi-phase: a lead-in of marks outside the bit clusters (with the space after each, or with
+  // LeadSpaceHalves the last lead-in space as half-bits), then half-bits up to the end, every
+  // bit a change of level in its middle; 1 = space then mark.
+  std::optional<TGenericFrame> ReadBiPhase(bool LeadSpaceHalves) {
+    TGenericFrame frame = Start(TCoding::BiPhase);
+    size_t i = 1;
+    while (i + 1 < End_ && MarkBit(i) < 0) {
+      AddDelimiterRun(frame, i);
+      if (LeadSpaceHalves && SpaceBit(i + 1) >= 0 && (i + 2 >= End_ || MarkBit(i + 2) >= 0)) {
+        ++i;
+        break;
+      }
+      AddDelimiterRun(frame, i + 1);
+      i += 2;
+    }
+    if (LeadSpaceHalves && i % 2 == 1) return std::nullopt;  // the other reading's
+    std::vector<bool> halves;                                // true: high
+    std::vector<double> halfEnds;
+    double position = Position_;
+    for (size_t run = i; run < End_; ++run) {
+      const bool high = run % 2 == 1;
+      const int units = (high ? MarkBit(run) : SpaceBit(run)) + 1;
+      if (units == 0) return std::nullopt;
+      for (int u = 1; u <= units; ++u) {
+        halves.push_back(high);
+        halfEnds.push_back(position + Pulses_[run] * u / units);
+      }
+      position += Pulses_[run];
+    }
+    for (bool leadingSpace : {false, true}) {
+      std::vector<bool> levels = halves;
+      std::vector<double> ends = halfEnds;
+      if (leadingSpace) {
+        levels.insert(levels.begin(), false);
+        ends.insert(ends.begin(), Position_);
+      }
+      if (levels.size() % 2) {
+        levels.push_back(false);
+        ends.push_back(ends.back() + frame.ShortSpace.Centre);
+      }
+      bool valid = true;
+      for (size_t h = 0; h < levels.size() && valid; h += 2) valid = levels[h] != levels[h + 1];
+      if (!valid) continue;
+      frame.BiPhaseLeadingSpace = leadingSpace;
+      for (size_t h = 0; h < levels.size(); h += 2) AddBit(frame, levels[h + 1], ends[h + 1]);
+      return frame;
+    }
+    return std::nullopt;
+  }
+
+  const std::vector<uint16_t>& Pulses_;
+  uint16_t Rate_;
+  size_t End_ = 0;  // the runs read: Pulses_ without the closing silence
+  TClustering Marks_, Spaces_;
+  std::vector<size_t> MarkBits_, SpaceBits_;
+  double Position_ = 0;
+};
+
+std::string Micros(double Samples, uint16_t Rate) {
+  return std::to_string(std::lround(Samples * MicrosPerSecond / Rate));
+}
+
+uint16_t MarkPosition(double Samples) {
+  return static_cast<uint16_t>(std::clamp(std::lround(Samples), 0L, long{UINT16_MAX}));
+}
+}  // namespace
+
+std::optional<TGenericFrame> TGenericPass::Read(const std::vector<uint16_t>& Pulses,
+                                                uint16_t Rate) {
+  if (Rate == 0) return std::nullopt;
+  return TReader(Pulses, Rate).Read();
+}
+
+bool TGenericPass::Decode(TSample& Sample, uint16_t Rate) {
+  const std::optional<TGenericFrame> frame = Read(Sample.Pulses, Rate);
+  if (!frame) return false;
+  auto protocol = std::make_unique<TProtocol>();
+  protocol->ProtocolName = TGenericFrame::CodingName(frame->Coding);
+  protocol->Match = TProtocol::TMatch::Generic;
+  protocol->MatchNote = Note(*frame, Rate);
+  protocol->AddField(BitsField,
+                     static_cast<uint16_t>(std::min<size_t>(frame->Bits.size(), UINT16_MAX)));
+  TProtocolField data;
+  data.Name = DataField;
+  data.Text = frame->DataText();
+  protocol->Fields.push_back(std::move(data));
+  Sample.Protocol = std::move(protocol);
+  AddMarks(*frame, Sample);
+  return true;
+}
+
+std::string TGenericPass::Note(const TGenericFrame& Frame, uint16_t Rate) {
+  const auto pair = [Rate](const TCluster& Short, const TCluster& Long) {
+    if (Short.Centre == Long.Centre) return Micros(Short.Centre, Rate);
+    return Micros(Short.Centre, Rate) + " / " + Micros(Long.Centre, Rate);
+  };
+  std::string note = std::string(TGenericFrame::CodingName(Frame.Coding)) + ", " +
+                     std::to_string(Frame.Bits.size()) + " bits, " +
+                     TGenericFrame::BitOrderText(Frame.Coding) + "; marks " +
+                     pair(Frame.ShortMark, Frame.LongMark) + " µs, spaces " +
+                     pair(Frame.ShortSpace, Frame.LongSpace) + " µs";
+  for (size_t p = 0; p < Frame.Parts.size(); ++p) {
+    const TGenericFrame::TPart& part = Frame.Parts[p];
+    if (part.IsBits) continue;
+    note += p == 0 ? "; lead-in " : (p + 1 == Frame.Parts.size() ? "; trailer " : "; gap ");
+    bool high = part.HighFirst;
+    for (size_t r = 0; r < part.Runs.size(); ++r, high = !high) {
+      note += high ? '#' : '_';
+      note += Micros(part.Runs[r], Rate);
+    }
+  }
+  return note;
+}
+
+void TGenericPass::AddMarks(const TGenericFrame& Frame, TSample& Sample) {
+  Sample.BitMarks().clear();
+  Sample.FieldMarks().clear();
+  if (Sample.Pulses.empty()) return;
+  Sample.AddMark(TSample::BitRow, Sample.Pulses[0], "");
+  Sample.AddMark(TSample::FieldRow, Sample.Pulses[0], "");
+  size_t bit = 0;
+  for (size_t p = 0; p < Frame.Parts.size(); ++p) {
+    const TGenericFrame::TPart& part = Frame.Parts[p];
+    if (part.IsBits) {
+      for (size_t k = 0; k < part.BitCount; ++k, ++bit)
+        Sample.AddMark(TSample::BitRow, MarkPosition(Frame.BitEnds[bit]),
+                       TDefinition::BitMarkText(static_cast<unsigned>(bit)));
+      Sample.AddMark(TSample::FieldRow, MarkPosition(part.End), DataField);
+      continue;
+    }
+    const char* name = p == 0 ? "lead" : (p + 1 == Frame.Parts.size() ? "trailer" : "gap");
+    Sample.AddMark(TSample::BitRow, MarkPosition(part.End), "");
+    Sample.AddMark(TSample::FieldRow, MarkPosition(part.End), name);
+  }
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The third pass, for packets that no definition fits: reads the frame without one. The marks
+// and the spaces are clustered on their own (a receiver's edge shift moves them opposite ways),
+// the clusters that carry bits are the populous short ones, and the coding follows from them:
+// pulse distance (one mark width, two space widths), pulse width (two mark widths, one space
+// width), pulse distance-width (a long mark with a short space or the reverse) or bi-phase
+// (runs of one and two half-bits). Runs outside the bit clusters are delimiters: a lead-in,
+// a gap between two parts of a frame, a trailer. The value depends on the bits only, so a
+// remote's clock or a receiver's edge shift does not change it.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TGenericFrame.h"
+#include "U_sample.h"
+
+class TGenericPass {
+ public:
+  static constexpr const char* BitsField = "bits";
+  static constexpr const char* DataField = "data";
+  static constexpr size_t MinBits = 6;  // fewer bits than this are not told from noise
+
+  // Reads Pulses (low, high, low, ... at Rate Hz; Pulses[0] is the leading low run, a last low
+  // run the closing silence). Nothing when the packet is too short or irregular to read: too
+  // few bits, bit clusters too wide or too short, or more delimiters than a frame has. Never
+  // throws except when memory runs out.
+  static std::optional<TGenericFrame> Read(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  // Reads Sample; on success gives it the coding's name, the fields bits and data (its Text the
+  // hex bytes), Match = Generic with a note naming the coding, the bit order and the clustered
+  // durations, and bit and field marks; returns true. Otherwise leaves Sample as it was.
+  bool Decode(TSample& Sample, uint16_t Rate);
+
+ private:
+  static std::string Note(const TGenericFrame& Frame, uint16_t Rate);
+  static void AddMarks(const TGenericFrame& Frame, TSample& Sample);
+};

@@ -1,0 +1,183 @@
+// The generic pass: each coding is recognised and read, the value depends on the bits only (a
+// remote's clock, a receiver's edge shift), noise and short packets stay unknown, and the pass
+// runs only for packets the library leaves unknown.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "RecognitionFixture.h"
+#include "TGenericPass.h"
+
+namespace {
+
+// A frame in microseconds, mark first; Runs() renders it as a packet at 48 kHz with a clock
+// Scale and every mark longer (every space shorter) by Shift.
+struct TFrame {
+  std::vector<double> Micros;
+  std::vector<uint16_t> Runs(double Scale = 1, double Shift = 0) const {
+    std::vector<uint16_t> runs = {100};
+    for (size_t i = 0; i < Micros.size(); ++i) {
+      const double us = Micros[i] * Scale + (i % 2 ? -Shift : Shift);
+      runs.push_back(static_cast<uint16_t>(std::lround(us * 0.048)));
+    }
+    runs.push_back(240);  // the closing silence
+    return runs;
+  }
+};
+
+// Bits LSB first in each byte of Hex.
+std::vector<bool> BitsOf(const std::string& Hex, size_t Count) {
+  std::vector<bool> bits;
+  for (size_t i = 0; i < Count; ++i) {
+    const int byte = std::stoi(Hex.substr(i / 8 * 2, 2), nullptr, 16);
+    bits.push_back((byte >> (i % 8)) & 1);
+  }
+  return bits;
+}
+
+TFrame PulseDistance(const std::string& Hex, size_t Count) {
+  TFrame f{{9000, 4500}};
+  for (bool bit : BitsOf(Hex, Count)) f.Micros.insert(f.Micros.end(), {560, bit ? 1690.0 : 560});
+  f.Micros.push_back(560);
+  return f;
+}
+TFrame PulseWidth(const std::string& Hex, size_t Count) {
+  TFrame f{{2400, 600}};
+  for (bool bit : BitsOf(Hex, Count)) f.Micros.insert(f.Micros.end(), {bit ? 1200.0 : 600, 600});
+  f.Micros.pop_back();
+  return f;
+}
+TFrame DistanceWidth(const std::string& Hex, size_t Count) {
+  TFrame f;
+  for (bool bit : BitsOf(Hex, Count))
+    f.Micros.insert(f.Micros.end(), {bit ? 1250.0 : 420, bit ? 420.0 : 1250});
+  f.Micros.pop_back();
+  return f;
+}
+// Bi-phase, MSB first, 1 = space then mark; the idle space before a leading 1 is not sent.
+TFrame BiPhase(const std::vector<bool>& Bits) {
+  std::vector<bool> halves;
+  for (bool bit : Bits) halves.insert(halves.end(), {!bit, bit});
+  TFrame f;
+  bool level = true;
+  size_t start = halves.front() ? 0 : 1;
+  for (size_t h = start; h < halves.size(); ++h) {
+    if (!f.Micros.empty() && halves[h] == level) {
+      f.Micros.back() += 889;
+    } else {
+      f.Micros.push_back(889);
+      level = halves[h];
+    }
+  }
+  if (!level) f.Micros.pop_back();  // a last space runs into the silence
+  return f;
+}
+TFrame PulsePosition(const std::vector<int>& Symbols) {
+  TFrame f{{3000, 1000}};
+  for (int s : Symbols) f.Micros.insert(f.Micros.end(), {300, 600.0 + 300 * s});
+  f.Micros.push_back(300);
+  return f;
+}
+
+struct TCodingCase {
+  const char* Name;
+  TFrame Frame;
+  const char* Protocol;
+  const char* Data;  // "bits=..; data=..; "
+};
+
+class GenericPassTest : public RecognitionFixture {
+ protected:
+  GenericPassTest() { Engine.GenericPass = true; }
+};
+
+TEST_F(GenericPassTest, EachCodingIsReadAndItsValueSurvivesClockAndEdgeShift) {
+  const std::vector<TCodingCase> cases = {
+      {"NEC-like", PulseDistance("20DF10EF", 32), "Pulse distance", "bits=32; data=20DF10EF; "},
+      {"AC frame of 112 bits", PulseDistance("23CB260100240307020000000084", 112), "Pulse distance",
+       "bits=112; data=23CB260100240307020000000084; "},
+      {"Sony-like", PulseWidth("950F", 12), "Pulse width", "bits=12; data=950F; "},
+      {"fan", DistanceWidth("D80F", 12), "Pulse distance-width", "bits=12; data=D80F; "},
+      {"RC5-like", BiPhase({1, 1, 0, 0, 1, 0, 1, 1, 0, 0, 1, 1, 0}), "Bi-phase",
+       "bits=13; data=CB06; "},
+      {"four space widths", PulsePosition({0, 3, 1, 2, 2, 0, 3, 1}), "Pulse position",
+       "bits=32; data=03122031; "},
+  };
+  const std::vector<std::pair<double, double>> receivers = {
+      {1, 0}, {1.05, 0}, {0.95, 0}, {1, 150}, {1, -150}, {1.05, 150}, {0.95, -150}};
+  for (const TCodingCase& c : cases) {
+    for (const auto& [scale, shift] : receivers) {
+      const TSample sample = Decoded(c.Frame.Runs(scale, shift));
+      SCOPED_TRACE(std::string(c.Name) + " clock " + std::to_string(scale) + " shift " +
+                   std::to_string(shift));
+      ASSERT_EQ(NameOf(sample), c.Protocol);
+      EXPECT_EQ(DataOf(sample), c.Data);
+      EXPECT_EQ(sample.Protocol->Match, TProtocol::TMatch::Generic);
+      EXPECT_EQ(sample.Protocol->ListName(), std::string(c.Protocol) + "~");
+      EXPECT_EQ(sample.Protocol->MatchText(), "generic");
+      EXPECT_NE(sample.Protocol->MatchNote.find(c.Protocol), std::string::npos);
+    }
+  }
+}
+
+TEST_F(GenericPassTest, DifferentBitsGiveDifferentValues) {
+  const TSample a = Decoded(PulseDistance("20DF10EF", 32).Runs());
+  for (size_t bit = 0; bit < 32; ++bit) {
+    std::string hex = "20DF10EF";
+    const int byte = std::stoi(hex.substr(bit / 8 * 2, 2), nullptr, 16) ^ (1 << (bit % 8));
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    hex.replace(bit / 8 * 2, 2, text);
+    EXPECT_NE(DataOf(Decoded(PulseDistance(hex, 32).Runs())), DataOf(a)) << bit;
+  }
+}
+
+TEST_F(GenericPassTest, NoiseShortAndIrregularPacketsStayUnknown) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> micros(150, 4000);
+  int read = 0;
+  for (int packet = 0; packet < 2000; ++packet) {
+    TFrame noise;
+    const int runs = 15 + packet % 90;
+    for (int r = 0; r < runs; ++r) noise.Micros.push_back(micros(random));
+    const TSample sample = Decoded(noise.Runs());
+    read += NameOf(sample) != TProtocol::UnknownName;
+    if (NameOf(sample) != TProtocol::UnknownName) ADD_FAILURE() << sample.Protocol->MatchNote;
+  }
+  EXPECT_EQ(read, 0);
+  EXPECT_EQ(NameOf(Decoded(PulseDistance("2D", 5).Runs())), TProtocol::UnknownName);
+  EXPECT_EQ(NameOf(Decoded({100, 400, 240})), TProtocol::UnknownName);
+  EXPECT_EQ(NameOf(Decoded({})), TProtocol::UnknownName);
+  // Bits of one width only carry nothing.
+  EXPECT_EQ(NameOf(Decoded(PulseDistance("0000", 16).Runs())), TProtocol::UnknownName);
+}
+
+TEST_F(GenericPassTest, RunsOnlyForPacketsTheLibraryLeavesUnknownAndCanBeSwitchedOff) {
+  LoadLibrary(R"(<protocol name="NEC"><bitset><bit value="1">#560_1690</bit>
+    <bit value="0">#560_560</bit></bitset><packet><delimiter name="lead">#9000_4500</delimiter>
+    <data name="address" length="8" bitorder="LSB"/><data name="command" length="8"
+    bitorder="LSB"/><delimiter name="stop">#560</delimiter></packet></protocol>)");
+  EXPECT_EQ(NameOf(Decoded(PulseDistance("20DF", 16).Runs())), "NEC");
+  EXPECT_EQ(NameOf(Decoded(PulseDistance("20DF10", 24).Runs())), "NEC");  // its start fits
+  EXPECT_EQ(NameOf(Decoded(PulseWidth("950F", 12).Runs())), "Pulse width");
+  Engine.GenericPass = false;
+  EXPECT_EQ(NameOf(Decoded(PulseWidth("950F", 12).Runs())), TProtocol::UnknownName);
+}
+
+TEST_F(GenericPassTest, MarksFollowTheBitsAndFieldsStayWithinThePacket) {
+  const TSample sample = Decoded(PulseDistance("20DF10EF", 32).Runs());
+  ASSERT_EQ(sample.BitMarks().size(), 1u + 1 + 32 + 1);  // start, lead, bits, trailer
+  EXPECT_EQ(sample.BitMarks()[2].Text, "bit0");
+  uint32_t length = 0;
+  for (uint16_t run : sample.Pulses) length += run;
+  for (const TSampleMark& mark : sample.BitMarks()) EXPECT_LE(mark.Position, length);
+  ASSERT_EQ(sample.Protocol->Fields.size(), 2u);
+  EXPECT_EQ(sample.Protocol->Fields[0].Name, TGenericPass::BitsField);
+  EXPECT_EQ(sample.Protocol->Fields[1].Text, "20DF10EF");
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+// Learning: packets of one remote become a definition that the decoder then names them by,
+// with different buttons in different field values; the user's library file is written
+// atomically on disk; mixed codings, clashing names and unreadable packets are refused.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RecognitionFixture.h"
+#include "TProtocolLearner.h"
+#include "TUserLibrary.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+std::vector<uint16_t> Runs(const std::vector<double>& Micros) {
+  std::vector<uint16_t> runs = {100};
+  for (double us : Micros) runs.push_back(static_cast<uint16_t>(std::lround(us * 0.048)));
+  runs.push_back(240);
+  return runs;
+}
+
+// A remote of one coding: a fixed 16-bit address, then a command byte and its inverse.
+struct TRemote {
+  const char* Name;
+  std::vector<double> Lead;
+  double Mark0, Space0, Mark1, Space1;
+  bool StopMark;
+
+  std::vector<uint16_t> Packet(unsigned Command, double Jitter = 0) const {
+    std::vector<double> us = Lead;
+    const uint32_t value = 0xB24Du | (Command & 0xFF) << 16 | (~Command & 0xFF) << 24;
+    for (int i = 0; i < 32; ++i) {
+      const bool one = (value >> i) & 1;
+      const double wobble = (i % 3 - 1) * Jitter;
+      us.push_back((one ? Mark1 : Mark0) + wobble);
+      us.push_back((one ? Space1 : Space0) - wobble);
+    }
+    if (StopMark) {
+      us.push_back(Mark0);
+    } else {
+      us.pop_back();
+    }
+    return Runs(us);
+  }
+};
+
+const std::vector<TRemote> Remotes = {
+    {"pulse distance", {9000, 4500}, 560, 560, 560, 1690, true},
+    {"pulse width", {2400, 600}, 600, 600, 1200, 600, false},
+    {"distance-width", {3000, 3000}, 420, 1250, 1250, 420, true},
+};
+
+class LearnerTest : public RecognitionFixture {
+ protected:
+  LearnerTest() { Engine.GenericPass = true; }
+  std::string Scratch() {
+    const fs::path dir = fs::temp_directory_path() / ("vorlent_learn_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    Folders.push_back(dir);
+    return dir.string();
+  }
+  ~LearnerTest() override {
+    std::error_code ignored;
+    for (const fs::path& dir : Folders) fs::remove_all(dir, ignored);
+  }
+  static std::string Read(const std::string& File) {
+    std::ifstream in(File);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::vector<fs::path> Folders;
+};
+
+TEST_F(LearnerTest, ALearnedRemoteDecodesByItsNameWithDifferentButtonsInDifferentFields) {
+  for (const TRemote& remote : Remotes) {
+    SCOPED_TRACE(remote.Name);
+    std::vector<std::vector<uint16_t>> packets;
+    for (unsigned command : {0x10u, 0x11u, 0x42u, 0x80u, 0xFEu})
+      for (double jitter : {0.0, 30.0}) packets.push_back(remote.Packet(command, jitter));
+    const TProtocolLearner::TResult learned =
+        TProtocolLearner::Learn("My remote", packets, Rate, 50);
+    ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
+    EXPECT_EQ(learned.Learned, packets.size());
+    const std::string file = Scratch() + "/protocols.xml";
+    fs::remove(file);
+    ASSERT_EQ(TUserLibrary::Add(file, "", "My remote", learned.Xml), "");
+    Engine.LoadProtocols(file);
+    ASSERT_TRUE(Reports.empty()) << Reports.front() << "\n" << learned.Xml;
+    std::vector<std::string> values;
+    for (unsigned command : {0x10u, 0x11u, 0x42u, 0x80u, 0xFEu, 0x33u}) {
+      const TSample sample = Decoded(remote.Packet(command, 20));
+      EXPECT_EQ(NameOf(sample), "My remote") << learned.Xml;
+      for (const std::string& other : values) EXPECT_NE(DataOf(sample), other);
+      values.push_back(DataOf(sample));
+    }
+    // Another address (its first two bits swapped) is not this remote.
+    std::vector<uint16_t> foreign = remote.Packet(0x10);
+    std::swap(foreign[remote.Lead.size() + 1], foreign[remote.Lead.size() + 3]);
+    std::swap(foreign[remote.Lead.size() + 2], foreign[remote.Lead.size() + 4]);
+    EXPECT_NE(NameOf(Decoded(foreign)), "My remote");
+  }
+}
+
+TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
+  std::vector<std::vector<uint16_t>> mixed = {Remotes[0].Packet(1), Remotes[1].Packet(1)};
+  TProtocolLearner::TResult result = TProtocolLearner::Learn("X", mixed, Rate, 50);
+  EXPECT_TRUE(result.Xml.empty());
+  EXPECT_NE(result.Problem.find("different codings"), std::string::npos) << result.Problem;
+  result = TProtocolLearner::Learn("X", {{100, 30, 240}, {}}, Rate, 50);
+  EXPECT_TRUE(result.Xml.empty());
+  EXPECT_EQ(result.Unread, 2u);
+  result = TProtocolLearner::Learn(" ", {Remotes[0].Packet(1)}, Rate, 50);
+  EXPECT_TRUE(result.Xml.empty());
+  EXPECT_FALSE(result.Problem.empty());
+}
+
+TEST_F(LearnerTest, TheUserLibraryStartsAsACopyIsWrittenAtomicallyAndRefusesAClash) {
+  const std::string dir = Scratch();
+  const std::string shipped = WriteFile(
+      "<protocols>\n<!-- shipped -->\n<protocol name=\"NEC\"><packet><delimiter "
+      "name=\"lead\">#9000_4500</delimiter></packet></protocol>\n</protocols>\n");
+  const std::string user = dir + "/sub/protocols.xml";
+  const TProtocolLearner::TResult learned =
+      TProtocolLearner::Learn("Fan & <Co>", {Remotes[2].Packet(1), Remotes[2].Packet(2)}, Rate, 50);
+  ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
+  ASSERT_EQ(TUserLibrary::Add(user, shipped, "Fan & <Co>", learned.Xml), "");
+  const std::string text = Read(user);
+  EXPECT_NE(text.find("<!-- shipped -->"), std::string::npos);
+  EXPECT_EQ(TUserLibrary::Names(text), (std::vector<std::string>{"NEC", "Fan & <Co>"}));
+  // Only the library remains in the folder: the temporary file was renamed over it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir + "/sub"), fs::directory_iterator()), 1);
+
+  const std::vector<std::string> clashes = {"NEC", "Fan & <Co>"};
+  for (const std::string& name : clashes) {
+    const std::string problem = TUserLibrary::Add(user, shipped, name, learned.Xml);
+    EXPECT_NE(problem.find("already there"), std::string::npos) << problem;
+    EXPECT_NE(problem.find(user), std::string::npos) << problem;
+  }
+  EXPECT_EQ(Read(user), text);  // nothing changed
+  const std::string broken = WriteFile("<protocols><protocol name=\"A\">");
+  EXPECT_NE(TUserLibrary::Add(dir + "/new.xml", broken, "B", learned.Xml).find(broken),
+            std::string::npos);
+  EXPECT_NE(TUserLibrary::Add(user, shipped, "B", "<protocol name=").find("not well-formed"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(dir + "/new.xml"));
+}
+
+}  // namespace
