@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <span>
 
 #include "TWorkBudget.h"
 
@@ -17,6 +18,9 @@ struct TWindow {
   double Relative;
 };
 constexpr TWindow FitRounds[] = {{220, 0.10}, {120, 0.04}, {0, 0.02}};
+// Symbols of several bits lie closer together (RC-MM's spaces 170 us apart): a first round as
+// wide as above would read a neighbouring symbol, so these start narrower.
+constexpr TWindow SymbolFitRounds[] = {{150, 0.10}, {100, 0.04}, {0, 0.02}};
 constexpr double FinalShare = 2;        // of the exact tolerance: +-100 us at +-50 us
 constexpr double MaxFinalMicros = 100;  // however wide the exact tolerance is set
 constexpr double FinalRelative = 0.02;  // of each corrected duration
@@ -169,7 +173,9 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   model.SplitFrom = Candidate.SplitEarly ? HalfShortestBit(Definition) : INFINITY;
   const double samplesPerMicro = Rate_ / MicrosPerSecond;
   TOutcome outcome = TOutcome::Failed;
-  for (const TWindow& window : FitRounds) {
+  const std::span<const TWindow> rounds =
+      Definition.SymbolBits > 1 ? std::span<const TWindow>(SymbolFitRounds) : FitRounds;
+  for (const TWindow& window : rounds) {
     model.Fixed = window.FixedMicros > 0 ? window.FixedMicros * samplesPerMicro : FinalFixed;
     model.Relative = window.Relative;
     model.RelativeUpTo = window.FixedMicros > 0 ? INFINITY : FinalRelativeUpTo();
@@ -369,8 +375,9 @@ bool TTolerantPass::MatchPiece(double Nominal, double EntryWindow, bool TakeFron
   const double length = whole ? Runs_[Cursor_] : Remainder_;
   const double scaled = Model.Scale * Nominal;
   const double expected = scaled + sign * Model.Shift * (whole ? 1 : 0.5);
-  const double window = std::max(Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo),
-                                 EntryWindow * Model.Scale);
+  const double window =
+      std::max(Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo),
+               EntryWindow * Model.Scale);
   if (!(length > expected - window)) return false;
   const bool split = TakeFrontAllowed && length - scaled >= Model.Scale * Model.SplitFrom;
   if (length < expected + window && !split) {

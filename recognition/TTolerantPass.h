@@ -59,7 +59,7 @@ class TTolerantPass {
     uint64_t BitMarks = 0;
     bool InRange = false;     // a field with a plausible range read, every such field inside it
     bool OutOfRange = false;  // a field read outside its plausible range
-    TSymbolBits SymbolBits;  // bits of the last symbol not yet placed
+    TSymbolBits SymbolBits;   // bits of the last symbol not yet placed
   };
   struct TCandidate {
     size_t Index = 0;  // in file order

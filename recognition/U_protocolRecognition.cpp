@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "TCompiledPattern.h"
+#include "TGenericPass.h"
 #include "TSymbolBits.h"
 #include "TTimingPattern.h"
 #include "TTolerantPass.h"

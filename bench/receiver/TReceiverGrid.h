@@ -51,9 +51,9 @@ struct TCellCount {
   int RightLikely = 0;  // of Right, by a likely (second-pass) match
   int FalseExact = 0;   // packets named as a protocol or field that was not sent
   int FalseLikely = 0;  // the same, by a likely match
-  int Prefix = 0;  // a cut frame named as the shorter entry it equals (likely: on another clock)
-  int Generic = 0;     // packets the generic pass read (noise: should be none)
-  int GenericCut = 0;  // frames cut short that the generic pass read
+  int Prefix = 0;   // a cut frame named as the shorter entry it equals (likely: on another clock)
+  int Generic = 0;  // packets the generic pass read (noise: should be none)
+  int GenericCut = 0;              // frames cut short that the generic pass read
   std::vector<std::string> Wrong;  // "<sent> as <decoded>" for every false decode
   void Add(const TCellCount& Other);
 };

@@ -625,6 +625,8 @@ const std::set<std::string>& ClockPrefixEntriesOf(const std::string& Entry) {
       {"Pioneer", {"Kathrein", "JVC", "Kathrein repeat"}},
       {"Kathrein", {"JVC", "Kathrein repeat"}},
       {"JVC", {"Kathrein repeat"}},
+      // Ten bits of a lead-in-less JVC frame are a whole Akai frame on a plausible fit.
+      {"JVC (no lead-in)", {"Akai"}},
       {"NRC17", {"Grundig"}}};
   static const std::set<std::string> none;
   const auto found = prefixes.find(Entry);

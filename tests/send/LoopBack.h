@@ -53,9 +53,9 @@ struct TLoopResult {
 
 class TLoopBack {
  public:
-  // One code per recording: an ending silence long enough for the frames with long spaces
-  // (Samsung36, RC5X, RECS80, ...) closes no other frame early.
-  static constexpr double EndSilenceMillis = 10;
+  // One code per recording: an ending silence long enough for the frames with the longest
+  // spaces (Jerrold and PCTV: 15 ms and more) closes no other frame early.
+  static constexpr double EndSilenceMillis = 25;
 
   // Library: the protocol library file the codes are drawn from; Decoding: the one they are
   // decoded with. Wav: a folder for the WAV files each code goes through.

@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "TLearnDialog.h"
+#include "TMatchStyle.h"
 #include "TStringGrid.h"
 #include "U_protocolRecognition.h"
 #include "UiTestSupport.h"
@@ -67,7 +68,8 @@ TEST(LearnWindow, AGenericMatchIsMarkedExplainedAndShowsItsData) {
   TWindowRig rig;
   ShowUnknownRemote(rig, {0x10, 0x20});
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "Pulse distance~");
-  EXPECT_TRUE(rig.Gui->SamplesGrid->CellMuted(1, 1));
+  EXPECT_EQ(rig.Gui->SamplesGrid->CellColour(1, 1),
+            TMatchStyle::For(TProtocol::TMatch::Generic).Colour);
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(2, 1), "bits=16; data=A510; ");
   rig.Gui->SamplesGrid->SetCurrentRow(1);
   EXPECT_TRUE(rig.Gui->Mdescription->toPlainText().startsWith(
