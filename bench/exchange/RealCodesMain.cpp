@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
       for (const TProtocol& packet : found[i]) {
         if (!right && Fits(codes[i].Protocol, codes[i].Fields, packet)) right = &packet;
         if (!start && IsStartFrame(codes[i], packet)) start = &packet;
-        if (!wrong && packet.Known()) wrong = &packet;
+        // A generic reading names no protocol of the library: it is no wrong name.
+        if (!wrong && packet.Known() && packet.Match != TProtocol::TMatch::Generic) wrong = &packet;
       }
       if (!right && codes[i].Protocol == list) {
         std::printf("%s:", wrong ? wrong->ProtocolName.c_str() : "unknown");

@@ -195,7 +195,8 @@ int main(int Argc, char** Argv) {
       const TProtocol* wrong = nullptr;
       for (const auto& sample : packets[i]) {
         const TProtocol& found = *sample->Protocol;
-        if (!found.Known()) continue;
+        // A generic reading names no protocol of the library: the code counts as missed.
+        if (!found.Known() || found.Match == TProtocol::TMatch::Generic) continue;
         if (Names(code, found.ProtocolName) && FieldsMatch(code, found)) {
           if (!right) right = &found;
         } else if (!wrong) {
