@@ -22,8 +22,6 @@ class TActionCheck {
   void Check(const std::vector<TAction>& Actions, const std::string& FileName) const;
 
  private:
-  static size_t Distance(const std::string& A, const std::string& B);
-  static std::string Nearest(const std::string& Name, const std::vector<std::string>& Names);
   std::vector<std::string> FieldsOf(const std::string& Protocol) const;
 
   const TCodeLibrary& Library;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <numeric>
 
 size_t TNearestName::Distance(const std::string& A, const std::string& B) {
@@ -38,4 +39,16 @@ std::string TNearestName::Of(const std::string& Name, const std::vector<std::str
 std::string TNearestName::Hint(const std::string& Name, const std::vector<std::string>& Names) {
   const std::string nearest = Of(Name, Names);
   return nearest.empty() ? "" : " (did you mean " + nearest + "?)";
+}
+
+std::string TNearestName::Closest(const std::string& Name, const std::vector<std::string>& Names) {
+  std::string best;
+  size_t bestDistance = SIZE_MAX;
+  for (const std::string& candidate : Names) {
+    if (const size_t distance = Distance(Name, candidate); distance < bestDistance) {
+      best = candidate;
+      bestDistance = distance;
+    }
+  }
+  return best;
 }

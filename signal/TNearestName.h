@@ -13,6 +13,9 @@ class TNearestName {
   static std::string Of(const std::string& Name, const std::vector<std::string>& Names);
   // " (did you mean X?)" for the nearest name, "" when there is none.
   static std::string Hint(const std::string& Name, const std::vector<std::string>& Names);
+  // The name of Names with the fewest edits from Name however many, the first of equals; ""
+  // when Names is empty. Never fails.
+  static std::string Closest(const std::string& Name, const std::vector<std::string>& Names);
 
  private:
   static size_t Distance(const std::string& A, const std::string& B);
