@@ -18,21 +18,11 @@
 #include "TLineReader.h"
 #include "TRecordingError.h"
 #include "TSampleChecks.h"
+#include "TShippedDecoder.h"
 #include "U_protocolRecognition.h"
 
 namespace {
 const char* const Name = "codes";
-
-TProtocolRecognition& ShippedLibrary() {
-  static const auto engine = [] {
-    auto e = std::make_unique<TProtocolRecognition>();
-    e->SampleRate = TDecodeSettings::SampleRate;
-    e->SetTolerance(TDecodeSettings{}.ToleranceSeconds());
-    e->LoadProtocols(VORLENT_SHIPPED_LIBRARY);
-    return e;
-  }();
-  return *engine;
-}
 
 void Require(bool Holds, const char* Rule) {
   if (Holds) return;
@@ -83,11 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   CheckCodes(Read(format, out.str()));
 
   TFuzzFile disk(Name, Data + 1, Size - 1);
-  TInputDecoder decoder({}, std::make_shared<const TCodeLibrary>(ShippedLibrary()));
+  TInputDecoder decoder({}, std::make_shared<const TCodeLibrary>(TShippedDecoder::Get()));
   try {
     for (auto& sample : decoder.Decode(disk.Path).Samples) {
       TSampleChecks::CheckCut(*sample);
-      ShippedLibrary().Decode(*sample);
+      TShippedDecoder::Get().Decode(*sample);
       TSampleChecks::CheckDecoded(*sample);
     }
   } catch (const TRecordingError&) {

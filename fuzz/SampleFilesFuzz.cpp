@@ -10,21 +10,11 @@
 #include "TFileError.h"
 #include "TFuzzFile.h"
 #include "TSampleChecks.h"
+#include "TShippedDecoder.h"
 #include "U_protocolRecognition.h"
 
 namespace {
 constexpr size_t LengthBytes = 2;
-
-TProtocolRecognition& ShippedLibrary() {
-  static const auto engine = [] {
-    auto e = std::make_unique<TProtocolRecognition>();
-    e->SampleRate = TDecodeSettings::SampleRate;
-    e->SetTolerance(TDecodeSettings{}.ToleranceSeconds());
-    e->LoadProtocols(VORLENT_SHIPPED_LIBRARY);
-    return e;
-  }();
-  return *engine;
-}
 
 void RequireSame(const TSample& A, const TSample& B) {
   const bool same = A.Signal == B.Signal && A.Pulses == B.Pulses &&
@@ -52,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   }
   for (const auto& sample : processor.Samples) {
     TSampleChecks::CheckCut(*sample);
-    ShippedLibrary().Decode(*sample);
+    TShippedDecoder::Get().Decode(*sample);
     TSampleChecks::CheckDecoded(*sample);
   }
   const std::string copy = TFuzzFile::Beside("copy");
