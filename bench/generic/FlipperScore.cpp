@@ -1,5 +1,5 @@
 // Scores generic decoding and learning on a collection of Flipper .ir files (raw captures):
-//   flipper_score FOLDER [LIBRARY]
+//   flipper_score FOLDER [LIBRARY [-v]]   (-v lists the buttons that give several values)
 // Frames of 16 runs or more are counted by how they end up (exact, likely, generic, unknown)
 // with the generic pass off and on; generically decoded buttons by whether all their frames
 // give one value; buttons of one file by whether different bits ever give equal values. Every
@@ -77,11 +77,12 @@ std::string Value(const TProtocol& Protocol) {
 
 int main(int Argc, char** Argv) {
   if (Argc < 2) {
-    std::fprintf(stderr, "usage: flipper_score FOLDER [LIBRARY]\n");
+    std::fprintf(stderr, "usage: flipper_score FOLDER [LIBRARY [-v]]\n");
     return 2;
   }
   const std::string folder = Argv[1];
   const std::string library = Argc > 2 ? Argv[2] : "data/protocols.xml";
+  const bool verbose = Argc > 3 && std::string(Argv[3]) == "-v";
   std::vector<std::string> paths;
   for (const auto& entry : fs::recursive_directory_iterator(folder))
     if (entry.is_regular_file() && entry.path().extension() == ".ir")
@@ -156,9 +157,18 @@ int main(int Argc, char** Argv) {
           if (!SameRuns(*list[a]->Sample, *list[b]->Sample)) continue;
           repeats = true;
           agree = agree && list[a]->Generic == list[b]->Generic;
+          if (verbose && list[a]->Generic != list[b]->Generic)
+            std::printf("  differ: %s: %s: %zu [%s] / %zu [%s]\n", file.Path.c_str(), button.c_str(),
+                        a, list[a]->Generic.c_str(), b,
+                        list[b]->Generic.c_str());
         }
       sameFrameButtons += repeats;
       sameFrameConsistent += repeats && agree;
+      if (verbose && repeats && !agree) {
+        std::printf("  inconsistent: %s: %s:", file.Path.c_str(), button.c_str());
+        for (const TFrame* frame : list) std::printf(" [%s]", frame->Generic.c_str());
+        std::printf("\n");
+      }
     }
     std::vector<const TFrame*> all;
     for (const auto& [button, list] : framesOf) all.insert(all.end(), list.begin(), list.end());
