@@ -5,6 +5,7 @@
 #include <map>
 
 #include "TGenericPass.h"
+#include "TPositionCode.h"
 
 namespace {
 using TCoding = TGenericFrame::TCoding;
@@ -32,6 +33,40 @@ TCluster Merge(const TCluster& A, const TCluster& B) {
   return merged;
 }
 
+// Pulse position: the widths measured over the packets of the pulse-position frames and of
+// those read alone as pulse distance, and those packets read again against them (frames with
+// too few symbols are left out and counted in Dropped); the other frames are kept as they are.
+std::optional<TPositionCode> Positions(std::vector<TGenericFrame>& Frames,
+                                       const std::vector<const std::vector<uint16_t>*>& Packets,
+                                       size_t& Dropped) {
+  TCluster mark;
+  std::vector<const std::vector<uint16_t>*> packets;
+  const auto alike = [](const TGenericFrame& F) {
+    return F.Coding == TCoding::PulsePosition || F.Coding == TCoding::PulseDistance;
+  };
+  for (size_t f = 0; f < Frames.size(); ++f) {
+    if (Frames[f].Coding == TCoding::PulsePosition) mark = Merge(mark, Frames[f].ShortMark);
+    if (alike(Frames[f])) packets.push_back(Packets[f]);
+  }
+  std::optional<TPositionCode> code = TPositionCode::Measure(packets, mark);
+  if (!code) return code;
+  std::vector<TGenericFrame> kept;
+  for (size_t f = 0; f < Frames.size(); ++f) {
+    if (!alike(Frames[f])) {
+      kept.push_back(std::move(Frames[f]));
+      continue;
+    }
+    TGenericFrame frame = code->Read(*Packets[f]);
+    if (frame.Bits.size() < TGenericPass::MinBits) {
+      ++Dropped;
+      continue;
+    }
+    kept.push_back(std::move(frame));
+  }
+  Frames = std::move(kept);
+  return code;
+}
+
 long Micros(double Samples, uint16_t Rate) {
   return std::lround(Samples * MicrosPerSecond / Rate);
 }
@@ -55,6 +90,17 @@ struct TProtocolLearner::TTimings {
   long ShortMark = 0, LongMark = 0, ShortSpace = 0, LongSpace = 0;
   long HalfMark = 0, HalfSpace = 0;  // bi-phase half-bits
   long ToleranceMicros = 0;          // the definition's window
+  unsigned SymbolBits = 1;           // pulse position: 2 or 4 bits a symbol
+  std::vector<long> Spaces;          // pulse position: the space of every symbol value
+
+  // The bits of one symbol: one, or a pulse-position symbol's.
+  size_t Unit() const { return SymbolBits; }
+  // The pulse-position symbol of Bits[From .. From + SymbolBits), most significant first.
+  std::vector<long> Symbol(const std::vector<bool>& Bits, size_t From) const {
+    unsigned value = 0;
+    for (size_t b = 0; b < SymbolBits; ++b) value = value << 1 | Bits[From + b];
+    return {ShortMark, Spaces[value]};
+  }
 
   // The 1 and 0 bit as half-bit levels (bi-phase) or as a mark and a space.
   std::vector<long> Bit(bool One) const {
@@ -78,6 +124,12 @@ struct TProtocolLearner::TTimings {
 
   // Fixed bits as one pattern: marks and spaces, or for bi-phase the half-bits merged into runs.
   std::string Fixed(const std::vector<bool>& Bits) const {
+    if (Coding == TCoding::PulsePosition) {
+      std::string text;
+      for (size_t b = 0; b + SymbolBits <= Bits.size(); b += SymbolBits)
+        text += Pattern(true, Symbol(Bits, b));
+      return text;
+    }
     if (Coding != TCoding::BiPhase) {
       std::string text;
       for (bool bit : Bits) text += Pattern(true, Bit(bit));
@@ -133,10 +185,12 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
     return result;
   }
   std::vector<TGenericFrame> frames;
+  std::vector<const std::vector<uint16_t>*> read;  // the packet of every frame
   for (const std::vector<uint16_t>& packet : Packets) {
     std::optional<TGenericFrame> frame = TGenericPass::Read(packet, Rate);
     if (frame) {
       frames.push_back(std::move(*frame));
+      read.push_back(&packet);
     } else {
       ++result.Unread;
     }
@@ -150,10 +204,12 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   // different codings in like numbers are different remotes.
   std::map<TCoding, size_t> codings;
   for (const TGenericFrame& frame : frames) ++codings[frame.Coding];
-  const auto major =
-      std::max_element(codings.begin(), codings.end(),
-                       [](const auto& A, const auto& B) { return A.second < B.second; });
-  if (static_cast<double>(major->second) < MinCodingShare * static_cast<double>(frames.size())) {
+  auto major = std::max_element(codings.begin(), codings.end(),
+                                [](const auto& A, const auto& B) { return A.second < B.second; });
+  // A pulse-position frame that sends only two of the widths is read alone as pulse distance.
+  const bool positions = major->first == TCoding::PulsePosition;
+  const size_t sameCoding = major->second + (positions ? codings[TCoding::PulseDistance] : 0);
+  if (static_cast<double>(sameCoding) < MinCodingShare * static_cast<double>(frames.size())) {
     result.Problem = "the packets are of different codings:";
     for (const auto& [coding, count] : codings)
       result.Problem +=
@@ -163,9 +219,19 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
     return result;
   }
   const TCoding coding = major->first;
-  result.OtherCoding = frames.size() - major->second;
+  result.OtherCoding = frames.size() - sameCoding;
+  std::optional<TPositionCode> code;
+  if (positions) {
+    code = Positions(frames, read, result.LeftOut);
+    if (!code) {
+      result.Problem = "the pulse-position frames' spaces do not fall into " +
+                       std::to_string(TPositionCode::MinWidths) + " to " +
+                       std::to_string(TPositionCode::MaxWidths) + " widths";
+      return result;
+    }
+  }
   std::erase_if(frames, [coding](const TGenericFrame& F) { return F.Coding != coding; });
-  if (coding == TCoding::PulsePosition || coding == TCoding::RunWidth) {
+  if (coding == TCoding::RunWidth) {
     result.Problem = std::string(TGenericFrame::CodingName(coding)) +
                      " frames cannot be written with the library's two bit patterns of a mark "
                      "and a space each";
@@ -190,6 +256,13 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   // Bi-phase: a short run is one half-bit plus the edge shift, a long one two half-bits plus it.
   timings.HalfMark = Micros((shortMark.Centre + longMark.Centre / 2) / 2, Rate);
   timings.HalfSpace = Micros((shortSpace.Centre + longSpace.Centre / 2) / 2, Rate);
+  if (code) {
+    timings.ShortMark = timings.LongMark = middle(code->Mark());
+    timings.SymbolBits = code->SymbolBits();
+    for (double space : code->Spaces()) timings.Spaces.push_back(Micros(space, Rate));
+    timings.ShortSpace = timings.Spaces.front();
+    timings.LongSpace = timings.Spaces.back();
+  }
   std::map<std::string, std::vector<TGenericFrame>> layouts;
   for (TGenericFrame& frame : frames) layouts[frame.Shape()].push_back(std::move(frame));
   std::vector<std::vector<TGenericFrame>*> kept;
@@ -227,6 +300,10 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   };
   double limit = std::min(gap(shortMark, longMark), gap(shortSpace, longSpace));
   if (timings.Coding == TCoding::BiPhase) limit = std::min(shortMark.Min, shortSpace.Min) / 2;
+  if (code) {
+    spread = std::max(spread, code->Spread());
+    limit = code->HalfGap();
+  }
   const double wanted = spread * MicrosPerSecond / Rate + JitterMicros;
   timings.ToleranceMicros =
       std::lround(std::min({wanted, limit * MicrosPerSecond / Rate, MaxToleranceMicros}));
@@ -253,16 +330,27 @@ std::string TProtocolLearner::Definition(const std::string& Name,
          " packets: " + TGenericFrame::CodingName(first.Coding) + ", " +
          std::to_string(first.Bits.size()) + " bits (" + TGenericFrame::BitOrderText(first.Coding) +
          ").</description>\n";
-  xml += "    <bitset>\n";
-  for (bool one : {true, false})
-    xml += "      <bit value=\"" + std::string(one ? "1" : "0") + "\">" +
-           Pattern(Timings.BitHighFirst(one), Timings.Bit(one)) + "</bit>\n";
+  if (first.Coding == TCoding::PulsePosition) {
+    xml += "    <bitset bits=\"" + std::to_string(Timings.SymbolBits) + "\">\n";
+    for (size_t value = 0; value < Timings.Spaces.size(); ++value)
+      xml += "      <bit value=\"" + std::to_string(value) + "\">" +
+             Pattern(true, {Timings.ShortMark, Timings.Spaces[value]}) + "</bit>\n";
+  } else {
+    xml += "    <bitset>\n";
+    for (bool one : {true, false})
+      xml += "      <bit value=\"" + std::string(one ? "1" : "0") + "\">" +
+             Pattern(Timings.BitHighFirst(one), Timings.Bit(one)) + "</bit>\n";
+  }
   xml += "    </bitset>\n    <packet>\n";
 
   size_t bit = 0, field = 0, fixed = 0, delimiter = 0;
-  const auto constant = [&](size_t Bit) {
-    return std::all_of(Frames.begin(), Frames.end(),
-                       [&](const TGenericFrame& F) { return F.Bits[Bit] == first.Bits[Bit]; });
+  const size_t unit = Timings.Unit();
+  const auto constant = [&](size_t Bit) {  // the symbol from Bit on
+    return std::all_of(Frames.begin(), Frames.end(), [&](const TGenericFrame& F) {
+      return std::equal(F.Bits.begin() + static_cast<long>(Bit),
+                        F.Bits.begin() + static_cast<long>(Bit + unit),
+                        first.Bits.begin() + static_cast<long>(Bit));
+    });
   };
   const auto fixedBits = [&](size_t From, size_t To) {
     const std::vector<bool> bits(first.Bits.begin() + static_cast<long>(From),
@@ -293,14 +381,14 @@ std::string TProtocolLearner::Definition(const std::string& Name,
       ++bit;
     }
     while (bit < end) {
-      size_t stop = bit + 1;
+      size_t stop = bit + unit;
       const bool fixedRun = constant(bit);
       if (fixedRun) {
-        while (stop < end && constant(stop)) ++stop;
+        while (stop < end && constant(stop)) stop += unit;
         fixedBits(bit, stop);
       } else {
         const size_t byteEnd = (bit / FieldBits + 1) * FieldBits;
-        while (stop < end && stop < byteEnd && !constant(stop)) ++stop;
+        while (stop < end && stop < byteEnd && !constant(stop)) stop += unit;
         xml += Indent + std::string("<data name=\"data") + std::to_string(++field) +
                "\" length=\"" + std::to_string(stop - bit) + "\" bitorder=\"" + order + "\"/>\n";
       }

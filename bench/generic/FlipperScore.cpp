@@ -158,9 +158,8 @@ int main(int Argc, char** Argv) {
           repeats = true;
           agree = agree && list[a]->Generic == list[b]->Generic;
           if (verbose && list[a]->Generic != list[b]->Generic)
-            std::printf("  differ: %s: %s: %zu [%s] / %zu [%s]\n", file.Path.c_str(), button.c_str(),
-                        a, list[a]->Generic.c_str(), b,
-                        list[b]->Generic.c_str());
+            std::printf("  differ: %s: %s: %zu [%s] / %zu [%s]\n", file.Path.c_str(),
+                        button.c_str(), a, list[a]->Generic.c_str(), b, list[b]->Generic.c_str());
         }
       sameFrameButtons += repeats;
       sameFrameConsistent += repeats && agree;
