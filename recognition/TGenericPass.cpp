@@ -161,13 +161,7 @@ class TReader {
   }
 
  private:
-  // Enough bits, and no more delimiters than a frame has.
-  static bool Regular(const TGenericFrame& Frame) {
-    if (Frame.Bits.size() < TGenericPass::MinBits) return false;
-    size_t delimiterRuns = 0;
-    for (const TGenericFrame::TPart& part : Frame.Parts) delimiterRuns += part.Runs.size();
-    return delimiterRuns <= BaseDelimiterRuns + Frame.Bits.size() / BitsPerDelimiterRun;
-  }
+  static bool Regular(const TGenericFrame& Frame) { return TGenericPass::Regular(Frame); }
 
   // Run width, where no other coding fits: every mark and every space in the bit clusters is a
   // bit (1 for the long width), every other run a delimiter.
@@ -407,6 +401,13 @@ std::optional<TGenericFrame> TGenericPass::Read(const std::vector<uint16_t>& Pul
                                                 uint16_t Rate) {
   if (Rate == 0) return std::nullopt;
   return TReader(Pulses, Rate).Read();
+}
+
+bool TGenericPass::Regular(const TGenericFrame& Frame) {
+  if (Frame.Bits.size() < MinBits) return false;
+  size_t delimiterRuns = 0;
+  for (const TGenericFrame::TPart& part : Frame.Parts) delimiterRuns += part.Runs.size();
+  return delimiterRuns <= BaseDelimiterRuns + Frame.Bits.size() / BitsPerDelimiterRun;
 }
 
 bool TGenericPass::Decode(TSample& Sample, uint16_t Rate) {

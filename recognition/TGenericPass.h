@@ -27,6 +27,8 @@ class TGenericPass {
   // few bits, bit clusters too wide or too short, or more delimiters than a frame has. Never
   // throws except when memory runs out.
   static std::optional<TGenericFrame> Read(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  // True when Frame has enough bits and no more delimiter runs than a frame has. Never fails.
+  static bool Regular(const TGenericFrame& Frame);
   // Reads Sample; on success gives it the coding's name, the fields bits and data (its Text the
   // hex bytes), Match = Generic with a note naming the coding, the bit order and the clustered
   // durations, and bit and field marks; returns true. Otherwise leaves Sample as it was.

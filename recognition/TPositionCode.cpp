@@ -16,7 +16,7 @@ constexpr double SplitSamples = 3;
 constexpr double SplitRatio = 0.02;
 // The symbol widths: from the shortest seen twice up to this many times it; a longer space is
 // a gap or a lead-in.
-constexpr double MaxWidthRatio = 4;
+constexpr double MaxWidthRatio = 8;
 constexpr size_t MinWidthCount = 2;
 constexpr unsigned FewWidthsBits = 2, ManyWidthsBits = 4;
 

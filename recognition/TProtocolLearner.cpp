@@ -33,14 +33,16 @@ TCluster Merge(const TCluster& A, const TCluster& B) {
   return merged;
 }
 
-// Pulse position: the widths measured over the packets of the pulse-position frames and of
-// those read alone as pulse distance, and those packets read again against them (frames with
-// too few symbols are left out and counted in Dropped); the other frames are kept as they are.
+// Pulse position: the widths measured over the packets of the pulse-position frames, of those
+// read alone as pulse distance and of the Unread ones (a frame that sends many widths once each
+// cannot be read alone), and those packets read again against them; the frames that then read
+// regularly are added to Frames (Unread keeps the others), the other codings' frames are kept.
 std::optional<TPositionCode> Positions(std::vector<TGenericFrame>& Frames,
                                        const std::vector<const std::vector<uint16_t>*>& Packets,
+                                       std::vector<const std::vector<uint16_t>*>& Unread,
                                        size_t& Dropped) {
   TCluster mark;
-  std::vector<const std::vector<uint16_t>*> packets;
+  std::vector<const std::vector<uint16_t>*> packets = Unread;
   const auto alike = [](const TGenericFrame& F) {
     return F.Coding == TCoding::PulsePosition || F.Coding == TCoding::PulseDistance;
   };
@@ -57,12 +59,18 @@ std::optional<TPositionCode> Positions(std::vector<TGenericFrame>& Frames,
       continue;
     }
     TGenericFrame frame = code->Read(*Packets[f]);
-    if (frame.Bits.size() < TGenericPass::MinBits) {
+    if (!TGenericPass::Regular(frame)) {
       ++Dropped;
       continue;
     }
     kept.push_back(std::move(frame));
   }
+  std::erase_if(Unread, [&](const std::vector<uint16_t>* Packet) {
+    TGenericFrame frame = code->Read(*Packet);
+    if (!TGenericPass::Regular(frame)) return false;
+    kept.push_back(std::move(frame));
+    return true;
+  });
   Frames = std::move(kept);
   return code;
 }
@@ -185,16 +193,17 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
     return result;
   }
   std::vector<TGenericFrame> frames;
-  std::vector<const std::vector<uint16_t>*> read;  // the packet of every frame
+  std::vector<const std::vector<uint16_t>*> read, unread;  // the packet of every frame; the rest
   for (const std::vector<uint16_t>& packet : Packets) {
     std::optional<TGenericFrame> frame = TGenericPass::Read(packet, Rate);
     if (frame) {
       frames.push_back(std::move(*frame));
       read.push_back(&packet);
     } else {
-      ++result.Unread;
+      unread.push_back(&packet);
     }
   }
+  result.Unread = unread.size();
   if (frames.empty()) {
     result.Problem = "none of the " + std::to_string(Packets.size()) +
                      " packets could be read (too short or irregular)";
@@ -222,7 +231,8 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   result.OtherCoding = frames.size() - sameCoding;
   std::optional<TPositionCode> code;
   if (positions) {
-    code = Positions(frames, read, result.LeftOut);
+    code = Positions(frames, read, unread, result.LeftOut);
+    result.Unread = unread.size();
     if (!code) {
       result.Problem = "the pulse-position frames' spaces do not fall into " +
                        std::to_string(TPositionCode::MinWidths) + " to " +

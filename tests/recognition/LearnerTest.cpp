@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,6 +106,61 @@ TEST_F(LearnerTest, ALearnedRemoteDecodesByItsNameWithDifferentButtonsInDifferen
     std::swap(foreign[remote.Lead.size() + 1], foreign[remote.Lead.size() + 3]);
     std::swap(foreign[remote.Lead.size() + 2], foreign[remote.Lead.size() + 4]);
     EXPECT_NE(NameOf(Decoded(foreign)), "My remote");
+  }
+}
+
+// A pulse-position remote: every space after a bit mark is one of Widths (a symbol, its rank);
+// a fixed address of four symbols, then a command of four.
+struct TPositionRemote {
+  const char* Name;
+  double Mark;
+  std::vector<double> Widths;
+
+  std::vector<uint16_t> Packet(const std::vector<int>& Command, double Jitter = 0) const {
+    std::vector<double> us = {2500, 1000};
+    std::vector<int> symbols = {1, 2, 0, 2};
+    symbols.insert(symbols.end(), Command.begin(), Command.end());
+    for (size_t i = 0; i < symbols.size(); ++i) {
+      const double wobble = static_cast<double>(static_cast<int>(i % 3) - 1) * Jitter;
+      const size_t width = static_cast<size_t>(symbols[i]) % Widths.size();
+      us.insert(us.end(), {Mark + wobble, Widths[width] - wobble});
+    }
+    us.push_back(Mark);
+    return Runs(us);
+  }
+};
+
+TEST_F(LearnerTest, APulsePositionRemoteIsLearnedOverTheWidthsOfAllItsPackets) {
+  std::vector<TPositionRemote> remotes = {{"four widths", 600, {350, 850, 1450, 2200}},
+                                          {"sixteen widths", 300, {}}};
+  for (int n = 0; n < 16; ++n) remotes[1].Widths.push_back(760 + 137 * n);
+  // Commands that together send every width, though no packet sends them all.
+  const std::vector<std::vector<int>> commands = {{0, 1, 2, 3},   {4, 5, 6, 7},     {0, 0, 1, 1},
+                                                  {8, 9, 10, 11}, {12, 13, 14, 15}, {3, 1, 2, 14}};
+  for (const TPositionRemote& remote : remotes) {
+    SCOPED_TRACE(remote.Name);
+    std::vector<std::vector<uint16_t>> packets;
+    for (const std::vector<int>& command : commands)
+      for (double jitter : {0.0, 20.0}) packets.push_back(remote.Packet(command, jitter));
+    const TProtocolLearner::TResult learned = TProtocolLearner::Learn("Box", packets, Rate, 50);
+    ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
+    const std::string file = Scratch() + "/protocols.xml";
+    fs::remove(file);
+    ASSERT_EQ(TUserLibrary::Add(file, "", "Box", learned.Xml), "");
+    Engine.LoadProtocols(file);
+    ASSERT_TRUE(Reports.empty()) << Reports.front() << "\n" << learned.Xml;
+    std::set<std::vector<uint16_t>> sent;
+    std::set<std::string> values;
+    for (const std::vector<int>& command : commands) {
+      const TSample sample = Decoded(remote.Packet(command, 15));
+      EXPECT_EQ(NameOf(sample), "Box") << learned.Xml;
+      sent.insert(remote.Packet(command));
+      values.insert(DataOf(sample));
+    }
+    EXPECT_EQ(values.size(), sent.size()) << learned.Xml;  // different buttons, different fields
+    std::vector<uint16_t> foreign = remote.Packet(commands[0]);
+    std::swap(foreign[4], foreign[6]);  // another address
+    EXPECT_NE(NameOf(Decoded(foreign)), "Box");
   }
 }
 
