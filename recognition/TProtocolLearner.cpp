@@ -19,6 +19,8 @@ constexpr double JitterMicros = 25;
 constexpr double MinCodingShare = 0.8;      // of the packets read, in the coding learned         //
                                             // added to the spread measured: a receiver's edges
 constexpr double MaxToleranceMicros = 200;  // however spread the remote's timing
+// Run width: a symbol is two runs, a mark and a space in either order, each a bit.
+constexpr unsigned RunWidthSymbolBits = 2;
 
 // The clusters of all frames together.
 TCluster Merge(const TCluster& A, const TCluster& B) {
@@ -101,8 +103,23 @@ struct TProtocolLearner::TTimings {
   unsigned SymbolBits = 1;           // pulse position: 2 or 4 bits a symbol
   std::vector<long> Spaces;          // pulse position: the space of every symbol value
 
-  // The bits of one symbol: one, or a pulse-position symbol's.
+  // The bits of one symbol: one, or a pulse-position or run-width symbol's.
   size_t Unit() const { return SymbolBits; }
+  // Run width: the run of Bit at the level High.
+  long Run(bool Bit, bool High) const {
+    return High ? (Bit ? LongMark : ShortMark) : (Bit ? LongSpace : ShortSpace);
+  }
+  // Run width: the pattern of the runs of Bits from the level High on.
+  std::string Runs(const std::vector<bool>& Bits, bool High) const {
+    std::vector<long> runs;
+    for (size_t b = 0; b < Bits.size(); ++b) runs.push_back(Run(Bits[b], High == (b % 2 == 0)));
+    return Pattern(High, runs);
+  }
+  // Run width: the symbol Value (first run's bit, second run's bit) in both orders of levels.
+  std::string RunSymbol(unsigned Value) const {
+    const std::vector<bool> bits = {(Value >> 1 & 1) != 0, (Value & 1) != 0};
+    return Runs(bits, true) + "|" + Runs(bits, false);
+  }
   // The pulse-position symbol of Bits[From .. From + SymbolBits), most significant first.
   std::vector<long> Symbol(const std::vector<bool>& Bits, size_t From) const {
     unsigned value = 0;
@@ -241,12 +258,6 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
     }
   }
   std::erase_if(frames, [coding](const TGenericFrame& F) { return F.Coding != coding; });
-  if (coding == TCoding::RunWidth) {
-    result.Problem = std::string(TGenericFrame::CodingName(coding)) +
-                     " frames cannot be written with the library's two bit patterns of a mark "
-                     "and a space each";
-    return result;
-  }
 
   TCluster shortMark, longMark, shortSpace, longSpace;
   for (const TGenericFrame& frame : frames) {
@@ -266,6 +277,7 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   // Bi-phase: a short run is one half-bit plus the edge shift, a long one two half-bits plus it.
   timings.HalfMark = Micros((shortMark.Centre + longMark.Centre / 2) / 2, Rate);
   timings.HalfSpace = Micros((shortSpace.Centre + longSpace.Centre / 2) / 2, Rate);
+  if (coding == TCoding::RunWidth) timings.SymbolBits = RunWidthSymbolBits;
   if (code) {
     timings.ShortMark = timings.LongMark = middle(code->Mark());
     timings.SymbolBits = code->SymbolBits();
@@ -340,7 +352,12 @@ std::string TProtocolLearner::Definition(const std::string& Name,
          " packets: " + TGenericFrame::CodingName(first.Coding) + ", " +
          std::to_string(first.Bits.size()) + " bits (" + TGenericFrame::BitOrderText(first.Coding) +
          ").</description>\n";
-  if (first.Coding == TCoding::PulsePosition) {
+  if (first.Coding == TCoding::RunWidth) {
+    xml += "    <bitset bits=\"" + std::to_string(Timings.SymbolBits) + "\">\n";
+    for (unsigned value = 0; value < 1u << Timings.SymbolBits; ++value)
+      xml += "      <bit value=\"" + std::to_string(value) + "\">" + Timings.RunSymbol(value) +
+             "</bit>\n";
+  } else if (first.Coding == TCoding::PulsePosition) {
     xml += "    <bitset bits=\"" + std::to_string(Timings.SymbolBits) + "\">\n";
     for (size_t value = 0; value < Timings.Spaces.size(); ++value)
       xml += "      <bit value=\"" + std::to_string(value) + "\">" +
@@ -362,14 +379,46 @@ std::string TProtocolLearner::Definition(const std::string& Name,
                         first.Bits.begin() + static_cast<long>(Bit));
     });
   };
+  const bool runWidth = first.Coding == TCoding::RunWidth;
+  bool high = true;  // run width: the level of the next run
   const auto fixedBits = [&](size_t From, size_t To) {
     const std::vector<bool> bits(first.Bits.begin() + static_cast<long>(From),
                                  first.Bits.begin() + static_cast<long>(To));
     xml += Indent + std::string("<delimiter name=\"fixed") + std::to_string(++fixed) + "\">" +
-           Timings.Fixed(bits) + "</delimiter>\n";
+           (runWidth ? Timings.Runs(bits, high) : Timings.Fixed(bits)) + "</delimiter>\n";
+  };
+  const auto sameBit = [&](size_t Bit) {
+    return std::all_of(Frames.begin(), Frames.end(),
+                       [&](const TGenericFrame& F) { return F.Bits[Bit] == first.Bits[Bit]; });
+  };
+  // Run width: pairs of runs as symbols (fields of at most FieldBits bits from where the bits
+  // begin to vary); a last run of an odd stretch is a delimiter of the widths it takes.
+  const auto runWidthBits = [&](size_t From, size_t Count) {
+    const size_t pairsEnd = From + Count / unit * unit;
+    size_t at = From;
+    while (at < pairsEnd) {
+      size_t stop = at + unit;
+      if (constant(at)) {
+        while (stop < pairsEnd && constant(stop)) stop += unit;
+        fixedBits(at, stop);
+      } else {
+        while (stop < pairsEnd && stop - at < FieldBits && !constant(stop)) stop += unit;
+        xml += Indent + std::string("<data name=\"data") + std::to_string(++field) +
+               "\" length=\"" + std::to_string(stop - at) + "\" bitorder=\"" + order + "\"/>\n";
+      }
+      at = stop;
+    }
+    if (at == From + Count) return;
+    std::vector<long> widths = {Timings.Run(first.Bits[at], high)};
+    if (!sameBit(at)) widths = {Timings.Run(true, high), Timings.Run(false, high)};
+    xml += Indent + std::string("<delimiter name=\"edge") + std::to_string(++fixed) + "\">";
+    for (size_t w = 0; w < widths.size(); ++w) xml += (w ? "|" : "") + Pattern(high, {widths[w]});
+    xml += "</delimiter>\n";
   };
   for (size_t p = 0; p < first.Parts.size(); ++p) {
     const TGenericFrame::TPart& part = first.Parts[p];
+    const bool startHigh = high;
+    high = high != ((part.IsBits ? part.BitCount : part.Runs.size()) % 2 == 1);
     if (!part.IsBits) {
       std::vector<long> runs;
       for (size_t r = 0; r < part.Runs.size(); ++r) {
@@ -381,6 +430,14 @@ std::string TProtocolLearner::Definition(const std::string& Name,
       xml += Indent + std::string("<delimiter name=\"") + label +
              (std::string(label) == "gap" ? std::to_string(++delimiter) : "") + "\">" +
              Pattern(part.HighFirst, runs) + "</delimiter>\n";
+      continue;
+    }
+    if (runWidth) {
+      const bool endHigh = high;
+      high = startHigh;
+      runWidthBits(bit, part.BitCount);
+      bit += part.BitCount;
+      high = endHigh;
       continue;
     }
     const size_t end = bit + part.BitCount;
