@@ -21,6 +21,7 @@ constexpr double MinCodingShare = 0.8;      // of the packets read, in the codin
 constexpr double MaxToleranceMicros = 200;  // however spread the remote's timing
 // Run width: a symbol is two runs, a mark and a space in either order, each a bit.
 constexpr unsigned RunWidthSymbolBits = 2;
+constexpr size_t MaxDelimiterAlternatives = 8;
 
 // The clusters of all frames together.
 TCluster Merge(const TCluster& A, const TCluster& B) {
@@ -300,23 +301,12 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   std::stable_sort(kept.begin(), kept.end(), [](const auto* A, const auto* B) {
     return A->front().Bits.size() > B->front().Bits.size();
   });
-  // The window holds the spread measured on the remote, plus a receiver's jitter, but stays
-  // within half the step between a bit's two widths.
+  // The window holds the spread of the bit widths measured on the remote, plus a receiver's
+  // jitter, but stays within half the step between a bit's two widths (delimiters that vary
+  // more are written with alternatives).
   double spread = 0;
   for (const TCluster& cluster : {shortMark, longMark, shortSpace, longSpace})
     spread = std::max(spread, (cluster.Max - cluster.Min) / 2);
-  for (const auto* group : kept) {
-    const TGenericFrame& first = group->front();
-    for (size_t p = 0; p < first.Parts.size(); ++p)
-      for (size_t r = 0; r < first.Parts[p].Runs.size(); ++r) {
-        double low = INFINITY, high = 0;
-        for (const TGenericFrame& frame : *group) {
-          low = std::min<double>(low, frame.Parts[p].Runs[r]);
-          high = std::max<double>(high, frame.Parts[p].Runs[r]);
-        }
-        spread = std::max(spread, (high - low) / 2);
-      }
-  }
   const auto gap = [](const TCluster& Short, const TCluster& Long) {
     return Long.Centre == Short.Centre ? INFINITY : (Long.Min - Short.Max) / 2;
   };
@@ -338,6 +328,44 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
 
   for (const auto* group : kept) result.Xml += Definition(Name, *group, timings, Rate);
   return result;
+}
+
+std::string TProtocolLearner::DelimiterPattern(const std::vector<TGenericFrame>& Frames,
+                                               size_t Part, long ToleranceMicros, uint16_t Rate) {
+  // The runs of the part in every frame, in groups whose every run spans no more than the
+  // window: one alternative a group (a delimiter that takes in a bit's half in some frames).
+  const double span = 2.0 * static_cast<double>(ToleranceMicros) * Rate / MicrosPerSecond;
+  struct TGroup {
+    std::vector<double> Low, High;
+  };
+  std::vector<TGroup> groups;
+  for (const TGenericFrame& frame : Frames) {
+    const std::vector<uint16_t>& runs = frame.Parts[Part].Runs;
+    const auto fits = [&](const TGroup& G) {
+      for (size_t r = 0; r < runs.size(); ++r)
+        if (std::max<double>(G.High[r], runs[r]) - std::min<double>(G.Low[r], runs[r]) > span)
+          return false;
+      return true;
+    };
+    auto group = std::find_if(groups.begin(), groups.end(), fits);
+    if (group == groups.end() && groups.size() < MaxDelimiterAlternatives) {
+      groups.push_back({{runs.begin(), runs.end()}, {runs.begin(), runs.end()}});
+      continue;
+    }
+    if (group == groups.end()) group = groups.begin();  // as varied as data: one wide group
+    for (size_t r = 0; r < runs.size(); ++r) {
+      group->Low[r] = std::min<double>(group->Low[r], runs[r]);
+      group->High[r] = std::max<double>(group->High[r], runs[r]);
+    }
+  }
+  std::string text;
+  for (const TGroup& group : groups) {
+    std::vector<long> runs;
+    for (size_t r = 0; r < group.Low.size(); ++r)
+      runs.push_back(Micros((group.Low[r] + group.High[r]) / 2, Rate));
+    text += (text.empty() ? "" : "|") + Pattern(Frames.front().Parts[Part].HighFirst, runs);
+  }
+  return text;
 }
 
 std::string TProtocolLearner::Definition(const std::string& Name,
@@ -420,16 +448,10 @@ std::string TProtocolLearner::Definition(const std::string& Name,
     const bool startHigh = high;
     high = high != ((part.IsBits ? part.BitCount : part.Runs.size()) % 2 == 1);
     if (!part.IsBits) {
-      std::vector<long> runs;
-      for (size_t r = 0; r < part.Runs.size(); ++r) {
-        double sum = 0;
-        for (const TGenericFrame& frame : Frames) sum += frame.Parts[p].Runs[r];
-        runs.push_back(Micros(sum / static_cast<double>(Frames.size()), Rate));
-      }
       const char* label = p == 0 ? "lead" : (p + 1 == first.Parts.size() ? "stop" : "gap");
       xml += Indent + std::string("<delimiter name=\"") + label +
              (std::string(label) == "gap" ? std::to_string(++delimiter) : "") + "\">" +
-             Pattern(part.HighFirst, runs) + "</delimiter>\n";
+             DelimiterPattern(Frames, p, Timings.ToleranceMicros, Rate) + "</delimiter>\n";
       continue;
     }
     if (runWidth) {

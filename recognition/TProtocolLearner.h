@@ -41,6 +41,10 @@ class TProtocolLearner {
 
  private:
   struct TTimings;
+  // The pattern of delimiter Part of Frames (one layout): the runs' middles, with an
+  // alternative for every group of frames whose runs differ by more than the window.
+  static std::string DelimiterPattern(const std::vector<TGenericFrame>& Frames, size_t Part,
+                                      long ToleranceMicros, uint16_t Rate);
   static std::string Definition(const std::string& Name, const std::vector<TGenericFrame>& Frames,
                                 const TTimings& Timings, uint16_t Rate);
 };

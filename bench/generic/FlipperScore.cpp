@@ -252,6 +252,12 @@ int main(int Argc, char** Argv) {
       ++below;
       std::printf("  %.1f %% of %zu frames named: %s\n", share, file.Frames.size(),
                   file.Path.c_str());
+      for (const TFrame& frame : file.Frames)
+        if (verbose && frame.Sample->Protocol->ProtocolName != name)
+          std::printf("    %s: %s %s (%zu runs; generic %s)\n", frame.Button.c_str(),
+                      frame.Sample->Protocol->ProtocolName.c_str(),
+                      frame.Sample->Protocol->GetDataText().c_str(), Runs(*frame.Sample),
+                      frame.Generic.c_str());
     }
     // A foreign frame whose bits are those of a frame of this file is the same code sent by
     // another remote (the collection holds one model under several names, and one chip in
