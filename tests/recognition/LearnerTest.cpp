@@ -164,6 +164,45 @@ TEST_F(LearnerTest, APulsePositionRemoteIsLearnedOverTheWidthsOfAllItsPackets) {
   }
 }
 
+// A run-width remote (every run a bit: 1 long, 0 short, marks longer than spaces), whose
+// lead-in space takes in more time when the command's lowest bit is set; an odd number of bit
+// runs, ending with a mark.
+std::vector<uint16_t> RunWidthPacket(unsigned Command, double Jitter = 0) {
+  std::vector<double> us = {3000, Command & 1 ? 3900.0 : 3000};
+  const unsigned bits = 0x59u | (Command & 0xFFF) << 8;  // 8 fixed bits, then the command
+  for (int i = 0; i < 21; ++i) {
+    const bool one = (bits >> i) & 1, mark = i % 2 == 0;
+    const double wobble = (i % 3 - 1) * Jitter;
+    us.push_back((one ? 2000.0 : 1000) - (mark ? 0 : 60) + wobble);
+  }
+  return Runs(us);
+}
+
+TEST_F(LearnerTest, ARunWidthRemoteWithAVaryingLeadInIsLearned) {
+  const std::vector<unsigned> commands = {0x3C5, 0x0F0, 0xA0A, 0x123, 0xFFF, 0x800};
+  std::vector<std::vector<uint16_t>> packets;
+  for (unsigned command : commands)
+    for (double jitter : {0.0, 25.0}) packets.push_back(RunWidthPacket(command, jitter));
+  const TProtocolLearner::TResult learned = TProtocolLearner::Learn("Hood", packets, Rate, 50);
+  ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
+  EXPECT_NE(learned.Xml.find("Run width"), std::string::npos) << learned.Xml;
+  const std::string file = Scratch() + "/protocols.xml";
+  fs::remove(file);
+  ASSERT_EQ(TUserLibrary::Add(file, "", "Hood", learned.Xml), "");
+  Engine.LoadProtocols(file);
+  ASSERT_TRUE(Reports.empty()) << Reports.front() << "\n" << learned.Xml;
+  std::set<std::string> values;
+  for (unsigned command : commands) {
+    const TSample sample = Decoded(RunWidthPacket(command, 20));
+    EXPECT_EQ(NameOf(sample), "Hood") << learned.Xml;
+    values.insert(DataOf(sample));
+  }
+  EXPECT_EQ(values.size(), commands.size()) << learned.Xml;
+  std::vector<uint16_t> foreign = RunWidthPacket(commands[0]);
+  std::swap(foreign[3], foreign[4]);  // the fixed bits' first two runs swapped
+  EXPECT_NE(NameOf(Decoded(foreign)), "Hood");
+}
+
 TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
   std::vector<std::vector<uint16_t>> mixed = {Remotes[0].Packet(1), Remotes[1].Packet(1)};
   TProtocolLearner::TResult result = TProtocolLearner::Learn("X", mixed, Rate, 50);
