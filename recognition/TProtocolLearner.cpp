@@ -358,6 +358,12 @@ std::string TProtocolLearner::DelimiterPattern(const std::vector<TGenericFrame>&
       group->High[r] = std::max<double>(group->High[r], runs[r]);
     }
   }
+  // The decoder takes the front of a run longer than a pattern's last duration: the longer
+  // alternative first.
+  std::sort(groups.begin(), groups.end(), [](const TGroup& A, const TGroup& B) {
+    return std::lexicographical_compare(B.High.rbegin(), B.High.rend(), A.High.rbegin(),
+                                        A.High.rend());
+  });
   std::string text;
   for (const TGroup& group : groups) {
     std::vector<long> runs;

@@ -179,7 +179,7 @@ std::vector<uint16_t> RunWidthPacket(unsigned Command, double Jitter = 0) {
 }
 
 TEST_F(LearnerTest, ARunWidthRemoteWithAVaryingLeadInIsLearned) {
-  const std::vector<unsigned> commands = {0x3C5, 0x0F0, 0xA0A, 0x123, 0xFFF, 0x800};
+  const std::vector<unsigned> commands = {0x0F0, 0x3C5, 0xA0A, 0x123, 0xFFF, 0x800};
   std::vector<std::vector<uint16_t>> packets;
   for (unsigned command : commands)
     for (double jitter : {0.0, 25.0}) packets.push_back(RunWidthPacket(command, jitter));
