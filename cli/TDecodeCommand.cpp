@@ -210,7 +210,8 @@ int TDecodeCommand::Learn() {
   Out << learned.Xml << std::flush;
   Err << ProgramName << ": learned from " << learned.Learned << " packets";
   if (learned.Unread) Err << ", " << learned.Unread << " unreadable";
-  if (learned.LeftOut) Err << ", " << learned.LeftOut << " of layouts seen once left out";
+  if (learned.LeftOut)
+    Err << ", " << learned.LeftOut << " not fitting the remote's widths left out";
   if (learned.OtherCoding) Err << ", " << learned.OtherCoding << " of another coding left out";
   Err << ".\n" << learned.Notes << std::flush;
   if (LearnInto.empty()) return ExitOk;

@@ -290,10 +290,6 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   for (TGenericFrame& frame : frames) layouts[frame.Shape()].push_back(std::move(frame));
   std::vector<std::vector<TGenericFrame>*> kept;
   for (auto& [shape, group] : layouts) {
-    if (group.size() < MinLayoutPackets && layouts.size() > 1) {
-      result.LeftOut += group.size();
-      continue;
-    }
     kept.push_back(&group);
     result.Learned += group.size();
   }

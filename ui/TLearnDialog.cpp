@@ -91,7 +91,7 @@ void TLearnDialog::UpdatePreview() {
     QString unread;
     if (result.Unread) unread += QString(", %1 unreadable").arg(result.Unread);
     if (result.LeftOut)
-      unread += QString(", %1 of a layout seen once left out").arg(result.LeftOut);
+      unread += QString(", %1 not fitting the remote's widths left out").arg(result.LeftOut);
     if (result.OtherCoding)
       unread += QString(", %1 of another coding left out").arg(result.OtherCoding);
     note = QString(LearnedText).arg(result.Learned).arg(unread);
