@@ -119,7 +119,8 @@ class TReader {
  public:
   TReader(const std::vector<uint16_t>& Pulses, uint16_t Rate) : Pulses_(Pulses), Rate_(Rate) {}
 
-  std::optional<TGenericFrame> Read() {
+  // RunsOnly: as run width whatever coding fits.
+  std::optional<TGenericFrame> Read(bool RunsOnly) {
     End_ = Pulses_.size();
     if (End_ % 2 == 1) --End_;  // the closing silence
     if (End_ < 2) return std::nullopt;
@@ -130,6 +131,7 @@ class TReader {
     MarkBits_ = BitClusters(Marks_, MaxMarkRatio);
     SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
     if (MarkBits_.empty() || SpaceBits_.empty()) return std::nullopt;
+    if (RunsOnly) return Runs();
     if (MarkBits_.size() == 1 && Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) {
       std::optional<TGenericFrame> frame;
       if (SpaceBits_.size() == 2 && Tight(Spaces_.Clusters[SpaceBits_[0]], Rate_) &&
@@ -155,13 +157,21 @@ class TReader {
       if (!frame) frame = ReadPairs(TCoding::PulseDistanceWidth);
     }
     if (frame && Regular(*frame)) return frame;
-    frame = ReadRuns();
-    if (!frame || !Regular(*frame) || !RegularRuns(*frame)) return std::nullopt;
-    return frame;
+    return Runs();
   }
 
  private:
   static bool Regular(const TGenericFrame& Frame) { return TGenericPass::Regular(Frame); }
+
+  std::optional<TGenericFrame> Runs() {
+    for (size_t id : MarkBits_)
+      if (!Tight(Marks_.Clusters[id], Rate_)) return std::nullopt;
+    for (size_t id : SpaceBits_)
+      if (!Tight(Spaces_.Clusters[id], Rate_)) return std::nullopt;
+    std::optional<TGenericFrame> frame = ReadRuns();
+    if (!frame || !Regular(*frame) || !RegularRuns(*frame)) return std::nullopt;
+    return frame;
+  }
 
   // Run width, where no other coding fits: every mark and every space in the bit clusters is a
   // bit (1 for the long width), every other run a delimiter.
@@ -400,7 +410,13 @@ uint16_t MarkPosition(double Samples) {
 std::optional<TGenericFrame> TGenericPass::Read(const std::vector<uint16_t>& Pulses,
                                                 uint16_t Rate) {
   if (Rate == 0) return std::nullopt;
-  return TReader(Pulses, Rate).Read();
+  return TReader(Pulses, Rate).Read(false);
+}
+
+std::optional<TGenericFrame> TGenericPass::ReadRuns(const std::vector<uint16_t>& Pulses,
+                                                    uint16_t Rate) {
+  if (Rate == 0) return std::nullopt;
+  return TReader(Pulses, Rate).Read(true);
 }
 
 bool TGenericPass::Regular(const TGenericFrame& Frame) {

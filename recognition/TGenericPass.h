@@ -27,6 +27,9 @@ class TGenericPass {
   // few bits, bit clusters too wide or too short, or more delimiters than a frame has. Never
   // throws except when memory runs out.
   static std::optional<TGenericFrame> Read(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  // Reads Pulses as Read does, but as run width whatever coding fits (every run of the bit
+  // widths a bit): frames of one remote that Read gives several codings read alike.
+  static std::optional<TGenericFrame> ReadRuns(const std::vector<uint16_t>& Pulses, uint16_t Rate);
   // True when Frame has enough bits and no more delimiter runs than a frame has. Never fails.
   static bool Regular(const TGenericFrame& Frame);
   // Reads Sample; on success gives it the coding's name, the fields bits and data (its Text the

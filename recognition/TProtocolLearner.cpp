@@ -235,7 +235,23 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
                                 [](const auto& A, const auto& B) { return A.second < B.second; });
   // A pulse-position frame that sends only two of the widths is read alone as pulse distance.
   const bool positions = major->first == TCoding::PulsePosition;
-  const size_t sameCoding = major->second + (positions ? codings[TCoding::PulseDistance] : 0);
+  size_t sameCoding = major->second + (positions ? codings[TCoding::PulseDistance] : 0);
+  // Where some frames need run width, the others (bi-phase with a glitch, a frame whose long
+  // marks are missing) are read as run width too.
+  if (static_cast<double>(sameCoding) < MinCodingShare * static_cast<double>(frames.size()) &&
+      codings.count(TCoding::RunWidth)) {
+    std::vector<TGenericFrame> runs;
+    for (const std::vector<uint16_t>& packet : Packets)
+      if (std::optional<TGenericFrame> frame = TGenericPass::ReadRuns(packet, Rate))
+        runs.push_back(std::move(*frame));
+    if (static_cast<double>(runs.size()) >= MinCodingShare * static_cast<double>(frames.size())) {
+      result.Unread = Packets.size() - runs.size();
+      frames = std::move(runs);
+      codings = {{TCoding::RunWidth, frames.size()}};
+      major = codings.begin();
+      sameCoding = frames.size();
+    }
+  }
   if (static_cast<double>(sameCoding) < MinCodingShare * static_cast<double>(frames.size())) {
     result.Problem = "the packets are of different codings:";
     for (const auto& [coding, count] : codings)
@@ -261,12 +277,16 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   std::erase_if(frames, [coding](const TGenericFrame& F) { return F.Coding != coding; });
 
   TCluster shortMark, longMark, shortSpace, longSpace;
+  // A frame without a long mark (space) has its short one there: it measures only the short.
   for (const TGenericFrame& frame : frames) {
     shortMark = Merge(shortMark, frame.ShortMark);
-    longMark = Merge(longMark, frame.LongMark);
     shortSpace = Merge(shortSpace, frame.ShortSpace);
-    longSpace = Merge(longSpace, frame.LongSpace);
+    if (frame.LongMark.Centre != frame.ShortMark.Centre) longMark = Merge(longMark, frame.LongMark);
+    if (frame.LongSpace.Centre != frame.ShortSpace.Centre)
+      longSpace = Merge(longSpace, frame.LongSpace);
   }
+  if (longMark.Count == 0) longMark = shortMark;
+  if (longSpace.Count == 0) longSpace = shortSpace;
   // A pattern's duration is the middle of what was measured, so the window holds both ends.
   const auto middle = [Rate](const TCluster& C) { return Micros((C.Min + C.Max) / 2, Rate); };
   TTimings timings;

@@ -239,7 +239,11 @@ int main(int Argc, char** Argv) {
       const std::string fields =
           frame.Sample->Protocol->GetDataText() + "/" + std::to_string(frame.Sample->Pulses.size());
       auto [it, fresh] = valueOf.emplace(fields, frame.Generic);
-      if (!fresh && it->second != frame.Generic) ++collisions;
+      if (fresh || it->second == frame.Generic) continue;
+      ++collisions;
+      if (verbose)
+        std::printf("  same fields %s: %s [%s] / [%s]\n", fields.c_str(), file.Path.c_str(),
+                    it->second.c_str(), frame.Generic.c_str());
     }
     ownNamed += named;
     ownTotal += file.Frames.size();
