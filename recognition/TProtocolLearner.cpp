@@ -22,6 +22,9 @@ constexpr double MaxToleranceMicros = 200;  // however spread the remote's timin
 // Run width: a symbol is two runs, a mark and a space in either order, each a bit.
 constexpr unsigned RunWidthSymbolBits = 2;
 constexpr size_t MaxDelimiterAlternatives = 8;
+// Frames read as run width belong to one remote when their short widths are within this share
+// of the frames' median.
+constexpr double SameWidthShare = 0.25;
 
 // The clusters of all frames together.
 TCluster Merge(const TCluster& A, const TCluster& B) {
@@ -244,6 +247,22 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
     for (const std::vector<uint16_t>& packet : Packets)
       if (std::optional<TGenericFrame> frame = TGenericPass::ReadRuns(packet, Rate))
         runs.push_back(std::move(*frame));
+    // Frames of another remote have other widths.
+    std::vector<double> marks, spaces;
+    for (const TGenericFrame& frame : runs) {
+      marks.push_back(frame.ShortMark.Centre);
+      spaces.push_back(frame.ShortSpace.Centre);
+    }
+    const auto median = [](std::vector<double> Values) {
+      std::nth_element(Values.begin(), Values.begin() + static_cast<long>(Values.size() / 2),
+                       Values.end());
+      return Values.empty() ? 0 : Values[Values.size() / 2];
+    };
+    const double mark = median(marks), space = median(spaces);
+    std::erase_if(runs, [&](const TGenericFrame& F) {
+      return std::abs(F.ShortMark.Centre - mark) > SameWidthShare * mark ||
+             std::abs(F.ShortSpace.Centre - space) > SameWidthShare * space;
+    });
     if (static_cast<double>(runs.size()) >= MinCodingShare * static_cast<double>(frames.size())) {
       result.Unread = Packets.size() - runs.size();
       frames = std::move(runs);

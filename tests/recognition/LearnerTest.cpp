@@ -208,6 +208,12 @@ TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
   TProtocolLearner::TResult result = TProtocolLearner::Learn("X", mixed, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_NE(result.Problem.find("different codings"), std::string::npos) << result.Problem;
+  // Run-width frames and another remote's pulse-distance frames are not one remote either.
+  mixed = {RunWidthPacket(0x0F0), RunWidthPacket(0x3C5), Remotes[0].Packet(1),
+           Remotes[0].Packet(2)};
+  result = TProtocolLearner::Learn("X", mixed, Rate, 50);
+  EXPECT_TRUE(result.Xml.empty()) << result.Xml;
+  EXPECT_NE(result.Problem.find("different codings"), std::string::npos) << result.Problem;
   result = TProtocolLearner::Learn("X", {{100, 30, 240}, {}}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_EQ(result.Unread, 2u);
