@@ -25,6 +25,9 @@ constexpr size_t LeadInRuns = 2;  // marks (spaces) of a lead-in: a cluster of n
 constexpr double NearRatio = 1.2;
 constexpr double NearSlackSamples = 1;
 constexpr double MaxSpread = 1.2;
+// Marks of one width carry no bits: a receiver whose gain drifts within a long frame shortens
+// them by up to a third.
+constexpr double MaxMarkSpread = 1.45;
 constexpr double SpreadSlackSamples = 3;
 constexpr double MinBitMicros = 100;
 // How much longer than the shortest bit cluster the other bit cluster of marks (spaces) may be:
@@ -109,9 +112,9 @@ std::vector<size_t> BitClusters(const TClustering& Clustering, double MaxRatio) 
   return candidates;
 }
 
-bool Tight(const TCluster& Cluster, uint16_t Rate) {
+bool Tight(const TCluster& Cluster, uint16_t Rate, double Spread = MaxSpread) {
   const double micros = Cluster.Centre * MicrosPerSecond / Rate;
-  return Cluster.Max <= Cluster.Min * MaxSpread + SpreadSlackSamples && micros >= MinBitMicros;
+  return Cluster.Max <= Cluster.Min * Spread + SpreadSlackSamples && micros >= MinBitMicros;
 }
 
 // The runs of one packet, split into marks and spaces, with their clusters.
@@ -132,12 +135,13 @@ class TReader {
     SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
     if (MarkBits_.empty() || SpaceBits_.empty()) return std::nullopt;
     if (RunsOnly) return Runs();
-    if (MarkBits_.size() == 1 && Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) {
+    if (MarkBits_.size() == 1 && Tight(Marks_.Clusters[MarkBits_[0]], Rate_, MaxMarkSpread)) {
       std::optional<TGenericFrame> frame;
       if (SpaceBits_.size() == 2 && Tight(Spaces_.Clusters[SpaceBits_[0]], Rate_) &&
           Tight(Spaces_.Clusters[SpaceBits_[1]], Rate_))
         frame = ReadPairs(TCoding::PulseDistance);
       if (frame && Regular(*frame)) return frame;
+      if (!Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) return std::nullopt;
       frame = ReadPositions();
       if (frame && Regular(*frame)) return frame;
       return std::nullopt;

@@ -124,6 +124,22 @@ TEST_F(GenericPassTest, EachCodingIsReadAndItsValueSurvivesClockAndEdgeShift) {
   }
 }
 
+// A receiver whose gain drifts within a long frame: the marks shorten from the first bit to the
+// last by Drift, the spaces lengthen by as much; the bits, and so the value, stay.
+TEST_F(GenericPassTest, APulseDistanceFrameKeepsItsValueWhileTheReceiverDrifts) {
+  for (double drift : {0.0, 100.0, 160.0}) {
+    TFrame frame = PulseDistance("23CB260100240307020000000084", 112);
+    const size_t runs = frame.Micros.size();
+    for (size_t i = 2; i < runs; ++i) {
+      const double shift = drift * static_cast<double>(i) / static_cast<double>(runs);
+      frame.Micros[i] += i % 2 ? shift : -shift;
+    }
+    const TSample sample = Decoded(frame.Runs());
+    EXPECT_EQ(NameOf(sample), "Pulse distance") << drift;
+    EXPECT_EQ(DataOf(sample), "bits=112; data=23CB260100240307020000000084; ") << drift;
+  }
+}
+
 TEST_F(GenericPassTest, DifferentBitsGiveDifferentValues) {
   const TSample a = Decoded(PulseDistance("20DF10EF", 32).Runs());
   for (size_t bit = 0; bit < 32; ++bit) {
