@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
   for (const TOutput& output : Outputs) std::printf(" %s |", output.Name);
   std::printf("\n|---|---|---|---|\n");
   for (const std::string& protocol : loop.Source().Protocols()) {
+    if (!only.empty() && protocol != only) continue;
     std::printf("| %s |", protocol.c_str());
     for (const TOutput& output : Outputs) {
       const auto found = perProtocol[protocol].find(output.Name);

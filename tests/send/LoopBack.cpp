@@ -190,8 +190,12 @@ TLoopResult TLoopBack::Send(const std::string& Protocol, const TCarrierRenderer:
   const double drawn = Random.Real(TLedReceiver::MinStretchUs, TLedReceiver::MaxStretchUs);
   const double stretch = StretchUs >= 0 ? StretchUs : drawn;
   result.StretchUs = stretch;
-  const std::vector<uint8_t> recorded = TLedReceiver::Record(
-      TLedReceiver::Marks(seen, stretch), static_cast<double>(pcm.Frames()) / pcm.Rate);
+  // The recorder's clock runs on its own: its samples fall anywhere against the marks.
+  std::vector<TInterval> marks = TLedReceiver::Marks(seen, stretch);
+  const double phase = Random.Real(0, 1 / TLedReceiver::RecordRate);
+  for (TInterval& mark : marks) mark = {mark.Start + phase, mark.End + phase};
+  const std::vector<uint8_t> recorded =
+      TLedReceiver::Record(marks, static_cast<double>(pcm.Frames()) / pcm.Rate + phase);
   result.Decoded = Decode(recorded);
   return result;
 }
