@@ -11,6 +11,7 @@
 
 namespace {
 constexpr double MicrosPerSecond = 1e6;
+constexpr double HoldSlackMicros = 1e-3;  // a frame due exactly when the hold ends is not sent
 constexpr double FullScale = std::numeric_limits<int16_t>::max();
 constexpr unsigned CommonRates[] = {44100, 48000, 88200, 96000, 176400, 192000, 384000};  // Hz
 
@@ -70,27 +71,28 @@ std::vector<double> TCarrierRenderer::Sequence(const TIrSignal& Signal, const TO
     throw TSendError("the hold time must lie within 0.." + std::to_string(lround(MaxHoldMillis)) +
                      " ms");
   const double period = Signal.PeriodMicros;
-  unsigned frames = 1 + Options.Repeats;
-  if (Options.HoldMillis > 0 && period > 0)
-    frames =
-        std::max(1u, static_cast<unsigned>(std::ceil(Options.HoldMillis * 1000 / period - 1e-9)));
+  const double holdMicros = Options.HoldMillis * 1000;
   std::vector<double> runs;
-  for (unsigned i = 0; i < frames; ++i) {
-    const std::vector<double>& frame =
-        i > 0 && !Signal.Repeat.empty() ? Signal.Repeat : Signal.Frame;
+  double start = 0;  // us, of the frame being added
+  for (unsigned i = 0;; ++i) {
+    const bool again = i == 0 || Signal.Repeat.empty() || (Signal.Alternates && i % 2 == 0);
+    const std::vector<double>& frame = again ? Signal.Frame : Signal.Repeat;
     const size_t marked = MarkedRuns(frame);
     runs.insert(runs.end(), frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(marked));
     const double own = marked < frame.size() ? frame.back() : 0;
-    if (i + 1 == frames) {
-      if (own > 0) runs.push_back(own);
-      break;
+    const double after = std::max(own, period - Length(frame, marked));
+    start += Length(frame, marked) + after;
+    const bool last = holdMicros > 0 ? start >= holdMicros - HoldSlackMicros : i == Options.Repeats;
+    if (start - after + own > MaxSignalMicros) {
+      throw TSendError(Signal.Name + ": the transmission would last longer than " +
+                       std::to_string(std::lround(MaxSignalMicros / MicrosPerSecond)) + " s");
     }
-    runs.push_back(std::max(own, period - Length(frame, marked)));
+    if (last) {
+      if (own > 0) runs.push_back(own);
+      return runs;
+    }
+    runs.push_back(after);
   }
-  if (Length(runs, runs.size()) > MaxSignalMicros)
-    throw TSendError(Signal.Name + ": the transmission would last longer than " +
-                     std::to_string(std::lround(MaxSignalMicros / MicrosPerSecond)) + " s");
-  return runs;
 }
 
 TCarrierRenderer::TPcm TCarrierRenderer::Render(const TIrSignal& Signal, const TOptions& Options) {

@@ -44,8 +44,10 @@ class TCarrierRenderer {
   static std::string Refusal(uint32_t CarrierHz, const TOptions& Options);
   // The carrier Signal goes out on under Options.
   static uint32_t Carrier(const TIrSignal& Signal, const TOptions& Options);
-  // Every run of the whole transmission: the frame, then repeats each starting a period after
-  // the one before, the last followed by its own silence. Throws TSendError for bad counts.
+  // Every run of the whole transmission: the frame, then repeats (the repeat frame, or the
+  // frame again, or the two in turn) each starting a period after the one before (or after
+  // the silence of the one before), the last followed by its own silence. Throws TSendError
+  // for bad counts or an over-long transmission.
   static std::vector<double> Sequence(const TIrSignal& Signal, const TOptions& Options);
   // The PCM of Sequence. Throws TSendError (the reason) for a carrier the rate cannot carry,
   // a volume outside 0..1, an empty or over-long signal.

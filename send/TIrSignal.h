@@ -11,5 +11,7 @@ struct TIrSignal {
   uint32_t CarrierHz = 0;      // 0: unknown (the sender's default applies)
   std::vector<double> Frame;   // us, mark first, alternating; a last space is the silence after
   std::vector<double> Repeat;  // what a held key sends after the first frame; empty: Frame again
-  double PeriodMicros = 0;     // from the start of one frame to the start of the next
+  double PeriodMicros = 0;     // from the start of one frame to the start of the next; 0: each
+                               // frame is followed by its own last space
+  bool Alternates = false;     // Frame and Repeat take turns (keys that send two frames)
 };

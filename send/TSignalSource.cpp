@@ -22,6 +22,18 @@ double Length(const std::vector<double>& Runs) {
   return std::accumulate(Runs.begin(), Runs.end(), 0.0);
 }
 
+// The length of Runs up to the end of its last mark.
+double Marked(const std::vector<double>& Runs) {
+  return Length(Runs) - (Runs.size() % 2 == 0 && !Runs.empty() ? Runs.back() : 0);
+}
+
+// Makes the silence after Runs' last mark at least Micros long.
+void WidenSilence(std::vector<double>& Runs, double Micros) {
+  if (Runs.empty() || Micros <= 0) return;
+  if (Runs.size() % 2) Runs.push_back(0);
+  Runs.back() = std::max(Runs.back(), Micros);
+}
+
 uint32_t Complement(uint32_t Value, unsigned Bits) {
   const uint32_t mask = Bits >= 32 ? ~uint32_t{0} : (uint32_t{1} << Bits) - 1;
   return ~Value & mask;
@@ -114,20 +126,34 @@ TIrSignal TSignalSource::FromFields(const std::string& Protocol, const TFieldVal
 }
 
 // Signal's repeat frame (its fields of the same names as the frame's, complements worked out
-// again) and period.
+// again), period and the silences after its frames.
 void TSignalSource::AddRepeat(const std::string& Protocol, const TFieldValues& Given,
                               TIrSignal& Signal) const {
   const TRepeatRules::TRule rule = TRepeatRules::Of(Protocol);
-  Signal.PeriodMicros = TRepeatRules::Period(rule, Length(Signal.Frame));
+  Signal.Alternates = rule.Alternates;
   const std::string entry = rule.RepeatEntry;
-  if (entry.empty() || !Library->Find(entry)) return;
-  const std::vector<TField> fields = FieldsOf(entry);
-  TFieldValues given;
-  for (const auto& value : Given)
-    if (std::any_of(fields.begin(), fields.end(),
-                    [&](const TField& f) { return f.Name == value.first; }))
-      given.push_back(value);
-  Signal.Repeat = Render(entry, Values(entry, fields, given)).Runs;
+  if (!entry.empty() && Library->Find(entry)) {
+    const std::vector<TField> fields = FieldsOf(entry);
+    const auto find = [&](const std::string& Name) {
+      return std::find_if(Given.begin(), Given.end(),
+                          [&](const auto& g) { return g.first == Name; });
+    };
+    TFieldValues given;
+    for (const TField& field : fields) {
+      const std::string base = field.Name.ends_with(ComplementSuffix)
+                                   ? field.Name.substr(0, field.Name.size() - 4)
+                                   : std::string();
+      if (const auto value = find(field.Name); value != Given.end())
+        given.push_back(*value);
+      else if (const auto of = find(base); !base.empty() && of != Given.end())
+        given.push_back({field.Name, Complement(of->second, field.Bits)});
+    }
+    Signal.Repeat = Render(entry, Values(entry, fields, given)).Runs;
+  }
+  const std::vector<double>& repeated = Signal.Repeat.empty() ? Signal.Frame : Signal.Repeat;
+  Signal.PeriodMicros = TRepeatRules::Period(rule, Marked(repeated));
+  WidenSilence(Signal.Frame, rule.GapMicros);
+  if (Signal.PeriodMicros <= 0) WidenSilence(Signal.Repeat, rule.GapMicros);
 }
 
 TIrSignal TSignalSource::FromCode(const TIrCode& Code) const {
@@ -152,7 +178,7 @@ TIrSignal TSignalSource::FromCode(const TIrCode& Code) const {
   TIrSignal signal{
       Code.Name, Code.CarrierHz, {Code.Durations.begin(), Code.Durations.end()}, {}, 0};
   if (Code.GapMicros) signal.Frame.push_back(Code.GapMicros);
-  signal.PeriodMicros = TRepeatRules::Period(TRepeatRules::Of(""), Length(signal.Frame));
+  signal.PeriodMicros = TRepeatRules::Period(TRepeatRules::Of(""), Marked(signal.Frame));
   if (Code.GapMicros) signal.PeriodMicros = Length(signal.Frame);
   return signal;
 }

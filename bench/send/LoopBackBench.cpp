@@ -3,10 +3,13 @@
 // stretched by a drawn 50-150 us), recorded as 48 kHz 8-bit and decoded by the capture path.
 // Prints the share decoded as sent per output, per stretch band and per definition, and the
 // largest timing error of the light.
-//   send_loopback [FRAMES [MIN_STRETCH_US MAX_STRETCH_US [SEED]]]
+// With a definition's name, sends only that one and prints every code that does not come back,
+// with the runs recorded (us).
+//   send_loopback [FRAMES [MIN_STRETCH_US MAX_STRETCH_US [SEED [DEFINITION]]]]
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,6 +38,16 @@ struct TTally {
   }
   double Share() const { return Sent ? 100.0 * Back / Sent : 0; }
 };
+constexpr double MicrosPerRecordedSample = 1e6 / TLedReceiver::RecordRate;
+
+void PrintFailure(const TLoopResult& Result) {
+  std::printf("%s\n", Result.Text().c_str());
+  for (const TDecoded& decoded : Result.Decoded) {
+    std::printf("  runs:");
+    for (uint16_t run : decoded.Pulses) std::printf(" %.0f", run * MicrosPerRecordedSample);
+    std::printf("\n");
+  }
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +55,7 @@ int main(int argc, char** argv) {
   const double minStretch = argc > 3 ? std::atof(argv[2]) : TLedReceiver::MinStretchUs;
   const double maxStretch = argc > 3 ? std::atof(argv[3]) : TLedReceiver::MaxStretchUs;
   const uint64_t seed = argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 1;
+  const std::string only = argc > 5 ? argv[5] : "";
   std::string pattern = (std::filesystem::temp_directory_path() / "vorlent-bench-XXXXXX").string();
   const std::string folder = mkdtemp(pattern.data());
   const std::string library = std::string(VORLENT_DATA_DIR) + "/protocols.xml";
@@ -50,8 +64,9 @@ int main(int argc, char** argv) {
               minStretch, maxStretch, static_cast<unsigned long long>(seed));
   std::map<std::string, std::map<std::string, TTally>> perProtocol;
   std::printf(
-      "| output | decoded as sent | stretch band 1 | 2 | 3 | 4 | light edge error, max |\n"
-      "|---|---|---|---|---|---|---|\n");
+      "| output | decoded as sent | stretch band 1 | 2 | 3 | 4 | light edge error, max | "
+      "mark seen less mark sent: mean (min..max) |\n"
+      "|---|---|---|---|---|---|---|---|\n");
   for (const TOutput& output : Outputs) {
     TTestRandom random(seed);
     const TCarrierRenderer::TOptions options{.Mode = output.Mode, .Rate = output.Rate};
@@ -62,10 +77,13 @@ int main(int argc, char** argv) {
         zeros.push_back({field.Name, 0});
       const uint32_t carrier =
           TCarrierRenderer::Carrier(loop.Source().FromFields(protocol, zeros), options);
-      if (TCarrierRenderer::Refusal(carrier, options).empty()) carried.push_back(protocol);
+      if (TCarrierRenderer::Refusal(carrier, options).empty() && (only.empty() || only == protocol))
+        carried.push_back(protocol);
     }
+    if (carried.empty()) continue;
     TTally all, bands[Bands];
-    double worst = 0;
+    double worst = 0, lengthSum = 0, shortest = 1e9, longest = -1e9;
+    size_t lengths = 0;
     for (int i = 0; i < frames; ++i) {
       const std::string& protocol = carried[random.Bits(31) % carried.size()];
       const double stretch = random.Real(minStretch, maxStretch);
@@ -77,16 +95,26 @@ int main(int argc, char** argv) {
       bands[band].Add(result.Ok());
       perProtocol[protocol][output.Name].Add(result.Ok());
       worst = std::max(worst, result.TimingErrorPeriods);
+      for (double error : result.SeenLengthErrorUs) {
+        lengthSum += error;
+        ++lengths;
+        shortest = std::min(shortest, error);
+        longest = std::max(longest, error);
+      }
+      if (!only.empty() && !result.Ok()) PrintFailure(result);
     }
     std::printf(
-        "| %s | %.2f %% (%d of %d) | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %.2f periods |\n",
+        "| %s | %.2f %% (%d of %d) | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %.2f periods | "
+        "%+.0f us (%+.0f..%+.0f) |\n",
         output.Name, all.Share(), all.Back, all.Sent, bands[0].Share(), bands[1].Share(),
-        bands[2].Share(), bands[3].Share(), worst);
+        bands[2].Share(), bands[3].Share(), worst, lengths ? lengthSum / lengths : 0, shortest,
+        longest);
   }
   std::printf("\n| definition |");
   for (const TOutput& output : Outputs) std::printf(" %s |", output.Name);
   std::printf("\n|---|---|---|---|\n");
   for (const std::string& protocol : loop.Source().Protocols()) {
+    if (!only.empty() && protocol != only) continue;
     std::printf("| %s |", protocol.c_str());
     for (const TOutput& output : Outputs) {
       const auto found = perProtocol[protocol].find(output.Name);

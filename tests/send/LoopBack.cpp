@@ -10,11 +10,15 @@
 #include "TCodeLibrary.h"
 #include "TSendError.h"
 #include "TWavFile.h"
+#include "TXmlNode.h"
+#include "TXmlNodeList.h"
+#include "TXmlQuery.h"
 
 namespace {
 constexpr double FullScale = 32767;
 constexpr double MicrosPerSecond = 1e6;
 constexpr uint8_t ZeroLine = 128;
+constexpr int ConverterFilter = SRC_SINC_MEDIUM_QUALITY;
 
 // The voltage across the LEDs: two anti-parallel between left and right, one from left to
 // ground.
@@ -29,7 +33,9 @@ std::vector<TInterval> TLedReceiver::Light(const TCarrierRenderer::TPcm& Pcm,
                                            TCarrierRenderer::TMode Mode, bool Whole) {
   std::vector<TInterval> bursts;
   if (Pcm.Rate == 0 || Pcm.Frames() == 0) return bursts;
-  // The converter's output between the samples: the drive of the LEDs, band-limited.
+  // The converter's output between the samples: the drive of the LEDs, band-limited as a sound
+  // card's output filter does, flat up to 0.45 of the rate (the 90 % passband of this
+  // interpolator; its fastest one passes only 80 %, which dims a 19-20 kHz tone at 48 kHz).
   std::vector<float> drive(Pcm.Frames());
   for (size_t i = 0; i < drive.size(); ++i) drive[i] = static_cast<float>(DriveOf(Pcm, i, Mode));
   std::vector<float> analog(drive.size() * Oversampling + Oversampling);
@@ -39,7 +45,7 @@ std::vector<TInterval> TLedReceiver::Light(const TCarrierRenderer::TPcm& Pcm,
   data.data_out = analog.data();
   data.output_frames = static_cast<long>(analog.size());
   data.src_ratio = Oversampling;
-  if (src_simple(&data, SRC_SINC_FASTEST, 1) != 0) return bursts;
+  if (src_simple(&data, ConverterFilter, 1) != 0) return bursts;
   analog.resize(static_cast<size_t>(data.output_frames_gen));
   double brightest = 0;
   for (float& value : analog) {
@@ -116,6 +122,18 @@ TLoopBack::TLoopBack(const std::string& Library, const std::string& Decoding, st
     : Rig(std::make_unique<TDecodeRig>(Decoding, EndSilenceMillis)), Folder(std::move(WavFolder)) {
   TProtocolRecognition drawing;
   drawing.LoadProtocols(Library);
+  const TXmlQuery items(TDefinition::ItemsExpression);
+  for (size_t i = 0; drawing.ProtocolNodes && i < drawing.ProtocolNodes->Count(); ++i) {
+    const TXmlNode protocol = drawing.ProtocolNodes->Item(i);
+    const TXmlNodeList nodes = protocol.SelectNodes(items);
+    for (size_t n = 0; n < nodes.Count(); ++n) {
+      const auto range = TDefinition::ParseRange(
+          nodes.Item(n).Attribute(TDefinition::PlausibleAttribute).value_or(""));
+      if (range)
+        Plausible[protocol.Attribute("name").value_or("")]
+                 [nodes.Item(n).Attribute("name").value_or("")] = *range;
+    }
+  }
   Signals = std::make_unique<TSignalSource>(std::make_shared<const TCodeLibrary>(drawing));
 }
 
@@ -123,12 +141,23 @@ std::vector<TDecoded> TLoopBack::Decode(const std::vector<uint8_t>& Pcm) {
   return Rig->Run(Pcm);
 }
 
+uint32_t TLoopBack::Draw(const std::string& Protocol, const TSignalSource::TField& Field,
+                         TTestRandom& Random) const {
+  if (const auto fields = Plausible.find(Protocol); fields != Plausible.end()) {
+    if (const auto range = fields->second.find(Field.Name); range != fields->second.end()) {
+      const TDefinition::TRange& r = range->second;
+      return static_cast<uint32_t>(r.Low + uint64_t{Random.Bits(32)} % (r.High - r.Low + 1));
+    }
+  }
+  return Random.Bits(static_cast<int>(Field.Bits));
+}
+
 TLoopResult TLoopBack::Send(const std::string& Protocol, const TCarrierRenderer::TOptions& Options,
                             TTestRandom& Random, double StretchUs) {
   TLoopResult result;
   result.Protocol = Protocol;
   for (const TSignalSource::TField& field : Signals->FieldsOf(Protocol))
-    result.Sent.push_back({field.Name, Random.Bits(static_cast<int>(field.Bits))});
+    result.Sent.push_back({field.Name, Draw(Protocol, field, Random)});
   const TIrSignal signal = Signals->FromFields(Protocol, result.Sent);
   TCarrierRenderer::TPcm pcm;
   try {
@@ -142,9 +171,10 @@ TLoopResult TLoopBack::Send(const std::string& Protocol, const TCarrierRenderer:
   pcm = TWavFile::Read(wav);
 
   const std::vector<TInterval> light = TLedReceiver::Light(pcm, Options.Mode, true);
+  const std::vector<TInterval> seen = TLedReceiver::Light(pcm, Options.Mode, false);
   const std::vector<double> runs = TCarrierRenderer::Sequence(signal, Options);
   const double period = 1.0 / TCarrierRenderer::Carrier(signal, Options);
-  result.RunsMatch = light.size() == (runs.size() + 1) / 2;
+  result.RunsMatch = light.size() == (runs.size() + 1) / 2 && seen.size() == light.size();
   double at = 0;
   for (size_t i = 0; i < runs.size(); at += runs[i] / MicrosPerSecond, ++i) {
     if (i % 2 || i / 2 >= light.size()) continue;
@@ -153,13 +183,19 @@ TLoopResult TLoopBack::Send(const std::string& Protocol, const TCarrierRenderer:
     result.TimingErrorPeriods =
         std::max({result.TimingErrorPeriods, std::abs(burst.Start - at) / period,
                   std::abs(burst.End - end) / period});
+    if (i / 2 >= seen.size()) continue;
+    result.SeenLengthErrorUs.push_back(
+        (seen[i / 2].End - seen[i / 2].Start - runs[i] / MicrosPerSecond) * MicrosPerSecond);
   }
   const double drawn = Random.Real(TLedReceiver::MinStretchUs, TLedReceiver::MaxStretchUs);
   const double stretch = StretchUs >= 0 ? StretchUs : drawn;
   result.StretchUs = stretch;
-  const std::vector<uint8_t> recorded = TLedReceiver::Record(
-      TLedReceiver::Marks(TLedReceiver::Light(pcm, Options.Mode, false), stretch),
-      static_cast<double>(pcm.Frames()) / pcm.Rate);
+  // The recorder's clock runs on its own: its samples fall anywhere against the marks.
+  std::vector<TInterval> marks = TLedReceiver::Marks(seen, stretch);
+  const double phase = Random.Real(0, 1 / TLedReceiver::RecordRate);
+  for (TInterval& mark : marks) mark = {mark.Start + phase, mark.End + phase};
+  const std::vector<uint8_t> recorded =
+      TLedReceiver::Record(marks, static_cast<double>(pcm.Frames()) / pcm.Rate + phase);
   result.Decoded = Decode(recorded);
   return result;
 }

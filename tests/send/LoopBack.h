@@ -5,12 +5,14 @@
 // recorded as 48 kHz 8-bit PCM and decoded by the program's own capture path.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "DecodeRig.h"
 #include "TCarrierRenderer.h"
+#include "TDefinition.h"
 #include "TSignalSource.h"
 #include "TestRandom.h"
 
@@ -46,9 +48,11 @@ struct TLoopResult {
   std::vector<TDecoded> Decoded;  // every packet recorded
   double TimingErrorPeriods = 0;  // largest edge error of the light, in carrier periods
   bool RunsMatch = false;         // as many bursts of light as marks sent
-  double StretchUs = 0;           // the receiver's mark stretch
-  bool Ok() const;                // one packet, the protocol and fields sent
-  std::string Text() const;       // for failure messages
+  // Each mark's light as the receiver sees it (above its threshold) less the mark sent, us.
+  std::vector<double> SeenLengthErrorUs;
+  double StretchUs = 0;      // the receiver's mark stretch
+  bool Ok() const;           // one packet, the protocol and fields sent
+  std::string Text() const;  // for failure messages
 };
 
 class TLoopBack {
@@ -61,9 +65,10 @@ class TLoopBack {
   // decoded with. Wav: a folder for the WAV files each code goes through.
   TLoopBack(const std::string& Library, const std::string& Decoding, std::string WavFolder);
 
-  // Sends Protocol with random field values under Options: rendered, written to a WAV file
-  // and read back, through the LEDs and the receiver (stretch drawn from Random unless StretchUs >=
-  // 0), decoded.
+  // Sends Protocol with random field values (inside a field's plausible range where the library
+  // gives one: a remote outside it is not that protocol's) under Options: rendered, written to a
+  // WAV file and read back, through the LEDs and the receiver (stretch drawn from Random unless
+  // StretchUs >= 0), decoded.
   TLoopResult Send(const std::string& Protocol, const TCarrierRenderer::TOptions& Options,
                    TTestRandom& Random, double StretchUs = -1);
   // The decode of a recording Pcm (48 kHz 8-bit) as the capture path delivers it.
@@ -72,6 +77,11 @@ class TLoopBack {
 
  private:
   std::unique_ptr<TSignalSource> Signals;
+  uint32_t Draw(const std::string& Protocol, const TSignalSource::TField& Field,
+                TTestRandom& Random) const;
+
   std::unique_ptr<TDecodeRig> Rig;
   std::string Folder;
+  // protocol -> field -> the values its remotes send
+  std::map<std::string, std::map<std::string, TDefinition::TRange>> Plausible;
 };

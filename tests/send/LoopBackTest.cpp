@@ -14,7 +14,7 @@
 namespace {
 constexpr int CodesPerDefinition = 3;
 constexpr uint64_t Seed = 24;
-constexpr double MinStretchedShare = 0.75;
+constexpr double MinStretchedShare = 0.95;
 // A mark is whole carrier periods (half a period off at most); in mono mode its light ends
 // with the last positive half-wave, half a period before the mark; a tone near the top of the
 // band rings a little in the converter.

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "LibraryPath.h"
+#include "LoopBack.h"
 #include "TCodeLibrary.h"
 #include "TIrCode.h"
 #include "TSendCommand.h"
@@ -153,6 +154,66 @@ TEST(Sequence, RepeatsFollowTheProtocolsFrameAndPeriod) {
   EXPECT_THROW(TCarrierRenderer::Sequence(code, {.Repeats = TCarrierRenderer::MaxRepeats + 1}),
                TSendError);
 }
+
+struct TRepeatCase {
+  const char* Protocol;
+  std::vector<std::string> Decoded;  // the three frames of a held key, as the decoder names them
+  double PeriodMicros;               // from the second frame's start to the third's; 0: not checked
+  double SilenceMicros;              // after the first frame's last mark; 0: not checked
+};
+
+class Repeats : public testing::TestWithParam<TRepeatCase> {};
+
+// A held key as the protocols' descriptions have it: which frame follows the first, how often
+// frames start, how long the silence after the first lasts; the longest frames of each (every
+// field all ones) keep the period.
+TEST_P(Repeats, AHeldKeySendsTheProtocolsFramesAtItsTiming) {
+  const TRepeatCase& c = GetParam();
+  const TSignalSource source(Shipped());
+  TSignalSource::TFieldValues ones;
+  for (const TSignalSource::TField& field : source.FieldsOf(c.Protocol))
+    ones.push_back({field.Name, (uint32_t{1} << field.Bits) - 1});
+  const std::vector<double> runs =
+      TCarrierRenderer::Sequence(source.FromFields(c.Protocol, ones), {.Repeats = 2});
+  constexpr double FrameGapMicros = 5000;  // longer than any space inside these frames
+  std::vector<double> starts{0};
+  std::vector<TInterval> marks;
+  double at = 0;
+  for (size_t i = 0; i < runs.size(); at += runs[i++] / 1e6) {
+    if (i % 2 == 0) marks.push_back({at, at + runs[i] / 1e6});
+    if (i % 2 && runs[i] > FrameGapMicros && i + 1 < runs.size())
+      starts.push_back((at + runs[i] / 1e6) * 1e6);
+    if (i % 2 && runs[i] > FrameGapMicros && starts.size() == 2 && c.SilenceMicros) {
+      EXPECT_NEAR(runs[i], c.SilenceMicros, 1);
+    }
+  }
+  ASSERT_EQ(starts.size(), 3u);
+  if (c.PeriodMicros) {
+    EXPECT_NEAR(starts[2] - starts[1], c.PeriodMicros, 1);
+  }
+  if (c.Decoded.empty()) return;
+  TDecodeRig rig(ShippedLibrary(), 10);
+  std::vector<std::string> names;
+  for (const TDecoded& decoded : rig.Run(TLedReceiver::Record(marks, at + 0.05)))
+    names.push_back(decoded.Name);
+  EXPECT_EQ(names, c.Decoded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Protocols, Repeats,
+    testing::Values(
+        TRepeatCase{"NEC", {"NEC", "NEC repeat", "NEC repeat"}, 108000, 0},
+        TRepeatCase{
+            "G.I. Cable", {"G.I. Cable", "G.I. Cable repeat", "G.I. Cable repeat"}, 98700, 41000},
+        TRepeatCase{"Teac-K", {"Teac-K", "Teac-K repeat", "Teac-K repeat"}, 43000, 43000},
+        TRepeatCase{"Sharp", {"Sharp", "Sharp (2nd frame)", "Sharp"}, 0, 43600},
+        TRepeatCase{"Sony20", {}, 45000, 0},
+        TRepeatCase{"Bose", {"Bose", "Bose", "Bose"}, 0, 50000}),
+    [](const auto& Info) {
+      std::string name = Info.param.Protocol;
+      std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+      return name;
+    });
 
 TEST(SignalSource, ComplementsLeftOutAreWorkedOut) {
   const TSignalSource source(Shipped());
