@@ -258,7 +258,6 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
   Walk_.Record = Record;
   Walk_.BitMarks = 1;
   Walk_.InRange = Walk_.OutOfRange = Walk_.Broken = false;
-  Walk_.Values.assign(Definition.Items.size(), 0);
   Cursor_ = 1;
   Remainder_ = 0;
   RunNominal_ = 0;
@@ -309,6 +308,8 @@ bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::
              nullptr);
   }
   AddMarks(nullptr, &*Data.Name);
+  // A complement refers to an earlier field, written in this walk: no need to clear the rest.
+  if (Walk_.Values.size() < Definition.Items.size()) Walk_.Values.resize(Definition.Items.size());
   Walk_.Values[static_cast<size_t>(&Data - Definition.Items.data())] = value;
   CheckField(Data, value);
   if (Walk_.Record) Walk_.Found.AddField(*Data.Name, value);
