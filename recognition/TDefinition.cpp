@@ -96,6 +96,16 @@ bool CompileSymbols(const TXmlNode& Protocol, unsigned SymbolBits,
   return true;
 }
 
+// The index of the last data field named Name among Items; nothing when there is none.
+std::optional<size_t> EarlierField(const std::vector<TDefinition::TItem>& Items,
+                                   const std::optional<std::string>& Name) {
+  if (!Name) return std::nullopt;
+  for (size_t i = Items.size(); i-- > 0;) {
+    if (!Items[i].IsDelimiter && Items[i].Name == Name) return i;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queries,
@@ -138,6 +148,7 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
       item.Length = length.value_or(0);
       item.LeastSignificantFirst = bitOrder && *bitOrder == LeastSignificantFirst;
       item.Plausible = ParseRange(node.Attribute(PlausibleAttribute).value_or(""));
+      item.ComplementOf = EarlierField(definition.Items, node.Attribute(ComplementAttribute));
     }
     definition.Items.push_back(std::move(item));
   }

@@ -24,6 +24,9 @@ class TDefinition {
   // plausible="LOW-HIGH" on a <data> element (decimal or 0x hex, inclusive): the values real
   // remotes of the protocol send in that field. Only the tolerant pass reads it.
   static constexpr const char* PlausibleAttribute = "plausible";
+  // complement="NAME" on a <data> element: the field holds the bitwise complement (in its own
+  // length) of the earlier data field NAME. Only the tolerant pass reads it.
+  static constexpr const char* ComplementAttribute = "complement";
   // Optional attributes. <bitset bits="2"> (or "4"): each symbol stands for that many bits and
   // the bitset holds a <bit> of every value 0 .. 2^bits - 1; without it (or "1"), bits of 1 and
   // 0. <protocol tolerance="us" relative-tolerance="percent">: each duration of the entry fits
@@ -63,6 +66,9 @@ class TDefinition {
     bool LeastSignificantFirst = false;
     std::optional<TRange>
         Plausible;  // a data field's plausible="LOW-HIGH"; none when absent or bad
+    // A data field's complement="NAME": the index in Items of that earlier data field; none
+    // when absent or when no earlier data field has that name.
+    std::optional<size_t> ComplementOf;
   };
 
   // Reads Protocol (an element that has a name attribute). Never fails; throws only when

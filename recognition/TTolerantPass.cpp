@@ -121,6 +121,8 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
       fits = FitDefinition(Definitions[i], finalFixed, candidate, Budget) &&
              candidate.Fitted >= MinLeadApartRuns && Plausible(candidate);
     }
+    if (!fits && !Budget.Exhausted())
+      fits = TryOtherWays(Definitions[i], finalFixed, candidate, Budget);
     if (fits) Candidates_.push_back(candidate);
     if (Budget.Exhausted()) return false;
   }
@@ -133,7 +135,8 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
                      FinalRelative,
                      FinalRelativeUpTo(),
                      winner->LeadApart,
-                     winner->SplitEarly ? HalfShortestBit(definition) : INFINITY};
+                     winner->SplitEarly ? HalfShortestBit(definition) : INFINITY,
+                     winner->Way};
   if (Walk(definition, model, Budget, true) != TOutcome::Complete) return false;
 
   Sample.Protocol = std::make_unique<TProtocol>(std::move(Walk_.Found));
@@ -171,6 +174,7 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   TModel model;
   model.LeadApart = Candidate.LeadApart;
   model.SplitFrom = Candidate.SplitEarly ? HalfShortestBit(Definition) : INFINITY;
+  model.Way = Candidate.Way;
   const double samplesPerMicro = Rate_ / MicrosPerSecond;
   TOutcome outcome = TOutcome::Failed;
   const std::span<const TWindow> rounds =
@@ -192,6 +196,7 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   Candidate.Whole = Candidate.Complete && Cursor_ + 1 >= Runs_.size();
   if (Walk_.OutOfRange) return false;  // a field no remote of this protocol sends
   Candidate.InRange = Walk_.InRange;
+  Candidate.Broken = Walk_.Broken;
   Candidate.Fitted = Walk_.Fit.Count();
   Candidate.Scale = model.Scale;
   Candidate.Shift = model.Shift / samplesPerMicro;
@@ -200,6 +205,35 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
                     ClockPenaltyMicros * std::max({CommonScaleMin - Candidate.Scale,
                                                    Candidate.Scale - CommonScaleMax, 0.0});
   return true;
+}
+
+// Where a definition's bits are written in more than one way (the protocol on another unit) and
+// the ways as written cannot read the packet, it is fitted once more for each further way, every
+// pattern read that way first: a remote sends one way throughout, and a first way that fits each
+// bit in the loose rounds would pull the fit to its clock. Keeps the best plausible fit in
+// Candidate; false when there is none.
+bool TTolerantPass::TryOtherWays(const TDefinition& Definition, double FinalFixed,
+                                 TCandidate& Candidate, TWorkBudget& Budget) {
+  size_t ways = 0;
+  for (const TDefinition::TSymbol& symbol : Definition.Symbols)
+    ways = std::max(ways, symbol.Timing.Alternatives().size());
+  bool fits = false;
+  for (size_t way = 1; way <= ways && !Budget.Exhausted(); ++way) {
+    TCandidate other;
+    other.Index = Candidate.Index;
+    other.Way = way;
+    if (!FitDefinition(Definition, FinalFixed, other, Budget) || !Plausible(other)) continue;
+    if (!fits || Better(other, Candidate)) Candidate = other;
+    fits = true;
+  }
+  return fits;
+}
+
+// A reading of more of the packet, or of as much with a lower score.
+bool TTolerantPass::Better(const TCandidate& A, const TCandidate& B) {
+  if (A.Whole != B.Whole) return A.Whole;
+  if (A.Complete != B.Complete) return A.Complete;
+  return A.Score < B.Score;
 }
 
 // Scale and shift from the runs of the last walk. A short frame cannot tell a clock error from a
@@ -223,7 +257,7 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
   for (auto& row : Walk_.Marks) row.clear();
   Walk_.Record = Record;
   Walk_.BitMarks = 1;
-  Walk_.InRange = Walk_.OutOfRange = false;
+  Walk_.InRange = Walk_.OutOfRange = Walk_.Broken = false;
   Cursor_ = 1;
   Remainder_ = 0;
   RunNominal_ = 0;
@@ -274,13 +308,24 @@ bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::
              nullptr);
   }
   AddMarks(nullptr, &*Data.Name);
-  if (Data.Plausible) {
-    const bool holds = Data.Plausible->Holds(value);
-    Walk_.OutOfRange = Walk_.OutOfRange || !holds;
-    Walk_.InRange = holds && !Walk_.OutOfRange;
-  }
+  // A complement refers to an earlier field, written in this walk: no need to clear the rest.
+  if (Walk_.Values.size() < Definition.Items.size()) Walk_.Values.resize(Definition.Items.size());
+  Walk_.Values[static_cast<size_t>(&Data - Definition.Items.data())] = value;
+  CheckField(Data, value);
   if (Walk_.Record) Walk_.Found.AddField(*Data.Name, value);
   return true;
+}
+
+// What the library says of Data against Value: a plausible range (a value outside it rules the
+// reading out) and a complement of an earlier field (a reading that breaks it is not named).
+void TTolerantPass::CheckField(const TDefinition::TItem& Data, uint64_t Value) {
+  if (!Data.Plausible && !Data.ComplementOf) return;
+  if (Data.Plausible && !Data.Plausible->Holds(Value)) Walk_.OutOfRange = true;
+  if (Data.ComplementOf) {
+    const uint64_t mask = Data.Length >= 64 ? UINT64_MAX : (uint64_t{1} << Data.Length) - 1;
+    if ((Value & mask) != (~Walk_.Values[*Data.ComplementOf] & mask)) Walk_.Broken = true;
+  }
+  Walk_.InRange = !Walk_.OutOfRange && !Walk_.Broken;
 }
 
 // Marks are kept only in the walk that gives the result; null adds none to that row.
@@ -292,12 +337,17 @@ void TTolerantPass::AddMarks(const std::string* BitText, const std::string* Fiel
 }
 
 // As the exact pass: only the last duration (or a single one) may take the front of a longer run,
-// alternatives are tried in order; a failure leaves the walk where it was.
+// alternatives are tried in order (the model's way first); a failure leaves the walk where it was.
 bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& Model,
                                  TWorkBudget& Budget) {
   if (!Budget.Spend() || !Pattern.Usable()) return false;
+  const std::vector<TCompiledPattern>& ways = Pattern.Alternatives();
+  if (Model.Way > 0 && Model.Way <= ways.size() && ways[Model.Way - 1].Usable() &&
+      MatchDurations(ways[Model.Way - 1], Model)) {
+    return true;
+  }
   if (MatchDurations(Pattern, Model)) return true;
-  for (const TCompiledPattern& alternative : Pattern.Alternatives()) {
+  for (const TCompiledPattern& alternative : ways) {
     if (MatchPattern(alternative, Model, Budget)) return true;
   }
   return false;
@@ -426,11 +476,12 @@ bool TTolerantPass::Near(const TCandidate& A, const TCandidate& B, double Scale,
 // unless another reading of the packet fits about as well: a complete fit of another family
 // (another scale or shift), or a reading of only part of the packet or of the start of a longer
 // frame with any other timing. Among complete fits of the best one's family, the first in file
-// order, as in the exact pass.
+// order, as in the exact pass (of those whose fields vouch for them, when the best one's do). A
+// reading whose check fields break is never named, but may still make the packet ambiguous.
 const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
   const TCandidate* best = nullptr;
   for (const TCandidate& candidate : Candidates_) {
-    if (!candidate.Complete) continue;
+    if (!candidate.Complete || candidate.Broken) continue;
     if (!best || (candidate.Whole && !best->Whole) ||
         (candidate.Whole == best->Whole && candidate.Score < best->Score)) {
       best = &candidate;
@@ -447,7 +498,9 @@ const TTolerantPass::TCandidate* TTolerantPass::Choose() const {
     if (&rival != best && Rivals(rival, *best)) return nullptr;
   }
   for (const TCandidate& candidate : Candidates_) {
-    if (candidate.Whole == best->Whole && Near(candidate, *best, FamilyScale, FamilyShiftMicros) &&
+    if (candidate.Whole == best->Whole && !candidate.Broken &&
+        (candidate.InRange || !best->InRange) &&
+        Near(candidate, *best, FamilyScale, FamilyShiftMicros) &&
         candidate.Score < best->Score + ScoreMarginMicros) {
       return &candidate;
     }

@@ -10,7 +10,10 @@
 // and fields in a declared range for it. A reading of the whole packet is preferred to reading
 // it as the start of a longer frame: real short frames are far more common than cut long ones.
 // Where the normal fit cannot read a definition, a long frame is read again with its lead-in on
-// a clock of its own, and a bi-phase one splitting runs that a half-bit would fit whole.
+// a clock of its own, a bi-phase one splitting runs that a half-bit would fit whole, and one
+// whose bits are written in several ways with each further way read first. A field that the
+// library calls the complement of another vouches for the reading where it holds, and where it
+// does not the reading is never named (it may still make the packet ambiguous).
 
 #include <array>
 #include <cmath>
@@ -48,6 +51,7 @@ class TTolerantPass {
     // A last duration takes the front of a run that fits it whole when the rest would be at
     // least this long (samples at nominal clock): a bi-phase run of two half-bits, lengthened.
     double SplitFrom = INFINITY;
+    size_t Way = 0;  // a pattern written in several ways is read this way first (0: as written)
   };
   enum class TOutcome { Failed, ReachedEnd, Complete };
   struct TWalk {
@@ -57,24 +61,33 @@ class TTolerantPass {
     std::array<std::vector<TSampleMark>, 2> Marks;
     bool Record = false;  // keep fields and marks
     uint64_t BitMarks = 0;
-    bool InRange = false;     // a field with a plausible range read, every such field inside it
-    bool OutOfRange = false;  // a field read outside its plausible range
-    TSymbolBits SymbolBits;   // bits of the last symbol not yet placed
+    // A field with a plausible range or a complement read, every such field as the library says
+    bool InRange = false;
+    bool OutOfRange = false;       // a field read outside its plausible range
+    bool Broken = false;           // a field that is not the complement of the field it complements
+    TSymbolBits SymbolBits;        // bits of the last symbol not yet placed
+    std::vector<uint64_t> Values;  // of the data fields read, by index in the definition's items
   };
   struct TCandidate {
     size_t Index = 0;  // in file order
     bool Complete = false;
-    bool Whole = false;    // complete, and nothing but the closing silence left unread
-    size_t Fitted = 0;     // runs read whole in the final walk
-    bool InRange = false;  // fields with a plausible range, all inside it: the fields vouch for it
+    bool Whole = false;       // complete, and nothing but the closing silence left unread
+    size_t Fitted = 0;        // runs read whole in the final walk
+    bool InRange = false;     // fields with a plausible range or complement, all as the library
+                              // says: the fields vouch for it
+    bool Broken = false;      // a complement broken: a rival, never named
     bool LeadApart = false;   // read with the lead-in apart: the normal fit could not read it
     bool SplitEarly = false;  // bi-phase, read with SplitFrom: the normal fit could not read it
+    size_t Way = 0;           // the model's way
     double Scale = 1, Shift = 0, Rms = 0, Score = 0;
   };
 
   void MergeGlitches(const std::vector<uint16_t>& Pulses, uint16_t Rate);
   bool FitDefinition(const TDefinition& Definition, double FinalFixed, TCandidate& Candidate,
                      TWorkBudget& Budget);
+  bool TryOtherWays(const TDefinition& Definition, double FinalFixed, TCandidate& Candidate,
+                    TWorkBudget& Budget);
+  static bool Better(const TCandidate& A, const TCandidate& B);
   bool Solve(TModel& Model) const;
   TOutcome Walk(const TDefinition& Definition, const TModel& Model, TWorkBudget& Budget,
                 bool Record = false);
@@ -84,6 +97,7 @@ class TTolerantPass {
   bool MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
   bool LeadInFits(const TCompiledPattern& Pattern, const TModel& Model);
   bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
+  void CheckField(const TDefinition::TItem& Data, uint64_t Value);
   void AddMarks(const std::string* BitText, const std::string* FieldText);
   bool MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed, const TModel& Model);
   void EndRun(double Measured);

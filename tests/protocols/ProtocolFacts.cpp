@@ -639,7 +639,7 @@ const std::set<std::string>& PrefixEntriesOf(const std::string& Entry) {
       {"Apple", {"NEC42 repeat", "Dgtec"}},
       {"NEC", {"NEC42 repeat", "Dgtec"}},  // 24 bits of NEC timing are a Dgtec frame
       {"Kathrein", {"Kathrein repeat"}},
-      {"Samsung32", {"Samsung20"}},
+      {"Samsung32", {"Samsung20", "Kathrein"}},  // 24 bits: Kathrein on its 4500/4500 lead-in
       {"Sony20", {"Sony15", "Sony12"}},
       {"Sony15", {"Sony12"}},
       {"MCE", {"RC6-6-20", "Replay T0"}},  // a 24-bit body with MCE's header is Replay's

@@ -144,6 +144,28 @@ TEST_F(SecondPassTest, PlausibleFieldsDecideWhereOnlyTheClockDiffers) {
   }
 }
 
+// complement="NAME": a reading whose field is not the complement of the earlier field NAME is
+// never named, one whose complements hold wins over the same timing without a check; a name that
+// is no earlier field declares nothing. The frame's nibbles are A, 5, 3, C.
+TEST_F(SecondPassTest, ComplementsDecideBetweenReadingsOfOneTiming) {
+  const auto checked = [](const char* B, const char* D) {
+    std::string fields;
+    for (const auto& [name, of] : {std::pair{"a", ""}, {"b", B}, {"c", ""}, {"d", D}})
+      fields += "<data name=\"" + std::string(name) +
+                "\" length=\"4\" bitorder=\"LSB\" complement=\"" + of + "\"/>";
+    return "<protocol name=\"checked\">" + Bits("#560_1690", "#560_560") + "<packet>" + NecLead +
+           fields + NecStop + R"(<delimiter name="end">_4000</delimiter></packet></protocol>)";
+  };
+  for (const auto& [library, name] : {std::pair{Nec + checked("a", "c"), "checked"},
+                                      {Nec + checked("", "c"), "checked"},
+                                      {Nec + checked("a", "a"), "nec"},
+                                      {checked("a", "a"), "unknown"},
+                                      {Nec + checked("zz", "d"), "nec"}}) {
+    LoadLibrary(library);
+    EXPECT_EQ(NameOf(Decoded(NecFrame(1, 80))), name) << library;
+  }
+}
+
 // A repeat frame has three runs: too few to tell a slow clock from a shift, so it is read with a
 // clock near nominal and a plausible shift only.
 TEST_F(SecondPassTest, ShortFramesAreReadWithANominalClock) {
