@@ -219,6 +219,7 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
                                             TWorkBudget& Budget, bool Record) {
   Walk_.Fit.Clear();
   Walk_.Found.Fields.clear();
+  Walk_.Values.clear();
   Walk_.SymbolBits.Clear();
   for (auto& row : Walk_.Marks) row.clear();
   Walk_.Record = Record;
@@ -273,6 +274,8 @@ bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::
                  TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)),
              nullptr);
   }
+  if (!Data.Admits(value, Walk_.Values)) return false;
+  Walk_.Values.push_back(value);
   AddMarks(nullptr, &*Data.Name);
   if (Data.Plausible) {
     const bool holds = Data.Plausible->Holds(value);

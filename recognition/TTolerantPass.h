@@ -54,6 +54,7 @@ class TTolerantPass {
     TOutcome Outcome = TOutcome::Failed;
     TShiftScaleFit Fit;
     TProtocol Found;
+    std::vector<uint64_t> Values;  // of the fields read so far, kept in every walk
     std::array<std::vector<TSampleMark>, 2> Marks;
     bool Record = false;  // keep fields and marks
     uint64_t BitMarks = 0;
