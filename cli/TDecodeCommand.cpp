@@ -17,6 +17,7 @@
 #include "TProtocolLearner.h"
 #include "TRecordingDecoder.h"
 #include "TRecordingError.h"
+#include "TSilenceJoiner.h"
 #include "TUserLibrary.h"
 #include "U_protocolRecognition.h"
 #include "U_signalProcessor.h"
@@ -155,15 +156,15 @@ bool TDecodeCommand::DecodeRecording(TProtocolRecognition& Engine, TPacketReport
                                      const std::string& Input) {
   TInputDecoder decoder(Options.Settings, Library);
   TProgressBar bar(Err, Terminal, std::string(ProgramName) + ": " + Input);
-  decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
-    Engine.Decode(*Sample);
-    Deliver(Report, *Sample);
-  };
+  TSilenceJoiner joiner(Engine, TRecordingDecoder::SampleRate);
+  joiner.OnSample = [&](std::unique_ptr<TSample> Sample) { Deliver(Report, *Sample); };
+  decoder.OnSample = [&](std::unique_ptr<TSample> Sample) { joiner.Add(std::move(Sample)); };
   decoder.OnProgress = [&bar](double Fraction) {
     bar.Update(Fraction);
     return true;
   };
   const TInputDecoder::TResult result = decoder.Decode(Input);
+  joiner.Finish();
   for (const std::string& note : result.Notes) Error("note: " + note);
   for (const std::string& problem : result.Problems) Error(problem);
   // One line on stderr when nothing was found; the exit status stays as it is.

@@ -13,7 +13,8 @@ namespace {
 
 constexpr unsigned BitLengthModulus = 256;
 constexpr const char* BitMarkPrefix = "bit";
-constexpr uint64_t MatchesPerBit = 2;  // the 1 pattern, then the 0 pattern
+constexpr uint64_t MatchesPerBit = 2;                // the 1 pattern, then the 0 pattern
+constexpr const char* ValueSeparators = " ,\t\r\n";  // between the values of exclude="..."
 
 bool IsBlankOrControl(char C) {
   const auto code = static_cast<unsigned char>(C);
@@ -96,16 +97,6 @@ bool CompileSymbols(const TXmlNode& Protocol, unsigned SymbolBits,
   return true;
 }
 
-// The index of the last data field named Name among Items; nothing when there is none.
-std::optional<size_t> EarlierField(const std::vector<TDefinition::TItem>& Items,
-                                   const std::optional<std::string>& Name) {
-  if (!Name) return std::nullopt;
-  for (size_t i = Items.size(); i-- > 0;) {
-    if (!Items[i].IsDelimiter && Items[i].Name == Name) return i;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queries,
@@ -131,9 +122,11 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
   definition.ToleranceMicros = NumberAttribute(Protocol, ToleranceAttribute);
   definition.RelativeTolerance =
       NumberAttribute(Protocol, RelativeToleranceAttribute) / PercentPerUnit;
+  definition.EndSilenceMillis = NumberAttribute(Protocol, EndSilenceAttribute);
 
   const TXmlNodeList items = Protocol.SelectNodes(Queries.Items);
   definition.Items.reserve(items.Count());
+  std::vector<std::string> fieldNames;  // of the data fields so far, in order
   for (size_t i = 0; i < items.Count(); ++i) {
     const TXmlNode node = items.Item(i);
     TItem item;
@@ -148,7 +141,13 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
       item.Length = length.value_or(0);
       item.LeastSignificantFirst = bitOrder && *bitOrder == LeastSignificantFirst;
       item.Plausible = ParseRange(node.Attribute(PlausibleAttribute).value_or(""));
-      item.ComplementOf = EarlierField(definition.Items, node.Attribute(ComplementAttribute));
+      item.Excluded = ParseValues(node.Attribute(ExcludeAttribute).value_or(""));
+      if (const auto complemented = node.Attribute(ComplementOfAttribute)) {
+        const auto earlier = std::find(fieldNames.begin(), fieldNames.end(), *complemented);
+        if (earlier == fieldNames.end()) item.Readable = false;
+        item.ComplementOf = static_cast<size_t>(earlier - fieldNames.begin());
+      }
+      fieldNames.push_back(item.Name.value_or(""));
     }
     definition.Items.push_back(std::move(item));
   }
@@ -169,6 +168,37 @@ std::optional<TDefinition::TRange> TDefinition::ParseRange(const std::string& Te
   const std::optional<uint64_t> high = ParseNumber(Text.substr(dash + 1));
   if (!low || !high || *low > *high) return std::nullopt;
   return TRange{*low, *high};
+}
+
+std::vector<uint64_t> TDefinition::ParseValues(const std::string& Text) {
+  std::vector<uint64_t> values;
+  size_t begin = 0;
+  while (begin < Text.size()) {
+    size_t end = Text.find_first_of(ValueSeparators, begin);
+    if (end == std::string::npos) end = Text.size();
+    if (end > begin) {
+      const std::optional<uint32_t> value = ParseNumber(Text.substr(begin, end - begin));
+      if (!value) return {};
+      values.push_back(*value);
+    }
+    begin = end + 1;
+  }
+  return values;
+}
+
+bool TDefinition::TItem::Admits(uint64_t Value, const std::vector<uint64_t>& Values) const {
+  return !Excludes(Value) && Complements(Value, Values);
+}
+
+bool TDefinition::TItem::Excludes(uint64_t Value) const {
+  return std::find(Excluded.begin(), Excluded.end(), Value) != Excluded.end();
+}
+
+bool TDefinition::TItem::Complements(uint64_t Value, const std::vector<uint64_t>& Values) const {
+  if (!ComplementOf) return true;
+  if (*ComplementOf >= Values.size()) return false;
+  const uint64_t mask = Length >= 64 ? ~uint64_t{0} : (uint64_t{1} << Length) - 1;
+  return (Value & mask) == (~Values[*ComplementOf] & mask);
 }
 
 const std::string& TDefinition::BitMarkText(unsigned Bit) {

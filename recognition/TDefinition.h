@@ -24,9 +24,15 @@ class TDefinition {
   // plausible="LOW-HIGH" on a <data> element (decimal or 0x hex, inclusive): the values real
   // remotes of the protocol send in that field. Only the tolerant pass reads it.
   static constexpr const char* PlausibleAttribute = "plausible";
-  // complement="NAME" on a <data> element: the field holds the bitwise complement (in its own
-  // length) of the earlier data field NAME. Only the tolerant pass reads it.
-  static constexpr const char* ComplementAttribute = "complement";
+  // exclude="V V ..." on a <data> element (decimal or 0x hex, blanks or commas between): values
+  // the field never has in this entry, because another entry of the same waveform owns frames
+  // with them. Both passes leave such a frame to the entries after this one.
+  static constexpr const char* ExcludeAttribute = "exclude";
+  // complement-of="NAME" on a <data> element: the field holds the complement of the earlier
+  // field NAME (every one of its bits inverted, NAME's value taken to this field's length), and
+  // a frame where it does not is not this entry's. Naming no earlier field makes the field
+  // unreadable.
+  static constexpr const char* ComplementOfAttribute = "complement-of";
   // Optional attributes. <bitset bits="2"> (or "4"): each symbol stands for that many bits and
   // the bitset holds a <bit> of every value 0 .. 2^bits - 1; without it (or "1"), bits of 1 and
   // 0. <protocol tolerance="us" relative-tolerance="percent">: each duration of the entry fits
@@ -34,6 +40,9 @@ class TDefinition {
   static constexpr const char* SymbolBitsAttribute = "bits";
   static constexpr const char* ToleranceAttribute = "tolerance";
   static constexpr const char* RelativeToleranceAttribute = "relative-tolerance";
+  // <protocol end-silence="ms">: the entry's frames hold spaces up to that long, longer than the
+  // silence that ends a packet: a packet cut there may be joined with the next (TSilenceJoiner).
+  static constexpr const char* EndSilenceAttribute = "end-silence";
   static constexpr unsigned MaxSymbolBits = 4;
 
   // The compiled queries of the expressions above.
@@ -65,10 +74,16 @@ class TDefinition {
     unsigned Length = 0;      // bits of a data field, modulo 256
     bool LeastSignificantFirst = false;
     std::optional<TRange>
-        Plausible;  // a data field's plausible="LOW-HIGH"; none when absent or bad
-    // A data field's complement="NAME": the index in Items of that earlier data field; none
-    // when absent or when no earlier data field has that name.
+        Plausible;                   // a data field's plausible="LOW-HIGH"; none when absent or bad
+    std::vector<uint64_t> Excluded;  // a data field's exclude="..."; empty when absent or bad
+    // complement-of="...": the number of the data field (0 the first) this one complements.
     std::optional<size_t> ComplementOf;
+    // Whether Value may be this field's, Values holding the earlier fields' values in order.
+    bool Admits(uint64_t Value, const std::vector<uint64_t>& Values) const;
+    // Whether exclude="..." names Value.
+    bool Excludes(uint64_t Value) const;
+    // Whether Value is the complement complement-of="..." asks for (true without one).
+    bool Complements(uint64_t Value, const std::vector<uint64_t>& Values) const;
   };
 
   // Reads Protocol (an element that has a name attribute). Never fails; throws only when
@@ -79,6 +94,8 @@ class TDefinition {
   // A plausible="LOW-HIGH" text as a range; nothing when it is not two numbers (decimal or
   // 0x hex, at most 32 bits) with LOW <= HIGH.
   static std::optional<TRange> ParseRange(const std::string& Text);
+  // An exclude="..." text as its values; empty when one of them is not a number as above.
+  static std::vector<uint64_t> ParseValues(const std::string& Text);
 
   // "bit0" to "bit255", the bit row's mark text of bit Bit (modulo 256). Never fails.
   static const std::string& BitMarkText(unsigned Bit);
@@ -96,4 +113,5 @@ class TDefinition {
   std::vector<TSymbol> Symbols;
   unsigned SymbolBits = 1;
   double ToleranceMicros = 0, RelativeTolerance = 0;  // the entry's own window; 0: none
+  double EndSilenceMillis = 0;  // the silence the entry's frames need; 0: the decoder's
 };

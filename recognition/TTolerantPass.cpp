@@ -253,6 +253,7 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
                                             TWorkBudget& Budget, bool Record) {
   Walk_.Fit.Clear();
   Walk_.Found.Fields.clear();
+  Walk_.Values.clear();
   Walk_.SymbolBits.Clear();
   for (auto& row : Walk_.Marks) row.clear();
   Walk_.Record = Record;
@@ -307,11 +308,10 @@ bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::
                  TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)),
              nullptr);
   }
-  AddMarks(nullptr, &*Data.Name);
-  // A complement refers to an earlier field, written in this walk: no need to clear the rest.
-  if (Walk_.Values.size() < Definition.Items.size()) Walk_.Values.resize(Definition.Items.size());
-  Walk_.Values[static_cast<size_t>(&Data - Definition.Items.data())] = value;
+  if (Data.Excludes(value)) return false;
   CheckField(Data, value);
+  Walk_.Values.push_back(value);
+  AddMarks(nullptr, &*Data.Name);
   if (Walk_.Record) Walk_.Found.AddField(*Data.Name, value);
   return true;
 }
@@ -321,10 +321,7 @@ bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::
 void TTolerantPass::CheckField(const TDefinition::TItem& Data, uint64_t Value) {
   if (!Data.Plausible && !Data.ComplementOf) return;
   if (Data.Plausible && !Data.Plausible->Holds(Value)) Walk_.OutOfRange = true;
-  if (Data.ComplementOf) {
-    const uint64_t mask = Data.Length >= 64 ? UINT64_MAX : (uint64_t{1} << Data.Length) - 1;
-    if ((Value & mask) != (~Walk_.Values[*Data.ComplementOf] & mask)) Walk_.Broken = true;
-  }
+  if (!Data.Complements(Value, Walk_.Values)) Walk_.Broken = true;
   Walk_.InRange = !Walk_.OutOfRange && !Walk_.Broken;
 }
 

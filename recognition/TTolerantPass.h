@@ -58,6 +58,7 @@ class TTolerantPass {
     TOutcome Outcome = TOutcome::Failed;
     TShiftScaleFit Fit;
     TProtocol Found;
+    std::vector<uint64_t> Values;  // of the fields read so far, kept in every walk
     std::array<std::vector<TSampleMark>, 2> Marks;
     bool Record = false;  // keep fields and marks
     uint64_t BitMarks = 0;
@@ -66,7 +67,6 @@ class TTolerantPass {
     bool OutOfRange = false;       // a field read outside its plausible range
     bool Broken = false;           // a field that is not the complement of the field it complements
     TSymbolBits SymbolBits;        // bits of the last symbol not yet placed
-    std::vector<uint64_t> Values;  // of the data fields read, by index in the definition's items
   };
   struct TCandidate {
     size_t Index = 0;  // in file order

@@ -90,24 +90,8 @@ void TProtocolRecognition::SetDecimalSeparator(const std::string& Separator) {
 }
 
 void TProtocolRecognition::Decode(TSample& Sample) {
-  if (DefinitionRate_ != SampleRate) {
-    for (TDefinition& definition : Definitions_) definition.SetRate(SampleRate);
-    DefinitionRate_ = SampleRate;
-  }
-  uint64_t samples = 0;
-  for (uint16_t run : Sample.Pulses) samples += run;
-  MostBitMarks_ = static_cast<uint32_t>(std::min<uint64_t>(samples + 1, UINT32_MAX));
-  TWorkBudget budget(MaxMatchesPerPacket);
-  const uint16_t firstMark = Sample.Pulses.size() > FirstHighRun ? Sample.Pulses[FirstHighRun] : 0;
-  for (size_t i = 0; i < Definitions_.size() && !Sample.Pulses.empty(); ++i) {
-    if (!CanStart(Definitions_[i], firstMark)) continue;
-    if (TryDefinition(Definitions_[i], Sample, budget)) {
-      CurrentPulses = nullptr;
-      return;
-    }
-    if (budget.Exhausted()) break;
-  }
-  CurrentPulses = nullptr;
+  ConvertDefinitions();
+  if (ReadExactly(Definitions_, Sample)) return;
   MarkUnknown(Sample);
   if (Sample.Pulses.empty()) return;
   // The order of the passes, each for a packet the ones before left unknown: exact (above),
@@ -117,6 +101,49 @@ void TProtocolRecognition::Decode(TSample& Sample) {
     if (TolerantPass_->Decode(Definitions_, SampleRate, Tolerance, Sample, tolerantBudget)) return;
   }
   if (GenericPass) GenericPass_->Decode(Sample, SampleRate);
+}
+
+double TProtocolRecognition::LongestEndSilenceMillis() const {
+  double longest = 0;
+  for (const TDefinition& definition : Definitions_)
+    longest = std::max(longest, definition.EndSilenceMillis);
+  return longest;
+}
+
+bool TProtocolRecognition::DecodeJoined(TSample& Sample, double GapMillis) {
+  ConvertDefinitions();
+  std::vector<TDefinition> patient;
+  for (const TDefinition& definition : Definitions_)
+    if (definition.EndSilenceMillis >= GapMillis) patient.push_back(definition);
+  if (ReadExactly(patient, Sample)) return true;
+  MarkUnknown(Sample);
+  if (Sample.Pulses.empty() || !SecondPass) return false;
+  TWorkBudget tolerantBudget(MaxMatchesPerPacket);
+  return TolerantPass_->Decode(patient, SampleRate, Tolerance, Sample, tolerantBudget);
+}
+
+void TProtocolRecognition::ConvertDefinitions() {
+  if (DefinitionRate_ == SampleRate) return;
+  for (TDefinition& definition : Definitions_) definition.SetRate(SampleRate);
+  DefinitionRate_ = SampleRate;
+}
+
+// The exact pass over Definitions, first fit in order.
+bool TProtocolRecognition::ReadExactly(const std::vector<TDefinition>& Definitions,
+                                       TSample& Sample) {
+  uint64_t samples = 0;
+  for (uint16_t run : Sample.Pulses) samples += run;
+  MostBitMarks_ = static_cast<uint32_t>(std::min<uint64_t>(samples + 1, UINT32_MAX));
+  TWorkBudget budget(MaxMatchesPerPacket);
+  const uint16_t firstMark = Sample.Pulses.size() > FirstHighRun ? Sample.Pulses[FirstHighRun] : 0;
+  bool found = false;
+  for (size_t i = 0; i < Definitions.size() && !Sample.Pulses.empty() && !found; ++i) {
+    if (!CanStart(Definitions[i], firstMark)) continue;
+    found = TryDefinition(Definitions[i], Sample, budget);
+    if (budget.Exhausted()) break;
+  }
+  CurrentPulses = nullptr;
+  return found;
 }
 
 bool TProtocolRecognition::MatchTiming(const std::string& Pattern, uint16_t& Position) {
@@ -193,6 +220,7 @@ bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample&
   Sample.AddMark(TSample::BitRow, position, "");
   Sample.AddMark(TSample::FieldRow, position, "");
   Found_.Fields.clear();
+  FieldValues_.clear();
   SymbolBits_.Clear();
   for (const TDefinition::TItem& item : Definition.Items) {
     if (!item.IsDelimiter) {
@@ -234,6 +262,8 @@ bool TProtocolRecognition::MatchData(const TDefinition& Definition, const TDefin
                    TDefinition::BitMarkText(
                        TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)));
   }
+  if (!Data.Admits(value, FieldValues_)) return false;
+  FieldValues_.push_back(value);
   Sample.AddMark(TSample::FieldRow, Position, *Data.Name);
   Found_.AddField(*Data.Name, value);
   return true;

@@ -44,6 +44,12 @@ class TProtocolRecognition {
   // shorter than one sample never matches, a definition never adds more bit marks than the
   // packet has samples, and one packet costs at most MaxMatchesPerPacket timing matches per pass.
   void Decode(TSample& Sample);
+  // The longest end-silence="ms" an entry of the library asks for; 0 when none does.
+  double LongestEndSilenceMillis() const;
+  // Names the protocol of Sample, a packet joined from packets that the ending silence cut
+  // apart, GapMillis its longest space: only entries whose end-silence is at least that long
+  // are tried (exact, then tolerant). False, and Sample unknown, when none fits. Never throws.
+  bool DecodeJoined(TSample& Sample, double GapMillis);
   // Matches one timing pattern, as written, at Cursor; advances Cursor, Remainder and Position
   // on success, changes nothing on failure (an invalid pattern simply fails; never throws).
   bool MatchTiming(const std::string& Pattern, uint16_t& Position);
@@ -76,6 +82,8 @@ class TProtocolRecognition {
 
   void CompileDefinitions();
   void ReportCost(const std::string& FileName) const;
+  void ConvertDefinitions();
+  bool ReadExactly(const std::vector<TDefinition>& Definitions, TSample& Sample);
   bool CanStart(const TDefinition& Definition, uint16_t FirstMark) const;
   bool TryDefinition(const TDefinition& Definition, TSample& Sample, TWorkBudget& Budget);
   bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, TSample& Sample,
@@ -97,6 +105,7 @@ class TProtocolRecognition {
   std::vector<TDefinition> Definitions_;   // ProtocolNodes compiled, in file order
   int32_t DefinitionRate_ = NotConverted;  // the rate Definitions_ are converted at
   TProtocol Found_;                        // the fields of the definition being tried
+  std::vector<uint64_t> FieldValues_;      // their values, also past TProtocol::MaxFields
   uint32_t MostBitMarks_ = 0;              // of the packet being decoded: its samples + 1
   std::unique_ptr<TTolerantPass> TolerantPass_;
   TSymbolBits SymbolBits_;  // of the definition being tried

@@ -49,6 +49,7 @@
 #include "TRecordingDecoder.h"
 #include "TSendMenu.h"
 #include "TSettingsStore.h"
+#include "TSilenceJoiner.h"
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
 #include "TUnsavedSamples.h"
@@ -781,6 +782,8 @@ void Tgui::FinishImport(TImportWorker::TOutcome& Outcome) {
   ImportRecording->setEnabled(true);
   if (Outcome.Cancelled) return;
   if (Outcome.Error) std::rethrow_exception(Outcome.Error);  // shown by the error report
+  Outcome.Samples = TSilenceJoiner::JoinAll(*Recognition, TRecordingDecoder::SampleRate,
+                                            std::move(Outcome.Samples));
   if (Outcome.Samples.empty())
     SayWhenNothingFound(Outcome);
   else

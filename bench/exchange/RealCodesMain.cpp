@@ -17,6 +17,7 @@
 #include "TDecodeSettings.h"
 #include "TEnvelopeSource.h"
 #include "TRecordingDecoder.h"
+#include "TSilenceJoiner.h"
 #include "U_protocolRecognition.h"
 
 namespace {
@@ -53,13 +54,14 @@ std::vector<std::vector<TProtocol>> DecodeAll(const std::vector<TCode>& Codes,
   TRecordingDecoder decoder(settings);
   Recognition.SecondPass = SecondPass;
   std::vector<std::vector<TProtocol>> found(Codes.size());
-  decoder.OnSample = [&](std::unique_ptr<TSample> Sample) {
+  TSilenceJoiner joiner(Recognition, TRecordingDecoder::SampleRate);
+  joiner.OnSample = [&](std::unique_ptr<TSample> Sample) {
     const int signal = source.Signal(Sample->StreamIndex);
-    if (signal < 0) return;
-    Recognition.Decode(*Sample);
-    found[static_cast<size_t>(signal)].push_back(*Sample->Protocol);
+    if (signal >= 0) found[static_cast<size_t>(signal)].push_back(*Sample->Protocol);
   };
+  decoder.OnSample = [&](std::unique_ptr<TSample> Sample) { joiner.Add(std::move(Sample)); };
   decoder.Decode(source);
+  joiner.Finish();
   return found;
 }
 
@@ -80,6 +82,23 @@ bool IsStartFrame(const TCode& Code, const TProtocol& Found) {
     if (start.Expected == Code.Protocol && Fits(start.Entry, start.Fields, Found)) return true;
   return false;
 }
+
+// One code that is not right: what it was taken for, packet by packet, and its first runs.
+void PrintCode(const TCode& Code, const std::vector<TProtocol>& Packets, const TProtocol* Start,
+               const TProtocol* Wrong) {
+  std::printf("%s (expected", Start ? "start" : Wrong ? "wrong" : "unknown");
+  for (const auto& [name, value] : Code.Fields)
+    std::printf(" %s=%llu", name.c_str(), static_cast<unsigned long long>(value));
+  std::printf(")");
+  for (const TProtocol& packet : Packets) {
+    std::printf(" | %s", packet.ProtocolName.c_str());
+    for (const TProtocolField& field : packet.Fields)
+      std::printf(" %s=%llu", field.Name.c_str(), static_cast<unsigned long long>(field.Value));
+  }
+  std::printf(":");
+  for (size_t r = 0; r < Code.Timing.size() && r < 40; ++r) std::printf(" %.0f", Code.Timing[r]);
+  std::printf("\n");
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,6 +108,9 @@ int main(int argc, char** argv) {
   app.add_option("--protocols", library, "protocol library")->check(CLI::ExistingFile);
   app.add_flag("--exact-only", exactOnly, "no tolerant second pass");
   app.add_flag("--show-wrong", showWrong, "list the entries wrong codes were taken for");
+  double endSilence = 0;
+  app.add_option("--end-silence", endSilence,
+                 "cut every code at this silence (ms) instead of the one its line asks for");
   std::string list;
   app.add_option("--list", list,
                  "print the first runs of this protocol's codes that are not right");
@@ -102,8 +124,8 @@ int main(int argc, char** argv) {
     for (const auto& [name, value] : v.at("fields").items())
       if (value.is_number_unsigned()) code.Fields[name] = value;
     for (const auto& us : v.at("timing_us")) code.Timing.push_back(std::abs(us.get<double>()));
-    bySilence[v.value("end_silence_ms", TDecodeSettings::DefaultEndSilenceMillis)].push_back(
-        std::move(code));
+    const double silence = v.value("end_silence_ms", TDecodeSettings::DefaultEndSilenceMillis);
+    bySilence[endSilence > 0 ? endSilence : silence].push_back(std::move(code));
   }
 
   TProtocolRecognition recognition;
@@ -124,12 +146,7 @@ int main(int argc, char** argv) {
         // A generic reading names no protocol of the library: it is no wrong name.
         if (!wrong && packet.Known() && packet.Match != TProtocol::TMatch::Generic) wrong = &packet;
       }
-      if (!right && codes[i].Protocol == list) {
-        std::printf("%s:", wrong ? wrong->ProtocolName.c_str() : "unknown");
-        for (size_t r = 0; r < codes[i].Timing.size() && r < 40; ++r)
-          std::printf(" %.0f", codes[i].Timing[r]);
-        std::printf("\n");
-      }
+      if (!right && codes[i].Protocol == list) PrintCode(codes[i], found[i], start, wrong);
       for (TScore* s : {&scores[codes[i].Protocol], &total}) {
         ++s->Codes;
         if (right) {

@@ -18,9 +18,10 @@ struct TRun {
   std::string Out, Err;
 };
 
-TRun DecodeRemote(std::vector<std::string> Args) {
-  const std::string path = ::testing::TempDir() + "remote.ir";
-  std::ofstream(path) << Remote;
+TRun DecodeFile(const std::string& Name, const std::string& Content,
+                std::vector<std::string> Args) {
+  const std::string path = ::testing::TempDir() + Name;
+  std::ofstream(path) << Content;
   Args.insert(Args.begin(), {"vorlent-decode", "--protocols", Library});
   Args.push_back(path);
   std::vector<const char*> argv;
@@ -29,6 +30,10 @@ TRun DecodeRemote(std::vector<std::string> Args) {
   TDecodeCommand command(out, err, false);
   const int status = command.Run(static_cast<int>(argv.size()), argv.data());
   return {status, out.str(), err.str()};
+}
+
+TRun DecodeRemote(std::vector<std::string> Args) {
+  return DecodeFile("remote.ir", Remote, std::move(Args));
 }
 
 // A code file is an input like a recording: its signals are named, a bad one is reported with
@@ -46,6 +51,21 @@ TEST(CodeFiles, SignalsAreNamedAndABadOneIsReported) {
   EXPECT_EQ(packets[1]["name"], "Vol up");
   EXPECT_EQ(packets[1]["data"], "command=18; address=1; ");
   EXPECT_NE(DecodeRemote({}).Out.find("Vol up"), std::string::npos);
+}
+
+// PCTV's 6.7 ms lead-in space cuts its frame at the default 5 ms ending silence; the entry asks
+// for 16 ms (end-silence), and the pieces are read as one packet.
+TEST(CodeFiles, PiecesOfALongSpaceFrameAreReadAsOne) {
+  const std::string pctv =
+      "Filetype: IR signals file\nVersion: 1\n#\nname: Mute\ntype: raw\nfrequency: 38400\n"
+      "duty_cycle: 0.330000\ndata: 1664 6656 832 832 832 832 1664 832 832 832 1664 1664 832 "
+      "2496 1664\n";
+  const TRun r = DecodeFile("pctv.ir", pctv, {"--format", "json"});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  const auto packets = nlohmann::json::parse(r.Out)["packets"];
+  ASSERT_EQ(packets.size(), 1u) << r.Out;
+  EXPECT_EQ(packets[0]["protocol"], "PCTV");
+  EXPECT_EQ(packets[0]["data"], "address=90; command=19; ");
 }
 
 // Exported codes carry the protocol's carrier unless --carrier names one.

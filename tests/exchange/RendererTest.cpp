@@ -1,7 +1,13 @@
+#include <map>
+
 #include "ExchangeFixture.h"
 #include "TCodeError.h"
+#include "TDefinition.h"
 #include "TFlipperProtocols.h"
 #include "TFrameRenderer.h"
+#include "TXmlNode.h"
+#include "TXmlNodeList.h"
+#include "TXmlQuery.h"
 #include "TestRandom.h"
 #include "U_signalProcessor.h"
 
@@ -14,6 +20,50 @@ std::vector<uint32_t> RandomValues(const TFrameDefinition& Definition, TTestRand
   std::vector<uint32_t> values;
   for (const TFrameItem& item : Definition.Items)
     if (!item.Delimiter) values.push_back(Random.Bits(static_cast<int>(item.Length)));
+  return values;
+}
+
+// Values written one after the other by Definition's fields, the first field lowest.
+uint64_t Concatenated(const TFrameDefinition& Definition, const std::vector<uint32_t>& Values) {
+  uint64_t bits = 0;
+  unsigned offset = 0, field = 0;
+  for (const TFrameItem& item : Definition.Items) {
+    if (item.Delimiter || field >= Values.size()) continue;
+    bits |= uint64_t{Values[field++]} << offset;
+    offset += item.Length;
+  }
+  return bits;
+}
+
+// The decoder's definition of the Occurrence-th entry named Name (0 the first).
+TDefinition DecoderDefinition(const TProtocolRecognition& Engine, const std::string& Name,
+                              int Occurrence) {
+  const TXmlQuery items(TDefinition::ItemsExpression), one(TDefinition::OneBitExpression),
+      zero(TDefinition::ZeroBitExpression);
+  for (size_t i = 0; i < Engine.ProtocolNodes->Count(); ++i) {
+    const TXmlNode node = Engine.ProtocolNodes->Item(i);
+    if (node.Attribute("name").value_or("") == Name && Occurrence-- == 0)
+      return TDefinition::Compile(node, {items, one, zero}, ".");
+  }
+  return {};
+}
+
+// Random values that the decoder's checks admit (a complement where a field is one, no
+// excluded value), as a remote of the protocol sends them.
+std::vector<uint32_t> AdmittedValues(const TFrameDefinition& Definition, const TDefinition& Checks,
+                                     TTestRandom& Random) {
+  std::vector<uint32_t> values = RandomValues(Definition, Random);
+  std::vector<uint64_t> earlier;
+  size_t field = 0;
+  for (const TDefinition::TItem& item : Checks.Items) {
+    if (item.IsDelimiter || field >= values.size()) continue;
+    uint32_t& value = values[field++];
+    const auto bits = static_cast<int>(item.Length);
+    if (item.ComplementOf && *item.ComplementOf < earlier.size())
+      value = static_cast<uint32_t>(~earlier[*item.ComplementOf] & ((uint64_t{1} << bits) - 1));
+    while (!item.Admits(value, earlier)) value = Random.Bits(bits);
+    earlier.push_back(value);
+  }
   return values;
 }
 
@@ -32,9 +82,11 @@ TEST_F(RendererTest, EveryDefinitionDecodesToWhatWasRendered) {
   ASSERT_GE(Library->Definitions().size(), 39u);
   TTestRandom random(11);
   int cut = 0;
+  std::map<std::string, int> seen;
   for (const TFrameDefinition& definition : Library->Definitions()) {
+    const TDefinition checks = DecoderDefinition(*Engine, definition.Name, seen[definition.Name]++);
     for (int round = 0; round < RoundsPerDefinition; ++round) {
-      const std::vector<uint32_t> values = RandomValues(definition, random);
+      const std::vector<uint32_t> values = AdmittedValues(definition, checks, random);
       const std::vector<double> frame = TFrameRenderer::Render(definition, values);
       if (CutByThePacketEnd(frame)) {
         ++cut;
@@ -45,17 +97,24 @@ TEST_F(RendererTest, EveryDefinitionDecodesToWhatWasRendered) {
       const TProtocol& decoded = *samples[0]->Protocol;
       ASSERT_EQ(decoded.ProtocolName, definition.Name) << "round " << round;
       ASSERT_EQ(decoded.Fields.size(), values.size()) << definition.Name;
-      for (size_t i = 0; i < values.size(); ++i)
-        EXPECT_EQ(decoded.Fields[i].Value, values[i]) << definition.Name << " field " << i;
+      std::vector<uint32_t> read;
+      for (const TProtocolField& field : decoded.Fields)
+        read.push_back(static_cast<uint32_t>(field.Value));
+      // A second reading of a name (Blaupunkt's) gives way to the first where that reads the
+      // frame: the same bits, split otherwise.
+      if (seen[definition.Name] > 1 && read != values &&
+          Concatenated(*Library->Find(definition.Name), read) == Concatenated(definition, values))
+        continue;
+      EXPECT_EQ(read, values) << definition.Name;
       EXPECT_EQ(TFrameRenderer::Fields(definition, TFrameRenderer::Bits(definition, values)),
                 values)
           << definition.Name;
     }
   }
-  // Only the twelve definitions whose spaces always exceed the default ending silence
+  // Only the thirteen definitions whose spaces always exceed the default ending silence
   // (Samsung36, Dish Network, Pace MSS, PCTV, Dishplayer, Jerrold, the four Zenith entries,
-  // Velleman, RECS80), and some RC5X frames.
-  EXPECT_LT(cut, 13 * RoundsPerDefinition);
+  // XMP-1, Velleman, RECS80), and some RC5X frames.
+  EXPECT_LT(cut, 14 * RoundsPerDefinition);
 }
 
 TEST_F(RendererTest, RefusesValuesThatDoNotFit) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -31,12 +32,16 @@ struct TVector {
 // whose symbols stand for 2 bits; the library has entries for them, with the IRP's parameters
 // as fields (D address, S subdevice, F command, T toggle, X or E extended).
 const std::map<std::string, std::string> SymbolEntries{
-    {"Nokia32", "Nokia32"},       {"Nokia12", "Nokia12"}, {"Nokia", "Nokia"},
-    {"Sejin-1-38", "Sejin-1-38"}, {"DirecTV", "DirecTV"}, {"Grundig16-30", "Grundig16"}};
+    {"Nokia32", "Nokia32"}, {"Nokia12", "Nokia12"},
+    {"Nokia", "Nokia"},     {"Sejin-1-38", "Sejin-1-38"},
+    {"DirecTV", "DirecTV"}, {"Grundig16-30", "Grundig16"},
+    {"XMP-1", "XMP-1"}};
 const std::map<std::string, std::string> ParameterFields{{"D", "address"},  {"S", "subdevice"},
                                                          {"F", "command"},  {"T", "toggle"},
                                                          {"X", "extended"}, {"E", "extended"}};
-// XMP-1 needs its 13.8 ms mid-frame gap joined and splits its subdevice in two nibbles.
+// XMP-1's halves, 13.8 ms apart, arrive as two packets at the vector's ending silence; its
+// entry joins them (LongSpaceVectorsDecodeWholeAtTheDefaultSilence). It sends the subdevice as
+// two nibbles.
 const std::set<std::string> NotInTheLibrary{"XMP-1"};
 
 std::vector<TVector> ReadVectors() {
@@ -62,22 +67,58 @@ std::vector<TVector> ReadVectors() {
       for (const auto& [parameter, value] : v.at("params").items())
         vector.Fields[ParameterFields.at(parameter)] = value;
     }
+    if (vector.Protocol == "XMP-1") {
+      vector.Fields["subdevice_hi"] = vector.Fields["subdevice"] >> 4;
+      vector.Fields["subdevice_lo"] = vector.Fields["subdevice"] & 0xF;
+      vector.Fields.erase("subdevice");
+    }
     vectors.push_back(std::move(vector));
   }
   return vectors;
 }
 
-TDecoded DecodeVector(const TVector& Vector) {
+// Every packet of Codes, cut at EndSilenceMillis, joined where an entry asks for a longer
+// silence when Join.
+std::vector<TDecoded> DecodeCodes(const std::vector<TCode>& Codes, double EndSilenceMillis,
+                                  bool Join) {
   TDecodeRig rig(ShippedLibrary());
   TDecodeSettings settings;
-  settings.EndSilenceMillis = Vector.EndSilenceMillis;
+  settings.EndSilenceMillis = EndSilenceMillis;
   rig.Configure(settings);
+  rig.JoinSilences = Join;
+  TTestRandom random(1);
+  return rig.Run(RenderStream(Codes, CleanConditions(), random));
+}
+
+TCode CodeOf(const TVector& Vector) {
   TCode code;
   for (double us : Vector.TimingUs) code.Frame.Add(us);
-  TTestRandom random(1);
-  const std::vector<TDecoded> decoded = rig.Run(RenderStream({code}, CleanConditions(), random));
+  return code;
+}
+
+TDecoded DecodeVector(const TVector& Vector) {
+  const std::vector<TDecoded> decoded =
+      DecodeCodes({CodeOf(Vector)}, Vector.EndSilenceMillis, false);
   EXPECT_EQ(decoded.size(), 1u);
   return decoded.empty() ? TDecoded{} : decoded.front();
+}
+
+// Whether a space inside the frame is as long as the default ending silence.
+bool CutByDefault(const TVector& Vector) {
+  const double cutUs = TDecodeSettings::DefaultEndSilenceMillis * 1000;
+  const auto& us = Vector.TimingUs;
+  return std::any_of(us.begin(), us.end() - 1, [cutUs](double d) { return -d >= cutUs; });
+}
+
+void ExpectFields(const TVector& Vector, const TDecoded& Decoded) {
+  EXPECT_EQ(Decoded.Name, Vector.Entry);
+  std::map<std::string, uint32_t> fields(Decoded.Fields.begin(), Decoded.Fields.end());
+  if (Vector.Subset) {
+    for (const auto& [name, value] : Vector.Fields)
+      EXPECT_EQ(fields[name], value) << name << " in " << FieldText(Decoded.Fields);
+  } else {
+    EXPECT_EQ(fields, Vector.Fields) << FieldText(Decoded.Fields);
+  }
 }
 }  // namespace
 
@@ -90,15 +131,40 @@ TEST(AddedProtocols, EveryReferenceVectorDecodesToItsEntryAndFields) {
     if (NotInTheLibrary.count(vector.Protocol)) continue;
     SCOPED_TRACE(vector.Protocol + " #" + std::to_string(i + 1));
     ++checked;
-    const TDecoded decoded = DecodeVector(vector);
-    EXPECT_EQ(decoded.Name, vector.Entry);
-    std::map<std::string, uint32_t> fields(decoded.Fields.begin(), decoded.Fields.end());
-    if (vector.Subset) {
-      for (const auto& [name, value] : vector.Fields)
-        EXPECT_EQ(fields[name], value) << name << " in " << FieldText(decoded.Fields);
-    } else {
-      EXPECT_EQ(fields, vector.Fields) << FieldText(decoded.Fields);
-    }
+    ExpectFields(vector, DecodeVector(vector));
   }
   EXPECT_EQ(checked, 100u);
+}
+
+// The default ending silence cuts the frames with longer spaces into pieces; their entries ask
+// for the silence they need (end-silence), and the pieces are read together again.
+TEST(AddedProtocols, LongSpaceVectorsDecodeWholeAtTheDefaultSilence) {
+  const double cut = TDecodeSettings::DefaultEndSilenceMillis;
+  size_t checked = 0;
+  for (const TVector& vector : ReadVectors()) {
+    if (!CutByDefault(vector)) continue;
+    SCOPED_TRACE(vector.Protocol + " " + FieldText({vector.Fields.begin(), vector.Fields.end()}));
+    ++checked;
+    const std::vector<TDecoded> joined = DecodeCodes({CodeOf(vector)}, cut, true);
+    ASSERT_EQ(joined.size(), 1u);
+    ExpectFields(vector, joined.front());
+    for (const TDecoded& piece : DecodeCodes({CodeOf(vector)}, cut, false))
+      EXPECT_NE(piece.Name, vector.Entry);
+  }
+  EXPECT_EQ(checked, 18u);
+}
+
+// Frames of entries that ask for no longer silence stay apart, however close they follow.
+TEST(AddedProtocols, CloseFramesOfOtherEntriesStayApart) {
+  for (const TVector& vector : ReadVectors()) {
+    if (CutByDefault(vector)) continue;
+    SCOPED_TRACE(vector.Protocol);
+    TCode first = CodeOf(vector), second = CodeOf(vector);
+    ASSERT_FALSE(first.Frame.Runs.back().Mark);
+    first.Frame.Runs.back().Us = 6000;  // its lead-out: the next frame follows after 6 ms
+    const std::vector<TDecoded> decoded =
+        DecodeCodes({first, second}, TDecodeSettings::DefaultEndSilenceMillis, true);
+    ASSERT_EQ(decoded.size(), 2u);
+    for (const TDecoded& frame : decoded) ExpectFields(vector, frame);
+  }
 }

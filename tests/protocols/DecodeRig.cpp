@@ -13,21 +13,28 @@ TDecodeRig::TDecodeRig(const std::string& LibraryPath, double EndSilenceMillis) 
   auto sound = std::make_unique<TScriptedSoundSystem>();
   Sound = sound.get();
   Processor.OnError = [this](const std::string& text) { Reports.push_back(text); };
+  Joiner = std::make_unique<TSilenceJoiner>(Recognition, SampleRate);
+  Joiner->OnSample = [this](std::unique_ptr<TSample> Sample) { Record(*Sample); };
   Processor.OnNewSample = [this] {
+    if (JoinSilences) return Joiner->Add(std::move(Processor.Samples.back()));
     TSample& sample = *Processor.Samples.back();
     Recognition.Decode(sample);
-    TDecoded d{sample.Protocol->ProtocolName,
-               {},
-               sample.Pulses,
-               sample.Protocol->Match == TProtocol::TMatch::Likely};
-    for (const TProtocolField& f : sample.Protocol->Fields) d.Fields.push_back({f.Name, f.Value});
-    Decoded.push_back(std::move(d));
+    Record(sample);
   };
   TDecodeSettings settings;
   settings.EndSilenceMillis = EndSilenceMillis;
   Processor.Configure(settings);
   Processor.Init(&Queue, SampleRate, std::move(sound));
   Processor.StartRecording();
+}
+
+void TDecodeRig::Record(const TSample& Sample) {
+  TDecoded d{Sample.Protocol->ProtocolName,
+             {},
+             Sample.Pulses,
+             Sample.Protocol->Match == TProtocol::TMatch::Likely};
+  for (const TProtocolField& f : Sample.Protocol->Fields) d.Fields.push_back({f.Name, f.Value});
+  Decoded.push_back(std::move(d));
 }
 
 void TDecodeRig::Pump() {
@@ -48,6 +55,7 @@ std::vector<TDecoded> TDecodeRig::Run(const std::vector<uint8_t>& Pcm) {
     Pump();
     if (taken == 0) break;  // no buffer queued: the processor stopped recording
   }
+  Joiner->Finish();
   Processor.ClearSamples();
   return std::move(Decoded);
 }

@@ -11,6 +11,7 @@
 #include "ProtocolFacts.h"
 #include "TMessageQueue.h"
 #include "TScriptedSoundSystem.h"
+#include "TSilenceJoiner.h"
 #include "U_protocolRecognition.h"
 #include "U_signalProcessor.h"
 
@@ -38,9 +39,14 @@ class TDecodeRig {
 
   std::vector<std::string> Reports;
   TProtocolRecognition Recognition;
+  // Joins packets that the ending silence cut apart where an entry asks for a longer silence,
+  // as vorlent-decode does (TSilenceJoiner); off: every packet is decoded as it is cut.
+  bool JoinSilences = false;
 
  private:
   void Pump();
+  void Record(const TSample& Sample);
+  std::unique_ptr<TSilenceJoiner> Joiner;
 
   TMessageQueue Queue;
   TScriptedSoundSystem* Sound = nullptr;

@@ -55,6 +55,7 @@ const std::vector<std::string> ExpectedNames{"48-NEC",
                                              "Panasonic_Old",
                                              "Teac-K repeat",
                                              "RCA(Old)",
+                                             "RCA(Old)",
                                              "RCA",
                                              "Sharp",
                                              "Sharp (2nd frame)",
@@ -76,11 +77,14 @@ const std::vector<std::string> ExpectedNames{"48-NEC",
                                              "Zenith7",
                                              "Zenith6",
                                              "Zenith5",
+                                             "XMP-1",
+                                             "XMP-1",
                                              "Velleman",
                                              "RECS80",
                                              "NRC17",
                                              "NRC16",
                                              "Grundig",
+                                             "Blaupunkt",
                                              "Blaupunkt",
                                              "F12",
                                              "Sejin-1-38",
@@ -96,7 +100,8 @@ const std::set<std::string> AddedNames{
 
     "Akai",     "Pace MSS",      "PCTV",          "Dishplayer", "Jerrold",           "Zenith8",
     "Zenith7",  "Zenith6",       "Zenith5",       "NRC16",      "Blaupunkt",         "F12",
-    "Nokia32",  "Nokia",         "Nokia12",       "Sejin-1-38", "Grundig16",         "DirecTV"};
+    "Nokia32",  "Nokia",         "Nokia12",       "Sejin-1-38", "Grundig16",         "DirecTV",
+    "XMP-1"};
 
 pugi::xml_document LoadShipped() {
   pugi::xml_document doc;

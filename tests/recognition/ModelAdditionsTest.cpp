@@ -1,6 +1,6 @@
 // The additions to the library's model, each against the same entry without it: bitsets whose
-// symbols stand for 2 or 4 bits, alternative patterns ("a|b"), and an entry's own tolerance.
-// Both passes read them.
+// symbols stand for 2 or 4 bits, alternative patterns ("a|b"), an entry's own tolerance, values
+// a field excludes and a field that must be another's complement. Both passes read them.
 
 #include "RecognitionFixture.h"
 
@@ -67,6 +67,25 @@ std::string AlternativePacket(const std::string& Lead) {
   return R"(<packet><delimiter name="lead">)" + Lead +
          R"(</delimiter><data name="a" length="2" bitorder="LSB"/><delimiter name="stop">#560</delimiter><delimiter name="end">_4000</delimiter></packet>)";
 }
+// Fields a (2 bits, LSB) and b, b written with Attributes.
+std::string CheckedPacket(const std::string& Attributes) {
+  return R"(<packet><delimiter name="lead">#3680_3680</delimiter>)"
+         R"(<data name="a" length="2" bitorder="LSB"/><data name="b" length="2" bitorder="LSB")" +
+         Attributes +
+         R"(/><delimiter name="stop">#560</delimiter><delimiter name="end">_4000</delimiter></packet>)";
+}
+// a = 1, then b = B (LSB first), marks lengthened by Shift.
+std::vector<double> CheckedFrame(int B, double Shift = 0) {
+  std::vector<double> us{3680 + Shift, 3680 - Shift, 560 + Shift,
+                         1690 - Shift, 560 + Shift,  560 - Shift};
+  for (int bit = 0; bit < 2; ++bit) {
+    us.push_back(560 + Shift);
+    us.push_back(((B >> bit) & 1 ? 1690 : 560) - Shift);
+  }
+  us.push_back(560 + Shift);
+  us.push_back(6000);
+  return us;
+}
 const std::vector<double> LongLead{18400, 3680, 560, 1690, 560, 560, 560, 6000};
 const std::vector<double> ShortLead{3680, 3680, 560, 1690, 560, 560, 560, 6000};
 // A 4-bit symbol: 210 us mark, space 760 + 136 n. Symbols 10, 0, 15 MSB first: 0xA0F.
@@ -121,7 +140,27 @@ INSTANTIATE_TEST_SUITE_P(
               QuaternaryFrame(80), "P", "a=198; b=9; "},
         TCase{"without the entry's tolerance", Protocol("", Quaternary, QuaternaryPacket),
               QuaternaryFrame(80), "unknown", ""},
-        // The second pass walks the same symbols and alternatives.
+        TCase{"a value not excluded", Protocol("", Binary, CheckedPacket(" exclude=\"0, 1\"")),
+              CheckedFrame(3), "P", "a=1; b=3; "},
+        TCase{"an excluded value", Protocol("", Binary, CheckedPacket(" exclude=\"0x3 1\"")),
+              CheckedFrame(3), "unknown", ""},
+        TCase{"the complement", Protocol("", Binary, CheckedPacket(" complement-of=\"a\"")),
+              CheckedFrame(2), "P", "a=1; b=2; "},
+        TCase{"not the complement", Protocol("", Binary, CheckedPacket(" complement-of=\"a\"")),
+              CheckedFrame(1), "unknown", ""},
+        TCase{"the complement of no earlier field",
+              Protocol("", Binary, CheckedPacket(" complement-of=\"b\"")), CheckedFrame(2),
+              "unknown", ""},
+        // The second pass walks the same symbols, alternatives and checks.
+        TCase{"an excluded value, second pass",
+              Protocol("", Binary, CheckedPacket(" exclude=\"3\"")), CheckedFrame(3, 80), "unknown",
+              "", true},
+        TCase{"not the complement, second pass",
+              Protocol("", Binary, CheckedPacket(" complement-of=\"a\"")), CheckedFrame(1, 80),
+              "unknown", "", true},
+        TCase{"the complement, second pass",
+              Protocol("", Binary, CheckedPacket(" complement-of=\"a\"")), CheckedFrame(2, 80), "P",
+              "a=1; b=2; ", true},
         TCase{"two-bit symbols, second pass", Protocol("", Quaternary, QuaternaryPacket),
               QuaternaryFrame(80), "P", "a=198; b=9; ", true},
         TCase{"second alternative, second pass",

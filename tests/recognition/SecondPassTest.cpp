@@ -144,15 +144,15 @@ TEST_F(SecondPassTest, PlausibleFieldsDecideWhereOnlyTheClockDiffers) {
   }
 }
 
-// complement="NAME": a reading whose field is not the complement of the earlier field NAME is
+// complement-of="NAME": a reading whose field is not the complement of the earlier field NAME is
 // never named, one whose complements hold wins over the same timing without a check; a name that
-// is no earlier field declares nothing. The frame's nibbles are A, 5, 3, C.
+// is no earlier field makes the entry unreadable. The frame's nibbles are A, 5, 3, C.
 TEST_F(SecondPassTest, ComplementsDecideBetweenReadingsOfOneTiming) {
   const auto checked = [](const char* B, const char* D) {
     std::string fields;
     for (const auto& [name, of] : {std::pair{"a", ""}, {"b", B}, {"c", ""}, {"d", D}})
-      fields += "<data name=\"" + std::string(name) +
-                "\" length=\"4\" bitorder=\"LSB\" complement=\"" + of + "\"/>";
+      fields += "<data name=\"" + std::string(name) + "\" length=\"4\" bitorder=\"LSB\"" +
+                (*of ? " complement-of=\"" + std::string(of) + "\"" : "") + "/>";
     return "<protocol name=\"checked\">" + Bits("#560_1690", "#560_560") + "<packet>" + NecLead +
            fields + NecStop + R"(<delimiter name="end">_4000</delimiter></packet></protocol>)";
   };

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "TCodeLibrary.h"
+#include "TDefinition.h"
 #include "TSendError.h"
 #include "TWavFile.h"
 #include "TXmlNode.h"
@@ -118,6 +119,32 @@ std::string TLoopResult::Text() const {
   return text.str();
 }
 
+namespace {
+// Values changed so that the decoder's checks admit them (a field that complements another
+// holds its complement, an excluded value is drawn again), as a remote of Protocol sends them.
+void Admit(const TProtocolRecognition& Engine, const std::string& Protocol,
+           TSignalSource::TFieldValues& Values, TTestRandom& Random) {
+  const TXmlQuery items(TDefinition::ItemsExpression), one(TDefinition::OneBitExpression),
+      zero(TDefinition::ZeroBitExpression);
+  for (size_t i = 0; Engine.ProtocolNodes && i < Engine.ProtocolNodes->Count(); ++i) {
+    const TXmlNode node = Engine.ProtocolNodes->Item(i);
+    if (node.Attribute("name").value_or("") != Protocol) continue;
+    const TDefinition checks = TDefinition::Compile(node, {items, one, zero}, ".");
+    std::vector<uint64_t> earlier;
+    for (const TDefinition::TItem& item : checks.Items) {
+      if (item.IsDelimiter || earlier.size() >= Values.size()) continue;
+      uint32_t& value = Values[earlier.size()].second;
+      const auto bits = static_cast<int>(item.Length);
+      if (item.ComplementOf && *item.ComplementOf < earlier.size())
+        value = static_cast<uint32_t>(~earlier[*item.ComplementOf] & ((uint64_t{1} << bits) - 1));
+      while (!item.Admits(value, earlier)) value = Random.Bits(bits);
+      earlier.push_back(value);
+    }
+    return;
+  }
+}
+}  // namespace
+
 TLoopBack::TLoopBack(const std::string& Library, const std::string& Decoding, std::string WavFolder)
     : Rig(std::make_unique<TDecodeRig>(Decoding, EndSilenceMillis)), Folder(std::move(WavFolder)) {
   TProtocolRecognition drawing;
@@ -158,6 +185,7 @@ TLoopResult TLoopBack::Send(const std::string& Protocol, const TCarrierRenderer:
   result.Protocol = Protocol;
   for (const TSignalSource::TField& field : Signals->FieldsOf(Protocol))
     result.Sent.push_back({field.Name, Draw(Protocol, field, Random)});
+  Admit(Rig->Recognition, Protocol, result.Sent, Random);
   const TIrSignal signal = Signals->FromFields(Protocol, result.Sent);
   TCarrierRenderer::TPcm pcm;
   try {
