@@ -4,10 +4,10 @@
 #include <optional>
 
 #include "TDefinition.h"
+#include "TProtocolRecognition.h"
 #include "TXmlNode.h"
 #include "TXmlNodeList.h"
 #include "TXmlQuery.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 constexpr unsigned MaxFieldBits = 32;

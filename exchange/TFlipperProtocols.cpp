@@ -7,7 +7,7 @@
 #include "TCodeError.h"
 #include "TCodeLibrary.h"
 #include "TFrameRenderer.h"
-#include "U_sample.h"
+#include "TSample.h"
 
 namespace {
 using TBits = std::vector<bool>;

@@ -4,8 +4,8 @@
 
 #include "TDecodeSettings.h"
 #include "TPacketReport.h"
+#include "TProtocolRecognition.h"
 #include "TTimeTexts.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 const char* const ProgramName = "vorlent-listen";

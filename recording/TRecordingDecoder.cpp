@@ -5,7 +5,7 @@
 #include "TMessageQueue.h"
 #include "TPcmReader.h"
 #include "TScriptedSoundSystem.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 constexpr double SecondsPerDay = 86400.0;

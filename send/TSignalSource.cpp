@@ -11,8 +11,8 @@
 #include "TIrFormats.h"
 #include "TNearestName.h"
 #include "TRepeatRules.h"
+#include "TSample.h"
 #include "TSendError.h"
-#include "U_sample.h"
 
 namespace {
 constexpr const char* ComplementSuffix = "_inv";

@@ -45,17 +45,17 @@
 #include "TPacketList.h"
 #include "TPacketListControls.h"
 #include "TPortAudioOutput.h"
+#include "TProtocolRecognition.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
 #include "TSendMenu.h"
 #include "TSettingsStore.h"
+#include "TSignalProcessor.h"
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
 #include "TUnsavedSamples.h"
 #include "U_aboutForm.h"
 #include "U_graph.h"
-#include "U_protocolRecognition.h"
-#include "U_signalProcessor.h"
 
 namespace {
 // Window geometry at 96 dots per inch.

@@ -16,8 +16,8 @@
 
 #include "TDecodeSettings.h"
 #include "TEnvelopeSource.h"
+#include "TProtocolRecognition.h"
 #include "TRecordingDecoder.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 struct TCode {

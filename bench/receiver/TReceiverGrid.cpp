@@ -14,7 +14,7 @@
 #include "TMessageQueue.h"
 #include "TRecordingDecoder.h"
 #include "TScriptedSoundSystem.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 constexpr double OutputRate = TDecodeSettings::SampleRate;  // Hz of the packets

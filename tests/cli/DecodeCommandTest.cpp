@@ -8,8 +8,8 @@
 
 #include "TDecodeCommand.h"
 #include "TIrSynth.h"
+#include "TSignalProcessor.h"
 #include "TestFiles.h"
-#include "U_signalProcessor.h"
 
 using namespace testfiles;
 

@@ -2,8 +2,8 @@
 #include "TCodeError.h"
 #include "TFlipperProtocols.h"
 #include "TFrameRenderer.h"
+#include "TSignalProcessor.h"
 #include "TestRandom.h"
-#include "U_signalProcessor.h"
 
 namespace {
 constexpr int RoundsPerDefinition = 12;

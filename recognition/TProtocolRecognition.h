@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "TDefinition.h"
+#include "TSample.h"
 #include "TSymbolBits.h"
-#include "U_sample.h"
 
 class TXmlDocument;  // the XML facility, behind an interface of its own
 class TXmlNode;

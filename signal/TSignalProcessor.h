@@ -10,8 +10,8 @@
 
 #include "TAutoLevel.h"
 #include "TDecodeSettings.h"
-#include "UWavein4.h"
-#include "U_sample.h"
+#include "TSample.h"
+#include "TWaveIn.h"
 
 using TNotifyEvent = std::function<void()>;
 

@@ -1,4 +1,4 @@
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 #include <algorithm>
 #include <clocale>
