@@ -10,10 +10,10 @@ constexpr int RoundsPerDefinition = 12;
 
 class RendererTest : public ExchangeFixture {};
 
-std::vector<uint32_t> RandomValues(const TFrameDefinition& Definition, TTestRandom& Random) {
-  std::vector<uint32_t> values;
-  for (const TFrameItem& item : Definition.Items)
-    if (!item.Delimiter) values.push_back(Random.Bits(static_cast<int>(item.Length)));
+TFrameRenderer::TValues RandomValues(const TDefinition& Definition, TTestRandom& Random) {
+  TFrameRenderer::TValues values;
+  for (const TDefinition::TItem& item : Definition.Items)
+    if (!item.IsDelimiter) values.push_back(Random.Bits(static_cast<int>(item.Length)));
   return values;
 }
 
@@ -32,9 +32,9 @@ TEST_F(RendererTest, EveryDefinitionDecodesToWhatWasRendered) {
   ASSERT_GE(Library->Definitions().size(), 39u);
   TTestRandom random(11);
   int cut = 0;
-  for (const TFrameDefinition& definition : Library->Definitions()) {
+  for (const TDefinition& definition : Library->Definitions()) {
     for (int round = 0; round < RoundsPerDefinition; ++round) {
-      const std::vector<uint32_t> values = RandomValues(definition, random);
+      const TFrameRenderer::TValues values = RandomValues(definition, random);
       const std::vector<double> frame = TFrameRenderer::Render(definition, values);
       if (CutByThePacketEnd(frame)) {
         ++cut;
@@ -59,7 +59,7 @@ TEST_F(RendererTest, EveryDefinitionDecodesToWhatWasRendered) {
 }
 
 TEST_F(RendererTest, RefusesValuesThatDoNotFit) {
-  const TFrameDefinition& nec = *Library->Find("NEC");
+  const TDefinition& nec = *Library->Find("NEC");
   EXPECT_THROW(TFrameRenderer::Render(nec, {256, 0, 0, 0}), TCodeError);
   EXPECT_THROW(TFrameRenderer::Render(nec, {1, 2, 3}), TCodeError);
   EXPECT_FALSE(TFrameRenderer::Fields(nec, std::vector<bool>(31)).has_value());
