@@ -60,7 +60,6 @@ void TDecodeOptions::Apply(TProtocolRecognition& Engine) const {
 }
 
 void TDecodeOptions::Apply(TSignalProcessor& Processor) const {
-  Processor.InvertInput = Settings.InvertInput;
   Processor.Configure(Settings);
 }
 

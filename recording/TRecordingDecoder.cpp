@@ -21,7 +21,6 @@ class TFeed {
     Processor.OnError = [this](const std::string& Text) { Errors.push_back(Text); };
     Processor.OnNewSample = [this] { TakeSample(); };
     Processor.Init(&Queue, TRecordingDecoder::SampleRate, std::move(sound));
-    Processor.InvertInput = Settings.InvertInput;
     Processor.Configure(Settings);
     Processor.StartRecording();
   }

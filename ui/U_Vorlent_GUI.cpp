@@ -445,7 +445,10 @@ void Tgui::FormCreate() {
   Processor = std::make_unique<TSignalProcessor>();
   Processor->OnError = [this](const std::string& Text) { ReportError(Text); };
   Processor->OnNewSample = [this] { NewSample(); };
-  Processor->Init(this, SampleRate, std::move(PendingSound));
+  if (PendingSound)
+    Processor->Init(this, SampleRate, std::move(PendingSound));
+  else
+    Processor->Init(this, SampleRate);  // the sound card
   new TDeviceWatch(this, *Processor, [this] { ShowRecordingState(); });  // a lost device
   Unsaved = std::make_unique<TUnsavedSamples>(*Dialogs, Processor->Samples);
   InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
@@ -700,11 +703,13 @@ void Tgui::tbHScaleChange() {
 }
 
 void Tgui::ChB_invertInputClick() {
-  Processor->InvertInput = ChB_invertInput->isChecked();
+  DecodeSettings.InvertInput = ChB_invertInput->isChecked();
+  Processor->Configure(DecodeSettings);
 }
 
 void Tgui::ChB_invertInputKeyPress() {
-  Processor->InvertInput = ChB_invertInput->isChecked();
+  DecodeSettings.InvertInput = ChB_invertInput->isChecked();
+  Processor->Configure(DecodeSettings);
 }
 
 void Tgui::URLlabelClick() {
