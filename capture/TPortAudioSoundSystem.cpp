@@ -236,7 +236,7 @@ void TPortAudioSoundSystem::ReadLoop() {
         std::min({room, ReadChunkFrames, static_cast<unsigned long>(available)});
     PaError error = Pa_ReadStream(Stream, header->lpData + header->dwBytesRecorded, frames);
     if (error != paNoError && error != paInputOverflowed) return Fail(header, error);
-    header->dwBytesRecorded += frames;
+    header->dwBytesRecorded += static_cast<uint32_t>(frames);  // at most room
     if (header->dwBytesRecorded < header->dwBufferLength) continue;
     {
       std::lock_guard lock(Mutex);

@@ -15,12 +15,12 @@
 #include "TNoPacketsText.h"
 #include "TProgressBar.h"
 #include "TProtocolLearner.h"
+#include "TProtocolRecognition.h"
 #include "TRecordingDecoder.h"
 #include "TRecordingError.h"
 #include "TSilenceJoiner.h"
+#include "TSignalProcessor.h"
 #include "TUserLibrary.h"
-#include "U_protocolRecognition.h"
-#include "U_signalProcessor.h"
 
 #ifndef VORLENT_VERSION
 #define VORLENT_VERSION "unknown"

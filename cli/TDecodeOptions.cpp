@@ -2,8 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "U_protocolRecognition.h"
-#include "U_signalProcessor.h"
+#include "TProtocolRecognition.h"
+#include "TSignalProcessor.h"
 
 namespace {
 using TItem = TDecodeSettings::TItem;
@@ -60,7 +60,6 @@ void TDecodeOptions::Apply(TProtocolRecognition& Engine) const {
 }
 
 void TDecodeOptions::Apply(TSignalProcessor& Processor) const {
-  Processor.InvertInput = Settings.InvertInput;
   Processor.Configure(Settings);
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TCodeExport.h"
-#include "U_sample.h"
+#include "TSample.h"
 
 class TPacketReport {
  public:

@@ -14,12 +14,12 @@
 #include "TIrFormats.h"
 #include "TLineReader.h"
 #include "TNearestName.h"
+#include "TProtocolRecognition.h"
 #include "TRegularFileStream.h"
 #include "TSendError.h"
 #include "TSignalSource.h"
 #include "TSoundOutput.h"
 #include "TWavFile.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 constexpr double MaxVolumePercent = 100;

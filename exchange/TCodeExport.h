@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TIrCode.h"
-#include "U_sample.h"
+#include "TSample.h"
 
 class TCodeLibrary;
 class TIrFormat;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 constexpr double MicrosPerSample = 1e6 / TRecordingDecoder::SampleRate;

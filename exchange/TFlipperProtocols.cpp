@@ -7,7 +7,7 @@
 #include "TCodeError.h"
 #include "TCodeLibrary.h"
 #include "TFrameRenderer.h"
-#include "U_sample.h"
+#include "TSample.h"
 
 namespace {
 using TBits = std::vector<bool>;
@@ -270,7 +270,7 @@ TFlipperProtocols::TFrame TFlipperProtocols::ToFrame(const TParsed& Parsed,
   tooWide("command", Parsed.Command, entry->CommandBits);
   const TBits bits = entry->Encode(Parsed.Address, Parsed.Command);
   for (const std::string& name : entry->Definitions) {
-    const TFrameDefinition* definition = Library.Find(name);
+    const TDefinition* definition = Library.Find(name);
     if (!definition) continue;
     if (auto values = TFrameRenderer::Fields(*definition, bits)) return {definition, *values};
   }
@@ -280,9 +280,9 @@ TFlipperProtocols::TFrame TFlipperProtocols::ToFrame(const TParsed& Parsed,
 
 std::optional<TFlipperProtocols::TParsed> TFlipperProtocols::FromPacket(
     const TProtocol& Decoded, const TCodeLibrary& Library) {
-  const TFrameDefinition* definition = Library.Find(Decoded.ProtocolName);
+  const TDefinition* definition = Library.Find(Decoded.ProtocolName);
   if (!definition) return std::nullopt;
-  std::vector<uint32_t> values;
+  TFrameRenderer::TValues values;
   for (const TProtocolField& field : Decoded.Fields) values.push_back(field.Value);
   TBits bits;
   try {

@@ -9,7 +9,7 @@
 
 class TCodeLibrary;
 class TProtocol;
-struct TFrameDefinition;
+class TDefinition;
 
 class TFlipperProtocols {
  public:
@@ -19,8 +19,8 @@ class TFlipperProtocols {
     uint32_t Command = 0;
   };
   struct TFrame {
-    const TFrameDefinition* Definition = nullptr;
-    std::vector<uint32_t> Values;  // one per data field
+    const TDefinition* Definition = nullptr;
+    std::vector<uint64_t> Values;  // one per data field
   };
 
   // The library's frame that Parsed stands for. Throws TCodeError for an unknown protocol, an

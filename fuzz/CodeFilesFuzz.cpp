@@ -16,10 +16,10 @@
 #include "TInputDecoder.h"
 #include "TIrFormats.h"
 #include "TLineReader.h"
+#include "TProtocolRecognition.h"
 #include "TRecordingError.h"
 #include "TSampleChecks.h"
 #include "TShippedDecoder.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 const char* const Name = "codes";

@@ -7,7 +7,7 @@
 #include "TDecodeSettings.h"
 #include "TFuzzFile.h"
 #include "TFuzzPackets.h"
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const auto& packets = TFuzzPackets::All();

@@ -9,9 +9,9 @@
 #include "TDecodeSettings.h"
 #include "TFileError.h"
 #include "TFuzzFile.h"
+#include "TProtocolRecognition.h"
 #include "TSampleChecks.h"
 #include "TShippedDecoder.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 constexpr size_t LengthBytes = 2;

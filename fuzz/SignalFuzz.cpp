@@ -32,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TScriptedSoundSystem* feed = sound.get();
   TSignalProcessor processor;
   processor.Init(&queue, TDecodeSettings::SampleRate, std::move(sound));
-  processor.InvertInput = Data[0] & 1;
+  TDecodeSettings settings;
+  settings.InvertInput = Data[0] & 1;
+  processor.Configure(settings);
   processor.StartRecording();
   for (size_t at = 0; at < stream.size(); at += TSignalProcessor::BufferSize) {
     feed->Feed(stream.data() + at, TSignalProcessor::BufferSize);

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <numeric>
 
-#include "U_sample.h"
-#include "U_signalProcessor.h"
+#include "TSample.h"
+#include "TSignalProcessor.h"
 
 class TSampleChecks {
  public:

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "TDecodeSettings.h"
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 class TShippedDecoder {
  public:

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "U_sample.h"
+#include "TSample.h"
 
 struct TAction {
   std::string Protocol;                // the protocol's name as the library writes it

@@ -14,8 +14,7 @@ std::string Quoted(const std::string& Text) {
 
 std::string TActionCheck::Problem(const TAction& Action) const {
   std::vector<std::string> protocols;
-  for (const TFrameDefinition& definition : Library.Definitions())
-    protocols.push_back(definition.Name);
+  for (const TDefinition& definition : Library.Definitions()) protocols.push_back(definition.Name);
   if (std::find(protocols.begin(), protocols.end(), Action.Protocol) == protocols.end())
     return "unknown protocol " + Quoted(Action.Protocol) +
            " (nearest: " + Quoted(TNearestName::Closest(Action.Protocol, protocols)) + ")";
@@ -40,10 +39,10 @@ void TActionCheck::Check(const std::vector<TAction>& Actions, const std::string&
 // The data fields of every definition named Protocol.
 std::vector<std::string> TActionCheck::FieldsOf(const std::string& Protocol) const {
   std::vector<std::string> fields;
-  for (const TFrameDefinition& definition : Library.Definitions()) {
+  for (const TDefinition& definition : Library.Definitions()) {
     if (definition.Name != Protocol) continue;
-    for (const TFrameItem& item : definition.Items)
-      if (!item.Delimiter) fields.push_back(item.Name);
+    for (const TDefinition::TItem& item : definition.Items)
+      if (!item.IsDelimiter) fields.push_back(item.Name.value_or(""));
   }
   return fields;
 }

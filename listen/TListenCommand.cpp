@@ -9,7 +9,7 @@
 #include "TCodeLibrary.h"
 #include "TListener.h"
 #include "TPortAudioSoundSystem.h"
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 #ifndef VORLENT_VERSION
 #define VORLENT_VERSION "unknown"

@@ -4,8 +4,8 @@
 
 #include "TDecodeSettings.h"
 #include "TPacketReport.h"
+#include "TProtocolRecognition.h"
 #include "TTimeTexts.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 const char* const ProgramName = "vorlent-listen";
@@ -52,7 +52,6 @@ TListener::TListener(std::ostream& Output, std::ostream& Errors, TProtocolRecogn
   Processor.CaptureBufferCount = BufferCount;
   Processor.CaptureBufferSize = BufferSize;
   Processor.MarginAcrossBuffers = true;
-  Processor.InvertInput = Options.Decoding.InvertInput;
   Processor.Configure(Options.Decoding);
   Processor.OnError = [this](const std::string& Text) {
     if (Reopening) return;  // one line said it is lost; each attempt is not logged

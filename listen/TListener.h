@@ -16,7 +16,7 @@
 #include "TDecodeSettings.h"
 #include "TKeyPresses.h"
 #include "TMessageQueue.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 class TProtocolRecognition;
 

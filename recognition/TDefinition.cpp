@@ -119,6 +119,9 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
     definition.SymbolBits = *symbolBits;
     hasBits = CompileSymbols(Protocol, *symbolBits, DecimalSeparator, definition.Symbols);
   }
+  const std::optional<uint32_t> carrier =
+      ParseNumber(Protocol.Attribute(CarrierAttribute).value_or(""));
+  definition.CarrierHz = carrier && *carrier <= MaxCarrierHz ? *carrier : 0;
   definition.ToleranceMicros = NumberAttribute(Protocol, ToleranceAttribute);
   definition.RelativeTolerance =
       NumberAttribute(Protocol, RelativeToleranceAttribute) / PercentPerUnit;
@@ -226,4 +229,13 @@ uint64_t TDefinition::MostMatches() const {
                                 : perSymbol * ((item.Length + SymbolBits - 1) / SymbolBits);
   }
   return matches;
+}
+
+bool TDefinition::Complete() const {
+  const bool symbolsValid = std::all_of(
+      Symbols.begin(), Symbols.end(), [](const TSymbol& Symbol) { return Symbol.Timing.Valid(); });
+  return std::all_of(Items.begin(), Items.end(), [symbolsValid](const TItem& Item) {
+    if (!Item.Name) return false;
+    return Item.IsDelimiter ? Item.Timing.Valid() : Item.Readable && symbolsValid;
+  });
 }

@@ -44,6 +44,10 @@ class TDefinition {
   // silence that ends a packet: a packet cut there may be joined with the next (TSilenceJoiner).
   static constexpr const char* EndSilenceAttribute = "end-silence";
   static constexpr unsigned MaxSymbolBits = 4;
+  // <protocol carrier="Hz">: the carrier the entry's remotes send on (decimal or 0x hex); a
+  // value of 0, above MaxCarrierHz or not a number leaves CarrierHz 0 (unknown).
+  static constexpr const char* CarrierAttribute = "carrier";
+  static constexpr uint32_t MaxCarrierHz = 1000000;
 
   // The compiled queries of the expressions above.
   struct TQueries {
@@ -104,6 +108,9 @@ class TDefinition {
   void SetRate(uint16_t Rate);
   // The most timing matches one try of this definition can make on any packet.
   uint64_t MostMatches() const;
+  // True when every item has a name and a readable pattern and every data field its length,
+  // bit order and the bitset's patterns: what a frame of it needs to be drawn and read whole.
+  bool Complete() const;
 
   std::string Name;
   std::vector<TItem> Items;
@@ -114,4 +121,5 @@ class TDefinition {
   unsigned SymbolBits = 1;
   double ToleranceMicros = 0, RelativeTolerance = 0;  // the entry's own window; 0: none
   double EndSilenceMillis = 0;  // the silence the entry's frames need; 0: the decoder's
+  uint32_t CarrierHz = 0;                             // 0: not given
 };

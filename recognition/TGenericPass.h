@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "TGenericFrame.h"
-#include "U_sample.h"
+#include "TSample.h"
 
 class TGenericPass {
  public:

@@ -528,9 +528,9 @@ std::string TProtocolLearner::Definition(const std::string& Name,
   // The silence after the frame, less what a last bit's space (or half-bit) takes of it.
   double closing = INFINITY;
   for (const TGenericFrame& frame : Frames) closing = std::min(closing, frame.Closing);
-  const double longest =
+  const double longest = static_cast<double>(
       std::max({Timings.LongSpace, Timings.LongMark, Timings.HalfSpace, Timings.ShortSpace}) +
-      Timings.ToleranceMicros;
+      Timings.ToleranceMicros);
   const long end = std::lround(
       std::floor((closing * MicrosPerSecond / Rate - longest) / EndStepMicros) * EndStepMicros);
   xml += Indent + std::string("<delimiter name=\"end\">_") +

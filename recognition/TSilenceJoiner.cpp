@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 namespace {
 constexpr double MillisPerSecond = 1000;

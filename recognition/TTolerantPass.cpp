@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <span>
 
+#include "TFieldWalk.h"
 #include "TWorkBudget.h"
 
 namespace {
@@ -286,33 +287,19 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
 
 bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
                               const TModel& Model, TWorkBudget& Budget) {
-  uint64_t value = 0;
-  for (unsigned filled = 0; filled < Data.Length;) {
-    const bool read = Walk_.SymbolBits.Empty();
-    if (read) {
-      const TDefinition::TSymbol* found = nullptr;
-      for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
-        if (MatchPattern(symbol.Timing, Model, Budget)) {
-          found = &symbol;
-          break;
-        }
-      }
-      if (!found) return false;
-      Walk_.SymbolBits.Set(found->Value, Definition.SymbolBits);
-    }
-    filled +=
-        Walk_.SymbolBits.Take(Data.Length - filled, Data.LeastSignificantFirst, filled, value);
-    if (!read) continue;
-    if (++Walk_.BitMarks >= MostBitMarks_) return false;
-    AddMarks(&TDefinition::BitMarkText(
-                 TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)),
-             nullptr);
-  }
-  if (Data.Excludes(value)) return false;
-  CheckField(Data, value);
-  Walk_.Values.push_back(value);
+  const std::optional<uint64_t> value = TFieldWalk::Read(
+      Definition, Data, Walk_.SymbolBits,
+      [&](const TCompiledPattern& Pattern) { return MatchPattern(Pattern, Model, Budget); },
+      [&](unsigned Bit) {
+        if (++Walk_.BitMarks >= MostBitMarks_) return false;
+        AddMarks(&TDefinition::BitMarkText(Bit), nullptr);
+        return true;
+      });
+  if (!value || Data.Excludes(*value)) return false;
+  CheckField(Data, *value);
+  Walk_.Values.push_back(*value);
   AddMarks(nullptr, &*Data.Name);
-  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, value);
+  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, *value);
   return true;
 }
 

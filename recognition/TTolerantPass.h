@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "TDefinition.h"
+#include "TSample.h"
 #include "TShiftScaleFit.h"
 #include "TSymbolBits.h"
-#include "U_sample.h"
 
 class TWorkBudget;
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TDecodeSettings.h"
 #include "TRegularFile.h"
 
 struct sf_private_tag;
@@ -15,8 +16,8 @@ struct SRC_STATE_tag;
 
 class TPcmReader {
  public:
-  static constexpr int OutputRate = 48000;      // Hz
-  static constexpr size_t ChunkFrames = 16384;  // input frames read at a time
+  static constexpr int OutputRate = TDecodeSettings::SampleRate;  // Hz
+  static constexpr size_t ChunkFrames = 16384;                    // input frames read at a time
 
   // Opens FileName (any format libsndfile reads). Throws TRecordingError with the file's
   // name and the reason when it is no regular file or cannot be read (libsndfile's words),

@@ -5,7 +5,7 @@
 #include "TMessageQueue.h"
 #include "TPcmReader.h"
 #include "TScriptedSoundSystem.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 constexpr double SecondsPerDay = 86400.0;
@@ -21,7 +21,6 @@ class TFeed {
     Processor.OnError = [this](const std::string& Text) { Errors.push_back(Text); };
     Processor.OnNewSample = [this] { TakeSample(); };
     Processor.Init(&Queue, TRecordingDecoder::SampleRate, std::move(sound));
-    Processor.InvertInput = Settings.InvertInput;
     Processor.Configure(Settings);
     Processor.StartRecording();
   }

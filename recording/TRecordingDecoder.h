@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TDecodeSettings.h"
-#include "U_sample.h"
+#include "TSample.h"
 
 class TRecordingDecoder {
  public:

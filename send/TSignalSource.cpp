@@ -11,8 +11,8 @@
 #include "TIrFormats.h"
 #include "TNearestName.h"
 #include "TRepeatRules.h"
+#include "TSample.h"
 #include "TSendError.h"
-#include "U_sample.h"
 
 namespace {
 constexpr const char* ComplementSuffix = "_inv";
@@ -46,31 +46,31 @@ TSignalSource::TSignalSource(std::shared_ptr<const TCodeLibrary> LibraryIn)
 // The frame renderer's runs for Protocol's definition: the one call into its API.
 TSignalSource::TRendered TSignalSource::Render(const std::string& Protocol,
                                                const std::vector<uint32_t>& Values) const {
-  const TFrameDefinition* definition = Library->Find(Protocol);
+  const TDefinition* definition = Library->Find(Protocol);
   if (!definition) throw TSendError("unknown protocol " + Protocol);
   try {
-    return {TFrameRenderer::Render(*definition, Values), Library->CarrierHz(Protocol)};
+    return {TFrameRenderer::Render(*definition, {Values.begin(), Values.end()}),
+            Library->CarrierHz(Protocol)};
   } catch (const TCodeError& e) {
     throw TSendError(e.what());
   }
 }
 
 std::vector<TSignalSource::TField> TSignalSource::FieldsOf(const std::string& Protocol) const {
-  const TFrameDefinition* definition = Library->Find(Protocol);
+  const TDefinition* definition = Library->Find(Protocol);
   if (!definition) {
     throw TSendError("unknown protocol \"" + Protocol + "\"" +
                      TNearestName::Hint(Protocol, Protocols()));
   }
   std::vector<TField> fields;
-  for (const TFrameItem& item : definition->Items)
-    if (!item.Delimiter) fields.push_back({item.Name, item.Length});
+  for (const TDefinition::TItem& item : definition->Items)
+    if (!item.IsDelimiter) fields.push_back({item.Name.value_or(""), item.Length});
   return fields;
 }
 
 std::vector<std::string> TSignalSource::Protocols() const {
   std::vector<std::string> names;
-  for (const TFrameDefinition& definition : Library->Definitions())
-    names.push_back(definition.Name);
+  for (const TDefinition& definition : Library->Definitions()) names.push_back(definition.Name);
   return names;
 }
 

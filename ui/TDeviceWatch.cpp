@@ -1,6 +1,6 @@
 #include "TDeviceWatch.h"
 
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 TDeviceWatch::TDeviceWatch(QObject* Parent, TSignalProcessor& Watched,
                            std::function<void()> OnEnded)

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "TRecordingDecoder.h"
-#include "U_sample.h"
+#include "TSample.h"
 
 class TCodeLibrary;
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "U_sample.h"
+#include "TSample.h"
 
 class TMatchStyle {
  public:

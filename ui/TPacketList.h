@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "U_sample.h"
+#include "TSample.h"
 
 class TStringGrid;
 

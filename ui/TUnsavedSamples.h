@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "U_sample.h"
+#include "TSample.h"
 
 class TDialogs;
 

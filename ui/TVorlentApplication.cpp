@@ -1,5 +1,6 @@
 #include "TVorlentApplication.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +42,7 @@ std::string TVorlentApplication::MissingDisplay(int Argc, const char* const* Arg
 TVorlentApplication::TVorlentApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {
   setApplicationName(ApplicationTitle);
   setOrganizationName(ApplicationTitle);  // the settings file: ~/.config/Vorlent/Vorlent.ini
+  std::setlocale(LC_NUMERIC, "C");        // Qt set the user's: numbers read as the tools read them
 }
 
 bool TVorlentApplication::notify(QObject* Receiver, QEvent* Event) {

@@ -1,5 +1,5 @@
 #pragma once
-// The application object with its general error report: an exception that escapes an event
+// The application object with its general error report (an exception that escapes an event
 // handler ends that handler and is shown in a message box; the program goes on.
 
 #include <QApplication>

@@ -45,18 +45,18 @@
 #include "TPacketList.h"
 #include "TPacketListControls.h"
 #include "TPortAudioOutput.h"
+#include "TProtocolRecognition.h"
 #include "TRecordButton.h"
 #include "TRecordingDecoder.h"
 #include "TSendMenu.h"
 #include "TSettingsStore.h"
 #include "TSilenceJoiner.h"
+#include "TSignalProcessor.h"
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
 #include "TUnsavedSamples.h"
 #include "U_aboutForm.h"
 #include "U_graph.h"
-#include "U_protocolRecognition.h"
-#include "U_signalProcessor.h"
 
 namespace {
 // Window geometry at 96 dots per inch.
@@ -446,7 +446,10 @@ void Tgui::FormCreate() {
   Processor = std::make_unique<TSignalProcessor>();
   Processor->OnError = [this](const std::string& Text) { ReportError(Text); };
   Processor->OnNewSample = [this] { NewSample(); };
-  Processor->Init(this, SampleRate, std::move(PendingSound));
+  if (PendingSound)
+    Processor->Init(this, SampleRate, std::move(PendingSound));
+  else
+    Processor->Init(this, SampleRate);  // the sound card
   new TDeviceWatch(this, *Processor, [this] { ShowRecordingState(); });  // a lost device
   Unsaved = std::make_unique<TUnsavedSamples>(*Dialogs, Processor->Samples);
   InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
@@ -701,11 +704,13 @@ void Tgui::tbHScaleChange() {
 }
 
 void Tgui::ChB_invertInputClick() {
-  Processor->InvertInput = ChB_invertInput->isChecked();
+  DecodeSettings.InvertInput = ChB_invertInput->isChecked();
+  Processor->Configure(DecodeSettings);
 }
 
 void Tgui::ChB_invertInputKeyPress() {
-  Processor->InvertInput = ChB_invertInput->isChecked();
+  DecodeSettings.InvertInput = ChB_invertInput->isChecked();
+  Processor->Configure(DecodeSettings);
 }
 
 void Tgui::URLlabelClick() {

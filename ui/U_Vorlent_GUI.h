@@ -16,8 +16,8 @@
 #include "TImportWorker.h"
 #include "TLastFolder.h"
 #include "TLibraryLocator.h"
+#include "TSample.h"
 #include "TSoundSystem.h"
-#include "U_sample.h"
 
 class QAction;
 class QCheckBox;

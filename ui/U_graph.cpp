@@ -213,8 +213,8 @@ QString TfrmGraph::TimeText(uint16_t Count) const {
 }
 
 QString TfrmGraph::BitmapFileName(const QString& FileName) {
-  const int slash = FileName.lastIndexOf('/');
-  const int dot = FileName.lastIndexOf('.');
+  const qsizetype slash = FileName.lastIndexOf('/');
+  const qsizetype dot = FileName.lastIndexOf('.');
   const QString stem = dot > slash ? FileName.left(dot) : FileName;
   return stem + ".bmp";
 }

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <cstdint>
 
-#include "U_sample.h"
+#include "TSample.h"
 
 class TDialogs;
 

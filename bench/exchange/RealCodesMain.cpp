@@ -16,9 +16,9 @@
 
 #include "TDecodeSettings.h"
 #include "TEnvelopeSource.h"
+#include "TProtocolRecognition.h"
 #include "TRecordingDecoder.h"
 #include "TSilenceJoiner.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 struct TCode {

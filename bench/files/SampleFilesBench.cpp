@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace fs = std::filesystem;
 

@@ -22,8 +22,8 @@
 #include "TGenericPass.h"
 #include "TInputDecoder.h"
 #include "TProtocolLearner.h"
+#include "TProtocolRecognition.h"
 #include "TUserLibrary.h"
-#include "U_protocolRecognition.h"
 
 namespace fs = std::filesystem;
 

@@ -17,7 +17,7 @@
 
 #include "TProtocolLearner.h"
 #include "TUserLibrary.h"
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 namespace {
 constexpr uint16_t Rate = 48000;

@@ -23,7 +23,7 @@
 #include "TDecodeSettings.h"
 #include "TIrSynth.h"
 #include "TListener.h"
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include "TMessageQueue.h"
 #include "TRecordingDecoder.h"
 #include "TScriptedSoundSystem.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 constexpr double OutputRate = TDecodeSettings::SampleRate;  // Hz of the packets
@@ -311,7 +311,9 @@ std::vector<TPacket> CutAtRate(const std::vector<uint8_t>& Pcm, uint16_t Rate, b
         {s.Pulses, std::lround(static_cast<double>(s.StreamIndex) * toOutput), s.Gap});
   };
   processor.Init(&queue, Rate, std::move(sound));
-  processor.InvertInput = Invert;
+  TDecodeSettings settings;
+  settings.InvertInput = Invert;
+  processor.Configure(settings);
   processor.StartRecording();
   const size_t buffer = TSignalProcessor::BufferSize;
   std::vector<uint8_t> stream((Pcm.size() / buffer + 2) * buffer, TSignalProcessor::ZeroLine);

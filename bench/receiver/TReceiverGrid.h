@@ -14,8 +14,8 @@
 #include "PcmRenderer.h"
 #include "ProtocolFacts.h"
 #include "TDecodeSettings.h"
-#include "U_protocolRecognition.h"
-#include "U_sample.h"
+#include "TProtocolRecognition.h"
+#include "TSample.h"
 
 // What a user may set, plus the rate the grid may decode at.
 struct TGridSettings {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 namespace {
 

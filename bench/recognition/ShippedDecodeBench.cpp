@@ -11,8 +11,8 @@
 #include "IrFrame.h"
 #include "LibraryPath.h"
 #include "ProtocolFacts.h"
+#include "TProtocolRecognition.h"
 #include "TestRandom.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "TIrSynth.h"
 #include "TRecordingDecoder.h"
 #ifdef VORLENT_BENCH_RECOGNITION
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 #endif
 
 namespace {

@@ -22,8 +22,8 @@
 #include "TDecodeSettings.h"
 #include "TEnvelopeSource.h"
 #include "TMode2Format.h"
+#include "TProtocolRecognition.h"
 #include "TRecordingDecoder.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 

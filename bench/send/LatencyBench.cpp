@@ -14,9 +14,9 @@
 
 #include "TCodeLibrary.h"
 #include "TPortAudioOutput.h"
+#include "TProtocolRecognition.h"
 #include "TSendCommand.h"
 #include "TSignalSource.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 const std::string Library = std::string(VORLENT_DATA_DIR) + "/protocols.xml";

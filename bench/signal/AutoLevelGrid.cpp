@@ -10,7 +10,7 @@
 
 #include "TMessageQueue.h"
 #include "TScriptedSoundSystem.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 #include "WeakReceiver.h"
 
 namespace {

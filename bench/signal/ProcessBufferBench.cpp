@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "TSignalProcessor.h"
 #include "TSoundSystem.h"
-#include "U_signalProcessor.h"
 
 namespace {
 constexpr size_t Size = TSignalProcessor::BufferSize;

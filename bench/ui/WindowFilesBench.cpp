@@ -11,9 +11,9 @@
 #include <cstdlib>
 
 #include "TIrSynth.h"
+#include "TProtocolRecognition.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
-#include "U_protocolRecognition.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;

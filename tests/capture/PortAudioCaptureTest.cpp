@@ -12,7 +12,7 @@
 
 #include "AlsaFileDevice.h"
 #include "TMessageQueue.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace fs = std::filesystem;
 

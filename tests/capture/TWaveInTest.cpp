@@ -6,7 +6,7 @@
 
 #include "TMessageQueue.h"
 #include "TScriptedSoundSystem.h"
-#include "UWavein4.h"
+#include "TWaveIn.h"
 
 namespace {
 constexpr int Size = 65534;

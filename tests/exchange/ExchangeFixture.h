@@ -13,8 +13,8 @@
 #include "TCodeLibrary.h"
 #include "TDecodeSettings.h"
 #include "TEnvelopeSource.h"
+#include "TProtocolRecognition.h"
 #include "TRecordingDecoder.h"
-#include "U_protocolRecognition.h"
 
 class ExchangeFixture : public ::testing::Test {
  protected:

@@ -74,7 +74,7 @@ TEST_F(InputDecoderTest, FlipperParsedSignalsComeBackTheSame) {
 // A code file is cut with the ending silence asked for: a Pace MSS frame, whose bit spaces are
 // 4.4 and 6.9 ms long, arrives whole from a mode2 file only with a longer one.
 TEST_F(InputDecoderTest, CodeFilesHonourTheEndingSilence) {
-  const TFrameDefinition* pace = Library->Find("Pace MSS");
+  const TDefinition* pace = Library->Find("Pace MSS");
   ASSERT_NE(pace, nullptr);
   std::string mode2;
   bool pulse = true;
@@ -115,8 +115,8 @@ TEST_F(InputDecoderTest, PublishedProntoCodeDecodes) {
 // Raw signals exported as Pronto, LIRC, mode2 or Flipper and read back decode the same; a raw
 // signal of two frames gives two packets with its name.
 TEST_F(InputDecoderTest, RawSignalsSurviveEveryFormat) {
-  const TFrameDefinition& sony = *Library->Find("Sony12");
-  const TFrameDefinition& jvc = *Library->Find("JVC");  // no Flipper protocol: raw
+  const TDefinition& sony = *Library->Find("Sony12");
+  const TDefinition& jvc = *Library->Find("JVC");  // no Flipper protocol: raw
   std::string data;
   for (const auto& frame :
        {TFrameRenderer::Render(sony, {21, 1}), TFrameRenderer::Render(jvc, {0x80, 0x0C})}) {

@@ -5,67 +5,13 @@
 #include "TDefinition.h"
 #include "TFlipperProtocols.h"
 #include "TFrameRenderer.h"
-#include "TXmlNode.h"
-#include "TXmlNodeList.h"
-#include "TXmlQuery.h"
-#include "TestRandom.h"
-#include "U_signalProcessor.h"
+#include "AdmittedValues.h"
+#include "TSignalProcessor.h"
 
 namespace {
 constexpr int RoundsPerDefinition = 12;
 
 class RendererTest : public ExchangeFixture {};
-
-std::vector<uint32_t> RandomValues(const TFrameDefinition& Definition, TTestRandom& Random) {
-  std::vector<uint32_t> values;
-  for (const TFrameItem& item : Definition.Items)
-    if (!item.Delimiter) values.push_back(Random.Bits(static_cast<int>(item.Length)));
-  return values;
-}
-
-// Values written one after the other by Definition's fields, the first field lowest.
-uint64_t Concatenated(const TFrameDefinition& Definition, const std::vector<uint32_t>& Values) {
-  uint64_t bits = 0;
-  unsigned offset = 0, field = 0;
-  for (const TFrameItem& item : Definition.Items) {
-    if (item.Delimiter || field >= Values.size()) continue;
-    bits |= uint64_t{Values[field++]} << offset;
-    offset += item.Length;
-  }
-  return bits;
-}
-
-// The decoder's definition of the Occurrence-th entry named Name (0 the first).
-TDefinition DecoderDefinition(const TProtocolRecognition& Engine, const std::string& Name,
-                              int Occurrence) {
-  const TXmlQuery items(TDefinition::ItemsExpression), one(TDefinition::OneBitExpression),
-      zero(TDefinition::ZeroBitExpression);
-  for (size_t i = 0; i < Engine.ProtocolNodes->Count(); ++i) {
-    const TXmlNode node = Engine.ProtocolNodes->Item(i);
-    if (node.Attribute("name").value_or("") == Name && Occurrence-- == 0)
-      return TDefinition::Compile(node, {items, one, zero}, ".");
-  }
-  return {};
-}
-
-// Random values that the decoder's checks admit (a complement where a field is one, no
-// excluded value), as a remote of the protocol sends them.
-std::vector<uint32_t> AdmittedValues(const TFrameDefinition& Definition, const TDefinition& Checks,
-                                     TTestRandom& Random) {
-  std::vector<uint32_t> values = RandomValues(Definition, Random);
-  std::vector<uint64_t> earlier;
-  size_t field = 0;
-  for (const TDefinition::TItem& item : Checks.Items) {
-    if (item.IsDelimiter || field >= values.size()) continue;
-    uint32_t& value = values[field++];
-    const auto bits = static_cast<int>(item.Length);
-    if (item.ComplementOf && *item.ComplementOf < earlier.size())
-      value = static_cast<uint32_t>(~earlier[*item.ComplementOf] & ((uint64_t{1} << bits) - 1));
-    while (!item.Admits(value, earlier)) value = Random.Bits(bits);
-    earlier.push_back(value);
-  }
-  return values;
-}
 
 // A space inside the frame as long as the silence that ends a packet cuts it in two (RC5X's
 // pause next to two half-bit spaces): such a frame cannot be decoded whole.
@@ -83,10 +29,10 @@ TEST_F(RendererTest, EveryDefinitionDecodesToWhatWasRendered) {
   TTestRandom random(11);
   int cut = 0;
   std::map<std::string, int> seen;
-  for (const TFrameDefinition& definition : Library->Definitions()) {
-    const TDefinition checks = DecoderDefinition(*Engine, definition.Name, seen[definition.Name]++);
+  for (const TDefinition& definition : Library->Definitions()) {
+    ++seen[definition.Name];
     for (int round = 0; round < RoundsPerDefinition; ++round) {
-      const std::vector<uint32_t> values = AdmittedValues(definition, checks, random);
+      const TFrameRenderer::TValues values = AdmittedValues(definition, random);
       const std::vector<double> frame = TFrameRenderer::Render(definition, values);
       if (CutByThePacketEnd(frame)) {
         ++cut;
@@ -97,13 +43,13 @@ TEST_F(RendererTest, EveryDefinitionDecodesToWhatWasRendered) {
       const TProtocol& decoded = *samples[0]->Protocol;
       ASSERT_EQ(decoded.ProtocolName, definition.Name) << "round " << round;
       ASSERT_EQ(decoded.Fields.size(), values.size()) << definition.Name;
-      std::vector<uint32_t> read;
-      for (const TProtocolField& field : decoded.Fields)
-        read.push_back(static_cast<uint32_t>(field.Value));
+      TFrameRenderer::TValues read;
+      for (const TProtocolField& field : decoded.Fields) read.push_back(field.Value);
       // A second reading of a name (Blaupunkt's) gives way to the first where that reads the
       // frame: the same bits, split otherwise.
       if (seen[definition.Name] > 1 && read != values &&
-          Concatenated(*Library->Find(definition.Name), read) == Concatenated(definition, values))
+          TFrameRenderer::Bits(*Library->Find(definition.Name), read) ==
+              TFrameRenderer::Bits(definition, values))
         continue;
       EXPECT_EQ(read, values) << definition.Name;
       EXPECT_EQ(TFrameRenderer::Fields(definition, TFrameRenderer::Bits(definition, values)),
@@ -118,7 +64,7 @@ TEST_F(RendererTest, EveryDefinitionDecodesToWhatWasRendered) {
 }
 
 TEST_F(RendererTest, RefusesValuesThatDoNotFit) {
-  const TFrameDefinition& nec = *Library->Find("NEC");
+  const TDefinition& nec = *Library->Find("NEC");
   EXPECT_THROW(TFrameRenderer::Render(nec, {256, 0, 0, 0}), TCodeError);
   EXPECT_THROW(TFrameRenderer::Render(nec, {1, 2, 3}), TCodeError);
   EXPECT_FALSE(TFrameRenderer::Fields(nec, std::vector<bool>(31)).has_value());

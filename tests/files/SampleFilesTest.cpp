@@ -13,8 +13,8 @@
 #include <iterator>
 
 #include "TFileError.h"
+#include "TSignalProcessor.h"
 #include "TWatchdog.h"
-#include "U_signalProcessor.h"
 
 namespace fs = std::filesystem;
 

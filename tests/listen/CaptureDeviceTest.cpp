@@ -6,8 +6,8 @@
 #include "TIrSynth.h"
 #include "TMessageQueue.h"
 #include "TScriptedSoundSystem.h"
+#include "TSignalProcessor.h"
 #include "TestFiles.h"
-#include "U_signalProcessor.h"
 
 namespace {
 const std::vector<TCaptureDevice> Devices = {

@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "TListener.h"
+#include "TProtocolRecognition.h"
 #include "TScriptedSoundSystem.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 struct TLossCase {

@@ -10,10 +10,10 @@
 #include "PcmRenderer.h"
 #include "ProtocolFacts.h"
 #include "TMessageQueue.h"
+#include "TProtocolRecognition.h"
 #include "TScriptedSoundSystem.h"
 #include "TSilenceJoiner.h"
-#include "U_protocolRecognition.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 struct TDecoded {
   std::string Name;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "LibraryPath.h"
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 namespace {
 

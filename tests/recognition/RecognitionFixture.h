@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "TProtocolRecognition.h"
+#include "TSample.h"
 #include "TXmlNodeList.h"
-#include "U_protocolRecognition.h"
-#include "U_sample.h"
 
 class RecognitionFixture : public ::testing::Test {
  protected:

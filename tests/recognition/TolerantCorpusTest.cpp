@@ -14,8 +14,8 @@
 #include "LibraryPath.h"
 #include "Measure.h"
 #include "ProtocolFacts.h"
+#include "TProtocolRecognition.h"
 #include "TestRandom.h"
-#include "U_protocolRecognition.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include "LoopBack.h"
 #include "TCodeLibrary.h"
 #include "TIrCode.h"
+#include "TProtocolRecognition.h"
 #include "TSendCommand.h"
 #include "TSendError.h"
 #include "TSignalSource.h"
 #include "TSoundOutput.h"
 #include "TWavFile.h"
-#include "U_protocolRecognition.h"
 
 namespace fs = std::filesystem;
 using TMode = TCarrierRenderer::TMode;

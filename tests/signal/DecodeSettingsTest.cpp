@@ -4,7 +4,7 @@
 
 #include "TMessageQueue.h"
 #include "TScriptedSoundSystem.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 using TItem = TDecodeSettings::TItem;

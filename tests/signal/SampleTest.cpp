@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 std::vector<uint16_t> PulsesOf(std::vector<uint8_t> signal) {

@@ -6,7 +6,7 @@
 
 #include "TMessageQueue.h"
 #include "TScriptedSoundSystem.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 constexpr size_t N = 65534;

@@ -8,10 +8,10 @@
 #include <QPushButton>
 
 #include "TPacketList.h"
+#include "TProtocolRecognition.h"
 #include "TStringGrid.h"
 #include "TestFiles.h"
 #include "U_graph.h"
-#include "U_protocolRecognition.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;

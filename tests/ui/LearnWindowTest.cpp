@@ -17,8 +17,8 @@
 
 #include "TLearnDialog.h"
 #include "TMatchStyle.h"
+#include "TProtocolRecognition.h"
 #include "TStringGrid.h"
-#include "U_protocolRecognition.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;

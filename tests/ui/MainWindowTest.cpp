@@ -13,11 +13,11 @@
 
 #include "TFileError.h"
 #include "TLinkLabel.h"
+#include "TProtocolRecognition.h"
 #include "TRecordButton.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
 #include "U_graph.h"
-#include "U_protocolRecognition.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;

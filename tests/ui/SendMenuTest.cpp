@@ -15,10 +15,10 @@
 #include <thread>
 
 #include "TCodeLibrary.h"
+#include "TProtocolRecognition.h"
 #include "TSendMenu.h"
 #include "TSignalSource.h"
 #include "TSoundOutput.h"
-#include "U_protocolRecognition.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;

@@ -21,8 +21,8 @@
 #include "TDialogs.h"
 #include "TRecordButton.h"
 #include "TScriptedSoundSystem.h"
+#include "TSignalProcessor.h"
 #include "U_Vorlent_GUI.h"
-#include "U_signalProcessor.h"
 
 namespace ui_test {
 namespace fs = std::filesystem;

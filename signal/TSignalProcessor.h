@@ -10,8 +10,8 @@
 
 #include "TAutoLevel.h"
 #include "TDecodeSettings.h"
-#include "UWavein4.h"
-#include "U_sample.h"
+#include "TSample.h"
+#include "TWaveIn.h"
 
 using TNotifyEvent = std::function<void()>;
 
@@ -23,18 +23,22 @@ class TSignalProcessor {
   // keeps it open, and this much quiet time ends it.
   static constexpr uint8_t TriggerLevel = TDecodeSettings::DefaultTriggerLevel;
   static constexpr uint8_t ActiveLevel = TriggerLevel - 1;
-  static constexpr float SilenceSeconds = TDecodeSettings::DefaultEndSilenceMillis / 1000;
+  static constexpr float SilenceSeconds =
+      static_cast<float>(TDecodeSettings::DefaultEndSilenceMillis / 1000);
   static constexpr size_t MaxSignalLength = 65535;  // values; positions are 16-bit
   static constexpr uint8_t ZeroLine = 128;
 
-  // Creates the capture object (on SoundSystem, or on the sound card when null) unless one
-  // exists, with CaptureBufferCount buffers of CaptureBufferSize bytes; resets the counters.
-  // Never fails: a missing device shows when recording starts.
+  // Creates the capture object on SoundSystem (not null then) unless one exists, with
+  // CaptureBufferCount buffers of CaptureBufferSize bytes; resets the counters. Never fails: a
+  // missing device shows when recording starts.
   void Init(TWaveNotifyTarget* WindowHandle, uint16_t SampleRate,
-            std::unique_ptr<TSoundSystem> SoundSystem = nullptr);
-  // Cuts with the level (fixed, or automatic from the signal) and the ending silence of
-  // Settings from the next buffer on, and derives run lengths with that level; values out of
-  // range are brought into it. Never fails.
+            std::unique_ptr<TSoundSystem> SoundSystem);
+  // The same on the sound card (PortAudio): in the library vorlent_signal_sound_card, which
+  // only the programs that record link.
+  void Init(TWaveNotifyTarget* WindowHandle, uint16_t SampleRate);
+  // Cuts with the level (fixed, or automatic from the signal), the ending silence and the
+  // inversion of Settings from the next buffer on, and derives run lengths with that level.
+  // Settings must be valid (TDecodeSettings::Problem() empty; asserted). Never fails.
   void Configure(const TDecodeSettings& Settings);
   // Sets the format, opens and starts capture; every failure is reported through OnError.
   void StartRecording();
@@ -90,7 +94,7 @@ class TSignalProcessor {
   std::vector<std::unique_ptr<TSample>> Samples;
   uint16_t BuffersProcessed = 0;
   std::chrono::steady_clock::time_point LastBuffer;  // handed back, or recording started
-  bool InvertInput = false;
+  bool InvertInput = false;  // Configure sets it; 255 - v for every value v of a buffer
   // The capture ring the first Init creates: shorter buffers hand packets on sooner.
   int CaptureBufferCount = BufferCount;  // 1..8
   int CaptureBufferSize = BufferSize;    // bytes, at least 1

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "TDefinition.h"
+#include "TSample.h"
 #include "TSymbolBits.h"
-#include "U_sample.h"
 
 class TXmlDocument;  // the XML facility, behind an interface of its own
 class TXmlNode;
@@ -57,6 +57,9 @@ class TProtocolRecognition {
   // the C locale (localeconv). An empty separator allows whole numbers only; a loaded library is
   // read again with the new separator. Never fails.
   void SetDecimalSeparator(const std::string& Separator);
+  // The loaded library's definitions as compiled, in file order (empty before a load). Never
+  // fails.
+  const std::vector<TDefinition>& Definitions() const { return Definitions_; }
 
   // Timing matches one packet may cost in each pass: the shipped library needs at most 1,734 in
   // the exact pass and five times that in the tolerant one; this is a few milliseconds of work.

@@ -1,4 +1,4 @@
-#include "UWavein4.h"
+#include "TWaveIn.h"
 
 #include <new>
 

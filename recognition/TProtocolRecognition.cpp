@@ -1,10 +1,11 @@
-#include "U_protocolRecognition.h"
+#include "TProtocolRecognition.h"
 
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 
 #include "TCompiledPattern.h"
+#include "TFieldWalk.h"
 #include "TGenericPass.h"
 #include "TSymbolBits.h"
 #include "TTimingPattern.h"
@@ -241,31 +242,18 @@ bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample&
 bool TProtocolRecognition::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
                                      TSample& Sample, uint16_t& Position, TWorkBudget& Budget) {
   if (!Data.Readable) return false;
-  uint64_t value = 0;
-  for (unsigned filled = 0; filled < Data.Length;) {
-    const bool read = SymbolBits_.Empty();
-    if (read) {
-      const TDefinition::TSymbol* found = nullptr;
-      for (const TDefinition::TSymbol& symbol : Definition.Symbols) {
-        if (MatchPattern(symbol.Timing, Position, Budget)) {
-          found = &symbol;
-          break;
-        }
-      }
-      if (!found) return false;
-      SymbolBits_.Set(found->Value, Definition.SymbolBits);
-    }
-    filled += SymbolBits_.Take(Data.Length - filled, Data.LeastSignificantFirst, filled, value);
-    if (!read) continue;
-    if (Sample.BitMarks().size() >= MostBitMarks_) return false;
-    Sample.AddMark(TSample::BitRow, Position,
-                   TDefinition::BitMarkText(
-                       TSymbolBits::MarkBit(Data.Length, Data.LeastSignificantFirst, filled)));
-  }
-  if (!Data.Admits(value, FieldValues_)) return false;
-  FieldValues_.push_back(value);
+  const std::optional<uint64_t> value = TFieldWalk::Read(
+      Definition, Data, SymbolBits_,
+      [&](const TCompiledPattern& Pattern) { return MatchPattern(Pattern, Position, Budget); },
+      [&](unsigned Bit) {
+        if (Sample.BitMarks().size() >= MostBitMarks_) return false;
+        Sample.AddMark(TSample::BitRow, Position, TDefinition::BitMarkText(Bit));
+        return true;
+      });
+  if (!value || !Data.Admits(*value, FieldValues_)) return false;
+  FieldValues_.push_back(*value);
   Sample.AddMark(TSample::FieldRow, Position, *Data.Name);
-  Found_.AddField(*Data.Name, value);
+  Found_.AddField(*Data.Name, *value);
   return true;
 }
 

@@ -16,7 +16,7 @@
 
 #include "TFileError.h"
 #include "TRegularFile.h"
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 namespace {
 constexpr size_t RecordSize = 24;  // bytes of one ".map" record

@@ -1,11 +1,10 @@
-#include "U_signalProcessor.h"
+#include "TSignalProcessor.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cmath>
 #include <ctime>
-
-#include "TPortAudioSoundSystem.h"
 
 namespace {
 constexpr size_t ScanBlock = 64;  // bytes tested at once by the trigger search
@@ -90,7 +89,7 @@ __attribute__((target_clones("avx2", "default"))) size_t SkipQuietBlocks(const u
 void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
                             std::unique_ptr<TSoundSystem> SoundSystem) {
   if (!WaveIn) {
-    if (!SoundSystem) SoundSystem = std::make_unique<TPortAudioSoundSystem>();
+    assert(SoundSystem && "Init(Handle, Rate) records from the sound card");
     WaveIn = std::make_unique<TWaveIn>(WindowHandle, CaptureBufferCount, CaptureBufferSize,
                                        std::move(SoundSystem));
   }
@@ -104,14 +103,11 @@ void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
 }
 
 void TSignalProcessor::Configure(const TDecodeSettings& Settings) {
-  FixedLevel = static_cast<uint8_t>(std::clamp(
-      Settings.TriggerLevel, TDecodeSettings::MinTriggerLevel, TDecodeSettings::MaxTriggerLevel));
+  assert(Settings.Problem().empty() && "settings are validated before they are applied");
   AutomaticLevel = Settings.AutomaticLevel;
-  const float seconds = Settings.EndSilenceSeconds();
-  constexpr float MinSeconds = TDecodeSettings::MinEndSilenceMillis / 1000;
-  constexpr float MaxSeconds = TDecodeSettings::MaxEndSilenceMillis / 1000;
-  EndSilenceSeconds =
-      std::isnan(seconds) ? SilenceSeconds : std::clamp(seconds, MinSeconds, MaxSeconds);
+  if (!AutomaticLevel) FixedLevel = static_cast<uint8_t>(Settings.TriggerLevel);
+  EndSilenceSeconds = Settings.EndSilenceSeconds();
+  InvertInput = Settings.InvertInput;
 }
 
 void TSignalProcessor::StartRecording() {

@@ -1,4 +1,4 @@
-#include "U_sample.h"
+#include "TSample.h"
 
 void TProtocol::AddField(const std::string& Name, uint64_t Value) {
   if (Fields.size() >= MaxFields) return;
