@@ -30,7 +30,8 @@ void TSilenceJoiner::Add(std::unique_ptr<TSample> Sample) {
   }
   if (!Held_.empty()) {
     const int64_t gap = GapSamples(*Held_.back(), *Sample);
-    const bool close = gap >= 0 && gap * MillisPerSecond < longest * Rate_;
+    const bool close =
+        gap >= 0 && static_cast<double>(gap) * MillisPerSecond < longest * Rate_;
     if (!close || Held_.size() >= MaxHeld) Release(std::max<int64_t>(gap, 0));
   }
   Held_.push_back(std::move(Sample));
