@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <iterator>
 
+#include "TMainWindow.h"
 #include "TMatchStyle.h"
 #include "TStringGrid.h"
-#include "U_Vorlent_GUI.h"
 
 namespace {
 const char* const Headers[TPacketList::Columns] = {"Time", "Protocol", "Data",    "Length",
@@ -46,22 +46,22 @@ QString TPacketList::CellText(const TSamples& Samples, const TRow& Row, TColumn 
   const TProtocol* protocol = sample.Protocol.get();
   switch (Column) {
     case TColumn::Time:
-      return Tgui::SampleTimeText(sample);
+      return TMainWindow::SampleTimeText(sample);
     case TColumn::Protocol:
       return protocol ? QString::fromStdString(protocol->ListName()) : QString();
     case TColumn::Data:
       return protocol ? QString::fromStdString(protocol->GetDataText()) : QString();
     case TColumn::Length:
-      return Tgui::niceTimePeriod(sample.Duration);
+      return TMainWindow::niceTimePeriod(sample.Duration);
     case TColumn::Gap:
-      return Tgui::niceTimePeriod(sample.Gap);
+      return TMainWindow::niceTimePeriod(sample.Gap);
     case TColumn::Name:
       return QString::fromStdString(sample.Name);
     case TColumn::Repeats:
       if (Row.Packets.size() < 2) return {};
       return QString(RepeatsText)
           .arg(Row.Packets.size())
-          .arg(Tgui::niceTimePeriod(static_cast<float>(Row.HeldSeconds)));
+          .arg(TMainWindow::niceTimePeriod(static_cast<float>(Row.HeldSeconds)));
     case TColumn::Source:
       return QFileInfo(QString::fromStdString(sample.Source)).fileName();
   }

@@ -64,7 +64,7 @@ void SoakThreeHours(benchmark::State& State) {
     fs::current_path(Scratch);
     auto dialogs = std::make_unique<TFakeDialogs>();
     TFakeDialogs* shown = dialogs.get();
-    Tgui gui(std::move(dialogs));  // the sound card through PortAudio: the file plugin
+    TMainWindow gui(std::move(dialogs));  // the sound card through PortAudio: the file plugin
     gui.show();
     gui.RecordButton->click();
     if (!shown->Messages.empty()) return State.SkipWithError("recording did not start");

@@ -6,9 +6,9 @@
 #include <QLocale>
 #include <cstdlib>
 
+#include "TGraph.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
-#include "U_graph.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -43,7 +43,7 @@ BENCHMARK(BufferWithPackets)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void DrawLongPacket(benchmark::State& State) {
   TFakeDialogs dialogs;
-  TfrmGraph graph(nullptr, dialogs);
+  TGraph graph(nullptr, dialogs);
   graph.SampleRate = 48000;
   TSample sample;
   sample.Signal.assign(60000, Quiet);

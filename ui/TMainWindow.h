@@ -41,10 +41,10 @@ class TRecordButton;
 class TSignalProcessor;
 class TUnsavedSamples;
 class TStringGrid;
-class TaboutForm;
-class TfrmGraph;
+class TAboutBox;
+class TGraph;
 
-class Tgui : public QMainWindow, public TWaveNotifyTarget {
+class TMainWindow : public QMainWindow, public TWaveNotifyTarget {
  public:
   static constexpr uint16_t SampleRate = TDecodeSettings::SampleRate;
   static constexpr const char* ProtocolFile = TDecodeSettings::LibraryFileName;
@@ -52,12 +52,12 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   // Builds the window and runs FormCreate. Dialogs answers in place of the user (null: real
   // Qt dialogs); Sound records in place of the sound card (null: PortAudio's default input);
   // the protocol library is the first found in LibraryFolders.
-  explicit Tgui(std::unique_ptr<TDialogs> Dialogs = nullptr,
-                std::unique_ptr<TSoundSystem> Sound = nullptr,
-                std::vector<std::string> LibraryFolders = TLibraryLocator::DefaultFolders());
+  explicit TMainWindow(std::unique_ptr<TDialogs> Dialogs = nullptr,
+                       std::unique_ptr<TSoundSystem> Sound = nullptr,
+                       std::vector<std::string> LibraryFolders = TLibraryLocator::DefaultFolders());
   // Stops a running recording and releases the device, and ends a running import, while the
   // window still exists.
-  ~Tgui() override;
+  ~TMainWindow() override;
 
   // Called by the sound system on any thread: hands Message to Bufferfull on this window's
   // thread, one buffer at a time, in order.
@@ -142,7 +142,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   std::unique_ptr<TProtocolRecognition> Recognition;
 
   QGroupBox* GroupBox2;
-  TfrmGraph* graph;
+  TGraph* graph;
   QSlider* tbHScale;
   QLabel* Label1;
   TRecordButton* RecordButton;
@@ -170,7 +170,7 @@ class Tgui : public QMainWindow, public TWaveNotifyTarget {
   QAction* CopytimingtoClipboard1;
   QAction* Exit;
   QAction* About1;
-  TaboutForm* aboutForm;
+  TAboutBox* aboutForm;
   QMenu* SettingsMenu;
   QAction* DecodeSettingsAction;
   QMenu* ViewMenu;

@@ -1,4 +1,4 @@
-#include "U_Vorlent_GUI.h"
+#include "TMainWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "TAboutBox.h"
 #include "TAnchors.h"
 #include "TCodeExport.h"
 #include "TCodeLibrary.h"
@@ -33,6 +34,7 @@
 #include "TElidedLabel.h"
 #include "TExportMemory.h"
 #include "TFonts.h"
+#include "TGraph.h"
 #include "TInputDecoder.h"
 #include "TInputMenu.h"
 #include "TIrFormats.h"
@@ -52,8 +54,6 @@
 #include "TStringGrid.h"
 #include "TTimeTexts.h"
 #include "TUnsavedSamples.h"
-#include "U_aboutForm.h"
-#include "U_graph.h"
 #include "U_protocolRecognition.h"
 #include "U_signalProcessor.h"
 
@@ -141,8 +141,8 @@ QString DescriptionText(const std::string& Text) {
 }
 }  // namespace
 
-Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> Sound,
-           std::vector<std::string> Folders)
+TMainWindow::TMainWindow(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> Sound,
+                         std::vector<std::string> Folders)
     : Dialogs(DialogsIn ? std::move(DialogsIn) : std::make_unique<TQtDialogs>(this)),
       PendingSound(std::move(Sound)),
       Anchors(new TAnchors(this)),
@@ -171,10 +171,10 @@ Tgui::Tgui(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TSoundSystem> So
   }
   Guarded([this] { FormCreate(); });
   if (SamplesGrid->Cell(0, 0).isEmpty()) WriteGridHeaders();  // also after a failed start
-  aboutForm = new TaboutForm(this, *Dialogs);
+  aboutForm = new TAboutBox(this, *Dialogs);
 }
 
-Tgui::~Tgui() {
+TMainWindow::~TMainWindow() {
   // The import's worker posts to this window: stop it at its next buffer and wait for it.
   Importer.reset();
   // The sound system's thread posts to this window: end it while the window is whole.
@@ -182,7 +182,7 @@ Tgui::~Tgui() {
   Processor.reset();
 }
 
-void Tgui::CreateControls() {
+void TMainWindow::CreateControls() {
   auto* client = new QWidget(this);
   client->resize(ClientSize);
   setCentralWidget(client);
@@ -190,7 +190,7 @@ void Tgui::CreateControls() {
 
   GroupBox2 = new QGroupBox(" Graph ", client);
   Anchors->Place(GroupBox2, {8, 0, 1134, 305}, lt | TAnchors::Right, ClientSize);
-  graph = new TfrmGraph(GroupBox2, *Dialogs);
+  graph = new TGraph(GroupBox2, *Dialogs);
   Anchors->Place(graph, {8, 16, 1116, 281}, TAnchors::All, {1134, 305});
   Anchors->GiveHeightFirst(GroupBox2, GraphMinimumHeight);
 
@@ -241,7 +241,7 @@ void Tgui::CreateControls() {
   ChB_invertInput->setObjectName("ChB_invertInput");
 }
 
-void Tgui::CreateDetails() {
+void TMainWindow::CreateDetails() {
   const QSize design(345, 323);
   GB_details = new QGroupBox(DetailsTitle, centralWidget());
   GB_details->setObjectName("GB_details");
@@ -283,7 +283,7 @@ void Tgui::CreateDetails() {
                  TAnchors::Left | TAnchors::Right | TAnchors::Bottom, design);
 }
 
-void Tgui::CreateSamples() {
+void TMainWindow::CreateSamples() {
   GB_Samples = new QGroupBox(" Samples ", centralWidget());
   GB_Samples->setObjectName("GB_Samples");
   Anchors->Place(GB_Samples, {360, 312, 782, 387}, TAnchors::All, ClientSize);
@@ -304,7 +304,7 @@ void Tgui::CreateSamples() {
   PacketList = std::make_unique<TPacketList>(*SamplesGrid);
 }
 
-void Tgui::CreateMenu() {
+void TMainWindow::CreateMenu() {
   menuBar()->setObjectName("MainMenu");
   File1 = menuBar()->addMenu("&File");
   File1->setObjectName("File1");
@@ -341,7 +341,7 @@ void Tgui::CreateMenu() {
   FoldRepeats->setChecked(true);
 }
 
-void Tgui::CreateStatusBar() {
+void TMainWindow::CreateStatusBar() {
   statusBar()->setObjectName("StatusBar");
   statusBar()->setFixedHeight(StatusHeight);
   const Qt::Alignment alignments[3] = {Qt::AlignCenter, Qt::AlignCenter,
@@ -371,11 +371,11 @@ void Tgui::CreateStatusBar() {
   statusBar()->addWidget(LibraryPanel, 1);
 }
 
-QString Tgui::PanelText(int Index) const {
+QString TMainWindow::PanelText(int Index) const {
   return StatusPanels[Index]->text();
 }
 
-void Tgui::BindEvents() {
+void TMainWindow::BindEvents() {
   connect(RecordButton, &QPushButton::clicked, this,
           [this] { Guarded([this] { RecordButtonClick(); }); });
   connect(ClearSamples, &QPushButton::clicked, this, [this] {
@@ -417,7 +417,7 @@ void Tgui::BindEvents() {
           [this] { Guarded([this] { FoldRepeatsClick(); }); });
 }
 
-bool Tgui::eventFilter(QObject* Watched, QEvent* Event) {
+bool TMainWindow::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == ChB_invertInput && Event->type() == QEvent::KeyPress) {
     Guarded([this] { ChB_invertInputKeyPress(); });
   }
@@ -425,7 +425,7 @@ bool Tgui::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 template <typename Handler>
-void Tgui::Guarded(Handler&& Run) {
+void TMainWindow::Guarded(Handler&& Run) {
   try {
     Run();
   } catch (const std::exception& error) {
@@ -435,13 +435,13 @@ void Tgui::Guarded(Handler&& Run) {
   }
 }
 
-void Tgui::ApplicationShowException(const std::exception& Error) {
+void TMainWindow::ApplicationShowException(const std::exception& Error) {
   QString text = QString::fromStdString(Error.what());
   if (!text.isEmpty() && text.back() > QChar('.')) text += '.';
   Dialogs->ShowError(text);
 }
 
-void Tgui::FormCreate() {
+void TMainWindow::FormCreate() {
   Processor = std::make_unique<TSignalProcessor>();
   Processor->OnError = [this](const std::string& Text) { ReportError(Text); };
   Processor->OnNewSample = [this] { NewSample(); };
@@ -469,7 +469,7 @@ void Tgui::FormCreate() {
 
 // The first library found is used and shown in the status bar; none found, or a broken one,
 // is reported once and the window runs with an empty library.
-void Tgui::LoadLibrary(const std::vector<std::string>& Folders) {
+void TMainWindow::LoadLibrary(const std::vector<std::string>& Folders) {
   const TLibraryLocator locator(Folders);
   const std::string file = locator.Find();
   std::string report;
@@ -492,11 +492,11 @@ void Tgui::LoadLibrary(const std::vector<std::string>& Folders) {
   if (!report.empty()) Dialogs->ShowMessage(QString::fromStdString(report));
 }
 
-QSize Tgui::SmallestSize(int MenuHeight) {
+QSize TMainWindow::SmallestSize(int MenuHeight) {
   return {MinimumWidth, MenuHeight + MinimumClientHeight + StatusHeight};
 }
 
-void Tgui::FitInto(const QRect& Available) {
+void TMainWindow::FitInto(const QRect& Available) {
   if (Available.isEmpty()) return;
   const QSize room(Available.width(), Available.height() - TitleBarAllowance);
   const QSize fitted = size().boundedTo(room).expandedTo(minimumSize());
@@ -510,19 +510,19 @@ void Tgui::FitInto(const QRect& Available) {
   move(at);
 }
 
-void Tgui::WriteGridHeaders() {
+void TMainWindow::WriteGridHeaders() {
   for (int c = 0; c < SampleColumns; ++c)
     SamplesGrid->SetCell(c, 0, TPacketList::Header(static_cast<TPacketList::TColumn>(c)));
   for (int c = 0; c < DataColumns; ++c) SGprotocolData->SetCell(c, 0, DataHeaders[c]);
 }
 
-void Tgui::InputChanged() {
+void TMainWindow::InputChanged() {
   if (!Processor->WaveIn->Recording) return;
   RecordButtonClick();  // stops
   RecordButtonClick();  // and starts again, on the chosen input
 }
 
-void Tgui::RecordButtonClick() {
+void TMainWindow::RecordButtonClick() {
   if (Processor->WaveIn->Recording)
     Processor->StopRecording();
   else
@@ -531,7 +531,7 @@ void Tgui::RecordButtonClick() {
 }
 
 // What the capture really does, not what was asked: a failed start stays "stopped".
-void Tgui::ShowRecordingState() {
+void TMainWindow::ShowRecordingState() {
   const bool recording = Processor->WaveIn->Recording;
   if (!recording) LevelMeter->Reset();
   ShowLevelHint();
@@ -539,12 +539,12 @@ void Tgui::ShowRecordingState() {
   StatusPanels[0]->setText(recording ? RecordingActive : RecordingStopped);
 }
 
-void Tgui::Post(const TMessage& Message) {
+void TMainWindow::Post(const TMessage& Message) {
   QMetaObject::invokeMethod(
       this, [this, Message] { DeliverBuffer(Message); }, Qt::QueuedConnection);
 }
 
-void Tgui::DeliverBuffer(const TMessage& Message) {
+void TMainWindow::DeliverBuffer(const TMessage& Message) {
   // A message box opened while a buffer is handled runs a nested event loop; buffers that
   // arrive meanwhile wait until that buffer is done.
   WaitingBuffers.push_back(Message);
@@ -558,13 +558,13 @@ void Tgui::DeliverBuffer(const TMessage& Message) {
   InBufferfull = false;
 }
 
-void Tgui::Bufferfull(const TMessage& Message) {
+void TMainWindow::Bufferfull(const TMessage& Message) {
   WatchLevel(Message);
   Processor->ProcessBuffer(Message);
   StatusPanels[1]->setText(BuffersProcessedText + QString::number(Processor->BuffersProcessed));
 }
 
-QString Tgui::SampleTimeText(const TSample& Sample) {
+QString TMainWindow::SampleTimeText(const TSample& Sample) {
   if (Sample.Source.empty() || Sample.StreamIndex < 0) return TimeOfDayText(Sample.CaptureTime);
   const double seconds = static_cast<double>(Sample.StreamIndex) / SampleRate;
   return QString::fromStdString(TTimeTexts::ClockText(seconds))
@@ -572,7 +572,7 @@ QString Tgui::SampleTimeText(const TSample& Sample) {
 }
 
 // The level meter sees each buffer as it arrives, before the packet cutter turns it over.
-void Tgui::WatchLevel(const TMessage& Message) {
+void TMainWindow::WatchLevel(const TMessage& Message) {
   const TWaveHdr* header = Message.LParam;
   if (!Processor->WaveIn->Recording || !header || !header->lpData) return;
   const size_t size =
@@ -582,18 +582,18 @@ void Tgui::WatchLevel(const TMessage& Message) {
   ShowLevelHint();
 }
 
-void Tgui::ShowLevelHint() {
+void TMainWindow::ShowLevelHint() {
   const QString hint = LevelMeter->HintText();
   LevelHint->setText(hint);
   LevelHint->setVisible(!hint.isEmpty());
 }
 
-void Tgui::NewSample() {
+void TMainWindow::NewSample() {
   ListNewSamples(static_cast<int>(Processor->Samples.size()) - 1);
 }
 
 // Decodes Samples[First..] where needed, lists them and shows the newest one's row.
-void Tgui::ListNewSamples(int First) {
+void TMainWindow::ListNewSamples(int First) {
   const int count = static_cast<int>(Processor->Samples.size());
   if (First < 0 || First >= count) return;
   for (int i = First; i < count; ++i) {
@@ -605,20 +605,20 @@ void Tgui::ListNewSamples(int First) {
 
 // Makes the row of packet Index current and shows that row's packet (a folded row shows its
 // first); a packet no row lists (filtered out) is shown all the same.
-void Tgui::ShowListedPacket(int Index) {
+void TMainWindow::ShowListedPacket(int Index) {
   const int row = PacketList->RowOf(Index);
   const bool moves = row > 0 && SamplesGrid->CurrentRow() != row;
   SamplesGrid->SetCurrentRow(row);  // a new current row shows its packet through the grid
   if (!moves) SelectSample(row > 0 ? PacketList->PacketAt(row) : Index);
 }
 
-void Tgui::AppendSamples(std::vector<std::unique_ptr<TSample>> Samples) {
+void TMainWindow::AppendSamples(std::vector<std::unique_ptr<TSample>> Samples) {
   const int first = static_cast<int>(Processor->Samples.size());
   for (auto& sample : Samples) Processor->AddSample(std::move(sample));
   ListNewSamples(first);
 }
 
-void Tgui::SelectSample(int Index) {
+void TMainWindow::SelectSample(int Index) {
   if (Index < 0 || Index >= static_cast<int>(Processor->Samples.size())) return;
   TSample& sample = *Processor->Samples[Index];
   if (!sample.Protocol) Recognition->Decode(sample);  // never show an undecoded sample
@@ -663,7 +663,7 @@ void Tgui::SelectSample(int Index) {
   graph->Draw();
 }
 
-void Tgui::UpdateSamplesGrid() {
+void TMainWindow::UpdateSamplesGrid() {
   const int count = static_cast<int>(Processor->Samples.size());
   PacketList->Show(Processor->Samples);
   if (count == 0) {
@@ -673,7 +673,7 @@ void Tgui::UpdateSamplesGrid() {
   ShowListedPacket(count - 1);
 }
 
-void Tgui::ClearSamplesClick() {
+void TMainWindow::ClearSamplesClick() {
   graph->Clear();  // it must not draw a freed sample
   Processor->ClearSamples();
   PacketList->Clear();
@@ -681,7 +681,7 @@ void Tgui::ClearSamplesClick() {
 }
 
 // The details pane as at start: no packet selected.
-void Tgui::ClearDetails() {
+void TMainWindow::ClearDetails() {
   LProtocolName->setText(NoSampleSelected);
   URLlabel->setText(QString());
   Mdescription->clear();
@@ -689,37 +689,37 @@ void Tgui::ClearDetails() {
   SGprotocolData->ClearRow(1);
 }
 
-void Tgui::SamplesGridSelectCell(int, int Row, bool& CanSelect) {
+void TMainWindow::SamplesGridSelectCell(int, int Row, bool& CanSelect) {
   CanSelect = true;
   if (const int packet = PacketList->PacketAt(Row); packet >= 0) SelectSample(packet);
 }
 
-void Tgui::tbHScaleChange() {
+void TMainWindow::tbHScaleChange() {
   graph->SetHScale(static_cast<uint8_t>(tbHScale->value()));
   graph->Draw();
 }
 
-void Tgui::ChB_invertInputClick() {
+void TMainWindow::ChB_invertInputClick() {
   Processor->InvertInput = ChB_invertInput->isChecked();
 }
 
-void Tgui::ChB_invertInputKeyPress() {
+void TMainWindow::ChB_invertInputKeyPress() {
   Processor->InvertInput = ChB_invertInput->isChecked();
 }
 
-void Tgui::URLlabelClick() {
+void TMainWindow::URLlabelClick() {
   if (!URLlabel->text().isEmpty()) Dialogs->OpenUrl(URLlabel->text());
 }
 
-void Tgui::ReportError(const std::string& Text) {
+void TMainWindow::ReportError(const std::string& Text) {
   Dialogs->ShowMessage(QString::fromStdString(Text));
 }
 
-void Tgui::About1Click() {
+void TMainWindow::About1Click() {
   aboutForm->ShowBox();
 }
 
-void Tgui::SaveSamplesClick() {
+void TMainWindow::SaveSamplesClick() {
   QString name = Dialogs->GetSaveFileName(SaveTitle, SamplesFilter, false);
   if (name.isEmpty()) return;
   // The name is the pair's base: a chosen "x.map" writes x.map and x.dat, not x.map.map.
@@ -729,7 +729,7 @@ void Tgui::SaveSamplesClick() {
   Unsaved->Saved();
 }
 
-void Tgui::loadSamplesClick() {
+void TMainWindow::loadSamplesClick() {
   const QString name = Dialogs->GetOpenFileName(SamplesFilter, LoadTitle, SamplesFolder.Get());
   if (name.isEmpty()) return;
   SamplesFolder.Remember(name);
@@ -757,7 +757,7 @@ void Tgui::loadSamplesClick() {
 // live buffers, the grid and the graph keep working, and the progress box is not modal. Its
 // packets come back to this thread, where they are decoded and appended at once, so grid rows
 // and list positions match throughout, whatever live recording appends meanwhile.
-void Tgui::ImportRecordingClick() {
+void TMainWindow::ImportRecordingClick() {
   if (ImportRunning()) return;  // one import at a time (the menu item is disabled meanwhile)
   const QString name =
       Dialogs->GetOpenFileName(RecordingsFilter, ImportTitle, RecordingsFolder.Get());
@@ -772,11 +772,11 @@ void Tgui::ImportRecordingClick() {
                                          [this] { Importer->Cancel(); });
 }
 
-bool Tgui::ImportRunning() const {
+bool TMainWindow::ImportRunning() const {
   return Importer->Running();
 }
 
-void Tgui::FinishImport(TImportWorker::TOutcome& Outcome) {
+void TMainWindow::FinishImport(TImportWorker::TOutcome& Outcome) {
   ImportProgress.reset();
   ImportRecording->setEnabled(true);
   if (Outcome.Cancelled) return;
@@ -791,14 +791,14 @@ void Tgui::FinishImport(TImportWorker::TOutcome& Outcome) {
 }
 
 // The stored settings; a value that cannot be used is reported and its default used.
-void Tgui::LoadDecodeSettings() {
+void TMainWindow::LoadDecodeSettings() {
   std::vector<QString> problems;
   DecodeSettings = TSettingsStore().Load(problems);
   for (const QString& problem : problems) Dialogs->ShowMessage(problem);
   ApplyDecodeSettings();
 }
 
-void Tgui::ApplyDecodeSettings() {
+void TMainWindow::ApplyDecodeSettings() {
   Processor->Configure(DecodeSettings);
   Recognition->SetTolerance(DecodeSettings.ToleranceSeconds());
   Recognition->SecondPass = DecodeSettings.SecondPass;
@@ -810,7 +810,7 @@ void Tgui::ApplyDecodeSettings() {
   SettingsPanel->setVisible(!differences.empty());
 }
 
-void Tgui::DecodeSettingsClick() {
+void TMainWindow::DecodeSettingsClick() {
   TDecodeSettings settings = DecodeSettings;
   if (!Dialogs->EditDecodeSettings(settings) || settings == DecodeSettings) return;
   const bool levelChanged = settings.AutomaticLevel != DecodeSettings.AutomaticLevel ||
@@ -824,7 +824,7 @@ void Tgui::DecodeSettingsClick() {
 
 // Decodes the listed packets again with the current settings (their runs anew when the
 // level changed; a packet without a signal keeps its runs) and keeps the selected row.
-void Tgui::DecodeAgain(bool LevelChanged) {
+void TMainWindow::DecodeAgain(bool LevelChanged) {
   if (Processor->Samples.empty()) return;
   for (auto& sample : Processor->Samples) {
     if (LevelChanged && !sample->Signal.empty()) Processor->ExtractPulses(*sample);
@@ -837,13 +837,13 @@ void Tgui::DecodeAgain(bool LevelChanged) {
   if (shown >= 0) ShowListedPacket(shown);
 }
 
-void Tgui::ShowImportSummary(const std::string& FileName, size_t Packets) {
+void TMainWindow::ShowImportSummary(const std::string& FileName, size_t Packets) {
   const QString name = QFileInfo(QString::fromStdString(FileName)).fileName();
   StatusPanels[2]->setText(QString(Packets == 1 ? ImportedOne : ImportedMany).arg(Packets));
   StatusPanels[2]->setToolTip(QString(ImportedSummaryTip).arg(Packets).arg(name));
 }
 
-void Tgui::SayWhenNothingFound(const TImportWorker::TOutcome& Outcome) {
+void TMainWindow::SayWhenNothingFound(const TImportWorker::TOutcome& Outcome) {
   const std::string name =
       QFileInfo(QString::fromStdString(Outcome.FileName)).fileName().toStdString();
   Dialogs->ShowMessage(
@@ -851,7 +851,7 @@ void Tgui::SayWhenNothingFound(const TImportWorker::TOutcome& Outcome) {
 }
 
 // Names the signals of a code file that were not imported, the first few of them.
-void Tgui::ReportLeftOut(const std::vector<std::string>& Problems) {
+void TMainWindow::ReportLeftOut(const std::vector<std::string>& Problems) {
   QStringList lines;
   for (size_t i = 0; i < Problems.size() && i < MaxProblemsShown; ++i)
     lines << QString::fromStdString(Problems[i]);
@@ -860,7 +860,7 @@ void Tgui::ReportLeftOut(const std::vector<std::string>& Problems) {
   Dialogs->ShowMessage(QString(LeftOut).arg(lines.join('\n')));
 }
 
-std::vector<const TSample*> Tgui::SelectedSamples() const {
+std::vector<const TSample*> TMainWindow::SelectedSamples() const {
   std::vector<const TSample*> selected;
   if (!ListControls) return selected;
   for (const int packet : ListControls->SelectedKeys()) {
@@ -870,12 +870,12 @@ std::vector<const TSample*> Tgui::SelectedSamples() const {
   return selected;
 }
 
-void Tgui::ExportCodesClick() {
+void TMainWindow::ExportCodesClick() {
   ExportPackets({});
 }
 
 // Packets (several: the selection's) are all exported; none: the selected row's packet or all.
-void Tgui::ExportPackets(const std::vector<int>& Packets) {
+void TMainWindow::ExportPackets(const std::vector<int>& Packets) {
   const auto& samples = Processor->Samples;
   if (samples.empty()) {
     Dialogs->ShowMessage(NothingToExport);
@@ -930,7 +930,7 @@ void Tgui::ExportPackets(const std::vector<int>& Packets) {
 
 // Learns a protocol from the selected packets or every unknown and generic one; a definition
 // added to the user's library is loaded from there and every packet is decoded again.
-void Tgui::LearnProtocolClick() {
+void TMainWindow::LearnProtocolClick() {
   TLearnDialog::TPackets selected, unknown;
   for (const int packet : ListControls->SelectedPackets())
     selected.push_back(Processor->Samples[static_cast<size_t>(packet)]->Pulses);
@@ -948,21 +948,21 @@ void Tgui::LearnProtocolClick() {
   statusBar()->showMessage(QString(LearnedInto).arg(QString::fromStdString(dialog.ChangedFile())));
 }
 
-void Tgui::exportGraphClick() {
+void TMainWindow::exportGraphClick() {
   const QString name = Dialogs->GetSaveFileName(BitmapTitle, BitmapFilter, true);
   if (name.isEmpty()) return;
   graph->ExportBitmap(name);
 }
 
-void Tgui::CopytimingtoClipboard1Click() {
+void TMainWindow::CopytimingtoClipboard1Click() {
   graph->CopyTiming();
 }
 
-void Tgui::ExitClick() {
+void TMainWindow::ExitClick() {
   close();
 }
 
-void Tgui::closeEvent(QCloseEvent* Event) {
+void TMainWindow::closeEvent(QCloseEvent* Event) {
   if (Unsaved && !Unsaved->MayDiscard("Close")) return Event->ignore();
   // Release the device before the program ends, not when the process is torn down.
   Guarded([this] {
@@ -979,7 +979,7 @@ void Tgui::closeEvent(QCloseEvent* Event) {
   Event->accept();
 }
 
-void Tgui::CreateListControls() {
+void TMainWindow::CreateListControls() {
   ListControls = new TPacketListControls(*SamplesGrid, *PacketList, Processor->Samples, *FilterBox);
   ListControls->OnRelisted = [this] { Guarded([this] { ShowCurrentAgain(); }); };
   ListControls->OnCopyTiming = [this](int Packet) {
@@ -996,19 +996,19 @@ void Tgui::CreateListControls() {
   };
 }
 
-void Tgui::FoldRepeatsClick() {
+void TMainWindow::FoldRepeatsClick() {
   const int shown = PacketList->PacketAt(SamplesGrid->CurrentRow());
   PacketList->SetFolding(FoldRepeats->isChecked(), Processor->Samples);
   if (shown >= 0) ShowListedPacket(shown);
 }
 
 // After a sort or a filter: the packet shown stays current where it is still listed.
-void Tgui::ShowCurrentAgain() {
+void TMainWindow::ShowCurrentAgain() {
   const int shown = graph->ShownSample() ? IndexOf(graph->ShownSample()) : -1;
   SamplesGrid->SetCurrentRow(PacketList->RowOf(shown));
 }
 
-int Tgui::IndexOf(const TSample* Sample) const {
+int TMainWindow::IndexOf(const TSample* Sample) const {
   const auto& samples = Processor->Samples;
   for (size_t i = 0; i < samples.size(); ++i) {
     if (samples[i].get() == Sample) return static_cast<int>(i);
@@ -1016,7 +1016,7 @@ int Tgui::IndexOf(const TSample* Sample) const {
   return -1;
 }
 
-void Tgui::DeletePackets(const std::vector<int>& Packets) {
+void TMainWindow::DeletePackets(const std::vector<int>& Packets) {
   if (Packets.empty()) return;
   auto& samples = Processor->Samples;
   graph->Clear();  // it must not draw a freed sample
@@ -1029,19 +1029,19 @@ void Tgui::DeletePackets(const std::vector<int>& Packets) {
   if (next >= 0) ShowListedPacket(next);
 }
 
-QString Tgui::niceTimePeriod(float Seconds) {
+QString TMainWindow::niceTimePeriod(float Seconds) {
   return QString::fromStdString(TTimeTexts::niceTimePeriod(Seconds))
       .replace('.', QLocale().decimalPoint());
 }
 
-QString Tgui::ConvertToBin(uint64_t Value) {
+QString TMainWindow::ConvertToBin(uint64_t Value) {
   if (Value == 0) return "0";
   QString text;
   for (; Value != 0; Value >>= 1) text.prepend(Value & 1 ? '1' : '0');
   return text;
 }
 
-QString Tgui::TimeOfDayText(double CaptureTime) {
+QString TMainWindow::TimeOfDayText(double CaptureTime) {
   const double fraction = CaptureTime - std::floor(CaptureTime);
   const auto ms = static_cast<int>(std::llround(fraction * MillisecondsPerDay) %
                                    static_cast<long long>(MillisecondsPerDay));
