@@ -4,13 +4,14 @@
 #include <algorithm>
 #include <iterator>
 
-#include "TMainWindow.h"
 #include "TMatchStyle.h"
+#include "TPacketCells.h"
+#include "TPacketTexts.h"
 #include "TStringGrid.h"
 
 namespace {
-const char* const Headers[TPacketList::Columns] = {"Time", "Protocol", "Data",    "Length",
-                                                   "Gap",  "Name",     "Repeats", "Source"};
+// After the columns every front end lists (TPacketCells).
+const char* const WindowHeaders[] = {"Name", "Repeats", "Source"};
 const char* const RepeatsText = "×%1, %2";  // count, held time
 
 bool SameKey(const TSample& A, const TSample& B) {
@@ -31,7 +32,10 @@ int First(const TPacketList::TRow& Row) {
 TPacketList::TPacketList(TStringGrid& GridIn) : Grid(GridIn) {}
 
 const char* TPacketList::Header(TColumn Column) {
-  return Headers[static_cast<int>(Column)];
+  const auto column = static_cast<size_t>(Column);
+  if (column < TPacketCells::Count)
+    return TPacketCells::Header(static_cast<TPacketCells::TColumn>(column)).c_str();
+  return WindowHeaders[column - TPacketCells::Count];
 }
 
 bool TPacketList::Continues(const TSample& Held, const TSample& Next) {
@@ -46,22 +50,22 @@ QString TPacketList::CellText(const TSamples& Samples, const TRow& Row, TColumn 
   const TProtocol* protocol = sample.Protocol.get();
   switch (Column) {
     case TColumn::Time:
-      return TMainWindow::SampleTimeText(sample);
+      return TPacketTexts::SampleTime(sample);
     case TColumn::Protocol:
       return protocol ? QString::fromStdString(protocol->ListName()) : QString();
     case TColumn::Data:
       return protocol ? QString::fromStdString(protocol->GetDataText()) : QString();
     case TColumn::Length:
-      return TMainWindow::niceTimePeriod(sample.Duration);
+      return TPacketTexts::TimePeriod(sample.Duration);
     case TColumn::Gap:
-      return TMainWindow::niceTimePeriod(sample.Gap);
+      return TPacketTexts::TimePeriod(sample.Gap);
     case TColumn::Name:
       return QString::fromStdString(sample.Name);
     case TColumn::Repeats:
       if (Row.Packets.size() < 2) return {};
       return QString(RepeatsText)
           .arg(Row.Packets.size())
-          .arg(TMainWindow::niceTimePeriod(static_cast<float>(Row.HeldSeconds)));
+          .arg(TPacketTexts::TimePeriod(static_cast<float>(Row.HeldSeconds)));
     case TColumn::Source:
       return QFileInfo(QString::fromStdString(sample.Source)).fileName();
   }
@@ -221,7 +225,7 @@ void TPacketList::Sort(const TSamples& Samples) {
 
 void TPacketList::WriteAll(const TSamples& Samples) {
   WriteFrom(Samples, 0);
-  for (int c = 0; c < Columns; ++c) Grid.SetCell(c, 0, Headers[c]);
+  for (int c = 0; c < Columns; ++c) Grid.SetCell(c, 0, Header(static_cast<TColumn>(c)));
 }
 
 // Writes the rows from From on and the blank row after them.
