@@ -27,7 +27,7 @@ json FloatNumber(float Value) {
 
 json Marks(const std::vector<TSampleMark>& Row) {
   json marks = json::array();
-  for (const TSampleMark& m : Row) marks.push_back({{"position", m.Position}, {"text", m.Text}});
+  for (const TSampleMark& m : Row) marks.push_back({{"position", m.Position}, {"text", m.Text.str()}});
   return marks;
 }
 }  // namespace

@@ -200,7 +200,7 @@ void TGraph::DrawMarks(QImage& Picture, const std::vector<TSampleMark>& Marks, i
   int x = 0;
   for (const TSampleMark& mark : Marks) {
     if (HScale < TextsBelowScale) {
-      Text(painter, x + TextIndent, Row(TextTop, YScale), QString::fromStdString(mark.Text));
+      Text(painter, x + TextIndent, Row(TextTop, YScale), QString::fromStdString(mark.Text.str()));
     }
     x = mark.Position / HScale;
     Line(Picture, x, Row(LineTop, YScale), x, Row(LineBottom, YScale), Colour);

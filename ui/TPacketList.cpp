@@ -146,15 +146,16 @@ int TPacketList::RowOf(int Index) const {
 }
 
 QString TPacketList::RowText(int GridRow) const {
-  if (GridRow < 1 || GridRow > static_cast<int>(Texts.size())) return {};
-  return Texts[static_cast<size_t>(GridRow - 1)].join('\t');
+  if (GridRow < 1 || GridRow > static_cast<int>(Visible.size())) return {};
+  QStringList texts;  // the grid holds them; a blank cell has no text
+  for (int c = 0; c < Columns; ++c) texts << Grid.Cell(c, GridRow);
+  return texts.join('\t');
 }
 
 void TPacketList::Clear() {
   All.clear();
   Visible.clear();
   RowOfPacket.clear();
-  Texts.clear();
   for (int r = 1; r < Grid.RowCount(); ++r) Grid.ClearRow(r);
   Grid.SetRowCount(2);
 }
@@ -233,7 +234,6 @@ void TPacketList::WriteFrom(const TSamples& Samples, size_t From) {
   const int rows = static_cast<int>(Visible.size());
   Grid.SetRowCount(rows + 2);
   Grid.ClearRow(rows + 1);
-  Texts.resize(Visible.size());
   for (int i = static_cast<int>(From); i < rows; ++i) WriteRow(Samples, i);
   Index();
 }
@@ -242,12 +242,8 @@ void TPacketList::WriteRow(const TSamples& Samples, int Index) {
   const TRow& row = Visible[static_cast<size_t>(Index)];
   const TSample& sample = *Samples[static_cast<size_t>(First(row))];
   const int gridRow = Index + 1;
-  QStringList& texts = Texts[static_cast<size_t>(Index)];
-  texts.clear();
-  for (int c = 0; c < Columns; ++c) {
-    texts << CellText(Samples, row, static_cast<TColumn>(c));
-    Grid.SetCell(c, gridRow, texts.back());
-  }
+  for (int c = 0; c < Columns; ++c)
+    Grid.SetCell(c, gridRow, CellText(Samples, row, static_cast<TColumn>(c)));
   const TMatchStyle& style =
       TMatchStyle::For(sample.Protocol ? sample.Protocol->Match : TProtocol::TMatch::Exact);
   Grid.SetCellStyle(static_cast<int>(TColumn::Protocol), gridRow, style.Colour, style.Italic);

@@ -24,7 +24,9 @@ void TPacketSync::ListNew(int First) {
   const int count = static_cast<int>(Processor.Samples.size());
   if (First < 0 || First >= count) return;
   for (int i = First; i < count; ++i) {
-    if (!Processor.Samples[i]->Protocol) Recognition.Decode(*Processor.Samples[i]);
+    TSample& sample = *Processor.Samples[i];
+    if (!sample.Protocol) Recognition.Decode(sample);
+    for (auto& row : sample.Marks) row.shrink_to_fit();  // kept for long: no spare room
   }
   List.Append(Processor.Samples, First);
   ShowListed(count - 1);
