@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <map>
 #include <sstream>
 
 #include "TCodeExport.h"
@@ -33,10 +32,8 @@ const char* const InvertOption = "--invert";
 const char* const NoSampleFilePackets = "No packets in ";
 constexpr uint32_t MaxCarrierHz = TCodeLibrary::MaxCarrierHz;
 
-const std::map<std::string, TPacketReport::TFormat> Formats = {
-    {"table", TPacketReport::TFormat::Table},
-    {"csv", TPacketReport::TFormat::Csv},
-    {"json", TPacketReport::TFormat::Json}};
+const char* const CodeFormatsHelp =
+    "codes to use elsewhere: flipper (.ir), pronto, lirc (lircd.conf) or mode2";
 
 bool IsSampleIndex(const std::string& Name) {
   std::string ext = std::filesystem::path(Name).extension().string();
@@ -45,11 +42,6 @@ bool IsSampleIndex(const std::string& Name) {
   return ext == SampleIndexExtension;
 }
 
-// The load report's lines ("\r" between them) as lines of a terminal.
-std::string Lines(std::string Text) {
-  std::replace(Text.begin(), Text.end(), '\r', '\n');
-  return Text;
-}
 }  // namespace
 
 int TDecodeCommand::Run(int Argc, const char* const* Argv) {
@@ -58,11 +50,11 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
   std::string format = "table";
   std::vector<std::string> inputs;
   Options.AddTo(app);
-  std::vector<std::string> formats = {"table", "json", "csv"};
+  std::vector<std::string> formats = TReportFormats::Names(TReportFormats::Decode);
   for (const TIrFormat* code : TIrFormats::All()) formats.push_back(code->Name());
   app.add_option("--format", format,
-                 "Output format: table, json or csv, or codes to use elsewhere: flipper (.ir), "
-                 "pronto, lirc (lircd.conf) or mode2")
+                 "Output format: " + TReportFormats::HelpList(TReportFormats::Decode) + ", or " +
+                     CodeFormatsHelp)
       ->check(CLI::IsMember(formats));
   app.add_option("--carrier", CarrierHz,
                  "Carrier in Hz of the exported codes (default: each protocol's, else 38000)")
@@ -85,8 +77,9 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
   try {
     TProtocolRecognition engine;
     Options.Apply(engine);
-    bool loaded = LoadProtocols(engine, Options.LibraryFile());
-    bool ok = loaded || !Options.LibraryNamed();
+    const std::string problem = Options.Load(engine);
+    if (!problem.empty()) Error(problem);
+    bool ok = problem.empty() || !Options.LibraryNamed();
     Library = std::make_shared<const TCodeLibrary>(engine);
 
     const bool named = std::any_of(inputs.begin(), inputs.end(), [](const std::string& Input) {
@@ -96,7 +89,9 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
     std::ostringstream learning;  // --learn prints the definition, not the packets
     TPacketReport report(
         LearnName.empty() ? Out : learning,
-        codes ? TPacketReport::TFormat::Codes : Formats.at(format), inputs.size() > 1, named,
+        codes ? TPacketReport::TFormat::Codes
+              : TReportFormats::Find(TReportFormats::Decode, format),
+        inputs.size() > 1, named,
         codes ? std::make_unique<TCodeExport>(*codes, Library, CarrierHz) : nullptr);
     for (const std::string& input : inputs) ok = DecodeInput(engine, report, input) && ok;
     if (!LearnName.empty()) return ok ? Learn() : ExitInputFailed;
@@ -106,22 +101,6 @@ int TDecodeCommand::Run(int Argc, const char* const* Argv) {
     Error(e.what());
     return ExitInputFailed;
   }
-}
-
-// Loads the definitions; false (reported) when the file is missing or malformed, and then
-// every packet decodes as "unknown".
-bool TDecodeCommand::LoadProtocols(TProtocolRecognition& Engine, const std::string& FileName) {
-  if (FileName.empty()) {
-    Error(Options.Locator.NotFoundText());
-    return false;
-  }
-  std::string report;
-  Engine.OnReport = [&report](const std::string& Text) { report = Text; };
-  Engine.LoadProtocols(FileName);
-  Engine.OnReport = nullptr;
-  if (report.empty()) return true;
-  Error(FileName + ": " + Lines(report));
-  return false;
 }
 
 // Decodes one input into the report; false (reported) when it could not be read whole.

@@ -33,7 +33,6 @@ class TDecodeCommand {
   }
 
  private:
-  bool LoadProtocols(TProtocolRecognition& Engine, const std::string& FileName);
   bool DecodeInput(TProtocolRecognition& Engine, TPacketReport& Report, const std::string& Input);
   bool DecodeRecording(TProtocolRecognition& Engine, TPacketReport& Report,
                        const std::string& Input);

@@ -12,6 +12,7 @@
 #include "TDecodeOptions.h"
 #include "TDecodeSettings.h"
 #include "TIrFormats.h"
+#include "TLibraryLoad.h"
 #include "TLineReader.h"
 #include "TNearestName.h"
 #include "TProtocolRecognition.h"
@@ -151,13 +152,8 @@ std::shared_ptr<const TCodeLibrary> TSendCommand::LoadLibrary(const std::string&
   const std::string file = Named.empty() ? Locator.Find() : Named;
   if (file.empty()) return std::make_shared<const TCodeLibrary>();
   TProtocolRecognition engine;
-  std::string report;
-  engine.OnReport = [&report](const std::string& Text) { report = Text; };
-  engine.LoadProtocols(file);
-  if (!report.empty()) {
-    std::replace(report.begin(), report.end(), '\r', ' ');
-    throw TSendError(file + ": " + report);
-  }
+  const std::string report = TLibraryLoad::Into(engine, file);
+  if (!report.empty()) throw TSendError(file + ": " + TLibraryLoad::Joined(report, ' '));
   return std::make_shared<const TCodeLibrary>(engine);
 }
 

@@ -1,7 +1,6 @@
 #include "TListenCommand.h"
 
 #include <CLI/CLI.hpp>
-#include <map>
 
 #include "TActionCheck.h"
 #include "TActionFile.h"
@@ -9,6 +8,7 @@
 #include "TCodeLibrary.h"
 #include "TListener.h"
 #include "TPortAudioSoundSystem.h"
+#include "TReportFormats.h"
 #include "TProtocolRecognition.h"
 
 #ifndef VORLENT_VERSION
@@ -17,15 +17,9 @@
 
 namespace {
 const char* const ProgramName = "vorlent-listen";
-const std::map<std::string, TListener::TFormat> Formats = {{"table", TListener::TFormat::Table},
-                                                           {"jsonl", TListener::TFormat::Jsonl}};
 constexpr int DefaultReleaseMs = static_cast<int>(TKeyPresses::DefaultReleaseSeconds * 1000);
 constexpr double MsPerSecond = 1000;
 
-std::string Lines(std::string Text) {
-  std::replace(Text.begin(), Text.end(), '\r', '\n');
-  return Text;
-}
 }  // namespace
 
 TListenCommand::TListenCommand(std::ostream& Output, std::ostream& Errors,
@@ -43,8 +37,9 @@ int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<boo
   bool listDevices = false;
   int releaseMs = DefaultReleaseMs;
   Options.AddTo(app);
-  app.add_option("--format", format, "Output format: table or jsonl (one JSON object a line)")
-      ->check(CLI::IsMember({"table", "jsonl"}));
+  app.add_option("--format", format,
+                 "Output format: " + TReportFormats::HelpList(TReportFormats::Listen))
+      ->check(CLI::IsMember(TReportFormats::Names(TReportFormats::Listen)));
   app.add_flag("--list-devices", listDevices, "List the recording devices and exit");
   app.add_option("--device", device, "Recording device: its number or (part of) its name");
   app.add_option("--actions", actionsFile, "Actions file: PROTOCOL field=value ... = COMMAND");
@@ -61,7 +56,7 @@ int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<boo
     std::unique_ptr<TSoundSystem> sound = NewSound();
     if (listDevices) return ListDevices(*sound);
     TListener::TOptions options;
-    options.Format = Formats.at(format);
+    options.Format = TReportFormats::Find(TReportFormats::Listen, format);
     options.ReleaseSeconds = releaseMs / MsPerSecond;
     options.Decoding = Options.Settings;
     if (!device.empty()) {
@@ -73,7 +68,9 @@ int TListenCommand::Run(int Argc, const char* const* Argv, const std::atomic<boo
     TProtocolRecognition engine;
     Options.Apply(engine);
     // Without its library no action could ever run: then it must load.
-    if (!LoadProtocols(engine, Options.LibraryNamed() || !actions.empty())) return ExitFailed;
+    const std::string problem = Options.Load(engine);
+    if (!problem.empty()) Error(problem);
+    if (!problem.empty() && (Options.LibraryNamed() || !actions.empty())) return ExitFailed;
     const TCodeLibrary library(engine);
     TActionCheck(library).Check(actions, actionsFile);
 
@@ -100,19 +97,6 @@ int TListenCommand::ListDevices(TSoundSystem& Sound) {
   for (const TCaptureDevice& device : devices) Out << device.ListText() << '\n';
   Out << std::flush;
   return ExitOk;
-}
-
-// Loads the definitions; a missing or malformed file is reported, and fails the run only
-// when Required (then every packet would stay "unknown").
-bool TListenCommand::LoadProtocols(TProtocolRecognition& Engine, bool Required) {
-  const std::string fileName = Options.LibraryFile();
-  std::string report;
-  Engine.OnReport = [&report](const std::string& Text) { report = Text; };
-  Engine.LoadProtocols(fileName);
-  Engine.OnReport = nullptr;
-  if (report.empty()) return true;
-  Error(fileName + ": " + Lines(report));
-  return !Required;
 }
 
 void TListenCommand::Error(const std::string& Text) const {

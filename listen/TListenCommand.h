@@ -32,7 +32,6 @@ class TListenCommand {
 
  private:
   int ListDevices(TSoundSystem& Sound);
-  bool LoadProtocols(TProtocolRecognition& Engine, bool Required);
   void Error(const std::string& Text) const;
 
   std::ostream& Out;

@@ -3,32 +3,19 @@
 #include <algorithm>
 
 #include "TDecodeSettings.h"
+#include "TPacketCells.h"
 #include "TPacketReport.h"
+#include "TTableLine.h"
 #include "TProtocolRecognition.h"
-#include "TTimeTexts.h"
 
 namespace {
 const char* const ProgramName = "vorlent-listen";
-// Table columns: Time, Protocol, Data, Length, Gap; a wider text pushes the rest on.
-const std::vector<std::string> Headers = {"Time", "Protocol", "Data", "Length", "Gap"};
-const std::vector<size_t> Widths = {12, 10, 56, 8, 8};
-constexpr size_t FirstRightAligned = 3;
-const char* const ColumnGap = "  ";
+// The table's columns as they start; a wider text pushes the rest of its line on.
+const TTableLine Table(  // the widths the columns start with
+    {12, 10, 56, 8, 8}, TPacketCells::FirstRightAligned, TPacketCells::Count);
 const char* const DeviceLostText =
     "the sound device is lost; opening it again every 3 seconds until it is back";
 const char* const DeviceBackText = "the sound device records again";
-
-std::string TableLine(const std::vector<std::string>& Cells) {
-  std::string text;
-  for (size_t c = 0; c < Cells.size(); ++c) {
-    const size_t width = c < Widths.size() ? Widths[c] : 0;
-    const std::string pad(width > Cells[c].size() ? width - Cells[c].size() : 0, ' ');
-    if (c) text += ColumnGap;
-    text += c >= FirstRightAligned ? pad + Cells[c] : Cells[c] + pad;
-  }
-  text.erase(text.find_last_not_of(' ') + 1);
-  return text;
-}
 
 // The error texts of capture as one line ("\r" separates lines in the window's boxes).
 std::string OneLine(std::string Text) {
@@ -80,7 +67,8 @@ bool TListener::Start(std::unique_ptr<TSoundSystem> Sound) {
     Error(OneLine(reason));
     return false;
   }
-  if (Options.Format == TFormat::Table) Out << TableLine(Headers) << '\n' << std::flush;
+  if (Options.Format == TFormat::Table)
+    Out << Table.Of(TPacketCells::Headers()) << '\n' << std::flush;
   return true;
 }
 
@@ -136,10 +124,10 @@ void TListener::HandleSample(TSample& Sample) {
 }
 
 void TListener::WriteLine(const TSample& Sample) {
-  std::vector<std::string> cells = TPacketReport::Columns(Sample);
-  cells[0] = TTimeTexts::TimeOfDayText(Sample.CaptureTime);
+  std::vector<std::string> cells = TPacketCells::Of(Sample);
+  cells[static_cast<size_t>(TPacketCells::TColumn::Time)] = TPacketCells::TimeOfDay(Sample);
   if (Options.Format == TFormat::Table)
-    Out << TableLine(cells);
+    Out << Table.Of(cells);
   else
     Out << TPacketReport::JsonPacket(Sample, cells, Options.InputName, Packets);
   Out << '\n' << std::flush;

@@ -16,13 +16,14 @@
 #include "TDecodeSettings.h"
 #include "TKeyPresses.h"
 #include "TMessageQueue.h"
+#include "TReportFormats.h"
 #include "TSignalProcessor.h"
 
 class TProtocolRecognition;
 
 class TListener {
  public:
-  enum class TFormat { Table, Jsonl };
+  using TFormat = TReportFormats::TFormat;  // Table or Jsonl
   enum class TEnd { Stopped, OutputClosed };
 
   // 8 buffers of 50 ms: a packet's line follows its end within about 50 ms, and the reader

@@ -63,8 +63,13 @@ std::string TTimeTexts::ClockText(double Seconds) {
 }
 
 std::string TTimeTexts::TimeOfDayText(double CaptureTime) {
-  if (!std::isfinite(CaptureTime)) return NoTime;
-  double fraction = CaptureTime - std::floor(CaptureTime);
-  int64_t millis = static_cast<int64_t>(std::nearbyint(fraction * SecondsPerDay * 1000.0));
-  return ClockOfMillis(millis % MillisPerDay);
+  const int64_t millis = TimeOfDayMillis(CaptureTime);
+  return millis < 0 ? NoTime : ClockOfMillis(millis);
+}
+
+int64_t TTimeTexts::TimeOfDayMillis(double CaptureTime) {
+  if (!std::isfinite(CaptureTime)) return -1;
+  const double fraction = CaptureTime - std::floor(CaptureTime);
+  const auto millis = static_cast<int64_t>(std::nearbyint(fraction * SecondsPerDay * 1000.0));
+  return millis % MillisPerDay;
 }

@@ -22,4 +22,7 @@ class TTimeTexts {
   // The time of day of a capture time (days since 1899-12-30) as h:mm:ss.mmm; the date part
   // is dropped. Non-finite input gives "-:--:--.---".
   static std::string TimeOfDayText(double CaptureTime);
+  // The time of day of a capture time in milliseconds since midnight (0..86399999), rounded
+  // half to even as every time text of a packet is; -1 for non-finite input.
+  static int64_t TimeOfDayMillis(double CaptureTime);
 };

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "TMarkText.h"
+
 // One decoded data field: a field of n bits has a Value of 0 .. 2^n - 1, whole up to 64 bits
 // (the bits of a longer field past the 64th are not kept).
 struct TProtocolField {
@@ -50,7 +52,7 @@ class TProtocol {
 // A boundary under the waveform: offset in PCM samples from Signal[0] and its label.
 struct TSampleMark {
   uint16_t Position = 0;
-  std::string Text;
+  TMarkText Text;
 };
 
 // One packet: PCM values (128 = zero line), run lengths, timing and decode result.

@@ -5,12 +5,13 @@
 #include <iterator>
 
 #include "TMatchStyle.h"
+#include "TPacketCells.h"
+#include "TPacketTexts.h"
 #include "TStringGrid.h"
-#include "U_Vorlent_GUI.h"
 
 namespace {
-const char* const Headers[TPacketList::Columns] = {"Time", "Protocol", "Data",    "Length",
-                                                   "Gap",  "Name",     "Repeats", "Source"};
+// After the columns every front end lists (TPacketCells).
+const char* const WindowHeaders[] = {"Name", "Repeats", "Source"};
 const char* const RepeatsText = "×%1, %2";  // count, held time
 
 bool SameKey(const TSample& A, const TSample& B) {
@@ -31,7 +32,10 @@ int First(const TPacketList::TRow& Row) {
 TPacketList::TPacketList(TStringGrid& GridIn) : Grid(GridIn) {}
 
 const char* TPacketList::Header(TColumn Column) {
-  return Headers[static_cast<int>(Column)];
+  const auto column = static_cast<size_t>(Column);
+  if (column < TPacketCells::Count)
+    return TPacketCells::Header(static_cast<TPacketCells::TColumn>(column)).c_str();
+  return WindowHeaders[column - TPacketCells::Count];
 }
 
 bool TPacketList::Continues(const TSample& Held, const TSample& Next) {
@@ -46,22 +50,22 @@ QString TPacketList::CellText(const TSamples& Samples, const TRow& Row, TColumn 
   const TProtocol* protocol = sample.Protocol.get();
   switch (Column) {
     case TColumn::Time:
-      return Tgui::SampleTimeText(sample);
+      return TPacketTexts::SampleTime(sample);
     case TColumn::Protocol:
       return protocol ? QString::fromStdString(protocol->ListName()) : QString();
     case TColumn::Data:
       return protocol ? QString::fromStdString(protocol->GetDataText()) : QString();
     case TColumn::Length:
-      return Tgui::niceTimePeriod(sample.Duration);
+      return TPacketTexts::TimePeriod(sample.Duration);
     case TColumn::Gap:
-      return Tgui::niceTimePeriod(sample.Gap);
+      return TPacketTexts::TimePeriod(sample.Gap);
     case TColumn::Name:
       return QString::fromStdString(sample.Name);
     case TColumn::Repeats:
       if (Row.Packets.size() < 2) return {};
       return QString(RepeatsText)
           .arg(Row.Packets.size())
-          .arg(Tgui::niceTimePeriod(static_cast<float>(Row.HeldSeconds)));
+          .arg(TPacketTexts::TimePeriod(static_cast<float>(Row.HeldSeconds)));
     case TColumn::Source:
       return QFileInfo(QString::fromStdString(sample.Source)).fileName();
   }
@@ -142,15 +146,16 @@ int TPacketList::RowOf(int Index) const {
 }
 
 QString TPacketList::RowText(int GridRow) const {
-  if (GridRow < 1 || GridRow > static_cast<int>(Texts.size())) return {};
-  return Texts[static_cast<size_t>(GridRow - 1)].join('\t');
+  if (GridRow < 1 || GridRow > static_cast<int>(Visible.size())) return {};
+  QStringList texts;  // the grid holds them; a blank cell has no text
+  for (int c = 0; c < Columns; ++c) texts << Grid.Cell(c, GridRow);
+  return texts.join('\t');
 }
 
 void TPacketList::Clear() {
   All.clear();
   Visible.clear();
   RowOfPacket.clear();
-  Texts.clear();
   for (int r = 1; r < Grid.RowCount(); ++r) Grid.ClearRow(r);
   Grid.SetRowCount(2);
 }
@@ -221,7 +226,7 @@ void TPacketList::Sort(const TSamples& Samples) {
 
 void TPacketList::WriteAll(const TSamples& Samples) {
   WriteFrom(Samples, 0);
-  for (int c = 0; c < Columns; ++c) Grid.SetCell(c, 0, Headers[c]);
+  for (int c = 0; c < Columns; ++c) Grid.SetCell(c, 0, Header(static_cast<TColumn>(c)));
 }
 
 // Writes the rows from From on and the blank row after them.
@@ -229,7 +234,6 @@ void TPacketList::WriteFrom(const TSamples& Samples, size_t From) {
   const int rows = static_cast<int>(Visible.size());
   Grid.SetRowCount(rows + 2);
   Grid.ClearRow(rows + 1);
-  Texts.resize(Visible.size());
   for (int i = static_cast<int>(From); i < rows; ++i) WriteRow(Samples, i);
   Index();
 }
@@ -238,12 +242,8 @@ void TPacketList::WriteRow(const TSamples& Samples, int Index) {
   const TRow& row = Visible[static_cast<size_t>(Index)];
   const TSample& sample = *Samples[static_cast<size_t>(First(row))];
   const int gridRow = Index + 1;
-  QStringList& texts = Texts[static_cast<size_t>(Index)];
-  texts.clear();
-  for (int c = 0; c < Columns; ++c) {
-    texts << CellText(Samples, row, static_cast<TColumn>(c));
-    Grid.SetCell(c, gridRow, texts.back());
-  }
+  for (int c = 0; c < Columns; ++c)
+    Grid.SetCell(c, gridRow, CellText(Samples, row, static_cast<TColumn>(c)));
   const TMatchStyle& style =
       TMatchStyle::For(sample.Protocol ? sample.Protocol->Match : TProtocol::TMatch::Exact);
   Grid.SetCellStyle(static_cast<int>(TColumn::Protocol), gridRow, style.Colour, style.Italic);

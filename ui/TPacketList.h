@@ -90,5 +90,4 @@ class TPacketList {
   std::vector<TRow> All;      // every row in capture order
   std::vector<TRow> Visible;  // the rows listed
   std::vector<int> RowOfPacket;
-  std::vector<QStringList> Texts;  // of the visible rows, for copying
 };

@@ -45,7 +45,7 @@ void TStringGrid::SetCell(int Column, int Row, const QString& Text) {
     cell->setText(Text);
     return;
   }
-  setItem(Row - 1, Column, new QTableWidgetItem(Text));
+  if (!Text.isEmpty()) setItem(Row - 1, Column, new QTableWidgetItem(Text));
 }
 
 void TStringGrid::SetCellStyle(int Column, int Row, const QColor& Colour, bool Italic) {
@@ -53,11 +53,14 @@ void TStringGrid::SetCellStyle(int Column, int Row, const QColor& Colour, bool I
   if (!cell) return;
   if (Colour.isValid())
     cell->setForeground(Colour);
-  else
+  else if (cell->data(Qt::ForegroundRole).isValid())
     cell->setData(Qt::ForegroundRole, QVariant());
-  QFont font = this->font();
-  font.setItalic(Italic);
-  cell->setFont(font);
+  if (this->font() != StyleBase) {  // made once, and again when the grid's font changes
+    StyleBase = UprightFont = ItalicFont = this->font();
+    UprightFont.setItalic(false);
+    ItalicFont.setItalic(true);
+  }
+  cell->setFont(Italic ? ItalicFont : UprightFont);  // one copy for every cell of a style
 }
 
 QColor TStringGrid::CellColour(int Column, int Row) const {
@@ -69,7 +72,8 @@ QColor TStringGrid::CellColour(int Column, int Row) const {
 void TStringGrid::SetRowToolTip(int Row, const QString& Text) {
   if (Row < 1 || Row >= RowCount()) return;
   for (int c = 0; c < columnCount(); ++c) {
-    if (QTableWidgetItem* cell = item(Row - 1, c)) cell->setToolTip(Text);
+    QTableWidgetItem* cell = item(Row - 1, c);
+    if (cell && (!Text.isEmpty() || !cell->toolTip().isEmpty())) cell->setToolTip(Text);
   }
 }
 
@@ -84,5 +88,5 @@ void TStringGrid::SetCurrentRow(int Row) {
     return;
   }
   setCurrentCell(Row - 1, std::max(currentColumn(), 0));
-  scrollToItem(item(Row - 1, std::max(currentColumn(), 0)));
+  scrollTo(model()->index(Row - 1, std::max(currentColumn(), 0)));
 }

@@ -47,4 +47,9 @@ class TStringGrid : public QTableWidget {
  protected:
   // Typing letters moves nowhere: rows are chosen by mouse, arrow and paging keys only.
   void keyboardSearch(const QString&) override {}
+
+ private:
+  QFont StyleBase;    // the grid's font the two styles below were made from
+  QFont UprightFont;  // shared by the cells of SetCellStyle
+  QFont ItalicFont;
 };

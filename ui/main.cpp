@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "TMainWindow.h"
 #include "TVorlentApplication.h"
 #include "TWindowCommandLine.h"
-#include "U_Vorlent_GUI.h"
 
 int main(int argc, char** argv) {
   if (const auto status = TWindowCommandLine::Answer(argc, argv, std::cout)) return *status;
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     return TVorlentApplication::NoDisplayStatus;
   }
   TVorlentApplication application(argc, argv);
-  Tgui gui;
+  TMainWindow gui;
   application.OnException = [&gui](const std::exception& Error) {
     gui.ApplicationShowException(Error);
   };

@@ -2,13 +2,15 @@
 // and drawing its packets (offscreen). A buffer holds 1.37 s of sound.
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
+#include <QAction>
 #include <QLocale>
 #include <cstdlib>
 
+#include "TGraph.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
-#include "U_graph.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -41,9 +43,41 @@ void BufferWithPackets(benchmark::State& State) {
 }
 BENCHMARK(BufferWithPackets)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
+// What the window's heap grows by per kept packet (listed one a row, decoded, the newest
+// drawn), and how much of that is the packet's signal: the rest is its runs, decode result,
+// marks, list row and grid cells. mallinfo2 counts the bytes in use, not the pages touched.
+void MemoryPerKeptPacket(benchmark::State& State) {
+  constexpr int Buffers = 500, PacketsPerBuffer = 10;
+  for (auto _ : State) {
+    TWindowRig rig;
+    rig.Record();
+    rig.Gui->FoldRepeats->setChecked(false);
+    const auto buffer = BufferWith(PacketsPerBuffer);
+    rig.Feed(buffer);  // the first packets set up what every later one shares
+    const auto& samples = rig.Gui->Processor->Samples;
+    const size_t first = samples.size();
+    const size_t before = mallinfo2().uordblks;
+    for (int i = 0; i < Buffers; ++i) rig.Feed(buffer);
+    const size_t after = mallinfo2().uordblks;
+    const size_t kept = samples.size() - first;
+    size_t signalBytes = 0;
+    for (size_t i = first; i < samples.size(); ++i) signalBytes += samples[i]->Signal.size();
+    if (kept == 0 || rig.Gui->SamplesGrid->RowCount() != static_cast<int>(samples.size()) + 2)
+      return State.SkipWithError("packets not listed one a row");
+    const double perPacket = static_cast<double>(after - before) / static_cast<double>(kept);
+    State.counters["packets"] = static_cast<double>(kept);
+    State.counters["bytes_per_packet"] = perPacket;
+    State.counters["signal_bytes_per_packet"] =
+        static_cast<double>(signalBytes) / static_cast<double>(kept);
+    State.counters["other_bytes_per_packet"] =
+        perPacket - static_cast<double>(signalBytes) / static_cast<double>(kept);
+  }
+}
+BENCHMARK(MemoryPerKeptPacket)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 void DrawLongPacket(benchmark::State& State) {
   TFakeDialogs dialogs;
-  TfrmGraph graph(nullptr, dialogs);
+  TGraph graph(nullptr, dialogs);
   graph.SampleRate = 48000;
   TSample sample;
   sample.Signal.assign(60000, Quiet);

@@ -71,7 +71,7 @@ struct TLoadedRig {
   TWindowRig Rig;
 };
 
-bool Listed(const Tgui& Gui) {
+bool Listed(const TMainWindow& Gui) {
   return Gui.SamplesGrid->RowCount() == SampleCount + 2 && Gui.SamplesGrid->Cell(1, 1) == "NEC" &&
          Gui.SamplesGrid->Cell(2, SampleCount) ==
              "address=15; address_inv=240; command=39; command_inv=216; ";
@@ -112,7 +112,7 @@ BENCHMARK(LoadPartRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void LoadPartDecode(benchmark::State& State) {
   TLoadedRig loaded;
-  Tgui& gui = *loaded.Rig.Gui;
+  TMainWindow& gui = *loaded.Rig.Gui;
   for (auto _ : State) {
     for (auto& sample : gui.Processor->Samples) gui.Recognition->Decode(*sample);
   }
@@ -124,7 +124,7 @@ BENCHMARK(LoadPartDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 // Rebuilding a grid that already holds the list, and one that holds nothing yet.
 void LoadPartGrid(benchmark::State& State) {
   TLoadedRig loaded;
-  Tgui& gui = *loaded.Rig.Gui;
+  TMainWindow& gui = *loaded.Rig.Gui;
   for (auto& sample : gui.Processor->Samples) gui.Recognition->Decode(*sample);
   for (auto _ : State) {
     if (State.range(0) == 0) {
@@ -143,7 +143,7 @@ void ImportRecording(benchmark::State& State) {
   constexpr double Seconds = 600, PeriodMicros = 100000;
   const std::string xml = ShippedProtocols();
   TWindowRig rig(xml.c_str());
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   TIrSynth synth;
   const std::vector<std::vector<TIrSynth::TRun>> frames = {
       TIrSynth::Nec(0x04, 0x08), TIrSynth::Sony12(0x15, 0x01), TIrSynth::Rc5(false, 5, 0x35),

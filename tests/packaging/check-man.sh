@@ -15,7 +15,7 @@ for program in vorlent-decode vorlent-listen vorlent-send; do
     fail "$program: --help and its page differ: $(diff <(echo "$from_help") <(echo "$from_page"))"
 done
 page=$(sed 's/\\-/-/g; s/\\f[BIRP]//g' "$source/packaging/vorlent.1")
-grep -o 'add("[A-Za-z0-9]*", "[^"]*"' "$source/ui/U_Vorlent_GUI.cpp" | sed 's/.*, "//; s/"$//; s/&//g' |
+grep -o 'add("[A-Za-z0-9]*", "[^"]*"' "$source/ui/TMainWindow.cpp" | sed 's/.*, "//; s/"$//; s/&//g' |
   while read -r command; do
     grep -qF -- "$command" <<<"$page" || fail "vorlent.1 does not name the File menu's \"$command\""
   done

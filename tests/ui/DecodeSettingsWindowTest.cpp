@@ -36,7 +36,7 @@ void Choose(TWindowRig& Rig, std::function<void(TDecodeSettings&)> Change, bool 
   Rig.Gui->DecodeSettingsAction->trigger();
 }
 
-std::vector<std::string> Names(const Tgui& Gui) {
+std::vector<std::string> Names(const TMainWindow& Gui) {
   std::vector<std::string> names;
   for (const auto& sample : Gui.Processor->Samples) names.push_back(sample->Protocol->ListName());
   return names;
@@ -65,8 +65,8 @@ TEST(DecodeSettingsWindow, SettingsAreAppliedShownAndRemembered) {
   ASSERT_TRUE(rig.WaitForImport());
   EXPECT_EQ(Names(*rig.Gui), (std::vector<std::string>{"NEC", "NEC"}));
 
-  rig.Gui = std::make_unique<Tgui>(std::make_unique<TFakeDialogs>(),
-                                   std::make_unique<TScriptedSoundSystem>());
+  rig.Gui = std::make_unique<TMainWindow>(std::make_unique<TFakeDialogs>(),
+                                          std::make_unique<TScriptedSoundSystem>());
   EXPECT_EQ(rig.Gui->SettingsPanel->text(), "Settings: level auto, ending silence 20 ms");
 }
 

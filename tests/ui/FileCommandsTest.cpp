@@ -8,9 +8,9 @@
 #include <QPlainTextEdit>
 #include <QUrl>
 
+#include "TAboutBox.h"
+#include "TGraph.h"
 #include "TStringGrid.h"
-#include "U_aboutForm.h"
-#include "U_graph.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -24,7 +24,7 @@ QString InDir(const TWindowRig& Rig, const char* Name) {
 
 TEST(FileCommands, SaveThenLoadGivesTheSamePacketsDecodedAnew) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.RecordNec({{1, 2}, {3, 4}, {5, 6}});
   std::vector<TSample> saved;
   for (auto& s : gui.Processor->Samples) {
@@ -62,7 +62,7 @@ TEST(FileCommands, SaveThenLoadGivesTheSamePacketsDecodedAnew) {
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 5);
   EXPECT_EQ(gui.SamplesGrid->Cell(2, 1), "address=1; command=2; ");
   EXPECT_EQ(gui.SamplesGrid->Cell(2, 3), "address=5; command=6; ");
-  EXPECT_EQ(gui.SamplesGrid->Cell(0, 3), Tgui::TimeOfDayText(saved[2].CaptureTime));
+  EXPECT_EQ(gui.SamplesGrid->Cell(0, 3), TMainWindow::TimeOfDayText(saved[2].CaptureTime));
   EXPECT_EQ(gui.SamplesGrid->Cell(2, 4), "");
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 3);
   EXPECT_EQ(gui.SGprotocolData->Cell(1, 2), "6");
@@ -111,7 +111,7 @@ TEST(FileCommands, AFailedLoadKeepsWhatWasShown) {
   };
   for (const Case& c : cases) {
     TWindowRig rig;
-    Tgui& gui = *rig.Gui;
+    TMainWindow& gui = *rig.Gui;
     rig.RecordNec({{1, 2}, {3, 4}});
     gui.SamplesGrid->SetCurrentRow(1);
     const TSample* shown = gui.graph->ShownSample();
@@ -148,7 +148,7 @@ TEST(FileCommands, APartialLastRecordIsReportedAfterLoadingTheWholeOnes) {
 
 TEST(FileCommands, LoadingAnEmptyPairLeavesAHeaderAndOneBlankRow) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.RecordNec({{1, 2}});
   std::ofstream(rig.Dir / "empty.map");
   std::ofstream(rig.Dir / "empty.dat");
@@ -206,13 +206,13 @@ TEST(FileCommands, CopyTimingFromTheMenu) {
 
 TEST(AboutBox, OneInstanceNotModalOnTopWithItsTexts) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.show();
   gui.About1->trigger();
   gui.About1->trigger();
-  auto boxes = gui.findChildren<TaboutForm*>();
+  auto boxes = gui.findChildren<TAboutBox*>();
   ASSERT_EQ(boxes.size(), 1);
-  TaboutForm* box = boxes[0];
+  TAboutBox* box = boxes[0];
   EXPECT_EQ(box, gui.aboutForm);
   EXPECT_TRUE(box->isVisible());
   EXPECT_FALSE(box->isModal());
@@ -230,7 +230,7 @@ TEST(AboutBox, OneInstanceNotModalOnTopWithItsTexts) {
   EXPECT_FALSE(box->isVisible());
   gui.About1->trigger();
   EXPECT_TRUE(box->isVisible());
-  EXPECT_EQ(gui.findChildren<TaboutForm*>().size(), 1);
+  EXPECT_EQ(gui.findChildren<TAboutBox*>().size(), 1);
   rig.RecordNec({{1, 2}});  // the main window goes on working
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 3);
   box->StaticText3Click();

@@ -11,10 +11,10 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 
+#include "TGraph.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
 #include "TestFiles.h"
-#include "U_graph.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -30,7 +30,7 @@ void Reopen(TWindowRig& Rig, std::vector<std::string> Folders) {
   auto dialogs = std::make_unique<TFakeDialogs>();
   auto sound = std::make_unique<TScriptedSoundSystem>();
   std::tie(Rig.Dialogs, Rig.Sound) = std::tuple(dialogs.get(), sound.get());
-  Rig.Gui = std::make_unique<Tgui>(std::move(dialogs), std::move(sound), std::move(Folders));
+  Rig.Gui = std::make_unique<TMainWindow>(std::move(dialogs), std::move(sound), std::move(Folders));
 }
 }  // namespace
 
@@ -57,7 +57,7 @@ TEST(FirstRun, TheFirstLibraryFoundIsUsedShownOrReportedByName) {
 
 TEST(FirstRun, ImportedPacketsShowTheirOffsetAndFileAndNothingFoundIsSaid) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   std::vector<uint8_t> pcm(BufferSize * 2, Quiet);
   Put(pcm, 24012, NecRuns(1, 2));  // 0.50025 s
   Put(pcm, 48048, NecRuns(3, 4));  // 1.001 s
@@ -83,7 +83,7 @@ TEST(FirstRun, ImportedPacketsShowTheirOffsetAndFileAndNothingFoundIsSaid) {
 
 TEST(FirstRun, TheWindowFitsSmallScreensTheGraphGivingUpHeightFirst) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   const QSize usual(1146, gui.menuBar()->sizeHint().height() + 699 + 21);
   EXPECT_EQ(gui.geometry(), QRect(QPoint(262, 152), usual));  // the test screen has room
   // 1280 x 720 at scale 1, 1920 x 1080 at scale 2, and a screen with a panel on top.

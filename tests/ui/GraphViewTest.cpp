@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "U_graph.h"
+#include "TGraph.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -62,7 +62,7 @@ struct GraphRig {
     Graph.Draw();
   }
   TFakeDialogs Dialogs;
-  TfrmGraph Graph;
+  TGraph Graph;
 };
 }  // namespace
 
@@ -252,18 +252,18 @@ TEST(GraphView, AShortViewSqueezesTheDrawingToFit) {
     rig.Show(s, 1);
     const QImage& picture = rig.Graph.Picture();
     const int bar = rig.Graph.horizontalScrollBar()->sizeHint().height();
-    const double scale = TfrmGraph::YScaleFor(height, bar);
-    EXPECT_EQ(picture.height(), static_cast<int>(std::lround(TfrmGraph::ImageHeight * scale)));
+    const double scale = TGraph::YScaleFor(height, bar);
+    EXPECT_EQ(picture.height(), static_cast<int>(std::lround(TGraph::ImageHeight * scale)));
     const int visible =
-        std::max(height - bar, static_cast<int>(TfrmGraph::ContentHeight * TfrmGraph::MinYScale));
+        std::max(height - bar, static_cast<int>(TGraph::ContentHeight * TGraph::MinYScale));
     const QRect shown(0, 0, picture.width(), visible);
     EXPECT_GT(rig.Count(Lime, {0, 0, 100, visible}), 0) << height;  // the low level
     EXPECT_GT(rig.Count(Grey, shown), 0) << height;                 // bit marks
     EXPECT_GT(rig.Count(Green, shown), 0) << height;                // field marks
     EXPECT_EQ(rig.Count(Green, {0, visible, picture.width(), picture.height()}), 0) << height;
     if (height >= 281) {
-      EXPECT_EQ(picture.height(), TfrmGraph::ImageHeight);
+      EXPECT_EQ(picture.height(), TGraph::ImageHeight);
     }
   }
-  EXPECT_DOUBLE_EQ(TfrmGraph::YScaleFor(20, 15), TfrmGraph::MinYScale);
+  EXPECT_DOUBLE_EQ(TGraph::YScaleFor(20, 15), TGraph::MinYScale);
 }

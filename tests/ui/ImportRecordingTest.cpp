@@ -7,11 +7,11 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
+#include "TGraph.h"
 #include "TPacketList.h"
 #include "TProtocolRecognition.h"
 #include "TStringGrid.h"
 #include "TestFiles.h"
-#include "U_graph.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -51,7 +51,7 @@ QStringList Row(const TStringGrid* Grid, int Row) {
 
 // Each row shows its first packet (Time to Gap, then Name and Source), every packet is listed
 // once and in capture order (held keys fold into one row), and one blank row follows.
-void ExpectRowsMirrorSamples(const Tgui& Gui) {
+void ExpectRowsMirrorSamples(const TMainWindow& Gui) {
   const auto& samples = Gui.Processor->Samples;
   const auto& rows = Gui.PacketList->Rows();
   ASSERT_EQ(Gui.SamplesGrid->RowCount(), static_cast<int>(rows.size()) + 2);
@@ -62,19 +62,20 @@ void ExpectRowsMirrorSamples(const Tgui& Gui) {
     ASSERT_TRUE(s.Protocol) << r;
     QStringList cells = Row(Gui.SamplesGrid, static_cast<int>(r) + 1);
     cells.removeAt(static_cast<int>(TPacketList::TColumn::Repeats));
-    EXPECT_EQ(cells, QStringList({Tgui::SampleTimeText(s),
-                                  QString::fromStdString(s.Protocol->ProtocolName),
-                                  QString::fromStdString(s.Protocol->GetDataText()),
-                                  Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap),
-                                  QString::fromStdString(s.Name),
-                                  QFileInfo(QString::fromStdString(s.Source)).fileName()}))
+    EXPECT_EQ(cells,
+              QStringList({TMainWindow::SampleTimeText(s),
+                           QString::fromStdString(s.Protocol->ProtocolName),
+                           QString::fromStdString(s.Protocol->GetDataText()),
+                           TMainWindow::niceTimePeriod(s.Duration),
+                           TMainWindow::niceTimePeriod(s.Gap), QString::fromStdString(s.Name),
+                           QFileInfo(QString::fromStdString(s.Source)).fileName()}))
         << r;
   }
   EXPECT_EQ(next, samples.size());
   EXPECT_EQ(Row(Gui.SamplesGrid, Gui.SamplesGrid->RowCount() - 1).join(""), "");
 }
 
-QStringList DataColumn(const Tgui& Gui) {
+QStringList DataColumn(const TMainWindow& Gui) {
   QStringList data;
   for (int r = 1; r < Gui.SamplesGrid->RowCount() - 1; ++r) data << Gui.SamplesGrid->Cell(2, r);
   return data;
@@ -83,7 +84,7 @@ QStringList DataColumn(const Tgui& Gui) {
 
 TEST(ImportRecording, PacketsAreDecodedListedAndTheLastShown) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.Dialogs->Answers = {WriteWav(rig, "train.wav", NecTrain({{1, 2}, {3, 4}, {5, 6}}))};
   gui.ImportRecording->trigger();
   EXPECT_TRUE(gui.ImportRunning());
@@ -134,7 +135,7 @@ TEST(ImportRecording, FollowsTheInvertInputBox) {
 
 TEST(ImportRecording, AppendsAfterTheSamplesAlreadyListed) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.RecordNec({{9, 9}, {8, 8}});
   rig.Dialogs->Answers = {WriteWav(rig, "more.wav", NecTrain({{1, 2}, {3, 4}}))};
   gui.ImportRecording->trigger();
@@ -156,7 +157,7 @@ TEST(ImportRecording, AppendsAfterTheSamplesAlreadyListed) {
 // matching the list, whichever comes first.
 TEST(ImportRecording, LiveRecordingGoesOnMeanwhile) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.Record();
   std::vector<uint8_t> pcm;
   for (int i = 0; i < 8; ++i) {
@@ -193,7 +194,7 @@ TEST(ImportRecording, AnUnreadableFileIsReportedAndChangesNothing) {
   };
   for (const Case& c : cases) {
     TWindowRig rig;
-    Tgui& gui = *rig.Gui;
+    TMainWindow& gui = *rig.Gui;
     rig.RecordNec({{1, 2}, {3, 4}});
     gui.SamplesGrid->SetCurrentRow(1);
     const TSample* shown = gui.graph->ShownSample();
@@ -216,7 +217,7 @@ TEST(ImportRecording, AnUnreadableFileIsReportedAndChangesNothing) {
 // A recording cut short adds the packets before the cut, then says where the file ended.
 TEST(ImportRecording, ACutRecordingAddsWhatIsThereThenSaysSo) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   const QString file = WriteWav(rig, "cut.wav", NecTrain({{5, 6}, {7, 8}}));
   std::filesystem::resize_file(file.toStdString(), 44 + BufferSize * 3 / 2);
   rig.Dialogs->Answers = {file};
@@ -232,7 +233,7 @@ TEST(ImportRecording, ACutRecordingAddsWhatIsThereThenSaysSo) {
 TEST(ImportRecording, ACancelledImportAddsNothingAndTheNextOneWorks) {
   for (auto [cancelAt, updates] : {std::pair{0.0, 1u}, std::pair{1.0, 3u}}) {
     TWindowRig rig;
-    Tgui& gui = *rig.Gui;
+    TMainWindow& gui = *rig.Gui;
     rig.RecordNec({{1, 2}});
     const QString file = WriteWav(rig, "train.wav", NecTrain({{5, 6}, {7, 8}}));
     rig.Dialogs->Answers = {file};
@@ -293,7 +294,7 @@ TEST(ImportRecording, TheExampleRecordingWithTheShippedProtocols) {
   std::ifstream shipped(std::string(VORLENT_DATA_DIR) + "/protocols.xml");
   const std::string xml((std::istreambuf_iterator<char>(shipped)), {});
   TWindowRig rig(xml.c_str());
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.Dialogs->Answers = {QString(VORLENT_SOURCE_DIR) + "/examples/remotes-44k1-16bit-stereo.wav"};
   gui.ImportRecording->trigger();
   ASSERT_TRUE(rig.WaitForImport());

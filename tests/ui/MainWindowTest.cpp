@@ -12,12 +12,12 @@
 #include <QTime>
 
 #include "TFileError.h"
+#include "TGraph.h"
 #include "TLinkLabel.h"
 #include "TProtocolRecognition.h"
 #include "TRecordButton.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
-#include "U_graph.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -33,7 +33,7 @@ QStringList Row(const TStringGrid* Grid, int Row) {
 
 TEST(MainWindowLayout, ControlsStandWhereTheDesignPutsThem) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   const std::vector<std::pair<const char*, QRect>> bounds = {
       {"GroupBox2", {8, 0, 1134, 305}},      {"graph", {8, 16, 1116, 281}},
       {"tbHScale", {16, 320, 89, 25}},       {"RecordButton", {128, 320, 97, 33}},
@@ -82,7 +82,7 @@ TEST(MainWindowLayout, ControlsStandWhereTheDesignPutsThem) {
 
 TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   EXPECT_EQ(gui.File1->title(), "&File");
   const std::vector<std::tuple<QAction*, const char*, const char*>> items = {
       {gui.SaveSamples, "&Save samples", "Ctrl+S"},
@@ -116,7 +116,7 @@ TEST(MainWindowLayout, MenuCaptionsShortcutsAndTabOrder) {
 
 TEST(MainWindowLayout, AnchoredControlsFollowAResize) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.show();
   const QSize before = gui.size();
   gui.resize(before + QSize(100, 50));
@@ -134,7 +134,7 @@ TEST(MainWindowLayout, AnchoredControlsFollowAResize) {
 
 TEST(MainWindowRecording, APacketIsDecodedListedAndShown) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.Record();
   EXPECT_TRUE(gui.RecordButton->isChecked());
   EXPECT_EQ(gui.PanelText(0), "Recording active");
@@ -142,10 +142,10 @@ TEST(MainWindowRecording, APacketIsDecodedListedAndShown) {
   ASSERT_EQ(gui.Processor->Samples.size(), 1u);
   const TSample& s = rig.Sample(0);
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 3);
-  EXPECT_EQ(
-      Row(gui.SamplesGrid, 1),
-      QStringList({Tgui::TimeOfDayText(s.CaptureTime), "NEC", "address=4; command=26; ",
-                   Tgui::niceTimePeriod(s.Duration), Tgui::niceTimePeriod(s.Gap), "", "", ""}));
+  EXPECT_EQ(Row(gui.SamplesGrid, 1),
+            QStringList({TMainWindow::TimeOfDayText(s.CaptureTime), "NEC",
+                         "address=4; command=26; ", TMainWindow::niceTimePeriod(s.Duration),
+                         TMainWindow::niceTimePeriod(s.Gap), "", "", ""}));
   EXPECT_EQ(Row(gui.SamplesGrid, 1)[3], "36.6ms");  // 1755 values from the leader to the stop mark
   EXPECT_EQ(Row(gui.SamplesGrid, 2).join(""), "");
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 1);
@@ -168,7 +168,7 @@ TEST(MainWindowRecording, APacketIsDecodedListedAndShown) {
 
 TEST(MainWindowRecording, SeveralPacketsOfOneBufferListInOrderAndTheLastIsSelected) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.RecordNec({{0, 10}, {255, 0}, {1, 255}});
   ASSERT_EQ(gui.Processor->Samples.size(), 3u);
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 5);
@@ -194,7 +194,7 @@ TEST(MainWindowRecording, SeveralPacketsOfOneBufferListInOrderAndTheLastIsSelect
 
 TEST(MainWindowRecording, AnUnknownPacketShowsNoFields) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.RecordNec({{1, 2}});
   // Still recording: now a packet that is no NEC.
   auto buffer = QuietBuffer();
@@ -214,7 +214,7 @@ TEST(MainWindowRecording, AnUnknownPacketShowsNoFields) {
 
 TEST(MainWindowRecording, InvertInputAppliesToLaterBuffers) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.ChB_invertInput->click();
   EXPECT_TRUE(gui.Processor->InvertInput);
   rig.Record();
@@ -237,7 +237,7 @@ TEST(MainWindowRecording, InvertInputAppliesToLaterBuffers) {
 
 TEST(MainWindowRecording, AFailedStartIsReportedAndDoesNotLookLikeRecording) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.Sound->Fail(TScriptedSoundSystem::Op::Open, 2);
   rig.Record();
   EXPECT_EQ(
@@ -254,7 +254,7 @@ TEST(MainWindowRecording, AFailedStartIsReportedAndDoesNotLookLikeRecording) {
 
 TEST(MainWindowRecording, BuffersArrivingDuringAMessageBoxWaitForTheBufferBeingHandled) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   std::vector<int> countsWhileShown;
   rig.Dialogs->DuringMessage = [&] {
     TWindowRig::Pump();  // the nested event loop of a modal box
@@ -274,7 +274,7 @@ TEST(MainWindowRecording, BuffersArrivingDuringAMessageBoxWaitForTheBufferBeingH
 
 TEST(MainWindowRecording, ClearingDropsTheSampleFromTheGraph) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   rig.RecordNec({{1, 2}, {3, 4}});
   gui.ClearSamples->click();
   EXPECT_TRUE(gui.Processor->Samples.empty());
@@ -299,7 +299,7 @@ TEST(MainWindowRecording, ClearingDropsTheSampleFromTheGraph) {
 
 TEST(MainWindowRecording, ZoomRedrawsTheShownSample) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.tbHScale->setValue(3);  // without a sample only the zoom is stored
   EXPECT_EQ(gui.graph->Picture().width(), 256);
   rig.RecordNec({{1, 2}});
@@ -311,7 +311,7 @@ TEST(MainWindowRecording, ZoomRedrawsTheShownSample) {
 
 TEST(MainWindowRecording, ClosingWhileRecordingReleasesTheDevice) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.show();
   rig.Record();
   rig.Sound->Log.clear();
@@ -358,7 +358,7 @@ TEST(MainWindowErrors, AnEscapedErrorGetsAFullStopAfterALetterOrDigit) {
 
 TEST(MainWindowKeyboard, TabVisitsTheControlsInOrderAndLeavesTheGrids) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.show();
   rig.RecordNec({{1, 2}, {3, 4}});
   QApplication::setActiveWindow(&gui);
@@ -374,7 +374,7 @@ TEST(MainWindowKeyboard, TabVisitsTheControlsInOrderAndLeavesTheGrids) {
 
 TEST(MainWindowKeyboard, TypingALetterInTheSamplesGridSelectsNothing) {
   TWindowRig rig;
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.show();
   rig.RecordNec({{1, 2}});
   auto buffer = QuietBuffer();
@@ -392,14 +392,15 @@ TEST(Formatting, NiceTimePeriod) {
       {0, "0ms"},      {0.00056f, "0.6ms"},  {0.00904f, "9ms"},   {0.0125f, "12.5ms"},
       {0.1f, "100ms"}, {0.99999f, "1000ms"}, {1.0f, "1000ms"},    {1.04f, "1s"},
       {1.26f, "1.3s"}, {12.34f, "12.3s"},    {1234.5f, "1234.5s"}};
-  for (auto [seconds, text] : cases) EXPECT_EQ(Tgui::niceTimePeriod(seconds), text) << seconds;
+  for (auto [seconds, text] : cases)
+    EXPECT_EQ(TMainWindow::niceTimePeriod(seconds), text) << seconds;
 }
 
 TEST(Formatting, NiceTimePeriodUsesTheLocaleDecimalSeparator) {
   QLocale before;
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-  EXPECT_EQ(Tgui::niceTimePeriod(0.0125f), "12,5ms");
-  EXPECT_EQ(Tgui::niceTimePeriod(1234.5f), "1234,5s");
+  EXPECT_EQ(TMainWindow::niceTimePeriod(0.0125f), "12,5ms");
+  EXPECT_EQ(TMainWindow::niceTimePeriod(1234.5f), "1234,5s");
   QLocale::setDefault(before);
 }
 
@@ -412,17 +413,17 @@ TEST(Formatting, ConvertToBin) {
       {4660, "1001000110100"},
       {65535, "1111111111111111"},
       {0x80000000u, "10000000000000000000000000000000"}};
-  for (auto [value, text] : cases) EXPECT_EQ(Tgui::ConvertToBin(value), text) << value;
+  for (auto [value, text] : cases) EXPECT_EQ(TMainWindow::ConvertToBin(value), text) << value;
 }
 
 TEST(Formatting, TimeOfDayInTheLongFormatWithoutZone) {
   const double at = (13 * 3600 + 5 * 60 + 9) / 86400.0;  // 13:05:09
-  EXPECT_EQ(Tgui::TimeOfDayText(at), "1:05:09 PM");
+  EXPECT_EQ(TMainWindow::TimeOfDayText(at), "1:05:09 PM");
   QLocale before;
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-  EXPECT_EQ(Tgui::TimeOfDayText(at), "13:05:09");
+  EXPECT_EQ(TMainWindow::TimeOfDayText(at), "13:05:09");
   QLocale::setDefault(before);
-  EXPECT_EQ(Tgui::TimeOfDayText(0), "12:00:00 AM");
+  EXPECT_EQ(TMainWindow::TimeOfDayText(0), "12:00:00 AM");
 }
 
 TEST(MainWindowErrors, AnExceptionEscapingAnyEventHandlerIsShownAndTheProgramGoesOn) {

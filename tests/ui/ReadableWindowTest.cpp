@@ -95,7 +95,7 @@ void RecordKeys(TWindowRig& Rig, const std::vector<int>& Keys) {
   Rig.Feed(buffer);
 }
 
-QStringList Column(const Tgui& Gui, TPacketList::TColumn Which) {
+QStringList Column(const TMainWindow& Gui, TPacketList::TColumn Which) {
   QStringList cells;
   for (int r = 1; r + 1 < Gui.SamplesGrid->RowCount(); ++r)
     cells << Gui.SamplesGrid->Cell(static_cast<int>(Which), r);
@@ -113,7 +113,7 @@ class Folding : public testing::TestWithParam<TFoldCase> {};
 TEST_P(Folding, HeldKeysShareARowAndUnfoldToEveryPacket) {
   TWindowRig rig(WithRepeats);
   RecordKeys(rig, GetParam().Keys);
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   ASSERT_EQ(gui.Processor->Samples.size(), GetParam().Keys.size());
   EXPECT_TRUE(gui.FoldRepeats->isChecked());
   const QStringList repeats = Column(gui, TPacketList::TColumn::Repeats);
@@ -158,7 +158,7 @@ TEST(PacketList, AFoldedRowShowsTheHeldTime) {
                       samples[2]->Gap + samples[2]->Duration;
   EXPECT_NEAR(row.HeldSeconds, held, 1e-6);
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(static_cast<int>(TPacketList::TColumn::Repeats), 1),
-            "×3, " + Tgui::niceTimePeriod(static_cast<float>(held)));
+            "×3, " + TMainWindow::niceTimePeriod(static_cast<float>(held)));
 }
 
 namespace {
@@ -199,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PacketList, TheFilterListsMatchingRowsAndTheMenuCopiesAndDeletes) {
   TWindowRig rig;
   rig.RecordNec({{3, 1}, {1, 2}, {2, 2}});
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   QTest::keyClicks(gui.FilterBox, "COMMAND=2");
   EXPECT_EQ(gui.SamplesGrid->RowCount(), 4);  // header, two rows, blank
   EXPECT_EQ(gui.PacketList->PacketAt(1), 1);
@@ -238,7 +238,7 @@ class LevelHints : public testing::TestWithParam<TLevelCase> {};
 TEST_P(LevelHints, SayWhyNoPacketArrives) {
   TWindowRig rig;
   const TLevelCase& c = GetParam();
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.DecodeSettings.AutomaticLevel = c.Automatic;
   gui.ChB_invertInput->setChecked(c.Invert);
   rig.Record();

@@ -49,7 +49,7 @@ TEST(RealCaptureWindow, PacketsRecordedThroughPortAudioAreListedAndDecoded) {
   std::ofstream("protocols.xml") << ProtocolsXml;
   auto dialogs = std::make_unique<TFakeDialogs>();
   TFakeDialogs* shown = dialogs.get();
-  Tgui gui(std::move(dialogs));  // no sound system given: the sound card through PortAudio
+  TMainWindow gui(std::move(dialogs));  // no sound system given: the sound card through PortAudio
   gui.show();
   gui.RecordButton->click();
   ASSERT_TRUE(shown->Messages.empty()) << shown->Messages[0].toStdString();

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "TDialogs.h"
+#include "TMainWindow.h"
 #include "TRecordButton.h"
 #include "TScriptedSoundSystem.h"
 #include "TSignalProcessor.h"
-#include "U_Vorlent_GUI.h"
 
 namespace ui_test {
 namespace fs = std::filesystem;
@@ -196,8 +196,8 @@ class TWindowRig {
     Dialogs = dialogs.get();
     auto sound = std::make_unique<TScriptedSoundSystem>();
     Sound = sound.get();
-    Gui = std::make_unique<Tgui>(std::move(dialogs), std::move(sound),
-                                 std::vector<std::string>{Dir.string()});
+    Gui = std::make_unique<TMainWindow>(std::move(dialogs), std::move(sound),
+                                        std::vector<std::string>{Dir.string()});
   }
   ~TWindowRig() {
     Gui.reset();
@@ -242,7 +242,7 @@ class TWindowRig {
   fs::path OldDir, Dir;
   TFakeDialogs* Dialogs;
   TScriptedSoundSystem* Sound;
-  std::unique_ptr<Tgui> Gui;
+  std::unique_ptr<TMainWindow> Gui;
 };
 }  // namespace ui_test
 

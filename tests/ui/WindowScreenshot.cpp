@@ -12,10 +12,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "TAboutBox.h"
 #include "TPcmReader.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
-#include "U_aboutForm.h"
 #include "UiTestSupport.h"
 
 using namespace ui_test;
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   TVorlentApplication application(argc, argv);
   const std::string protocols = ShippedProtocols();
   TWindowRig rig(protocols.c_str());
-  Tgui& gui = *rig.Gui;
+  TMainWindow& gui = *rig.Gui;
   gui.show();
   rig.Record();
   rig.Feed(ExampleRecording());

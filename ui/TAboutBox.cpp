@@ -1,4 +1,4 @@
-#include "U_aboutForm.h"
+#include "TAboutBox.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,7 +40,7 @@ QLabel* MakeLabel(QWidget* Parent, const char* Name, const QString& Text, QRect 
 }
 }  // namespace
 
-TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Boxes)
+TAboutBox::TAboutBox(QWidget* Owner, TDialogs& Boxes)
     : QDialog(Owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       Dialogs(Boxes) {
@@ -67,7 +67,7 @@ TaboutForm::TaboutForm(QWidget* Owner, TDialogs& Boxes)
   aboutText->setWordWrap(true);
 }
 
-void TaboutForm::ShowBox() {
+void TAboutBox::ShowBox() {
   if (auto* owner = parentWidget(); owner && !isVisible()) {
     const QRect own = frameGeometry();
     move(owner->frameGeometry().center() - QPoint(own.width() / 2, own.height() / 2));
@@ -77,11 +77,11 @@ void TaboutForm::ShowBox() {
   activateWindow();
 }
 
-void TaboutForm::StaticText3Click() {
+void TAboutBox::StaticText3Click() {
   Dialogs.OpenUrl(ManualUrl());
 }
 
-QString TaboutForm::ManualUrl() {
+QString TAboutBox::ManualUrl() {
   const QDir program(QCoreApplication::applicationDirPath());
   const QString candidates[] = {program.filePath(ManualFile),
                                 QDir::cleanPath(program.filePath(DocFromBin) + "/" + ManualFile),

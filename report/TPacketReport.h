@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "TCodeExport.h"
+#include "TReportFormats.h"
+#include "TTableLine.h"
 #include "TSample.h"
 
 class TPacketReport {
  public:
-  enum class TFormat { Table, Csv, Json, Codes };
+  using TFormat = TReportFormats::TFormat;          // Jsonl is the listener's
   static constexpr size_t TableLookAheadRows = 64;  // rows that set the table's column widths
 
   // Several: more than one input is reported (the table names each, CSV adds a column).
@@ -34,12 +36,8 @@ class TPacketReport {
   // Ends the report (closes the JSON document). Call once, after the last input.
   void Finish();
 
-  // The texts of the samples grid's columns: Time, Protocol, Data, Length, Gap (a likely
-  // match's name marked as the grid marks it, "NEC?").
+  // The cells of a table row (TPacketCells::Of).
   static std::vector<std::string> Columns(const TSample& Sample);
-  // The cells of a CSV row: Time, Protocol (the plain name), Match ("exact", "likely", or ""
-  // for an unknown or undecoded packet), Data, Length, Gap.
-  static std::vector<std::string> CsvCells(const TSample& Sample);
   // The JSON object of one packet on one line, as the json format lists it; Cells are its
   // Columns (the Time cell may be another time text). Never fails.
   static std::string JsonPacket(const TSample& Sample, const std::vector<std::string>& Cells,
@@ -50,7 +48,6 @@ class TPacketReport {
  private:
   void AddTableRow(std::vector<std::string> Cells);
   void WriteTable();
-  void WriteTableLine(const std::vector<std::string>& Cells) const;
   void WriteCsvRow(const std::vector<std::string>& Cells) const;
   void WriteJson(const TSample& Sample);
 
@@ -62,7 +59,7 @@ class TPacketReport {
   size_t Index = 0;                            // of the next packet within the input
   size_t JsonPackets = 0;                      // written so far, for the separators
   std::vector<std::vector<std::string>> Rows;  // table rows held while the widths are measured
-  std::vector<size_t> Widths;                  // of the table's columns, once started
+  TTableLine Line;                             // the table's columns, fitted when started
   bool TableStarted = false;                   // header written, rows go out as they come
   bool Named = false;
   std::unique_ptr<TCodeExport> Export;

@@ -26,6 +26,9 @@ class TDecodeOptions {
   std::string LibraryFile() const;
   // True when the user named the library (then a failure to load it fails the run).
   bool LibraryNamed() const { return !Protocols.empty(); }
+  // Loads LibraryFile into Engine. "" when it loaded; else why not, as lines of a terminal:
+  // where the library was looked for when none was found, or "FILE: reason".
+  std::string Load(TProtocolRecognition& Engine) const;
   // Parses Argv into App. Nothing when the program goes on; else the status it ends with:
   // 0 after --help or --version (printed on Out), 2 after a usage error (reported on Err as
   // "PROGRAM: reason" with a hint to --help).

@@ -1,4 +1,4 @@
-#include "U_graph.h"
+#include "TGraph.h"
 
 #include <QClipboard>
 #include <QFileInfo>
@@ -38,11 +38,11 @@ int Row(int Y, double YScale) {
 
 int Points(int PointSize, double YScale) {
   if (YScale >= 1) return PointSize;
-  return std::max(TfrmGraph::MinTextPoints, static_cast<int>(std::lround(PointSize * YScale)));
+  return std::max(TGraph::MinTextPoints, static_cast<int>(std::lround(PointSize * YScale)));
 }
 
 QImage BlankPicture(int Width, double YScale = 1) {
-  QImage picture(std::max(Width, 1), std::max(Row(TfrmGraph::ImageHeight, YScale), 1),
+  QImage picture(std::max(Width, 1), std::max(Row(TGraph::ImageHeight, YScale), 1),
                  QImage::Format_RGB32);
   picture.setDotsPerMeterX(DotsPerMeter);
   picture.setDotsPerMeterY(DotsPerMeter);
@@ -94,7 +94,7 @@ void Prepare(QPainter& Painter, int PointSize, QColor Colour) {
 }  // namespace
 
 TGraphImage::TGraphImage(QWidget* Parent) : QWidget(Parent) {
-  SetPicture(BlankPicture(TfrmGraph::InitialWidth));
+  SetPicture(BlankPicture(TGraph::InitialWidth));
 }
 
 void TGraphImage::SetPicture(const QImage& Value) {
@@ -108,7 +108,7 @@ void TGraphImage::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, Image);
 }
 
-TfrmGraph::TfrmGraph(QWidget* Parent, TDialogs& Boxes)
+TGraph::TGraph(QWidget* Parent, TDialogs& Boxes)
     : QScrollArea(Parent), img(new TGraphImage(this)), Dialogs(Boxes) {
   setFrameShape(QFrame::NoFrame);
   setFocusPolicy(Qt::NoFocus);
@@ -126,39 +126,39 @@ TfrmGraph::TfrmGraph(QWidget* Parent, TDialogs& Boxes)
   setWidget(img);
 }
 
-void TfrmGraph::SetHScale(uint8_t Value) {
+void TGraph::SetHScale(uint8_t Value) {
   HScale = std::clamp<uint8_t>(Value, 1, MaxHScale);
 }
 
-void TfrmGraph::SetSample(const TSample* Value) {
+void TGraph::SetSample(const TSample* Value) {
   Sample = Value;
 }
 
-void TfrmGraph::Clear() {
+void TGraph::Clear() {
   Sample = nullptr;
   img->SetPicture(BlankPicture(InitialWidth));
 }
 
-void TfrmGraph::Draw() {
+void TGraph::Draw() {
   if (!Sample) return;
   img->SetPicture(Render(FittedYScale()));
 }
 
-double TfrmGraph::YScaleFor(int Height, int ScrollBarHeight) {
+double TGraph::YScaleFor(int Height, int ScrollBarHeight) {
   const double room = static_cast<double>(Height - ScrollBarHeight) / ContentHeight;
   return std::clamp(room, MinYScale, 1.0);
 }
 
-double TfrmGraph::FittedYScale() const {
+double TGraph::FittedYScale() const {
   return YScaleFor(height(), horizontalScrollBar()->sizeHint().height());
 }
 
-void TfrmGraph::resizeEvent(QResizeEvent* Event) {
+void TGraph::resizeEvent(QResizeEvent* Event) {
   QScrollArea::resizeEvent(Event);
   if (Sample && Row(ImageHeight, FittedYScale()) != img->Picture().height()) Draw();
 }
 
-QImage TfrmGraph::Render(double YScale) const {
+QImage TGraph::Render(double YScale) const {
   const std::vector<uint8_t>& signal = Sample->Signal;
   const int width = static_cast<int>(signal.size() / HScale);
   QImage picture = BlankPicture(width, YScale);
@@ -178,7 +178,7 @@ QImage TfrmGraph::Render(double YScale) const {
   return picture;
 }
 
-void TfrmGraph::DrawRunBoundaries(QImage& Picture, double YScale) const {
+void TGraph::DrawRunBoundaries(QImage& Picture, double YScale) const {
   QPainter painter(&Picture);
   Prepare(painter, Points(SmallPoints, YScale), White);
   uint16_t sum = 0;
@@ -192,34 +192,34 @@ void TfrmGraph::DrawRunBoundaries(QImage& Picture, double YScale) const {
   }
 }
 
-void TfrmGraph::DrawMarks(QImage& Picture, const std::vector<TSampleMark>& Marks, int PointSize,
-                          QColor Colour, int TextTop, int LineTop, int LineBottom, int TextIndent,
-                          double YScale) const {
+void TGraph::DrawMarks(QImage& Picture, const std::vector<TSampleMark>& Marks, int PointSize,
+                       QColor Colour, int TextTop, int LineTop, int LineBottom, int TextIndent,
+                       double YScale) const {
   QPainter painter(&Picture);
   Prepare(painter, Points(PointSize, YScale), Colour);
   int x = 0;
   for (const TSampleMark& mark : Marks) {
     if (HScale < TextsBelowScale) {
-      Text(painter, x + TextIndent, Row(TextTop, YScale), QString::fromStdString(mark.Text));
+      Text(painter, x + TextIndent, Row(TextTop, YScale), QString::fromStdString(mark.Text.str()));
     }
     x = mark.Position / HScale;
     Line(Picture, x, Row(LineTop, YScale), x, Row(LineBottom, YScale), Colour);
   }
 }
 
-QString TfrmGraph::TimeText(uint16_t Count) const {
+QString TGraph::TimeText(uint16_t Count) const {
   if (SampleRate == 0) return "0";
   return QString::fromStdString(TTimeTexts::TimeText(Count, SampleRate));
 }
 
-QString TfrmGraph::BitmapFileName(const QString& FileName) {
+QString TGraph::BitmapFileName(const QString& FileName) {
   const qsizetype slash = FileName.lastIndexOf('/');
   const qsizetype dot = FileName.lastIndexOf('.');
   const QString stem = dot > slash ? FileName.left(dot) : FileName;
   return stem + ".bmp";
 }
 
-void TfrmGraph::ExportBitmap(const QString& FileName) const {
+void TGraph::ExportBitmap(const QString& FileName) const {
   const QImage picture = Sample ? Render(1) : img->Picture();
   QImage bitmap(picture.width(), ExportHeight, QImage::Format_RGB888);
   bitmap.fill(Black);
@@ -240,7 +240,7 @@ void TfrmGraph::ExportBitmap(const QString& FileName) const {
   }
 }
 
-void TfrmGraph::CopyTiming() const {
+void TGraph::CopyTiming() const {
   if (!Sample) {
     Dialogs.ShowMessage(NothingToCopy);
     return;

@@ -27,7 +27,7 @@ class TGraphImage : public QWidget {
   QImage Image;
 };
 
-class TfrmGraph : public QScrollArea {
+class TGraph : public QScrollArea {
  public:
   static constexpr int ImageHeight = 273;   // pixels
   static constexpr int InitialWidth = 256;  // pixels, before the first drawing
@@ -40,7 +40,7 @@ class TfrmGraph : public QScrollArea {
   static constexpr int MinTextPoints = 6;  // texts of a squeezed drawing shrink down to this
 
   // Dialogs shows CopyTiming's message; it must outlive the view.
-  TfrmGraph(QWidget* Parent, TDialogs& Dialogs);
+  TGraph(QWidget* Parent, TDialogs& Dialogs);
 
   // Stores the zoom divisor (1..MaxHScale; other values are clamped). Does not redraw.
   void SetHScale(uint8_t Value);

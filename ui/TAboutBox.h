@@ -9,12 +9,12 @@ class QLabel;
 class TDialogs;
 class TLinkLabel;
 
-class TaboutForm : public QDialog {
+class TAboutBox : public QDialog {
  public:
   static constexpr int ClientWidth = 311, ClientHeight = 231;  // pixels
 
   // Created hidden; Owner is the main window it is centred on. Dialogs opens the link.
-  TaboutForm(QWidget* Owner, TDialogs& Dialogs);
+  TAboutBox(QWidget* Owner, TDialogs& Dialogs);
 
   // Shows the box centred on its owner without making it modal; brings it to the front
   // when it is already shown.

@@ -6,25 +6,13 @@
 #include <nlohmann/json.hpp>
 
 #include "TCodeExport.h"
-#include "TRecordingDecoder.h"
+#include "TDecodeSettings.h"
+#include "TPacketCells.h"
 #include "TTimeTexts.h"
 
 namespace {
 using json = nlohmann::ordered_json;
-const std::vector<std::string> Headers = {"Time", "Protocol", "Data", "Length", "Gap"};
-const std::vector<std::string> CsvHeaders = {"Time", "Protocol", "Match", "Data", "Length", "Gap"};
-constexpr size_t ProtocolColumn = 1;
-const char* const NameHeader = "Name";   // the signal's name in a code file
-constexpr size_t FirstRightAligned = 3;  // Length and Gap are numbers
-const char* const ColumnGap = "  ";
 const char* const CsvLineEnd = "\r\n";
-
-// Characters on screen of a UTF-8 text: bytes that do not continue a character.
-size_t Width(const std::string& Text) {
-  return static_cast<size_t>(std::count_if(Text.begin(), Text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
 
 // A 32-bit float as the double of its shortest decimal text that reads back as the same float,
 // so the JSON says 0.05, not 0.0500000007 (null when not finite).
@@ -39,7 +27,7 @@ json FloatNumber(float Value) {
 
 json Marks(const std::vector<TSampleMark>& Row) {
   json marks = json::array();
-  for (const TSampleMark& m : Row) marks.push_back({{"position", m.Position}, {"text", m.Text}});
+  for (const TSampleMark& m : Row) marks.push_back({{"position", m.Position}, {"text", m.Text.str()}});
   return marks;
 }
 }  // namespace
@@ -49,34 +37,21 @@ TPacketReport::TPacketReport(std::ostream& Stream, TFormat Chosen, bool SeveralI
     : Out(Stream),
       Format(Chosen),
       Several(SeveralInputs),
+      Line({}, TPacketCells::FirstRightAligned, TPacketCells::Count),  // a Name is text
       Named(NamedIn),
       Export(std::move(ExportIn)) {
   if (Format == TFormat::Json) Out << "{\"packets\":[";
   if (Format != TFormat::Csv) return;
-  std::vector<std::string> header = CsvHeaders;
+  std::vector<std::string> header = TPacketCells::CsvHeaders();
   if (Several) header.insert(header.begin(), "Input");
-  if (Named) header.push_back(NameHeader);
+  if (Named) header.push_back(TPacketCells::NameHeader);
   WriteCsvRow(header);
 }
 
 TPacketReport::~TPacketReport() = default;
 
 std::vector<std::string> TPacketReport::Columns(const TSample& Sample) {
-  std::string time = Sample.StreamIndex >= 0
-                         ? TTimeTexts::ClockText(static_cast<double>(Sample.StreamIndex) /
-                                                 TRecordingDecoder::SampleRate)
-                         : TTimeTexts::TimeOfDayText(Sample.CaptureTime);
-  const TProtocol* protocol = Sample.Protocol.get();
-  return {time, protocol ? protocol->ListName() : "", protocol ? protocol->GetDataText() : "",
-          TTimeTexts::niceTimePeriod(Sample.Duration), TTimeTexts::niceTimePeriod(Sample.Gap)};
-}
-
-std::vector<std::string> TPacketReport::CsvCells(const TSample& Sample) {
-  std::vector<std::string> cells = Columns(Sample);
-  const TProtocol* protocol = Sample.Protocol.get();
-  cells[ProtocolColumn] = protocol ? protocol->ProtocolName : "";
-  cells.insert(cells.begin() + ProtocolColumn + 1, protocol ? protocol->MatchText() : "");
-  return cells;
+  return TPacketCells::Of(Sample);
 }
 
 std::string TPacketReport::CsvField(const std::string& Text) {
@@ -99,12 +74,12 @@ void TPacketReport::BeginInput(const std::string& Name) {
 void TPacketReport::Add(const TSample& Sample) {
   switch (Format) {
     case TFormat::Table: {
-      std::vector<std::string> cells = Columns(Sample);
+      std::vector<std::string> cells = TPacketCells::Of(Sample);
       if (Named) cells.push_back(Sample.Name);
       AddTableRow(std::move(cells));
     } break;
     case TFormat::Csv: {
-      std::vector<std::string> cells = CsvCells(Sample);
+      std::vector<std::string> cells = TPacketCells::CsvOf(Sample);
       if (Several) cells.insert(cells.begin(), Input);
       if (Named) cells.push_back(Sample.Name);
       WriteCsvRow(cells);
@@ -112,6 +87,9 @@ void TPacketReport::Add(const TSample& Sample) {
     }
     case TFormat::Json:
       WriteJson(Sample);
+      break;
+    case TFormat::Jsonl:
+      Out << JsonPacket(Sample, TPacketCells::Of(Sample), Input, Index) << '\n';
       break;
     case TFormat::Codes:
       if (Export) Export->Add(Sample, Sample.Name);
@@ -134,7 +112,10 @@ void TPacketReport::Finish() {
 
 // A table row: held while the column widths are still being measured, written at once after.
 void TPacketReport::AddTableRow(std::vector<std::string> Cells) {
-  if (TableStarted) return WriteTableLine(Cells);
+  if (TableStarted) {
+    Out << Line.Of(Cells) << '\n';
+    return;
+  }
   Rows.push_back(std::move(Cells));
   if (Rows.size() >= TableLookAheadRows) WriteTable();
 }
@@ -144,31 +125,16 @@ void TPacketReport::AddTableRow(std::vector<std::string> Cells) {
 void TPacketReport::WriteTable() {
   if (TableStarted) return;
   if (Several) Out << (InputCount ? "\n" : "") << "==> " << Input << " <==\n";
-  std::vector<std::string> headers = Headers;
-  if (Named) headers.push_back(NameHeader);
-  Widths.assign(headers.size(), 0);
-  for (size_t c = 0; c < headers.size(); ++c) Widths[c] = Width(headers[c]);
-  for (const auto& row : Rows)
-    for (size_t c = 0; c < row.size() && c < Widths.size(); ++c)
-      Widths[c] = std::max(Widths[c], Width(row[c]));
+  std::vector<std::string> headers = TPacketCells::Headers();
+  if (Named) headers.push_back(TPacketCells::NameHeader);
+  Line = TTableLine({}, TPacketCells::FirstRightAligned, TPacketCells::Count);
+  Line.Fit(headers);
+  for (const auto& row : Rows) Line.Fit(row);
   TableStarted = true;
-  WriteTableLine(headers);
-  for (const auto& row : Rows) WriteTableLine(row);
+  Out << Line.Of(headers) << '\n';
+  for (const auto& row : Rows) Out << Line.Of(row) << '\n';
   Rows.clear();
   Out.flush();
-}
-
-void TPacketReport::WriteTableLine(const std::vector<std::string>& Cells) const {
-  std::string text;
-  for (size_t c = 0; c < Cells.size(); ++c) {
-    const size_t width = c < Widths.size() ? Widths[c] : 0;
-    std::string pad(width - std::min(width, Width(Cells[c])), ' ');
-    if (c) text += ColumnGap;
-    const bool right = c >= FirstRightAligned && c < Headers.size();  // a Name is text
-    text += right ? pad + Cells[c] : Cells[c] + pad;
-  }
-  text.erase(text.find_last_not_of(' ') + 1);
-  Out << text << '\n';
 }
 
 void TPacketReport::WriteCsvRow(const std::vector<std::string>& Cells) const {
@@ -177,7 +143,7 @@ void TPacketReport::WriteCsvRow(const std::vector<std::string>& Cells) const {
 }
 
 void TPacketReport::WriteJson(const TSample& Sample) {
-  Out << (JsonPackets ? ",\n" : "\n") << JsonPacket(Sample, Columns(Sample), Input, Index);
+  Out << (JsonPackets ? ",\n" : "\n") << JsonPacket(Sample, TPacketCells::Of(Sample), Input, Index);
   ++JsonPackets;
 }
 
@@ -191,7 +157,7 @@ std::string TPacketReport::JsonPacket(const TSample& Sample,
           {{"name", f.Name}, {"value", f.Text.empty() ? json(f.Value) : json(f.Text)}});
   json timing = json::array();
   for (uint16_t run : Sample.Pulses)
-    timing.push_back(TTimeTexts::TimeMicroseconds(run, TRecordingDecoder::SampleRate));
+    timing.push_back(TTimeTexts::TimeMicroseconds(run, TDecodeSettings::SampleRate));
   const TProtocol* protocol = Sample.Protocol.get();
   json match = nullptr, note = nullptr;
   if (protocol && protocol->Known()) match = protocol->MatchText();
@@ -199,7 +165,7 @@ std::string TPacketReport::JsonPacket(const TSample& Sample,
     note = protocol->MatchNote;
   json start = nullptr;
   if (Sample.StreamIndex >= 0)
-    start = static_cast<double>(Sample.StreamIndex) / TRecordingDecoder::SampleRate;
+    start = static_cast<double>(Sample.StreamIndex) / TDecodeSettings::SampleRate;
   json packet = {{"input", InputName},
                  {"index", PacketIndex},
                  {"start_s", start},

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "TLibraryLoad.h"
 #include "TProtocolRecognition.h"
 #include "TSignalProcessor.h"
 
@@ -50,6 +51,13 @@ void TDecodeOptions::AddTo(CLI::App& App) {
 
 std::string TDecodeOptions::LibraryFile() const {
   return LibraryNamed() ? Protocols : Locator.Find();
+}
+
+std::string TDecodeOptions::Load(TProtocolRecognition& Engine) const {
+  const std::string file = LibraryFile();
+  if (file.empty()) return Locator.NotFoundText();
+  const std::string report = TLibraryLoad::Into(Engine, file);
+  return report.empty() ? report : file + ": " + TLibraryLoad::Joined(report, '\n');
 }
 
 void TDecodeOptions::Apply(TProtocolRecognition& Engine) const {
