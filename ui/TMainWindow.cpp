@@ -32,16 +32,17 @@
 #include "TInputMenu.h"
 #include "TLevelMeter.h"
 #include "TLinkLabel.h"
+#include "TPacketGrid.h"
 #include "TPacketList.h"
 #include "TPacketListControls.h"
 #include "TPacketSync.h"
 #include "TPortAudioOutput.h"
+#include "TProtocolRecognition.h"
 #include "TRecordButton.h"
 #include "TSendMenu.h"
+#include "TSignalProcessor.h"
 #include "TStringGrid.h"
 #include "TUnsavedSamples.h"
-#include "TProtocolRecognition.h"
-#include "TSignalProcessor.h"
 
 namespace {
 // Window geometry at 96 dots per inch.
@@ -94,7 +95,7 @@ TMainWindow::TMainWindow(std::unique_ptr<TDialogs> DialogsIn, std::unique_ptr<TS
     FitInto(primary->availableGeometry());
   }
   Guarded([this] { FormCreate(); });
-  if (SamplesGrid->Cell(0, 0).isEmpty()) WriteGridHeaders();  // also after a failed start
+  if (SGprotocolData->Cell(0, 0).isEmpty()) WriteGridHeaders();  // also after a failed start
   aboutForm = new TAboutBox(this, *Dialogs);
 }
 
@@ -170,11 +171,9 @@ void TMainWindow::CreateSamples() {
   GB_Samples = new QGroupBox(" Samples ", centralWidget());
   GB_Samples->setObjectName("GB_Samples");
   Anchors->Place(GB_Samples, {360, 312, 782, 387}, TAnchors::All, ClientSize);
-  SamplesGrid = new TStringGrid(GB_Samples, SampleColumns);
+  PacketList = std::make_unique<TPacketList>();
+  SamplesGrid = new TPacketGrid(GB_Samples, *PacketList);
   SamplesGrid->setObjectName("SamplesGrid");
-  SamplesGrid->SetRowCount(2);
-  SamplesGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  SamplesGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
   for (int c = 0; c < SampleColumns; ++c) SamplesGrid->setColumnWidth(c, SampleColumnWidths[c]);
   const int gapWidth = SamplesGrid->fontMetrics().horizontalAdvance(WidestGapText) + GapTextPadding;
   SamplesGrid->setColumnWidth(GapColumn, std::max(SampleColumnWidths[GapColumn], gapWidth));
@@ -184,7 +183,6 @@ void TMainWindow::CreateSamples() {
   FilterBox->setObjectName("FilterBox");
   Anchors->Place(FilterBox, {8, 358, 766, 22}, TAnchors::Left | TAnchors::Right | TAnchors::Bottom,
                  {782, 387});
-  PacketList = std::make_unique<TPacketList>(*SamplesGrid);
 }
 
 void TMainWindow::CreateMenu() {
@@ -270,7 +268,7 @@ void TMainWindow::BindEvents() {
     graph->SetHScale(static_cast<uint8_t>(tbHScale->value()));
     graph->Draw();
   });
-  connect(SamplesGrid, &TStringGrid::SelectCell, this, [this](int Column, int Row) {
+  connect(SamplesGrid, &TPacketGrid::SelectCell, this, [this](int Column, int Row) {
     Guarded([&] {
       bool canSelect = true;
       SamplesGridSelectCell(Column, Row, canSelect);
@@ -342,7 +340,7 @@ void TMainWindow::FormCreate() {
   if (PendingSound)
     Processor->Init(this, SampleRate, std::move(PendingSound));
   else
-    Processor->Init(this, SampleRate);  // the sound card
+    Processor->Init(this, SampleRate);                                   // the sound card
   new TDeviceWatch(this, *Processor, [this] { ShowRecordingState(); });  // a lost device
   Unsaved = std::make_unique<TUnsavedSamples>(*Dialogs, Processor->Samples);
   InputMenu = new TInputMenu(menuBar(), About1, Processor->WaveIn->SoundSystem(),
@@ -396,9 +394,7 @@ void TMainWindow::FitInto(const QRect& Available) {
 }
 
 void TMainWindow::WriteGridHeaders() {
-  for (int c = 0; c < SampleColumns; ++c)
-    SamplesGrid->SetCell(c, 0, TPacketList::Header(static_cast<TPacketList::TColumn>(c)));
-  Details->WriteHeaders();
+  Details->WriteHeaders();  // the samples grid's come from its list
 }
 
 void TMainWindow::InputChanged() {

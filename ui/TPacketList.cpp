@@ -1,13 +1,13 @@
 #include "TPacketList.h"
 
 #include <QFileInfo>
+#include <QFont>
 #include <algorithm>
 #include <iterator>
 
 #include "TMatchStyle.h"
 #include "TPacketCells.h"
 #include "TPacketTexts.h"
-#include "TStringGrid.h"
 
 namespace {
 // After the columns every front end lists (TPacketCells).
@@ -28,8 +28,6 @@ int First(const TPacketList::TRow& Row) {
   return Row.Packets.front();
 }
 }  // namespace
-
-TPacketList::TPacketList(TStringGrid& GridIn) : Grid(GridIn) {}
 
 const char* TPacketList::Header(TColumn Column) {
   const auto column = static_cast<size_t>(Column);
@@ -73,6 +71,7 @@ QString TPacketList::CellText(const TSamples& Samples, const TRow& Row, TColumn 
 }
 
 void TPacketList::Show(const TSamples& Samples) {
+  Shown = &Samples;
   All.clear();
   Group(Samples, 0);
   Visible.clear();
@@ -80,10 +79,11 @@ void TPacketList::Show(const TSamples& Samples) {
     if (Passes(Samples, row)) Visible.push_back(row);
   }
   Sort(Samples);
-  WriteAll(Samples);
+  Publish(0);
 }
 
 void TPacketList::Append(const TSamples& Samples, int FirstNew) {
+  Shown = &Samples;
   const size_t rowsBefore = All.size();
   const size_t lastSize = All.empty() ? 0 : All.back().Packets.size();
   Group(Samples, FirstNew);
@@ -106,7 +106,7 @@ void TPacketList::Append(const TSamples& Samples, int FirstNew) {
   for (size_t i = rowsBefore; i < All.size(); ++i) {
     if (Passes(Samples, All[i])) Visible.push_back(All[i]);
   }
-  WriteFrom(Samples, from);
+  Publish(from);
 }
 
 void TPacketList::SetFolding(bool On, const TSamples& Samples) {
@@ -147,8 +147,9 @@ int TPacketList::RowOf(int Index) const {
 
 QString TPacketList::RowText(int GridRow) const {
   if (GridRow < 1 || GridRow > static_cast<int>(Visible.size())) return {};
-  QStringList texts;  // the grid holds them; a blank cell has no text
-  for (int c = 0; c < Columns; ++c) texts << Grid.Cell(c, GridRow);
+  QStringList texts;
+  for (int c = 0; c < Columns; ++c)
+    texts << data(index(GridRow - 1, c), Qt::DisplayRole).toString();
   return texts.join('\t');
 }
 
@@ -156,8 +157,41 @@ void TPacketList::Clear() {
   All.clear();
   Visible.clear();
   RowOfPacket.clear();
-  for (int r = 1; r < Grid.RowCount(); ++r) Grid.ClearRow(r);
-  Grid.SetRowCount(2);
+  Publish(0);
+}
+
+int TPacketList::rowCount(const QModelIndex& Parent) const {
+  return Parent.isValid() ? 0 : Published + 1;
+}
+
+int TPacketList::columnCount(const QModelIndex& Parent) const {
+  return Parent.isValid() ? 0 : Columns;
+}
+
+QVariant TPacketList::data(const QModelIndex& Cell, int Role) const {
+  if (!Cell.isValid() || Cell.row() >= std::min(Published, static_cast<int>(Visible.size())))
+    return {};
+  const TRow& row = Visible[static_cast<size_t>(Cell.row())];
+  const TSample* sample = ShownSample(row);
+  if (!sample) return {};
+  switch (Role) {
+    case Qt::DisplayRole:
+      return CellText(*Shown, row, static_cast<TColumn>(Cell.column()));
+    case Qt::ToolTipRole:
+      return sample->Source.empty() ? QVariant() : QString::fromStdString(sample->Source);
+    case Qt::ForegroundRole:
+    case Qt::FontRole:
+      return Cell.column() == static_cast<int>(TColumn::Protocol) ? Style(*sample, Role)
+                                                                  : QVariant();
+    default:
+      return {};
+  }
+}
+
+QVariant TPacketList::headerData(int Section, Qt::Orientation Orientation, int Role) const {
+  if (Orientation != Qt::Horizontal || Role != Qt::DisplayRole || Section < 0 || Section >= Columns)
+    return {};
+  return QString(Header(static_cast<TColumn>(Section)));
 }
 
 // Rows for Samples[First..]: each packet joins the last row when folding and it continues
@@ -224,30 +258,21 @@ void TPacketList::Sort(const TSamples& Samples) {
   Visible = std::move(sorted);
 }
 
-void TPacketList::WriteAll(const TSamples& Samples) {
-  WriteFrom(Samples, 0);
-  for (int c = 0; c < Columns; ++c) Grid.SetCell(c, 0, Header(static_cast<TColumn>(c)));
-}
-
-// Writes the rows from From on and the blank row after them.
-void TPacketList::WriteFrom(const TSamples& Samples, size_t From) {
+// Tells the views the rows from From on are new or changed, and how many there are now.
+void TPacketList::Publish(size_t From) {
   const int rows = static_cast<int>(Visible.size());
-  Grid.SetRowCount(rows + 2);
-  Grid.ClearRow(rows + 1);
-  for (int i = static_cast<int>(From); i < rows; ++i) WriteRow(Samples, i);
+  if (rows > Published) {
+    beginInsertRows({}, Published + 1, rows);
+    Published = rows;
+    endInsertRows();
+  } else if (rows < Published) {
+    beginRemoveRows({}, rows + 1, Published);
+    Published = rows;
+    endRemoveRows();
+  }
   Index();
-}
-
-void TPacketList::WriteRow(const TSamples& Samples, int Index) {
-  const TRow& row = Visible[static_cast<size_t>(Index)];
-  const TSample& sample = *Samples[static_cast<size_t>(First(row))];
-  const int gridRow = Index + 1;
-  for (int c = 0; c < Columns; ++c)
-    Grid.SetCell(c, gridRow, CellText(Samples, row, static_cast<TColumn>(c)));
-  const TMatchStyle& style =
-      TMatchStyle::For(sample.Protocol ? sample.Protocol->Match : TProtocol::TMatch::Exact);
-  Grid.SetCellStyle(static_cast<int>(TColumn::Protocol), gridRow, style.Colour, style.Italic);
-  Grid.SetRowToolTip(gridRow, QString::fromStdString(sample.Source));
+  const int from = static_cast<int>(std::min(From, Visible.size()));
+  emit dataChanged(index(from, 0), index(rows, Columns - 1));  // the blank row included
 }
 
 void TPacketList::Index() {
@@ -258,4 +283,19 @@ void TPacketList::Index() {
     for (int packet : Visible[r].Packets)
       RowOfPacket[static_cast<size_t>(packet)] = static_cast<int>(r) + 1;
   }
+}
+
+const TSample* TPacketList::ShownSample(const TRow& Row) const {
+  const auto first = static_cast<size_t>(First(Row));
+  return Shown && first < Shown->size() ? (*Shown)[first].get() : nullptr;
+}
+
+QVariant TPacketList::Style(const TSample& Sample, int Role) const {
+  const TMatchStyle& style =
+      TMatchStyle::For(Sample.Protocol ? Sample.Protocol->Match : TProtocol::TMatch::Exact);
+  if (Role == Qt::ForegroundRole) return style.Colour.isValid() ? style.Colour : QVariant();
+  if (!style.Italic) return {};
+  QFont italic;  // only the slant: the grid's own font gives the rest
+  italic.setItalic(true);
+  return italic;
 }

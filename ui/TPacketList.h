@@ -3,9 +3,11 @@
 // packet, or (folding, the default) one row per held key, where consecutive packets with the
 // same protocol and data, and a protocol's repeat frames after its frame, share the row of the
 // first with their count and the time the key was held; sorted by a column or in capture
-// order; only the rows that contain a filter text. Grid row r (1..) shows Rows()[r - 1]; the
-// grid keeps one blank row at its end. The packets themselves are never changed.
+// order; only the rows that contain a filter text. It is the samples grid's model: model row
+// r shows Rows()[r] (grid row r + 1), and one blank row follows the rows; the cells are made
+// from the packets when they are asked for. The packets themselves are never changed.
 
+#include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -13,9 +15,7 @@
 
 #include "TSample.h"
 
-class TStringGrid;
-
-class TPacketList {
+class TPacketList : public QAbstractTableModel {
  public:
   using TSamples = std::vector<std::unique_ptr<TSample>>;
 
@@ -34,8 +34,8 @@ class TPacketList {
     double HeldSeconds = 0;
   };
 
-  // Shows rows in Grid, which must have Columns columns.
-  explicit TPacketList(TStringGrid& Grid);
+  // An empty list: no rows but the blank one.
+  TPacketList() = default;
 
   // True when Next, following Held directly, is the same key held: both known, the same
   // protocol (or Next its repeat frame) and data, and no longer a pause between them than
@@ -70,19 +70,28 @@ class TPacketList {
   int RowOf(int Index) const;
   // The cells of grid row GridRow joined by tabs; "" outside the rows.
   QString RowText(int GridRow) const;
-  // Forgets every row and empties the grid but for its header and blank row.
+  // Forgets every row; the blank row stays.
   void Clear();
+
+  // The model: the rows and the blank row, Columns columns, the headers; a listed row's cells
+  // have their text, the Protocol cell its match's colour and italics, every cell the source
+  // file as tooltip. An index outside the rows has no data.
+  int rowCount(const QModelIndex& Parent = {}) const override;
+  int columnCount(const QModelIndex& Parent = {}) const override;
+  QVariant data(const QModelIndex& Index, int Role) const override;
+  QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override;
 
  private:
   void Group(const TSamples& Samples, int FirstNew);
   bool Passes(const TSamples& Samples, const TRow& Row) const;
   void Sort(const TSamples& Samples);
-  void WriteAll(const TSamples& Samples);
-  void WriteFrom(const TSamples& Samples, size_t From);
-  void WriteRow(const TSamples& Samples, int Index);
+  void Publish(size_t From);
   void Index();
+  const TSample* ShownSample(const TRow& Row) const;
+  QVariant Style(const TSample& Sample, int Role) const;
 
-  TStringGrid& Grid;
+  const TSamples* Shown = nullptr;  // the packets of the last listing; the processor's
+  int Published = 0;                // the rows the views know of (the blank one aside)
   bool Fold = true;
   int SortedBy = -1;
   bool Reversed = false;

@@ -1,25 +1,10 @@
 #include "TStringGrid.h"
 
-#include <QHeaderView>
+#include "TGridLook.h"
 
 TStringGrid::TStringGrid(QWidget* Parent, int Columns) : QTableWidget(1, Columns, Parent) {
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setShowGrid(true);
-  setWordWrap(false);
-  setTabKeyNavigation(false);  // Tab moves on to the next control
-  setTextElideMode(Qt::ElideNone);
-  verticalHeader()->hide();
-  verticalHeader()->setMinimumSectionSize(RowHeight);
-  verticalHeader()->setDefaultSectionSize(RowHeight);
-  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  horizontalHeader()->setSectionsClickable(false);
-  horizontalHeader()->setHighlightSections(false);
-  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  horizontalHeader()->setFixedHeight(RowHeight + 1);
-  horizontalHeader()->setStretchLastSection(false);
+  TGridLook::Apply(*this);
   for (int c = 0; c < Columns; ++c) setHorizontalHeaderItem(c, new QTableWidgetItem());
-  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   connect(this, &QTableWidget::currentCellChanged, this, [this](int Row, int Column, int, int) {
     if (Row >= 0) emit SelectCell(Column, Row + 1);
   });

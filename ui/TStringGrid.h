@@ -10,10 +10,8 @@ class TStringGrid : public QTableWidget {
   Q_OBJECT
 
  public:
-  static constexpr int RowHeight = 18;  // pixels, header row included
-
-  // A grid of Columns columns and 2 rows (header and one blank row); not editable, resizable
-  // columns, grid lines, no header column.
+  // A grid of Columns columns and 2 rows (header and one blank row) with the look of
+  // TGridLook.
   TStringGrid(QWidget* Parent, int Columns);
 
   // Rows including the header row; at least 1.

@@ -20,7 +20,7 @@
 
 #include "AlsaFileDevice.h"
 #include "TRecordButton.h"
-#include "TStringGrid.h"
+#include "TPacketGrid.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"
 

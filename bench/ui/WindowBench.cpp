@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "TGraph.h"
-#include "TStringGrid.h"
+#include "TPacketGrid.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"
 

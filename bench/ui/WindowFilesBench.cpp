@@ -11,8 +11,9 @@
 #include <cstdlib>
 
 #include "TIrSynth.h"
+#include "TPacketGrid.h"
+#include "TPacketList.h"
 #include "TProtocolRecognition.h"
-#include "TStringGrid.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"
 
@@ -129,7 +130,7 @@ void LoadPartGrid(benchmark::State& State) {
   for (auto _ : State) {
     if (State.range(0) == 0) {
       State.PauseTiming();
-      gui.SamplesGrid->SetRowCount(2);
+      gui.PacketList->Clear();
       State.ResumeTiming();
     }
     gui.UpdateSamplesGrid();

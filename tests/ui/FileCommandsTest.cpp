@@ -10,6 +10,7 @@
 
 #include "TAboutBox.h"
 #include "TGraph.h"
+#include "TPacketGrid.h"
 #include "TStringGrid.h"
 #include "UiTestSupport.h"
 

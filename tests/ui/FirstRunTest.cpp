@@ -12,6 +12,7 @@
 #include <QStatusBar>
 
 #include "TGraph.h"
+#include "TPacketGrid.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
 #include "TestFiles.h"
@@ -71,7 +72,8 @@ TEST(FirstRun, ImportedPacketsShowTheirOffsetAndFileAndNothingFoundIsSaid) {
   ASSERT_TRUE(import());
   EXPECT_EQ(gui.SamplesGrid->Cell(0, 1), "0:00:00.500");
   EXPECT_EQ(gui.SamplesGrid->Cell(0, 2), "0:00:01.001");
-  EXPECT_EQ(gui.SamplesGrid->item(1, 2)->toolTip(), QString::fromStdString(file));
+  EXPECT_EQ(gui.SamplesGrid->model()->index(1, 2).data(Qt::ToolTipRole).toString(),
+            QString::fromStdString(file));
   EXPECT_TRUE(gui.Mdescription->toPlainText().startsWith(
       "Imported from " + QString::fromStdString(file) + " at 0:00:01.001.\n\nPulse distance"));
 

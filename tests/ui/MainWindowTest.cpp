@@ -14,6 +14,7 @@
 #include "TFileError.h"
 #include "TGraph.h"
 #include "TLinkLabel.h"
+#include "TPacketGrid.h"
 #include "TProtocolRecognition.h"
 #include "TRecordButton.h"
 #include "TStringGrid.h"
@@ -24,9 +25,10 @@ using namespace ui_test;
 using Texts = std::vector<QString>;
 
 namespace {
-QStringList Row(const TStringGrid* Grid, int Row) {
+template <typename TGrid>
+QStringList Row(const TGrid* Grid, int Row) {
   QStringList cells;
-  for (int c = 0; c < Grid->columnCount(); ++c) cells << Grid->Cell(c, Row);
+  for (int c = 0; c < Grid->model()->columnCount(); ++c) cells << Grid->Cell(c, Row);
   return cells;
 }
 }  // namespace
@@ -381,7 +383,7 @@ TEST(MainWindowKeyboard, TypingALetterInTheSamplesGridSelectsNothing) {
   Put(buffer, 2000, {{High, 40}, {Quiet, 60}, {High, 40}});
   rig.Feed(buffer);  // an "unknown" row, now selected
   gui.SamplesGrid->SetCurrentRow(1);
-  gui.SamplesGrid->setCurrentCell(0, 1);
+  gui.SamplesGrid->setCurrentIndex(gui.SamplesGrid->model()->index(0, 1));
   QTest::keyClick(gui.SamplesGrid, Qt::Key_U);
   EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 1);
   EXPECT_EQ(gui.LProtocolName->text(), gui.SamplesGrid->Cell(1, 1));

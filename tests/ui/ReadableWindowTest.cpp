@@ -25,10 +25,10 @@
 #include "TInputMenu.h"
 #include "TLevelMeter.h"
 #include "TMatchStyle.h"
+#include "TPacketGrid.h"
 #include "TPacketList.h"
 #include "TPacketListControls.h"
 #include "TSettingsDialog.h"
-#include "TStringGrid.h"
 #include "TWindowCommandLine.h"
 #include "UiTestSupport.h"
 
@@ -169,7 +169,7 @@ struct TSortCase {
 };
 class Sorting : public testing::TestWithParam<TSortCase> {};
 
-void ClickHeader(TStringGrid& Grid, int Column) {
+void ClickHeader(QTableView& Grid, int Column) {
   QHeaderView* header = Grid.horizontalHeader();
   QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                     QPoint(header->sectionViewportPosition(Column) + 4, header->height() / 2));

@@ -14,7 +14,7 @@
 
 #include "TAboutBox.h"
 #include "TPcmReader.h"
-#include "TStringGrid.h"
+#include "TPacketGrid.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"
 
