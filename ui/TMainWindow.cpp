@@ -29,10 +29,10 @@
 #include "TFileCommands.h"
 #include "TFonts.h"
 #include "TGraph.h"
+#include "TGridView.h"
 #include "TInputMenu.h"
 #include "TLevelMeter.h"
 #include "TLinkLabel.h"
-#include "TPacketGrid.h"
 #include "TPacketList.h"
 #include "TPacketListControls.h"
 #include "TPacketSync.h"
@@ -172,8 +172,10 @@ void TMainWindow::CreateSamples() {
   GB_Samples->setObjectName("GB_Samples");
   Anchors->Place(GB_Samples, {360, 312, 782, 387}, TAnchors::All, ClientSize);
   PacketList = std::make_unique<TPacketList>();
-  SamplesGrid = new TPacketGrid(GB_Samples, *PacketList);
+  SamplesGrid = new TGridView(GB_Samples, *PacketList);
   SamplesGrid->setObjectName("SamplesGrid");
+  SamplesGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+  SamplesGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
   for (int c = 0; c < SampleColumns; ++c) SamplesGrid->setColumnWidth(c, SampleColumnWidths[c]);
   const int gapWidth = SamplesGrid->fontMetrics().horizontalAdvance(WidestGapText) + GapTextPadding;
   SamplesGrid->setColumnWidth(GapColumn, std::max(SampleColumnWidths[GapColumn], gapWidth));
@@ -268,7 +270,7 @@ void TMainWindow::BindEvents() {
     graph->SetHScale(static_cast<uint8_t>(tbHScale->value()));
     graph->Draw();
   });
-  connect(SamplesGrid, &TPacketGrid::SelectCell, this, [this](int Column, int Row) {
+  connect(SamplesGrid, &TGridView::SelectCell, this, [this](int Column, int Row) {
     Guarded([&] {
       bool canSelect = true;
       SamplesGridSelectCell(Column, Row, canSelect);

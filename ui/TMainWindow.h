@@ -43,7 +43,7 @@ class TProtocolRecognition;
 class TRecordButton;
 class TSignalProcessor;
 class TUnsavedSamples;
-class TPacketGrid;
+class TGridView;
 class TStringGrid;
 class TAboutBox;
 class TGraph;
@@ -129,7 +129,7 @@ class TMainWindow : public QMainWindow, public TWaveNotifyTarget {
   QPlainTextEdit* Mdescription;
   TStringGrid* SGprotocolData;
   QGroupBox* GB_Samples;
-  TPacketGrid* SamplesGrid;
+  TGridView* SamplesGrid;
   std::unique_ptr<TPacketList> PacketList;  // which packets the grid's rows show
   QLabel* StatusPanels[3];
   QLabel* LibraryPanel;  // the library in use; a TElidedLabel: a long path loses its middle

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <set>
 
-#include "TPacketGrid.h"
+#include "TGridView.h"
 
 namespace {
 const char* const FilterHint = "Filter: protocol, data, name or file";
@@ -18,7 +18,7 @@ const char* const DeleteCaption = "&Delete";
 const char* const ExportCaption = "&Export selection...";
 }  // namespace
 
-TPacketListControls::TPacketListControls(TPacketGrid& GridIn, TPacketList& ListIn,
+TPacketListControls::TPacketListControls(TGridView& GridIn, TPacketList& ListIn,
                                          const TPacketList::TSamples& SamplesIn, QLineEdit& Filter)
     : QObject(&GridIn), Grid(GridIn), List(ListIn), Samples(SamplesIn) {
   Filter.setPlaceholderText(FilterHint);

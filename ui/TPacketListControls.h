@@ -14,7 +14,7 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QPoint;
-class TPacketGrid;
+class TGridView;
 
 class TPacketListControls : public QObject {
  public:
@@ -22,7 +22,7 @@ class TPacketListControls : public QObject {
 
   // Works on Grid, which List fills from Samples; Filter is the filter box. All are the
   // window's and outlive this object.
-  TPacketListControls(TPacketGrid& Grid, TPacketList& List, const TPacketList::TSamples& Samples,
+  TPacketListControls(TGridView& Grid, TPacketList& List, const TPacketList::TSamples& Samples,
                       QLineEdit& Filter);
 
   // Every packet of the selected rows (a folded row's all), ascending; the current row's
@@ -47,7 +47,7 @@ class TPacketListControls : public QObject {
   std::vector<int> SelectedRows() const;
   void ShowMenu(const QPoint& At);
 
-  TPacketGrid& Grid;
+  TGridView& Grid;
   TPacketList& List;
   const TPacketList::TSamples& Samples;
 };

@@ -4,13 +4,13 @@
 
 #include "TDetailsPane.h"
 #include "TGraph.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TPacketListControls.h"
 #include "TProtocolRecognition.h"
 #include "TSignalProcessor.h"
 
 TPacketSync::TPacketSync(TSignalProcessor& ProcessorIn, TProtocolRecognition& RecognitionIn,
-                         TPacketList& ListIn, TPacketGrid& GridIn, TDetailsPane& DetailsIn,
+                         TPacketList& ListIn, TGridView& GridIn, TDetailsPane& DetailsIn,
                          TGraph& GraphIn, const std::string& Problem)
     : Processor(ProcessorIn),
       Recognition(RecognitionIn),

@@ -14,14 +14,14 @@ class TGraph;
 class TPacketListControls;
 class TProtocolRecognition;
 class TSignalProcessor;
-class TPacketGrid;
+class TGridView;
 
 class TPacketSync {
  public:
   // All parts are the window's and outlive this object; LibraryProblem is why no library is
   // loaded ("" when one is), read whenever details are shown.
   TPacketSync(TSignalProcessor& Processor, TProtocolRecognition& Recognition, TPacketList& List,
-              TPacketGrid& Grid, TDetailsPane& Details, TGraph& Graph,
+              TGridView& Grid, TDetailsPane& Details, TGraph& Graph,
               const std::string& LibraryProblem);
 
   // Decodes Samples[First..] where needed, lists them and shows the newest one's row.
@@ -58,7 +58,7 @@ class TPacketSync {
   TSignalProcessor& Processor;
   TProtocolRecognition& Recognition;
   TPacketList& List;
-  TPacketGrid& Grid;
+  TGridView& Grid;
   TDetailsPane& Details;
   TGraph& Graph;
   const std::string& LibraryProblem;

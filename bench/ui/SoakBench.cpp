@@ -20,7 +20,7 @@
 
 #include "AlsaFileDevice.h"
 #include "TRecordButton.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "TGraph.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"
 

@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "TIrSynth.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TPacketList.h"
 #include "TProtocolRecognition.h"
 #include "TVorlentApplication.h"

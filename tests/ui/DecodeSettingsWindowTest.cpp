@@ -10,7 +10,7 @@
 
 #include "TMatchStyle.h"
 #include "TSettingsDialog.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TestFiles.h"
 #include "UiTestSupport.h"
 

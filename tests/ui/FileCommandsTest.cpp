@@ -10,7 +10,7 @@
 
 #include "TAboutBox.h"
 #include "TGraph.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TStringGrid.h"
 #include "UiTestSupport.h"
 

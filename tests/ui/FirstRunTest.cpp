@@ -12,7 +12,7 @@
 #include <QStatusBar>
 
 #include "TGraph.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
 #include "TestFiles.h"

@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "TGraph.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TPacketList.h"
 #include "TProtocolRecognition.h"
 #include "TStringGrid.h"
@@ -44,7 +44,7 @@ QString WriteWav(const TWindowRig& Rig, const char* Name, const std::vector<uint
   return QString::fromStdString(path);
 }
 
-QStringList Row(const TPacketGrid* Grid, int Row) {
+QStringList Row(const TGridView* Grid, int Row) {
   QStringList cells;
   for (int c = 0; c < Grid->model()->columnCount(); ++c) cells << Grid->Cell(c, Row);
   return cells;

@@ -18,7 +18,7 @@
 #include "TLearnDialog.h"
 #include "TMatchStyle.h"
 #include "TProtocolRecognition.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TStringGrid.h"
 #include "UiTestSupport.h"
 

@@ -14,7 +14,7 @@
 #include "TFileError.h"
 #include "TGraph.h"
 #include "TLinkLabel.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TProtocolRecognition.h"
 #include "TRecordButton.h"
 #include "TStringGrid.h"

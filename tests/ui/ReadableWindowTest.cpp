@@ -25,7 +25,7 @@
 #include "TInputMenu.h"
 #include "TLevelMeter.h"
 #include "TMatchStyle.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TPacketList.h"
 #include "TPacketListControls.h"
 #include "TSettingsDialog.h"

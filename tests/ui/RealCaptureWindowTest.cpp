@@ -16,7 +16,7 @@
 
 #include "AlsaFileDevice.h"
 #include "TRecordButton.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TStringGrid.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"

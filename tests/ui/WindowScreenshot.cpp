@@ -14,7 +14,7 @@
 
 #include "TAboutBox.h"
 #include "TPcmReader.h"
-#include "TPacketGrid.h"
+#include "TGridView.h"
 #include "TVorlentApplication.h"
 #include "UiTestSupport.h"
 

@@ -1,7 +1,7 @@
 #pragma once
-// The samples grid: a view of the packet list's rows whose cells are made when they are
-// drawn, so a kept packet costs the grid nothing. Rows are counted with the header row as row
-// 0, as in TStringGrid: grid row r shows the model's row r - 1.
+// A grid of the window over a table model: rows are counted with the header row as row 0, so
+// grid row r shows the model's row r - 1. Fixed rows of one height, a header row of the same
+// height with left-aligned texts, grid lines, no header column, not editable, no word wrap.
 
 #include <QColor>
 #include <QString>
@@ -9,14 +9,16 @@
 
 class QAbstractItemModel;
 
-class TPacketGrid : public QTableView {
+class TGridView : public QTableView {
   Q_OBJECT
 
  public:
-  // A view of Model (which outlives it) with the look of TGridLook; rows are selected whole.
-  TPacketGrid(QWidget* Parent, QAbstractItemModel& Model);
+  static constexpr int RowHeight = 18;  // pixels, header row included
 
-  // Rows including the header row.
+  // A view of Model, which outlives it (or is handed to it as a child); resizable columns.
+  TGridView(QWidget* Parent, QAbstractItemModel& Model);
+
+  // Rows including the header row; at least 1.
   int RowCount() const;
   // The text of a cell, the header's in row 0; "" for a cell outside the grid.
   QString Cell(int Column, int Row) const;
@@ -37,5 +39,6 @@ class TPacketGrid : public QTableView {
   void keyboardSearch(const QString&) override {}
 
  private:
+  void ApplyLook();
   QVariant CellData(int Column, int Row, int Role) const;
 };
