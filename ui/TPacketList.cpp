@@ -72,39 +72,34 @@ QString TPacketList::CellText(const TSamples& Samples, const TRow& Row, TColumn 
 
 void TPacketList::Show(const TSamples& Samples) {
   Shown = &Samples;
-  All.clear();
-  Group(Samples, 0);
+  Last = {};
   Visible.clear();
-  for (const TRow& row : All) {
-    if (Passes(Samples, row)) Visible.push_back(row);
+  for (TRow& row : Group(Samples, 0)) {
+    if (Passes(Samples, row)) Visible.push_back(std::move(row));
   }
   Sort(Samples);
   Publish(0);
 }
 
 void TPacketList::Append(const TSamples& Samples, int FirstNew) {
+  if (SortedBy >= 0) return Show(Samples);
   Shown = &Samples;
-  const size_t rowsBefore = All.size();
-  const size_t lastSize = All.empty() ? 0 : All.back().Packets.size();
-  Group(Samples, FirstNew);
-  if (SortedBy >= 0) {
-    Show(Samples);
-    return;
-  }
+  const size_t lastSize = Last.Packets.size();
+  std::vector<TRow> rows = Group(Samples, FirstNew);
   // The last row may have grown; the rows after it are new. Only they are written.
   size_t from = Visible.size();
-  const bool grew = rowsBefore > 0 && All[rowsBefore - 1].Packets.size() != lastSize;
-  if (grew) {
-    const TRow& last = All[rowsBefore - 1];
-    const bool listed = !Visible.empty() && First(Visible.back()) == First(last);
+  auto next = rows.begin();
+  if (lastSize > 0 && (next++)->Packets.size() != lastSize) {
+    const TRow& grown = rows.front();
+    const bool listed = !Visible.empty() && First(Visible.back()) == First(grown);
     if (listed) {
       Visible.pop_back();
       from = Visible.size();
     }
-    if (Passes(Samples, last)) Visible.push_back(last);
+    if (Passes(Samples, grown)) Visible.push_back(grown);
   }
-  for (size_t i = rowsBefore; i < All.size(); ++i) {
-    if (Passes(Samples, All[i])) Visible.push_back(All[i]);
+  for (; next != rows.end(); ++next) {
+    if (Passes(Samples, *next)) Visible.push_back(std::move(*next));
   }
   Publish(from);
 }
@@ -154,7 +149,7 @@ QString TPacketList::RowText(int GridRow) const {
 }
 
 void TPacketList::Clear() {
-  All.clear();
+  Last = {};
   Visible.clear();
   RowOfPacket.clear();
   Publish(0);
@@ -194,20 +189,25 @@ QVariant TPacketList::headerData(int Section, Qt::Orientation Orientation, int R
   return QString(Header(static_cast<TColumn>(Section)));
 }
 
-// Rows for Samples[First..]: each packet joins the last row when folding and it continues
-// that row's last packet, else starts a row.
-void TPacketList::Group(const TSamples& Samples, int FirstNew) {
+// Rows for Samples[FirstNew..], the last row before them first (when there is one): each packet
+// joins the row before it when folding and it continues that row's last packet, else starts a
+// row. Last becomes the newest row.
+std::vector<TPacketList::TRow> TPacketList::Group(const TSamples& Samples, int FirstNew) {
+  std::vector<TRow> rows;
+  if (!Last.Packets.empty()) rows.push_back(std::move(Last));
   for (int i = std::max(FirstNew, 0); i < static_cast<int>(Samples.size()); ++i) {
     const TSample& sample = *Samples[static_cast<size_t>(i)];
-    if (Fold && !All.empty() && All.back().Packets.back() == i - 1 &&
-        Continues(*Samples[static_cast<size_t>(All.back().Packets.front())], sample)) {
-      TRow& row = All.back();
+    if (Fold && !rows.empty() && rows.back().Packets.back() == i - 1 &&
+        Continues(*Samples[static_cast<size_t>(rows.back().Packets.front())], sample)) {
+      TRow& row = rows.back();
       row.Packets.push_back(i);
       row.HeldSeconds += sample.Gap + sample.Duration;
       continue;
     }
-    All.push_back({{i}, sample.Duration});
+    rows.push_back({{i}, sample.Duration});
   }
+  Last = rows.empty() ? TRow() : rows.back();
+  return rows;
 }
 
 bool TPacketList::Passes(const TSamples& Samples, const TRow& Row) const {
@@ -276,12 +276,12 @@ void TPacketList::Publish(size_t From) {
 }
 
 void TPacketList::Index() {
-  int packets = 0;
-  for (const TRow& row : All) packets = std::max(packets, row.Packets.back() + 1);
-  RowOfPacket.assign(static_cast<size_t>(packets), -1);
+  RowOfPacket.assign(Shown ? Shown->size() : 0, -1);
   for (size_t r = 0; r < Visible.size(); ++r) {
-    for (int packet : Visible[r].Packets)
-      RowOfPacket[static_cast<size_t>(packet)] = static_cast<int>(r) + 1;
+    for (int packet : Visible[r].Packets) {
+      if (static_cast<size_t>(packet) < RowOfPacket.size())
+        RowOfPacket[static_cast<size_t>(packet)] = static_cast<int>(r) + 1;
+    }
   }
 }
 

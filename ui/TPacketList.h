@@ -82,7 +82,7 @@ class TPacketList : public QAbstractTableModel {
   QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override;
 
  private:
-  void Group(const TSamples& Samples, int FirstNew);
+  std::vector<TRow> Group(const TSamples& Samples, int FirstNew);
   bool Passes(const TSamples& Samples, const TRow& Row) const;
   void Sort(const TSamples& Samples);
   void Publish(size_t From);
@@ -96,7 +96,7 @@ class TPacketList : public QAbstractTableModel {
   int SortedBy = -1;
   bool Reversed = false;
   QString Filter;
-  std::vector<TRow> All;      // every row in capture order
+  TRow Last;                  // the newest row, listed or not; no packets before the first
   std::vector<TRow> Visible;  // the rows listed
   std::vector<int> RowOfPacket;
 };

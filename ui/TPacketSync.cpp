@@ -27,6 +27,8 @@ void TPacketSync::ListNew(int First) {
     TSample& sample = *Processor.Samples[i];
     if (!sample.Protocol) Recognition.Decode(sample);
     for (auto& row : sample.Marks) row.shrink_to_fit();  // kept for long: no spare room
+    sample.Pulses.shrink_to_fit();
+    sample.Signal.shrink_to_fit();
   }
   List.Append(Processor.Samples, First);
   ShowListed(count - 1);
