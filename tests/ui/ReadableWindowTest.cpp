@@ -22,10 +22,10 @@
 
 #include "TElidedLabel.h"
 #include "TExportMemory.h"
+#include "TGridView.h"
 #include "TInputMenu.h"
 #include "TLevelMeter.h"
 #include "TMatchStyle.h"
-#include "TGridView.h"
 #include "TPacketList.h"
 #include "TPacketListControls.h"
 #include "TSettingsDialog.h"
@@ -160,6 +160,75 @@ TEST(PacketList, AFoldedRowShowsTheHeldTime) {
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(static_cast<int>(TPacketList::TColumn::Repeats), 1),
             "×3, " + TMainWindow::niceTimePeriod(static_cast<float>(held)));
 }
+
+namespace {
+// Keys recorded a buffer at a time, each early or late in its buffer: a late packet and the
+// next buffer's early one are a held key's frames (under 0.1 s apart), so rows grow across
+// buffers. The listing built packet by packet must be the one built anew.
+struct TGrowCase {
+  std::vector<std::vector<std::pair<bool, int>>> Buffers;  // (late, key) in each buffer
+  const char* Filter;
+  std::vector<size_t> Rows;  // packets per listed row
+};
+class GrowingRows : public testing::TestWithParam<TGrowCase> {};
+
+constexpr size_t EarlyAt = 1000, LateAt = BufferSize - 6000;
+
+std::vector<std::vector<int>> Listed(const TPacketList& List) {
+  std::vector<std::vector<int>> rows;
+  for (const auto& row : List.Rows()) rows.push_back(row.Packets);
+  return rows;
+}
+}  // namespace
+
+TEST_P(GrowingRows, RowsGrowAsPacketsArriveAsIfListedAnew) {
+  TWindowRig rig(WithRepeats);
+  TMainWindow& gui = *rig.Gui;
+  rig.Record();
+  QTest::keyClicks(gui.FilterBox, GetParam().Filter);
+  for (const auto& keys : GetParam().Buffers) {
+    auto buffer = QuietBuffer();
+    for (auto [late, key] : keys) {
+      const auto runs = key == RepeatKey
+                            ? std::vector<std::pair<uint8_t, size_t>>{{High, Leader},
+                                                                      {Quiet, HalfPause},
+                                                                      {High, Mark}}
+                            : NecRuns(static_cast<uint8_t>(key >> 8), static_cast<uint8_t>(key));
+      Put(buffer, late ? LateAt : EarlyAt, runs);
+    }
+    rig.Feed(buffer);
+    const int last = static_cast<int>(gui.Processor->Samples.size()) - 1;
+    EXPECT_EQ(gui.SamplesGrid->CurrentRow(), gui.PacketList->RowOf(last));  // follows the newest
+  }
+  const auto grown = Listed(*gui.PacketList);
+  std::vector<size_t> sizes;
+  for (const auto& row : grown) sizes.push_back(row.size());
+  EXPECT_EQ(sizes, GetParam().Rows);
+  const int rows = static_cast<int>(grown.size());
+  ASSERT_EQ(gui.SamplesGrid->RowCount(), rows + 2);
+  for (int r = 1; r <= rows; ++r) {
+    const int first = grown[static_cast<size_t>(r - 1)].front();
+    EXPECT_EQ(gui.SamplesGrid->Cell(2, r),
+              QString::fromStdString(gui.Processor->Samples[first]->Protocol->GetDataText()));
+  }
+  EXPECT_EQ(gui.SamplesGrid->Cell(2, rows + 1), "");
+  gui.UpdateSamplesGrid();  // listed anew
+  EXPECT_EQ(Listed(*gui.PacketList), grown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buffers, GrowingRows,
+    testing::Values(
+        TGrowCase{{{{true, 0x0102}}, {{false, RepeatKey}, {true, RepeatKey}}, {{false, 0x0304}}},
+                  "",
+                  {2, 1, 1}},
+        TGrowCase{{{{true, 0x0102}}, {{false, RepeatKey}}, {{false, 0x0304}}}, "command=2", {2}},
+        TGrowCase{{{{false, 0x0304}, {true, 0x0102}}, {{false, 0x0102}, {true, 0x0102}}},
+                  "command=2",
+                  {2, 1}},
+        TGrowCase{{{{false, 0x0304}, {true, 0x0102}}, {{false, RepeatKey}}}, "command=4", {1}},
+        TGrowCase{
+            {{{true, 0x0102}}, {{false, 0x0102}, {true, 0x0102}}, {{false, 0x0102}}}, "", {2, 2}}));
 
 namespace {
 struct TSortCase {
