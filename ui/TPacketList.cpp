@@ -290,7 +290,7 @@ const TSample* TPacketList::ShownSample(const TRow& Row) const {
   return Shown && first < Shown->size() ? (*Shown)[first].get() : nullptr;
 }
 
-QVariant TPacketList::Style(const TSample& Sample, int Role) const {
+QVariant TPacketList::Style(const TSample& Sample, int Role) {
   const TMatchStyle& style =
       TMatchStyle::For(Sample.Protocol ? Sample.Protocol->Match : TProtocol::TMatch::Exact);
   if (Role == Qt::ForegroundRole) return style.Colour.isValid() ? style.Colour : QVariant();

@@ -78,7 +78,7 @@ class TPacketList : public QAbstractTableModel {
   // file as tooltip. An index outside the rows has no data.
   int rowCount(const QModelIndex& Parent = {}) const override;
   int columnCount(const QModelIndex& Parent = {}) const override;
-  QVariant data(const QModelIndex& Index, int Role) const override;
+  QVariant data(const QModelIndex& Cell, int Role) const override;
   QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override;
 
  private:
@@ -88,7 +88,7 @@ class TPacketList : public QAbstractTableModel {
   void Publish(size_t From);
   void Index();
   const TSample* ShownSample(const TRow& Row) const;
-  QVariant Style(const TSample& Sample, int Role) const;
+  static QVariant Style(const TSample& Sample, int Role);
 
   const TSamples* Shown = nullptr;  // the packets of the last listing; the processor's
   int Published = 0;                // the rows the views know of (the blank one aside)

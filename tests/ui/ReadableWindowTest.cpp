@@ -230,6 +230,27 @@ INSTANTIATE_TEST_SUITE_P(
         TGrowCase{
             {{{true, 0x0102}}, {{false, 0x0102}, {true, 0x0102}}, {{false, 0x0102}}}, "", {2, 2}}));
 
+// Cells outside the rows, columns or header are blank, also for a list whose packets are gone.
+TEST(PacketList, CellsOutsideTheGridAreBlank) {
+  TWindowRig rig;
+  rig.RecordNec({{1, 2}});
+  TMainWindow& gui = *rig.Gui;
+  const TGridView& grid = *gui.SamplesGrid;
+  const std::pair<int, int> outside[] = {
+      {-1, 1}, {TPacketList::Columns, 1}, {0, 2}, {0, 3}, {0, -1},
+      {-1, 0}, {TPacketList::Columns, 0}};
+  for (auto [column, row] : outside) {
+    EXPECT_EQ(grid.Cell(column, row), "") << column << ", " << row;
+    EXPECT_FALSE(grid.CellColour(column, row).isValid()) << column << ", " << row;
+  }
+  EXPECT_EQ(grid.Cell(0, 0), "Time");
+  EXPECT_FALSE(gui.PacketList->data(gui.PacketList->index(5, 0), Qt::DisplayRole).isValid());
+  gui.Processor->Samples.clear();  // the list still has its row until it is listed anew
+  EXPECT_EQ(grid.Cell(2, 1), "");
+  gui.UpdateSamplesGrid();
+  EXPECT_EQ(grid.RowCount(), 2);
+}
+
 namespace {
 struct TSortCase {
   TPacketList::TColumn By;
