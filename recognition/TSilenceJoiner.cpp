@@ -53,6 +53,33 @@ std::vector<std::unique_ptr<TSample>> TSilenceJoiner::JoinAll(
   return joined;
 }
 
+int TSilenceJoiner::JoinNewest(TProtocolRecognition& Recognition, uint16_t Rate,
+                               std::vector<std::unique_ptr<TSample>>& Samples) {
+  TSilenceJoiner joiner(Recognition, Rate);
+  const double longest = Recognition.LongestEndSilenceMillis();
+  if (longest <= 0 || Rate == 0 || Samples.size() < 2) return -1;
+  size_t first = Samples.size() - 1;
+  while (first > 0 && Samples.size() - first < MaxHeld) {
+    const TSample& before = *Samples[first - 1];
+    const int64_t gap = joiner.GapSamples(before, *Samples[first]);
+    if (gap < 0 || before.Source != Samples.back()->Source ||
+        static_cast<double>(gap) * MillisPerSecond >= longest * Rate)
+      break;
+    --first;
+  }
+  if (first + 1 == Samples.size()) return -1;
+  for (size_t i = first; i < Samples.size(); ++i) joiner.Held_.push_back(std::move(Samples[i]));
+  std::vector<std::unique_ptr<TSample>> released;
+  joiner.OnSample = [&released](std::unique_ptr<TSample> Sample) {
+    released.push_back(std::move(Sample));
+  };
+  joiner.Release(0);  // the newest has only just closed
+  const bool joined = released.size() + first < Samples.size();
+  Samples.resize(first);
+  for (auto& sample : released) Samples.push_back(std::move(sample));
+  return joined ? static_cast<int>(first) : -1;
+}
+
 void TSilenceJoiner::QuietUntil(int64_t StreamIndex) {
   if (Held_.empty()) return;
   const int64_t end = LastMarkEnd(*Held_.back());

@@ -38,6 +38,14 @@ class TSilenceJoiner {
       TProtocolRecognition& Recognition, uint16_t Rate,
       std::vector<std::unique_ptr<TSample>> Samples);
 
+  // Live capture shown at once: where the newest of Samples (one stream's packets, in order,
+  // decoded) and the packets just before it, of its source and closer than the longest silence
+  // an entry asks for, are read together by such an entry, replaces them by the joined packet,
+  // decoded. Returns the index from which Samples changed; -1 (Samples as they were) when
+  // nothing is joined.
+  static int JoinNewest(TProtocolRecognition& Recognition, uint16_t Rate,
+                        std::vector<std::unique_ptr<TSample>>& Samples);
+
   TSampleEvent OnSample;
 
   // Packets held at most while they wait for the next one: a longer run of close packets (noise)

@@ -5,9 +5,10 @@
 #include "TDetailsPane.h"
 #include "TGraph.h"
 #include "TPacketListControls.h"
-#include "TStringGrid.h"
 #include "TProtocolRecognition.h"
 #include "TSignalProcessor.h"
+#include "TSilenceJoiner.h"
+#include "TStringGrid.h"
 
 TPacketSync::TPacketSync(TSignalProcessor& ProcessorIn, TProtocolRecognition& RecognitionIn,
                          TPacketList& ListIn, TStringGrid& GridIn, TDetailsPane& DetailsIn,
@@ -30,6 +31,16 @@ void TPacketSync::ListNew(int First) {
   }
   List.Append(Processor.Samples, First);
   ShowListed(count - 1);
+}
+
+void TPacketSync::ListCaptured() {
+  Graph.Clear();  // it must not draw a packet the join frees; the newest is shown again
+  if (TSilenceJoiner::JoinNewest(Recognition, Processor.SampleRate, Processor.Samples) < 0) {
+    ListNew(static_cast<int>(Processor.Samples.size()) - 1);
+    return;
+  }
+  Details.Clear();
+  Relist();
 }
 
 void TPacketSync::Append(std::vector<std::unique_ptr<TSample>> Samples) {
