@@ -86,6 +86,8 @@ const std::vector<std::string> ExpectedNames{"48-NEC",
                                              "Grundig",
                                              "Blaupunkt",
                                              "Blaupunkt",
+                                             "Blaupunkt",  // a key press: prefix and data frame
+                                             "Blaupunkt",
                                              "F12",
                                              "Sejin-1-38",
                                              "Grundig16",
