@@ -5,8 +5,8 @@
 #include "TDecodeSettings.h"
 #include "TPacketCells.h"
 #include "TPacketReport.h"
-#include "TTableLine.h"
 #include "TProtocolRecognition.h"
+#include "TTableLine.h"
 
 namespace {
 const char* const ProgramName = "vorlent-listen";
@@ -31,11 +31,12 @@ TListener::TListener(std::ostream& Output, std::ostream& Errors, TProtocolRecogn
                      std::vector<TAction> Lines, TOptions Settings)
     : Out(Output),
       Err(Errors),
-      Engine(Decoder),
       Actions(std::move(Lines)),
       Options(std::move(Settings)),
       Presses(Actions, Options.ReleaseSeconds),
-      Runner([this](const std::string& Text) { Error(Text); }) {
+      Runner([this](const std::string& Text) { Error(Text); }),
+      Joiner(Decoder, TDecodeSettings::SampleRate) {
+  Joiner.OnSample = [this](std::unique_ptr<TSample> Sample) { HandleSample(*Sample); };
   Processor.CaptureBufferCount = BufferCount;
   Processor.CaptureBufferSize = BufferSize;
   Processor.MarginAcrossBuffers = true;
@@ -81,12 +82,14 @@ TListener::TEnd TListener::Run(const std::atomic<bool>& StopRequested) {
     Processor.CheckDevice();
     if (!Processor.WaveIn->Recording) WaitForDevice(StopRequested);
   }
+  Joiner.Finish();  // the packets closed before the stop
   return TEnd::Stopped;
 }
 
 // The device failed or went silent (reported already): opened again every ReopenInterval,
 // quietly, until it records again or a stop is asked.
 void TListener::WaitForDevice(const std::atomic<bool>& StopRequested) {
+  Joiner.Finish();  // nothing follows the packets held
   Error(DeviceLostText);
   Reopening = true;
   auto next = std::chrono::steady_clock::now() + ReopenInterval;
@@ -111,12 +114,12 @@ void TListener::Stop() {
 
 void TListener::HandleBuffer(const TMessage& Message) {
   Processor.ProcessBuffer(Message);
-  for (auto& sample : Processor.Samples) HandleSample(*sample);
+  for (auto& sample : Processor.Samples) Joiner.Add(std::move(sample));
   Processor.ClearSamples();  // an always-on listener keeps nothing
+  Joiner.QuietUntil(Processor.QuietUntil());
 }
 
 void TListener::HandleSample(TSample& Sample) {
-  Engine.Decode(Sample);
   WriteLine(Sample);
   const size_t run = RunActions(Sample);
   ++Packets;

@@ -1,7 +1,8 @@
 #pragma once
 // Listens on a sound input: captures through the window's capture and signal processor in
-// short buffers, decodes every packet as it closes, writes it as one line (flushed at once)
-// and runs the actions it sets off.
+// short buffers, decodes every packet as it closes (or, where an entry of the library asks for
+// a longer ending silence, once that silence has passed, joined with the packets within it),
+// writes it as one line (flushed at once) and runs the actions it sets off.
 
 #include <atomic>
 #include <chrono>
@@ -18,6 +19,7 @@
 #include "TMessageQueue.h"
 #include "TReportFormats.h"
 #include "TSignalProcessor.h"
+#include "TSilenceJoiner.h"
 
 class TProtocolRecognition;
 
@@ -76,7 +78,6 @@ class TListener {
 
   std::ostream& Out;
   std::ostream& Err;
-  TProtocolRecognition& Engine;
   std::vector<TAction> Actions;
   TOptions Options;
   TKeyPresses Presses;
@@ -87,4 +88,7 @@ class TListener {
   bool Starting = false;
   bool Reopening = false;
   size_t Packets = 0;
+  // Decodes the packets, joining those an entry asks a longer silence for; it holds a packet
+  // until the next arrives or the quiet after it is that long.
+  TSilenceJoiner Joiner;
 };

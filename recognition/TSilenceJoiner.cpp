@@ -30,8 +30,7 @@ void TSilenceJoiner::Add(std::unique_ptr<TSample> Sample) {
   }
   if (!Held_.empty()) {
     const int64_t gap = GapSamples(*Held_.back(), *Sample);
-    const bool close =
-        gap >= 0 && static_cast<double>(gap) * MillisPerSecond < longest * Rate_;
+    const bool close = gap >= 0 && static_cast<double>(gap) * MillisPerSecond < longest * Rate_;
     if (!close || Held_.size() >= MaxHeld) Release(std::max<int64_t>(gap, 0));
   }
   Held_.push_back(std::move(Sample));
@@ -54,13 +53,54 @@ std::vector<std::unique_ptr<TSample>> TSilenceJoiner::JoinAll(
   return joined;
 }
 
-int64_t TSilenceJoiner::GapSamples(const TSample& Sample, const TSample& Next) const {
+int TSilenceJoiner::JoinNewest(TProtocolRecognition& Recognition, uint16_t Rate,
+                               std::vector<std::unique_ptr<TSample>>& Samples) {
+  TSilenceJoiner joiner(Recognition, Rate);
+  const double longest = Recognition.LongestEndSilenceMillis();
+  if (longest <= 0 || Rate == 0 || Samples.size() < 2) return -1;
+  size_t first = Samples.size() - 1;
+  while (first > 0 && Samples.size() - first < MaxHeld) {
+    const TSample& before = *Samples[first - 1];
+    const int64_t gap = joiner.GapSamples(before, *Samples[first]);
+    if (gap < 0 || before.Source != Samples.back()->Source ||
+        static_cast<double>(gap) * MillisPerSecond >= longest * Rate)
+      break;
+    --first;
+  }
+  if (first + 1 == Samples.size()) return -1;
+  for (size_t i = first; i < Samples.size(); ++i) joiner.Held_.push_back(std::move(Samples[i]));
+  std::vector<std::unique_ptr<TSample>> released;
+  joiner.OnSample = [&released](std::unique_ptr<TSample> Sample) {
+    released.push_back(std::move(Sample));
+  };
+  joiner.Release(0);  // the newest has only just closed
+  const bool joined = released.size() + first < Samples.size();
+  Samples.resize(first);
+  for (auto& sample : released) Samples.push_back(std::move(sample));
+  return joined ? static_cast<int>(first) : -1;
+}
+
+void TSilenceJoiner::QuietUntil(int64_t StreamIndex) {
+  if (Held_.empty()) return;
+  const int64_t end = LastMarkEnd(*Held_.back());
+  if (end < 0 || static_cast<double>(StreamIndex - end) * MillisPerSecond >=
+                     Recognition_.LongestEndSilenceMillis() * Rate_)
+    Release(std::max<int64_t>(StreamIndex - end, 0));
+}
+
+int64_t TSilenceJoiner::LastMarkEnd(const TSample& Sample) {
   const auto& runs = Sample.Pulses;
   // Low, high, ..., low: ended by its silence. An even count ends high (cut at its length).
-  if (runs.size() < 3 || runs.size() % 2 == 0 || Next.Pulses.size() < 2) return -1;
-  if (Sample.StreamIndex < 0 || Next.StreamIndex <= Sample.StreamIndex) return -1;
-  int64_t lastMarkEnd = SignalStart(Sample);
-  for (size_t i = 0; i + 1 < runs.size(); ++i) lastMarkEnd += runs[i];
+  if (runs.size() < 3 || runs.size() % 2 == 0 || Sample.StreamIndex < 0) return -1;
+  int64_t end = SignalStart(Sample);
+  for (size_t i = 0; i + 1 < runs.size(); ++i) end += runs[i];
+  return end;
+}
+
+int64_t TSilenceJoiner::GapSamples(const TSample& Sample, const TSample& Next) const {
+  const int64_t lastMarkEnd = LastMarkEnd(Sample);
+  if (lastMarkEnd < 0 || Next.Pulses.size() < 2) return -1;
+  if (Next.StreamIndex <= Sample.StreamIndex) return -1;
   const int64_t gap = Next.StreamIndex - lastMarkEnd;
   return gap > 0 && gap <= std::numeric_limits<uint16_t>::max() ? gap : -1;
 }

@@ -26,12 +26,25 @@ class TSilenceJoiner {
   // Takes the next packet of the stream (its StreamIndex set); hands earlier ones on, decoded,
   // through OnSample. A packet without a stream position is decoded and handed on alone.
   void Add(std::unique_ptr<TSample> Sample);
+  // The stream holds no packet before StreamIndex (live capture: the processor's QuietUntil):
+  // hands on, decoded, the packets held once the quiet after the last of them is as long as
+  // the longest silence an entry asks for, so that none waits for a next packet that may never
+  // come.
+  void QuietUntil(int64_t StreamIndex);
   // Hands on, decoded, every packet still held.
   void Finish();
   // Samples (one stream's packets, in order) decoded and joined as above.
   static std::vector<std::unique_ptr<TSample>> JoinAll(
       TProtocolRecognition& Recognition, uint16_t Rate,
       std::vector<std::unique_ptr<TSample>> Samples);
+
+  // Live capture shown at once: where the newest of Samples (one stream's packets, in order,
+  // decoded) and the packets just before it, of its source and closer than the longest silence
+  // an entry asks for, are read together by such an entry, replaces them by the joined packet,
+  // decoded. Returns the index from which Samples changed; -1 (Samples as they were) when
+  // nothing is joined.
+  static int JoinNewest(TProtocolRecognition& Recognition, uint16_t Rate,
+                        std::vector<std::unique_ptr<TSample>>& Samples);
 
   TSampleEvent OnSample;
 
@@ -43,6 +56,8 @@ class TSilenceJoiner {
   // Samples from the end of Sample's last mark to the trigger of Next; -1 when they cannot be
   // joined (no stream position, a packet not ended by silence, Next not after it).
   int64_t GapSamples(const TSample& Sample, const TSample& Next) const;
+  // Stream index where Sample's last mark ends; -1 when it is not ended by silence.
+  static int64_t LastMarkEnd(const TSample& Sample);
   // Held_[First..Last] as one packet, QuietAfter samples of quiet known after it; null when it
   // would outgrow a packet's 16-bit positions.
   std::unique_ptr<TSample> Join(size_t First, size_t Last, int64_t QuietAfter) const;

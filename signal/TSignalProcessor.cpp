@@ -300,6 +300,10 @@ void TSignalProcessor::ClearSamples() {
   Samples.clear();
 }
 
+int64_t TSignalProcessor::QuietUntil() const {
+  return CurrentSample ? CurrentSample->StreamIndex : StreamRead;
+}
+
 // The local time of day as a fraction of a day, to the millisecond.
 double TSignalProcessor::TimeOfDayNow() {
   constexpr double MillisecondsPerDay = 86400000.0;

@@ -69,6 +69,9 @@ class TSignalProcessor {
   void AddSample(std::unique_ptr<TSample> Sample);
   // Destroys every sample; the packet being captured is not touched.
   void ClearSamples();
+  // Stream index (values since Init) before which no packet opens after the last one closed:
+  // the trigger of the packet being captured, else the end of the buffers read.
+  int64_t QuietUntil() const;
 
   // Writes every sample to BaseName + ".map" and BaseName + ".dat". Both are written under
   // temporary names and renamed into place when complete, so a failure (TFileError) leaves

@@ -336,9 +336,7 @@ void TMainWindow::FormCreate() {
   };
   Processor = std::make_unique<TSignalProcessor>();
   Processor->OnError = report;
-  Processor->OnNewSample = [this] {
-    Sync->ListNew(static_cast<int>(Processor->Samples.size()) - 1);
-  };
+  Processor->OnNewSample = [this] { Sync->ListCaptured(); };
   if (PendingSound)
     Processor->Init(this, SampleRate, std::move(PendingSound));
   else

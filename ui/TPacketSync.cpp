@@ -8,6 +8,8 @@
 #include "TPacketListControls.h"
 #include "TProtocolRecognition.h"
 #include "TSignalProcessor.h"
+#include "TSilenceJoiner.h"
+#include "TStringGrid.h"
 
 TPacketSync::TPacketSync(TSignalProcessor& ProcessorIn, TProtocolRecognition& RecognitionIn,
                          TPacketList& ListIn, TGridView& GridIn, TDetailsPane& DetailsIn,
@@ -32,6 +34,16 @@ void TPacketSync::ListNew(int First) {
   }
   List.Append(Processor.Samples, First);
   ShowListed(count - 1);
+}
+
+void TPacketSync::ListCaptured() {
+  Graph.Clear();  // it must not draw a packet the join frees; the newest is shown again
+  if (TSilenceJoiner::JoinNewest(Recognition, Processor.SampleRate, Processor.Samples) < 0) {
+    ListNew(static_cast<int>(Processor.Samples.size()) - 1);
+    return;
+  }
+  Details.Clear();
+  Relist();
 }
 
 void TPacketSync::Append(std::vector<std::unique_ptr<TSample>> Samples) {

@@ -26,6 +26,10 @@ class TPacketSync {
 
   // Decodes Samples[First..] where needed, lists them and shows the newest one's row.
   void ListNew(int First);
+  // Lists the packet capture has just added as ListNew, first joined with the packets before
+  // it that an entry asking for a longer ending silence reads together with it
+  // (TSilenceJoiner::JoinNewest); after a join every packet is listed anew.
+  void ListCaptured();
   // Adds Samples to the processor's list and lists them as ListNew.
   void Append(std::vector<std::unique_ptr<TSample>> Samples);
   // Shows packet Index (decoded first when it is not) in the details and the graph; an index

@@ -166,6 +166,50 @@ TEST(ListenProgram, PressesHeldKeysAndRepeatFramesRunEachActionAsOften) {
       << program.Err();
 }
 
+// Blaupunkt's bi-phase frame (512 µs half-bits, 1 = mark then space): pre-pulse, start bit and
+// Bits, LSB first.
+std::vector<TIrSynth::TRun> BlaupunktFrame(uint32_t Bits, int Count) {
+  std::vector<TIrSynth::TRun> runs{{true, 512}, {false, 2560}};
+  auto add = [&runs](bool High) {
+    if (!runs.empty() && runs.back().High == High)
+      runs.back().Micros += 512;
+    else
+      runs.push_back({High, 512});
+  };
+  for (int i = -1; i < Count; ++i) {
+    const bool one = i < 0 || (Bits >> i & 1);
+    add(one), add(!one);
+  }
+  if (!runs.back().High) runs.pop_back();
+  return runs;
+}
+
+// A press whose prefix and first data frame lie 20 ms apart is one packet, decoded with the data
+// frame's fields; the last packet is written while the input stays quiet, not at the stop.
+TEST(ListenProgram, JoinsThePacketsAnEntryReadsTogetherAndWritesTheLastInTime) {
+  TempDir dir;
+  TIrSynth synth;
+  synth.Quiet(50000);
+  synth.Frame(BlaupunktFrame(0x1FF, 9));  // the prefix: ten ones
+  synth.Quiet(20500);
+  synth.Frame(BlaupunktFrame(46, 9));
+  synth.Quiet(300000);
+  synth.Frame(TIrSynth::Nec(4, 8));
+  synth.Quiet(500000);
+  WriteRaw(synth, dir / "input.raw");
+
+  TProgram program({"--format", "jsonl", "--protocols", Library}, dir.Path, dir / "input.raw");
+  ASSERT_TRUE(program.WaitForLines(2)) << program.Err();
+  ASSERT_EQ(program.Stop(), 0) << program.Err();
+  std::vector<std::string> read;
+  for (const std::string& line : program.Lines())
+    read.push_back(json::parse(line)["protocol"].get<std::string>() + " " +
+                   json::parse(line)["data"].get<std::string>());
+  EXPECT_EQ(read, (std::vector<std::string>{
+                      "Blaupunkt command=46; address=0; ",
+                      "NEC address=4; address_inv=251; command=8; command_inv=247; "}));
+}
+
 TEST(ListenProgram, SigtermInsideAPacketEndsCleanlyWithWholeLines) {
   TempDir dir;
   TIrSynth synth;

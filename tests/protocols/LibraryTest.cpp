@@ -83,6 +83,8 @@ const std::vector<std::string> ExpectedNames{"48-NEC",
                                              "RECS80",
                                              "NRC17",
                                              "NRC16",
+                                             "Blaupunkt",  // a key press: prefix and data frame
+                                             "Blaupunkt",
                                              "Grundig",
                                              "Blaupunkt",
                                              "Blaupunkt",

@@ -445,3 +445,38 @@ TEST(MainWindowErrors, AnExceptionEscapingAnyEventHandlerIsShownAndTheProgramGoe
   rig.RecordNec({{1, 2}});  // and the window goes on
   EXPECT_EQ(rig.Gui->SamplesGrid->Cell(1, 1), "NEC");
 }
+
+// An entry asking for a longer ending silence reads the packets that the default 5 ms cut its
+// frame into as one: the window joins them as they are captured and lists a single packet.
+TEST(MainWindowRecording, PacketsAnEntryReadsTogetherAreJoinedAsTheyArrive) {
+  const std::string library =
+      std::string(ProtocolsXml)
+          .insert(std::string(ProtocolsXml).find("  <protocol><description>"),
+                  R"(  <protocol name="Paused NEC" end-silence="12">
+    <bitset><bit value="1">#560_1690</bit><bit value="0">#560_560</bit></bitset>
+    <packet>
+      <delimiter name="start">#9000_8000</delimiter>
+      <data name="address" length="8" bitorder="LSB"/>
+      <data name="command" length="8" bitorder="LSB"/>
+      <delimiter name="stop">#560</delimiter>
+    </packet>
+  </protocol>
+)");
+  for (const bool paused : {true, false}) {
+    SCOPED_TRACE(paused ? "8 ms pause" : "NEC's own");
+    TWindowRig rig(library.c_str());
+    TMainWindow& gui = *rig.Gui;
+    rig.Record();
+    auto runs = NecRuns(4, 26);
+    if (paused) runs[1].second = 384;  // 8 ms: the default ending silence cuts the frame here
+    auto buffer = QuietBuffer();
+    Put(buffer, Put(buffer, 1000, runs) + 600, NecRuns(4, 27));  // 12.5 ms later: apart
+    rig.Feed(buffer);
+    ASSERT_EQ(gui.Processor->Samples.size(), 2u);
+    EXPECT_EQ(gui.SamplesGrid->Cell(1, 1), paused ? "Paused NEC" : "NEC");
+    EXPECT_EQ(gui.SamplesGrid->Cell(2, 1), "address=4; command=26; ");
+    EXPECT_EQ(gui.SamplesGrid->Cell(2, 2), "address=4; command=27; ");
+    EXPECT_EQ(gui.SamplesGrid->CurrentRow(), 2);
+    EXPECT_EQ(gui.graph->ShownSample(), &rig.Sample(1));
+  }
+}
