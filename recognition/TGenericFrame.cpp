@@ -43,6 +43,13 @@ const char* TGenericFrame::CodingName(TCoding Coding) {
   return "";
 }
 
+std::vector<std::string> TGenericFrame::CodingNames() {
+  std::vector<std::string> names;
+  for (int c = 0; c <= static_cast<int>(TCoding::RunWidth); ++c)
+    names.push_back(CodingName(static_cast<TCoding>(c)));
+  return names;
+}
+
 bool TGenericFrame::LeastSignificantFirst(TCoding Coding) {
   // bi-phase remotes send the most significant bit first; a run-width frame is read in order
   return Coding != TCoding::BiPhase && Coding != TCoding::PulsePosition &&

@@ -36,6 +36,8 @@ struct TGenericFrame {
 
   // The protocol name the coding is shown under ("Pulse distance", ...).
   static const char* CodingName(TCoding Coding);
+  // The names of all codings, in the order of TCoding. Never fails.
+  static std::vector<std::string> CodingNames();
   // The bit order of the data text ("LSB first in each byte" or "MSB first").
   static const char* BitOrderText(TCoding Coding);
   // True when the coding's data text packs bits least significant first in each byte.

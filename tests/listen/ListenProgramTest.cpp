@@ -166,6 +166,43 @@ TEST(ListenProgram, PressesHeldKeysAndRepeatFramesRunEachActionAsOften) {
       << program.Err();
 }
 
+// A remote no definition knows: a 7 ms lead-in, 24 bits of pulse distance (500 us marks,
+// 500/1500 us spaces), least significant bit of each byte first.
+std::vector<TIrSynth::TRun> PulseDistance(const std::vector<uint8_t>& Bytes) {
+  std::vector<TIrSynth::TRun> runs = {{true, 7000}, {false, 3500}};
+  for (uint8_t byte : Bytes)
+    for (int bit = 0; bit < 8; ++bit) {
+      runs.push_back({true, 500});
+      runs.push_back({false, (byte >> bit & 1) ? 1500.0 : 500.0});
+    }
+  runs.push_back({true, 500});
+  return runs;
+}
+
+TEST(ListenProgram, RunsActionsBoundToTheDataOfFramesReadWithoutADefinition) {
+  TempDir dir;
+  TIrSynth synth;
+  synth.Quiet(50000);
+  for (const std::vector<uint8_t>& key :
+       {std::vector<uint8_t>{0xA5, 0x3C, 0x0F}, {0xA5, 0x3C, 0xF0}, {0xA5, 0x3C, 0x0F}}) {
+    synth.Frame(PulseDistance(key));
+    synth.Quiet(300000);
+  }
+  WriteRaw(synth, dir / "input.raw");
+  const std::string log = dir / "actions.log";
+  std::ofstream(dir / "actions.txt")
+      << "Pulse distance bits=24 data=A53C0F = echo \"one $VORLENT_DATA\" >> " << log << "\n"
+      << "Pulse distance data=0xa53cf0 = echo two >> " << log << "\n";
+  TProgram program({"--format", "jsonl", "--device", "0", "--protocols", Library, "--actions",
+                    dir / "actions.txt"},
+                   dir.Path, dir / "input.raw");
+  program.WaitForLines(3);
+  ASSERT_EQ(program.Stop(), 0) << program.Err();
+  Eventually([&] { return SortedLines(log).size() >= 3; });
+  EXPECT_EQ(SortedLines(log), (std::vector<std::string>{"one bits=24; data=A53C0F; ",
+                                                        "one bits=24; data=A53C0F; ", "two"}));
+}
+
 TEST(ListenProgram, SigtermInsideAPacketEndsCleanlyWithWholeLines) {
   TempDir dir;
   TIrSynth synth;
