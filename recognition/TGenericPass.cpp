@@ -24,6 +24,12 @@ constexpr size_t LeadInRuns = 2;  // marks (spaces) of a lead-in: a cluster of n
 // A run seen once that is this near a bit cluster counts as that width.
 constexpr double NearRatio = 1.2;
 constexpr double NearSlackSamples = 1;
+// Where no position code fits, a space width this near a bit width is that width (a remote that
+// stretches some of its spaces), if it is rare beside that width (a third of a position code's
+// spaces have a width of their own) and the frame long (a short one is told from noise less).
+constexpr double LooseNearRatio = 1.45;
+constexpr size_t LooseShare = 4;
+constexpr size_t MinLooseBits = 24;
 constexpr double MaxSpread = 1.2;
 // Marks of one width carry no bits: a receiver whose gain drifts within a long frame shortens
 // them by up to a third.
@@ -43,8 +49,15 @@ constexpr double MinGapRatio = 1.5;
 // small as an eighth of the width).
 constexpr size_t MinPositions = 3, MaxPositions = 16;
 constexpr double PositionSplitRatio = 0.04;
-// Bi-phase: the long runs are two half-bits.
-constexpr double MinBiPhaseRatio = 1.5, MaxBiPhaseRatio = 2.6;
+// The widths of a pulse-position code are a step apart, a width the frame does not send leaving
+// a gap of two or three steps; a pulse-distance frame whose spaces spread (a receiver settling)
+// splits into two close pairs far apart instead.
+constexpr double MaxPositionGapRatio = 5;
+// Bi-phase: the long runs are two half-bits. An edge shift lengthens the runs of one level and
+// shortens the other's, so the shortened side's ratio may reach three (150 us of a 300 us
+// half-bit); a long mark and a long space still last about twice a short mark and a short space.
+constexpr double MinBiPhaseRatio = 1.5, MaxBiPhaseRatio = 3.2;
+constexpr double MinBiPhasePeriodRatio = 1.7, MaxBiPhasePeriodRatio = 2.4;
 // A frame has a lead-in, a trailer and gaps between its parts: at most 6 such runs and one more
 // for every 4 bits.
 constexpr size_t BaseDelimiterRuns = 6;
@@ -137,20 +150,26 @@ class TReader {
     if (RunsOnly) return Runs();
     if (MarkBits_.size() == 1 && Tight(Marks_.Clusters[MarkBits_[0]], Rate_, MaxMarkSpread)) {
       std::optional<TGenericFrame> frame;
-      if (SpaceBits_.size() == 2 && Tight(Spaces_.Clusters[SpaceBits_[0]], Rate_) &&
-          Tight(Spaces_.Clusters[SpaceBits_[1]], Rate_))
+      if (SpaceBits_.size() == 2 && Tight(BitSpaces(SpaceBits_[0]), Rate_) &&
+          Tight(BitSpaces(SpaceBits_[1]), Rate_))
         frame = ReadPairs(TCoding::PulseDistance);
       if (frame && Regular(*frame)) return frame;
       if (!Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) return std::nullopt;
       frame = ReadPositions();
       if (frame && Regular(*frame)) return frame;
+      if (SpaceBits_.size() != 2) return std::nullopt;
+      // Not a position code: a third space width near one of the two is that width.
+      LooseSpaces_ = true;
+      frame = ReadPairs(TCoding::PulseDistance);
+      LooseSpaces_ = false;
+      if (frame && Regular(*frame) && frame->Bits.size() >= MinLooseBits) return frame;
       return std::nullopt;
     }
     if (MarkBits_.size() + SpaceBits_.size() < 3) return std::nullopt;  // nothing tells bits apart
     for (size_t id : MarkBits_)
       if (!Tight(Marks_.Clusters[id], Rate_)) return std::nullopt;
     for (size_t id : SpaceBits_)
-      if (!Tight(Spaces_.Clusters[id], Rate_)) return std::nullopt;
+      if (!Tight(BitSpaces(id), Rate_)) return std::nullopt;
 
     std::optional<TGenericFrame> frame;
     if (SpaceBits_.size() == 1) {
@@ -171,7 +190,7 @@ class TReader {
     for (size_t id : MarkBits_)
       if (!Tight(Marks_.Clusters[id], Rate_)) return std::nullopt;
     for (size_t id : SpaceBits_)
-      if (!Tight(Spaces_.Clusters[id], Rate_)) return std::nullopt;
+      if (!Tight(BitSpaces(id), Rate_)) return std::nullopt;
     std::optional<TGenericFrame> frame = ReadRuns();
     if (!frame || !Regular(*frame) || !RegularRuns(*frame)) return std::nullopt;
     return frame;
@@ -215,6 +234,7 @@ class TReader {
     if (levels < MinPositions || levels > MaxPositions) return std::nullopt;
     for (size_t k = 0; k < levels; ++k)
       if (!Tight(widths.Clusters[k], Rate_)) return std::nullopt;
+    if (!EvenSteps(widths.Clusters, levels)) return std::nullopt;
     TGenericFrame frame = Start(TCoding::PulsePosition);
     frame.ShortSpace = widths.Clusters.front();
     frame.LongSpace = widths.Clusters[levels - 1];
@@ -239,21 +259,54 @@ class TReader {
     return frame;
   }
 
+  // True when the first Levels widths are about a step apart (see MaxPositionGapRatio).
+  static bool EvenSteps(const std::vector<TCluster>& Widths, size_t Levels) {
+    double least = INFINITY, most = 0;
+    for (size_t k = 1; k < Levels; ++k) {
+      const double gap = Widths[k].Centre - Widths[k - 1].Centre;
+      least = std::min(least, gap);
+      most = std::max(most, gap);
+    }
+    return most <= least * MaxPositionGapRatio;
+  }
+
+  // The spaces of cluster Id that follow a bit mark: a lead-in's space near the bit spaces
+  // falls into their cluster but carries no bit, and must not widen it. The whole cluster when
+  // fewer than two follow a bit mark.
+  TCluster BitSpaces(size_t Id) const {
+    TCluster bits;
+    double sum = 0;
+    for (size_t k = 0; k < Spaces_.Of.size(); ++k) {
+      if (Spaces_.Of[k] != Id || MarkBit(2 * k + 1) < 0) continue;
+      const double value = Pulses_[2 * k + 2];
+      bits.Min = bits.Count ? std::min(bits.Min, value) : value;
+      bits.Max = std::max(bits.Max, value);
+      sum += value;
+      ++bits.Count;
+    }
+    if (bits.Count < MinBitClusterCount) return Spaces_.Clusters[Id];
+    bits.Centre = sum / static_cast<double>(bits.Count);
+    return bits;
+  }
+
   // 0 for the short bit cluster, 1 for the long one, -1 for a run outside them.
   int MarkBit(size_t Run) const { return Which(Marks_, MarkBits_, Run / 2); }
-  int SpaceBit(size_t Run) const { return Which(Spaces_, SpaceBits_, Run / 2 - 1); }
+  int SpaceBit(size_t Run) const { return Which(Spaces_, SpaceBits_, Run / 2 - 1, LooseSpaces_); }
   // A run of a cluster of its own (a receiver changing its gain) counts as the bit width it is
-  // near, if it is near one.
-  static int Which(const TClustering& Clustering, const std::vector<size_t>& Bits, size_t Index) {
+  // near, if it is near one; Loose: a rare cluster within LooseNearRatio of a bit width does.
+  static int Which(const TClustering& Clustering, const std::vector<size_t>& Bits, size_t Index,
+                   bool Loose = false) {
     const size_t id = Clustering.Of[Index];
     for (size_t k = 0; k < Bits.size(); ++k)
       if (Bits[k] == id) return static_cast<int>(k);
-    if (Clustering.Clusters[id].Count >= MinBitClusterCount) return -1;
-    const double value = Clustering.Clusters[id].Min;
+    const TCluster& own = Clustering.Clusters[id];
+    if (!Loose && own.Count >= MinBitClusterCount) return -1;
+    const double near = Loose ? LooseNearRatio : NearRatio;
     for (size_t k = 0; k < Bits.size(); ++k) {
       const TCluster& bit = Clustering.Clusters[Bits[k]];
-      if (value >= bit.Min / NearRatio - NearSlackSamples &&
-          value <= bit.Max * NearRatio + NearSlackSamples)
+      if (Loose && own.Count * LooseShare > bit.Count) continue;
+      if (own.Min >= bit.Min / near - NearSlackSamples &&
+          own.Max <= bit.Max * near + NearSlackSamples)
         return static_cast<int>(k);
     }
     return -1;
@@ -264,8 +317,12 @@ class TReader {
       return C.Clusters[Bits[1]].Centre / C.Clusters[Bits[0]].Centre;
     };
     const double marks = ratio(Marks_, MarkBits_), spaces = ratio(Spaces_, SpaceBits_);
+    const double periods =
+        (Marks_.Clusters[MarkBits_[1]].Centre + Spaces_.Clusters[SpaceBits_[1]].Centre) /
+        (Marks_.Clusters[MarkBits_[0]].Centre + Spaces_.Clusters[SpaceBits_[0]].Centre);
     return marks >= MinBiPhaseRatio && marks <= MaxBiPhaseRatio && spaces >= MinBiPhaseRatio &&
-           spaces <= MaxBiPhaseRatio;
+           spaces <= MaxBiPhaseRatio && periods >= MinBiPhasePeriodRatio &&
+           periods <= MaxBiPhasePeriodRatio;
   }
 
   TGenericFrame Start(TCoding Coding) {
@@ -400,6 +457,7 @@ class TReader {
   TClustering Marks_, Spaces_;
   std::vector<size_t> MarkBits_, SpaceBits_;
   double Position_ = 0;
+  bool LooseSpaces_ = false;  // SpaceBit: see Which
 };
 
 std::string Micros(double Samples, uint16_t Rate) {

@@ -184,6 +184,74 @@ TEST_F(GenericPassTest, RunsOnlyForPacketsTheLibraryLeavesUnknownAndCanBeSwitche
   EXPECT_EQ(NameOf(Decoded(PulseWidth("950F", 12).Runs())), TProtocol::UnknownName);
 }
 
+// Frames a real receiver distorts, each beside the clean frame: the value is the clean frame's,
+// in the clean frame's coding, or (Refused) none at all, never another.
+struct TDistortedCase {
+  const char* Name;
+  TFrame Distorted, Clean;
+  const char* Protocol;
+  bool Refused = false;
+};
+
+// A pulse-distance frame with a lead-in of two mark-space pairs (a toy's, a fan's); its zero
+// spaces alternate between 500 us and ZeroSpread us more.
+TFrame TwoPartLead(double LeadSpace, double FirstSpaceScale, const std::string& Hex, size_t Count,
+                   double ZeroSpread = 0) {
+  TFrame f{{2100, LeadSpace, 2150, 850}};
+  size_t zeros = 0;
+  for (bool bit : BitsOf(Hex, Count))
+    f.Micros.insert(f.Micros.end(), {480, bit ? 1480.0 : 500 + ZeroSpread * (zeros++ % 2)});
+  f.Micros[5] *= FirstSpaceScale;
+  f.Micros.push_back(480);
+  return f;
+}
+
+// A NEC-like 48-bit frame whose zero spaces at Stretched are 580 us, not 440.
+TFrame StretchedZeros(const std::vector<size_t>& Stretched) {
+  TFrame f{{9200, 4450}};
+  for (bool bit : BitsOf("A1B2C3D4E5F6", 48))
+    f.Micros.insert(f.Micros.end(), {680, bit ? 1550.0 : 440});
+  for (size_t bit : Stretched)
+    if (f.Micros[3 + 2 * bit] < 1000) f.Micros[3 + 2 * bit] = 580;
+  f.Micros.push_back(680);
+  return f;
+}
+
+TFrame Shifted(const TFrame& Frame, double Scale, double Shift) {
+  TFrame f;
+  for (size_t i = 0; i < Frame.Micros.size(); ++i)
+    f.Micros.push_back(Frame.Micros[i] * Scale + (i % 2 ? -Shift : Shift));
+  return f;
+}
+
+TEST_F(GenericPassTest, ReceiverDistortionsKeepTheCleanFramesValue) {
+  const TFrame biPhase = BiPhase({1, 0, 1, 1, 0, 0, 1, 0, 1, 1, 1, 0, 0, 1, 0, 1, 1, 0});
+  const std::vector<TDistortedCase> cases = {
+      // its first space, still settling, shorter than the rest: not a third width of a
+      // position code
+      {"FirstSpaceShort", TwoPartLead(400, 0.75, "9201", 10), TwoPartLead(400, 1, "9201", 10),
+       "Pulse distance", true},
+      // the lead-in's space near the short bit space does not widen it
+      {"LeadSpaceNearBitSpace", TwoPartLead(660, 1, "8750", 15, 70),
+       TwoPartLead(560, 1, "8750", 15, 70), "Pulse distance"},
+      // half-bits of 300 us, marks 125 us longer: short spaces under 200 us
+      {"BiPhaseStrongShift", Shifted(biPhase, 300.0 / 889, 125), Shifted(biPhase, 300.0 / 889, 0),
+       "Bi-phase"},
+      // a few zero spaces stretched by a third
+      {"RareThirdSpaceWidth", StretchedZeros({2, 3, 6}), StretchedZeros({}), "Pulse distance"},
+  };
+  for (const TDistortedCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TSample clean = Decoded(c.Clean.Runs());
+    ASSERT_EQ(NameOf(clean), c.Protocol);
+    const TSample distorted = Decoded(c.Distorted.Runs());
+    EXPECT_EQ(NameOf(distorted), c.Refused ? TProtocol::UnknownName : c.Protocol);
+    if (!c.Refused) {
+      EXPECT_EQ(DataOf(distorted), DataOf(clean));
+    }
+  }
+}
+
 TEST_F(GenericPassTest, MarksFollowTheBitsAndFieldsStayWithinThePacket) {
   const TSample sample = Decoded(PulseDistance("20DF10EF", 32).Runs());
   ASSERT_EQ(sample.BitMarks().size(), 1u + 1 + 32 + 1);  // start, lead, bits, trailer
