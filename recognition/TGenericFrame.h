@@ -62,4 +62,7 @@ struct TGenericFrame {
   std::vector<TPart> Parts;
   double Closing = 0;                // the closing silence, samples (0: none was cut)
   bool BiPhaseLeadingSpace = false;  // bi-phase: an idle half-bit space precedes the first mark
+  // Read with the wider spread of a receiver whose gain drifts over a long packet: its clusters
+  // say little about the remote's widths.
+  bool Drifting = false;
 };

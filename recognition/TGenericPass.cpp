@@ -34,6 +34,11 @@ constexpr double MaxSpread = 1.2;
 // Marks of one width carry no bits: a receiver whose gain drifts within a long frame shortens
 // them by up to a third.
 constexpr double MaxMarkSpread = 1.45;
+// The spaces of a long pulse-distance frame may spread as much where the long ones are this
+// much longer than the short ones (a short frame with such spaces is a position code's).
+constexpr double MinDriftSeparation = 1.6;
+constexpr size_t MinDriftBits = 32;
+constexpr double MaxDriftSpread = 1.8;  // such a frame's marks, long enough, may spread this much
 constexpr double SpreadSlackSamples = 3;
 constexpr double MinBitMicros = 100;
 // How much longer than the shortest bit cluster the other bit cluster of marks (spaces) may be:
@@ -148,21 +153,10 @@ class TReader {
     SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
     if (MarkBits_.empty() || SpaceBits_.empty()) return std::nullopt;
     if (RunsOnly) return Runs();
-    if (MarkBits_.size() == 1 && Tight(Marks_.Clusters[MarkBits_[0]], Rate_, MaxMarkSpread)) {
-      std::optional<TGenericFrame> frame;
-      if (SpaceBits_.size() == 2 && Tight(BitSpaces(SpaceBits_[0]), Rate_) &&
-          Tight(BitSpaces(SpaceBits_[1]), Rate_))
-        frame = ReadPairs(TCoding::PulseDistance);
-      if (frame && Regular(*frame)) return frame;
-      if (!Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) return std::nullopt;
-      frame = ReadPositions();
-      if (frame && Regular(*frame)) return frame;
-      if (SpaceBits_.size() != 2) return std::nullopt;
-      // Not a position code: a third space width near one of the two is that width.
-      LooseSpaces_ = true;
-      frame = ReadPairs(TCoding::PulseDistance);
-      LooseSpaces_ = false;
-      if (frame && Regular(*frame) && frame->Bits.size() >= MinLooseBits) return frame;
+    if (MarkBits_.size() == 1) {
+      const TCluster& mark = Marks_.Clusters[MarkBits_[0]];
+      if (Tight(mark, Rate_, MaxMarkSpread)) return ReadOneMarkWidth();
+      if (Tight(mark, Rate_, MaxDriftSpread)) return ReadDrifting();
       return std::nullopt;
     }
     if (MarkBits_.size() + SpaceBits_.size() < 3) return std::nullopt;  // nothing tells bits apart
@@ -268,6 +262,61 @@ class TReader {
       most = std::max(most, gap);
     }
     return most <= least * MaxPositionGapRatio;
+  }
+
+  // Marks of one width: pulse distance, else pulse position, else pulse distance with a rare
+  // third space width.
+  std::optional<TGenericFrame> ReadOneMarkWidth() {
+    std::optional<TGenericFrame> frame;
+    const TSpaces spaces = SpaceBits_.size() == 2 ? DistanceSpaces() : TSpaces::Wide;
+    if (spaces != TSpaces::Wide) frame = ReadPairs(TCoding::PulseDistance);
+    if (frame && spaces == TSpaces::Drifting && frame->Bits.size() < MinDriftBits) frame.reset();
+    if (frame && Regular(*frame)) return frame;
+    if (!Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) return std::nullopt;
+    frame = ReadPositions();
+    if (frame && Regular(*frame)) return frame;
+    if (SpaceBits_.size() != 2) return std::nullopt;
+    LooseSpaces_ = true;
+    frame = ReadPairs(TCoding::PulseDistance);
+    if (frame) TakeInLooseSpaces(*frame);
+    LooseSpaces_ = false;
+    if (frame && Regular(*frame) && frame->Bits.size() >= MinLooseBits) return frame;
+    return std::nullopt;
+  }
+
+  // Marks of one width that a receiver's gain drifting over a long packet spreads further:
+  // only a long pulse-distance frame.
+  std::optional<TGenericFrame> ReadDrifting() {
+    if (SpaceBits_.size() != 2 || DistanceSpaces() == TSpaces::Wide) return std::nullopt;
+    std::optional<TGenericFrame> frame = ReadPairs(TCoding::PulseDistance);
+    if (!frame || !Regular(*frame) || frame->Bits.size() < MinDriftBits) return std::nullopt;
+    frame->Drifting = true;
+    return frame;
+  }
+
+  // Widens Frame's space clusters by the spaces SpaceBit counts as their width (Loose).
+  void TakeInLooseSpaces(TGenericFrame& Frame) const {
+    for (size_t k = 0; k < Spaces_.Of.size(); ++k) {
+      if (MarkBit(2 * k + 1) < 0) continue;
+      const int width = SpaceBit(2 * k + 2);
+      if (width < 0) continue;
+      TCluster& cluster = width == 1 ? Frame.LongSpace : Frame.ShortSpace;
+      const double value = Pulses_[2 * k + 2];
+      cluster.Min = std::min(cluster.Min, value);
+      cluster.Max = std::max(cluster.Max, value);
+    }
+  }
+
+  // Whether the two bit spaces are tight, or far apart and each within MaxMarkSpread (a
+  // receiver whose gain drifts over a long packet lengthens them as it shortens the marks).
+  enum class TSpaces { Tight, Drifting, Wide };
+  TSpaces DistanceSpaces() const {
+    const TCluster shortSpace = BitSpaces(SpaceBits_[0]), longSpace = BitSpaces(SpaceBits_[1]);
+    if (Tight(shortSpace, Rate_) && Tight(longSpace, Rate_)) return TSpaces::Tight;
+    if (longSpace.Min >= shortSpace.Max * MinDriftSeparation &&
+        Tight(shortSpace, Rate_, MaxMarkSpread) && Tight(longSpace, Rate_, MaxMarkSpread))
+      return TSpaces::Drifting;
+    return TSpaces::Wide;
   }
 
   // The spaces of cluster Id that follow a bit mark: a lead-in's space near the bit spaces

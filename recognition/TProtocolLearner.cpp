@@ -217,7 +217,7 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   std::vector<const std::vector<uint16_t>*> read, unread;  // the packet of every frame; the rest
   for (const std::vector<uint16_t>& packet : Packets) {
     std::optional<TGenericFrame> frame = TGenericPass::Read(packet, Rate);
-    if (frame) {
+    if (frame && !frame->Drifting) {  // a drifting frame would widen every window
       frames.push_back(std::move(*frame));
       read.push_back(&packet);
     } else {

@@ -217,6 +217,22 @@ TFrame StretchedZeros(const std::vector<size_t>& Stretched) {
   return f;
 }
 
+// A fan's 12-bit frame sent 20 times, 4.6 ms apart, in one packet; the receiver's gain drifts
+// over it: the marks shorten from 720 us by Drift, the spaces lengthen by as much.
+TFrame RepeatedWhileDrifting(double Drift) {
+  TFrame f;
+  for (int frame = 0; frame < 20; ++frame) {
+    for (bool bit : BitsOf("7C0C", 12)) f.Micros.insert(f.Micros.end(), {720, bit ? 1450.0 : 540});
+    f.Micros.insert(f.Micros.end(), {720, 4600});
+  }
+  f.Micros.pop_back();  // the last frame's mark ends the packet
+  for (size_t i = 0; i < f.Micros.size(); ++i) {
+    const double shift = Drift * static_cast<double>(i) / static_cast<double>(f.Micros.size());
+    f.Micros[i] += i % 2 ? shift : -shift;
+  }
+  return f;
+}
+
 TFrame Shifted(const TFrame& Frame, double Scale, double Shift) {
   TFrame f;
   for (size_t i = 0; i < Frame.Micros.size(); ++i)
@@ -237,6 +253,9 @@ TEST_F(GenericPassTest, ReceiverDistortionsKeepTheCleanFramesValue) {
       // half-bits of 300 us, marks 125 us longer: short spaces under 200 us
       {"BiPhaseStrongShift", Shifted(biPhase, 300.0 / 889, 125), Shifted(biPhase, 300.0 / 889, 0),
        "Bi-phase"},
+      // marks from 720 down to 420 us
+      {"DriftOverALongPacket", RepeatedWhileDrifting(300), RepeatedWhileDrifting(0),
+       "Pulse distance"},
       // a few zero spaces stretched by a third
       {"RareThirdSpaceWidth", StretchedZeros({2, 3, 6}), StretchedZeros({}), "Pulse distance"},
   };
