@@ -15,9 +15,11 @@ struct TGenericFrame {
     PulseDistanceWidth,
     BiPhase,
     PulsePosition,
-    RunWidth  // every mark and every space a bit of its own
+    RunWidth,  // every mark and every space a bit of its own
+    RunLength  // every run one to MaxUnits units long
   };
-  static constexpr size_t BitsPerSymbol = 4;  // pulse position: one hex digit per space
+  static constexpr size_t BitsPerSymbol = 4;  // pulse position, run length: one hex digit a run
+  static constexpr unsigned MaxUnits = 6;     // run length: the longest run read as units
 
   // Durations (PCM samples) that fell into one cluster.
   struct TCluster {

@@ -68,6 +68,11 @@ constexpr double MinBiPhasePeriodRatio = 1.7, MaxBiPhasePeriodRatio = 2.4;
 constexpr size_t BaseDelimiterRuns = 6;
 constexpr size_t BitsPerDelimiterRun = 4;
 constexpr size_t MinRunWidthBits = 16;  // a run-width frame: every run a bit
+// Run length: how far a run may be from a whole number of units, and the unit counts a frame
+// must use.
+constexpr double MaxUnitError = 0.25;
+constexpr double UnitSlackSamples = 1;
+constexpr long MinUnitCounts = 3;
 constexpr size_t BaseRunWidthDelimiters = 3;
 constexpr size_t BitsPerRunWidthDelimiter = 16;
 constexpr double MicrosPerSecond = 1e6;
@@ -174,7 +179,9 @@ class TReader {
       if (!frame) frame = ReadPairs(TCoding::PulseDistanceWidth);
     }
     if (frame && Regular(*frame)) return frame;
-    return Runs();
+    frame = Runs();
+    if (frame) return frame;
+    return ReadUnits();
   }
 
  private:
@@ -187,6 +194,42 @@ class TReader {
       if (!Tight(BitSpaces(id), Rate_)) return std::nullopt;
     std::optional<TGenericFrame> frame = ReadRuns();
     if (!frame || !Regular(*frame) || !RegularRuns(*frame)) return std::nullopt;
+    return frame;
+  }
+
+  // Run length: every run lasts one to MaxUnits units, marks longer and spaces shorter by the
+  // receiver's edge shift (the unit and the shift from the shortest mark and space); longer
+  // runs are delimiters. Three unit counts or more (two are run width's), every run within
+  // MaxUnitError of its count. One hex digit a run.
+  std::optional<TGenericFrame> ReadUnits() {
+    const TCluster& mark = Marks_.Clusters[MarkBits_.front()];
+    const TCluster& space = Spaces_.Clusters[SpaceBits_.front()];
+    const double unit = (mark.Centre + space.Centre) / 2, shift = (mark.Centre - space.Centre) / 2;
+    if (unit * MicrosPerSecond / Rate_ < MinBitMicros) return std::nullopt;
+    TGenericFrame frame = Start(TCoding::RunLength);
+    std::vector<bool> seen(TGenericFrame::MaxUnits + 1, false);
+    for (size_t i = 1; i < End_; ++i) {
+      const double run = Pulses_[i] + (i % 2 ? -shift : shift);
+      const long units = std::lround(run / unit);
+      if (units < 1 || units > long{TGenericFrame::MaxUnits}) {
+        AddDelimiterRun(frame, i);
+        continue;
+      }
+      if (std::abs(run - static_cast<double>(units) * unit) >
+          MaxUnitError * unit + UnitSlackSamples)
+        return std::nullopt;
+      seen[static_cast<size_t>(units)] = true;
+      Position_ += Pulses_[i];
+      for (size_t b = TGenericFrame::BitsPerSymbol; b-- > 0;)
+        AddBit(frame, (units >> b) & 1, Position_);
+    }
+    if (std::count(seen.begin(), seen.end(), true) < MinUnitCounts) return std::nullopt;
+    size_t delimiterRuns = 0;
+    for (const TGenericFrame::TPart& part : frame.Parts) delimiterRuns += part.Runs.size();
+    const size_t runs = frame.Bits.size() / TGenericFrame::BitsPerSymbol;
+    if (runs < MinRunWidthBits ||
+        delimiterRuns > BaseRunWidthDelimiters + runs / BitsPerRunWidthDelimiter)
+      return std::nullopt;
     return frame;
   }
 
@@ -434,6 +477,7 @@ class TReader {
         case TCoding::BiPhase:
         case TCoding::PulsePosition:
         case TCoding::RunWidth:
+        case TCoding::RunLength:
           isBit = isBit && mark != space;
           bit = mark == 1;
           break;

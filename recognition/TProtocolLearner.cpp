@@ -145,6 +145,7 @@ struct TProtocolLearner::TTimings {
                    : std::vector<long>{HalfMark, HalfSpace};
       case TCoding::PulsePosition:
       case TCoding::RunWidth:
+      case TCoding::RunLength:
         break;
     }
     return {};
@@ -281,6 +282,12 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
     return result;
   }
   const TCoding coding = major->first;
+  if (coding == TCoding::RunLength) {
+    result.Problem = "the packets are a run-length code (runs of one to " +
+                     std::to_string(TGenericFrame::MaxUnits) +
+                     " units), which a definition of the library cannot describe";
+    return result;
+  }
   result.OtherCoding = frames.size() - sameCoding;
   std::optional<TPositionCode> code;
   if (positions) {

@@ -83,6 +83,13 @@ TFrame PulsePosition(const std::vector<int>& Symbols) {
   return f;
 }
 
+// Runs of whole units of 700 us, mark first (a light stick's).
+TFrame RunLength(const std::string& Units) {
+  TFrame f;
+  for (char units : Units) f.Micros.push_back(700.0 * (units - '0'));
+  return f;
+}
+
 struct TCodingCase {
   const char* Name;
   TFrame Frame;
@@ -106,6 +113,8 @@ TEST_F(GenericPassTest, EachCodingIsReadAndItsValueSurvivesClockAndEdgeShift) {
        "bits=13; data=CB06; "},
       {"four space widths", PulsePosition({0, 3, 1, 2, 2, 0, 3, 1}), "Pulse position",
        "bits=32; data=03122031; "},
+      {"runs of one to four units", RunLength("211314211231114213"), "Run length",
+       "bits=72; data=211314211231114213; "},
   };
   const std::vector<std::pair<double, double>> receivers = {
       {1, 0}, {1.05, 0}, {0.95, 0}, {1, 150}, {1, -150}, {1.05, 150}, {0.95, -150}};

@@ -255,6 +255,12 @@ TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
   result = TProtocolLearner::Learn("X", {{100, 30, 240}, {}}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_EQ(result.Unread, 2u);
+  // A run-length code (runs of 1 to 4 units of 700 us) has no definition to be written as.
+  std::vector<double> units;
+  for (char u : std::string("211314211231114213")) units.push_back(700.0 * (u - '0'));
+  result = TProtocolLearner::Learn("X", {Runs(units), Runs(units)}, Rate, 50);
+  EXPECT_TRUE(result.Xml.empty()) << result.Xml;
+  EXPECT_NE(result.Problem.find("run-length code"), std::string::npos) << result.Problem;
   result = TProtocolLearner::Learn(" ", {Remotes[0].Packet(1)}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_FALSE(result.Problem.empty());
