@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -193,89 +194,72 @@ TEST_F(GenericPassTest, RunsOnlyForPacketsTheLibraryLeavesUnknownAndCanBeSwitche
   EXPECT_EQ(NameOf(Decoded(PulseWidth("950F", 12).Runs())), TProtocol::UnknownName);
 }
 
-// Frames a real receiver distorts, each beside the clean frame: the value is the clean frame's,
-// in the clean frame's coding, or (Refused) none at all, never another.
+// A pulse-distance frame: Lead, Count bits of Hex (Mark, then Zero or One), a stop mark.
+TFrame Distance(std::vector<double> Lead, const std::string& Hex, size_t Count, double Mark,
+                double Zero, double One) {
+  TFrame f{std::move(Lead)};
+  for (bool bit : BitsOf(Hex, Count)) f.Micros.insert(f.Micros.end(), {Mark, bit ? One : Zero});
+  f.Micros.push_back(Mark);
+  return f;
+}
+
+// A clean frame and what a real receiver makes of it (Distort on its runs, then a Shift of
+// every edge): the clean frame's value in its coding, or (Refused) none, never another.
 struct TDistortedCase {
   const char* Name;
-  TFrame Distorted, Clean;
+  TFrame Clean;
+  std::function<void(std::vector<double>&)> Distort;
+  double Scale, Shift;
   const char* Protocol;
   bool Refused = false;
 };
 
-// A pulse-distance frame with a lead-in of two mark-space pairs (a toy's, a fan's); its zero
-// spaces alternate between 500 us and ZeroSpread us more.
-TFrame TwoPartLead(double LeadSpace, double FirstSpaceScale, const std::string& Hex, size_t Count,
-                   double ZeroSpread = 0) {
-  TFrame f{{2100, LeadSpace, 2150, 850}};
-  size_t zeros = 0;
-  for (bool bit : BitsOf(Hex, Count))
-    f.Micros.insert(f.Micros.end(), {480, bit ? 1480.0 : 500 + ZeroSpread * (zeros++ % 2)});
-  f.Micros[5] *= FirstSpaceScale;
-  f.Micros.push_back(480);
-  return f;
-}
-
-// A NEC-like 48-bit frame whose zero spaces at Stretched are 580 us, not 440.
-TFrame StretchedZeros(const std::vector<size_t>& Stretched) {
-  TFrame f{{9200, 4450}};
-  for (bool bit : BitsOf("A1B2C3D4E5F6", 48))
-    f.Micros.insert(f.Micros.end(), {680, bit ? 1550.0 : 440});
-  for (size_t bit : Stretched)
-    if (f.Micros[3 + 2 * bit] < 1000) f.Micros[3 + 2 * bit] = 580;
-  f.Micros.push_back(680);
-  return f;
-}
-
-// A fan's 12-bit frame sent 20 times, 4.6 ms apart, in one packet; the receiver's gain drifts
-// over it: the marks shorten from 720 us by Drift, the spaces lengthen by as much.
-TFrame RepeatedWhileDrifting(double Drift) {
-  TFrame f;
-  for (int frame = 0; frame < 20; ++frame) {
-    for (bool bit : BitsOf("7C0C", 12)) f.Micros.insert(f.Micros.end(), {720, bit ? 1450.0 : 540});
-    f.Micros.insert(f.Micros.end(), {720, 4600});
-  }
-  f.Micros.pop_back();  // the last frame's mark ends the packet
-  for (size_t i = 0; i < f.Micros.size(); ++i) {
-    const double shift = Drift * static_cast<double>(i) / static_cast<double>(f.Micros.size());
-    f.Micros[i] += i % 2 ? shift : -shift;
-  }
-  return f;
-}
-
-TFrame Shifted(const TFrame& Frame, double Scale, double Shift) {
-  TFrame f;
-  for (size_t i = 0; i < Frame.Micros.size(); ++i)
-    f.Micros.push_back(Frame.Micros[i] * Scale + (i % 2 ? -Shift : Shift));
-  return f;
-}
-
 TEST_F(GenericPassTest, ReceiverDistortionsKeepTheCleanFramesValue) {
-  const TFrame biPhase = BiPhase({1, 0, 1, 1, 0, 0, 1, 0, 1, 1, 1, 0, 0, 1, 0, 1, 1, 0});
+  const TFrame toy = Distance({2100, 400, 2150, 850}, "9201", 10, 480, 500, 1480);
+  const TFrame fan = Distance({2100, 560, 2150, 850}, "8750", 15, 480, 500, 1480);
+  TFrame repeated = Distance({}, "7C0C", 12, 720, 540, 1450);  // 20 times, 4.6 ms apart
+  for (const std::vector<double> once = repeated.Micros; repeated.Micros.size() < 20 * 26;) {
+    repeated.Micros.push_back(4600);
+    repeated.Micros.insert(repeated.Micros.end(), once.begin(), once.end());
+  }
+  const double halfBit = 300.0 / 889;
   const std::vector<TDistortedCase> cases = {
-      // its first space, still settling, shorter than the rest: not a third width of a
-      // position code
-      {"FirstSpaceShort", TwoPartLead(400, 0.75, "9201", 10), TwoPartLead(400, 1, "9201", 10),
-       "Pulse distance", true},
-      // the lead-in's space near the short bit space does not widen it
-      {"LeadSpaceNearBitSpace", TwoPartLead(660, 1, "8750", 15, 70),
-       TwoPartLead(560, 1, "8750", 15, 70), "Pulse distance"},
+      // its first space, still settling, makes a third width: not a position code's
+      {"FirstSpaceShort", toy, [](auto& M) { M[5] *= 0.75; }, 1, 0, "Pulse distance", true},
+      // zero spaces of 500 and 570 us, the lead-in's space of 660 us falls into their cluster
+      {"LeadSpaceNearBitSpace", fan,
+       [](auto& M) {
+         for (size_t i = 5, zeros = 0; i < M.size(); i += 2)
+           M[i] += M[i] < 600 && zeros++ % 2 ? 70 : 0;
+         M[1] = 660;
+       },
+       1, 0, "Pulse distance"},
       // half-bits of 300 us, marks 125 us longer: short spaces under 200 us
-      {"BiPhaseStrongShift", Shifted(biPhase, 300.0 / 889, 125), Shifted(biPhase, 300.0 / 889, 0),
-       "Bi-phase"},
-      // marks from 720 down to 420 us
-      {"DriftOverALongPacket", RepeatedWhileDrifting(300), RepeatedWhileDrifting(0),
-       "Pulse distance"},
-      // a few zero spaces stretched by a third
-      {"RareThirdSpaceWidth", StretchedZeros({2, 3, 6}), StretchedZeros({}), "Pulse distance"},
+      {"BiPhaseStrongShift", BiPhase({1, 0, 1, 1, 0, 0, 1, 0, 1, 1, 1, 0, 0, 1, 0, 1, 1, 0}),
+       [](auto&) {}, halfBit, 125, "Bi-phase"},
+      // the receiver's gain drifts: marks from 720 down to 420 us, spaces 300 us longer
+      {"DriftOverALongPacket", repeated,
+       [](auto& M) {
+         for (size_t i = 0; i < M.size(); ++i) M[i] += (i % 2 ? 300.0 : -300.0) * i / M.size();
+       },
+       1, 0, "Pulse distance"},
+      // three zero spaces of a 48-bit frame stretched by a third
+      {"RareThirdSpaceWidth", Distance({9200, 4450}, "A1B2C3D4E5F6", 48, 680, 440, 1550),
+       [](auto& M) {
+         for (size_t bit : {2, 3, 6}) M[3 + 2 * bit] = M[3 + 2 * bit] < 1000 ? 580 : M[3 + 2 * bit];
+       },
+       1, 0, "Pulse distance"},
   };
   for (const TDistortedCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    const TSample clean = Decoded(c.Clean.Runs());
+    const TSample clean = Decoded(c.Clean.Runs(c.Scale));
     ASSERT_EQ(NameOf(clean), c.Protocol);
-    const TSample distorted = Decoded(c.Distorted.Runs());
-    EXPECT_EQ(NameOf(distorted), c.Refused ? TProtocol::UnknownName : c.Protocol);
+    TFrame distorted = c.Clean;
+    c.Distort(distorted.Micros);
+    const TSample sample = Decoded(distorted.Runs(c.Scale, c.Shift));
+    EXPECT_EQ(NameOf(sample), c.Refused ? TProtocol::UnknownName : c.Protocol);
     if (!c.Refused) {
-      EXPECT_EQ(DataOf(distorted), DataOf(clean));
+      EXPECT_EQ(DataOf(sample), DataOf(clean));
     }
   }
 }
