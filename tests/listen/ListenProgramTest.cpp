@@ -166,26 +166,18 @@ TEST(ListenProgram, PressesHeldKeysAndRepeatFramesRunEachActionAsOften) {
       << program.Err();
 }
 
-// A remote no definition knows: a 7 ms lead-in, 24 bits of pulse distance (500 us marks,
-// 500/1500 us spaces), least significant bit of each byte first.
-std::vector<TIrSynth::TRun> PulseDistance(const std::vector<uint8_t>& Bytes) {
-  std::vector<TIrSynth::TRun> runs = {{true, 7000}, {false, 3500}};
-  for (uint8_t byte : Bytes)
-    for (int bit = 0; bit < 8; ++bit) {
-      runs.push_back({true, 500});
-      runs.push_back({false, (byte >> bit & 1) ? 1500.0 : 500.0});
-    }
-  runs.push_back({true, 500});
-  return runs;
-}
-
 TEST(ListenProgram, RunsActionsBoundToTheDataOfFramesReadWithoutADefinition) {
   TempDir dir;
   TIrSynth synth;
   synth.Quiet(50000);
-  for (const std::vector<uint8_t>& key :
-       {std::vector<uint8_t>{0xA5, 0x3C, 0x0F}, {0xA5, 0x3C, 0xF0}, {0xA5, 0x3C, 0x0F}}) {
-    synth.Frame(PulseDistance(key));
+  // A remote no definition knows: a 7 ms lead-in, then 24 bits of pulse distance (500 us marks,
+  // 500/1500 us spaces), least significant bit of each byte first.
+  for (uint32_t key : {0x0F3CA5u, 0xF03CA5u, 0x0F3CA5u}) {
+    std::vector<TIrSynth::TRun> runs = {{true, 7000}, {false, 3500}};
+    for (int bit = 0; bit < 24; ++bit)
+      runs.insert(runs.end(), {{true, 500}, {false, (key >> bit & 1) ? 1500.0 : 500.0}});
+    runs.push_back({true, 500});
+    synth.Frame(runs);
     synth.Quiet(300000);
   }
   WriteRaw(synth, dir / "input.raw");
