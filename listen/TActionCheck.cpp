@@ -4,6 +4,7 @@
 
 #include "TActionFile.h"
 #include "TCodeLibrary.h"
+#include "TGenericPass.h"
 #include "TNearestName.h"
 
 namespace {
@@ -13,7 +14,7 @@ std::string Quoted(const std::string& Text) {
 }  // namespace
 
 std::string TActionCheck::Problem(const TAction& Action) const {
-  std::vector<std::string> protocols;
+  std::vector<std::string> protocols = TGenericFrame::CodingNames();
   for (const TDefinition& definition : Library.Definitions()) protocols.push_back(definition.Name);
   if (std::find(protocols.begin(), protocols.end(), Action.Protocol) == protocols.end())
     return "unknown protocol " + Quoted(Action.Protocol) +
@@ -36,9 +37,12 @@ void TActionCheck::Check(const std::vector<TAction>& Actions, const std::string&
       throw TActionFile::TError(FileName + ":" + std::to_string(action.Line) + ": " + problem);
 }
 
-// The data fields of every definition named Protocol.
+// The data fields of every definition named Protocol, or of the generic coding named so.
 std::vector<std::string> TActionCheck::FieldsOf(const std::string& Protocol) const {
   std::vector<std::string> fields;
+  const std::vector<std::string> codings = TGenericFrame::CodingNames();
+  if (std::find(codings.begin(), codings.end(), Protocol) != codings.end())
+    fields = {TGenericPass::BitsField, TGenericPass::DataField};
   for (const TDefinition& definition : Library.Definitions()) {
     if (definition.Name != Protocol) continue;
     for (const TDefinition::TItem& item : definition.Items)

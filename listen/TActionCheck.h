@@ -14,7 +14,8 @@ class TActionCheck {
   // Library must outlive the check.
   explicit TActionCheck(const TCodeLibrary& Definitions) : Library(Definitions) {}
 
-  // "" when Action names a protocol of the library and only fields it has; otherwise why not,
+  // "" when Action names a protocol of the library (or a coding of the generic pass, fields bits
+  // and data) and only fields it has; otherwise why not,
   // with the nearest name: "unknown protocol \"Nec\" (nearest: \"NEC\")". Never fails.
   std::string Problem(const TAction& Action) const;
   // Throws TActionFile::TError "FILE:LINE: reason" for the first action of Actions (read from

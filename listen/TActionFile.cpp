@@ -1,5 +1,6 @@
 #include "TActionFile.h"
 
+#include <cctype>
 #include <charconv>
 #include <map>
 #include <sstream>
@@ -13,6 +14,7 @@ const char* const Separator = "=";
 const char* const Blanks = " \t\r\v\f";
 constexpr uint32_t MaxFieldValue = 65535;  // decoded fields are 16 bits
 constexpr size_t MaxLineLength = 64 * 1024;
+constexpr size_t MaxHexDigits = 1024;                       // a generic frame's data: 4096 bits
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";  // UTF-8's, which some editors write
 const char* const TooLarge = ": larger than 1 MB; an actions file holds a line per action";
 
@@ -47,13 +49,28 @@ std::string Quoted(const std::string& Text) {
   return "\"" + Text + "\"";
 }
 
+bool HasHexPrefix(const std::string& Text) {
+  return Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X');
+}
+
 // Value as a field value: decimal or 0x hexadecimal digits only, at most 65535.
 bool FieldValue(const std::string& Text, uint32_t& Value) {
-  const bool hex = Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X');
+  const bool hex = HasHexPrefix(Text);
   const char* first = Text.data() + (hex ? 2 : 0);
   const char* end = Text.data() + Text.size();
   auto [last, error] = std::from_chars(first, end, Value, hex ? 16 : 10);
   return first != end && error == std::errc() && last == end && Value <= MaxFieldValue;
+}
+
+// Text as hex bytes (a "0x" prefix dropped, upper case), or "" when it holds anything else.
+std::string HexDigitsOf(const std::string& Text) {
+  std::string digits = Text.substr(HasHexPrefix(Text) ? 2 : 0);
+  if (digits.empty() || digits.size() > MaxHexDigits) return "";
+  for (char& c : digits) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return "";
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return digits;
 }
 }  // namespace
 
@@ -124,11 +141,14 @@ void TActionFile::AddField(TAction& Action, const std::string& Word) {
   const std::string value = Word.substr(equals + 1);
   if (name.empty()) throw TLineError("field " + Quoted(Word) + " has no name");
   uint32_t number = 0;
-  if (!FieldValue(value, number))
-    throw TLineError("field " + Quoted(Word) + ": the value must be a number 0..65535");
+  const bool numeric = FieldValue(value, number);
+  const std::string digits = HexDigitsOf(value);
+  if (!numeric && digits.empty())
+    throw TLineError("field " + Quoted(Word) +
+                     ": the value must be a number 0..65535 or hex bytes (a generic frame's data)");
   for (const TProtocolField& field : Action.Fields)
     if (field.Name == name) throw TLineError("field " + Quoted(name) + " is named twice");
-  Action.Fields.push_back({name, number});
+  Action.Fields.push_back({name, numeric ? number : TAction::NoNumber, digits});
 }
 
 void TActionFile::AddOption(TAction& Action, const std::string& Word) {

@@ -3,7 +3,9 @@
 //   NEC address=4 command=8 = playerctl play-pause
 //   NEC address=4 command=2 +repeat = amixer -q set Master 5%+
 // The protocol name is every word before the first field (it may hold spaces); values are
-// decimal or 0x hexadecimal, 0..65535; "+repeat" runs the command for every frame of a held key.
+// decimal or 0x hexadecimal, 0..65535, or hex bytes of any length for the data of a frame read
+// without a definition ("Pulse distance bits=32 data=20DF10EF = ..."); "+repeat" runs the
+// command for every frame of a held key.
 
 #include <istream>
 #include <stdexcept>

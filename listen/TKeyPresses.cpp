@@ -17,7 +17,8 @@ bool TKeyPresses::IsRepeatFrame(const std::string& ProtocolName) {
 bool TKeyPresses::SameKey(const TProtocol& A, const TProtocol& B) {
   if (A.ProtocolName != B.ProtocolName || A.Fields.size() != B.Fields.size()) return false;
   for (size_t i = 0; i < A.Fields.size(); ++i)
-    if (A.Fields[i].Name != B.Fields[i].Name || A.Fields[i].Value != B.Fields[i].Value)
+    if (A.Fields[i].Name != B.Fields[i].Name || A.Fields[i].Value != B.Fields[i].Value ||
+        A.Fields[i].Text != B.Fields[i].Text)
       return false;
   return true;
 }

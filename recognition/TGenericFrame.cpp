@@ -20,6 +20,8 @@ const char* ShapeLetters(TGenericFrame::TCoding Coding) {
       return "PP";
     case TGenericFrame::TCoding::RunWidth:
       return "RW";
+    case TGenericFrame::TCoding::RunLength:
+      return "RL";
   }
   return "";
 }
@@ -39,25 +41,35 @@ const char* TGenericFrame::CodingName(TCoding Coding) {
       return "Pulse position";
     case TCoding::RunWidth:
       return "Run width";
+    case TCoding::RunLength:
+      return "Run length";
   }
   return "";
+}
+
+std::vector<std::string> TGenericFrame::CodingNames() {
+  std::vector<std::string> names;
+  for (int c = 0; c <= static_cast<int>(TCoding::RunLength); ++c)
+    names.push_back(CodingName(static_cast<TCoding>(c)));
+  return names;
 }
 
 bool TGenericFrame::LeastSignificantFirst(TCoding Coding) {
   // bi-phase remotes send the most significant bit first; a run-width frame is read in order
   return Coding != TCoding::BiPhase && Coding != TCoding::PulsePosition &&
-         Coding != TCoding::RunWidth;
+         Coding != TCoding::RunWidth && Coding != TCoding::RunLength;
 }
 
 const char* TGenericFrame::BitOrderText(TCoding Coding) {
   if (Coding == TCoding::PulsePosition) return "one hex digit per space: the rank of its width";
+  if (Coding == TCoding::RunLength) return "one hex digit per run: its length in units";
   return LeastSignificantFirst(Coding) ? "LSB first in each byte" : "MSB first";
 }
 
 std::string TGenericFrame::DataText() const {
   std::string text;
   const bool lsbFirst = LeastSignificantFirst(Coding);
-  if (Coding == TCoding::PulsePosition) {
+  if (Coding == TCoding::PulsePosition || Coding == TCoding::RunLength) {
     for (size_t first = 0; first + BitsPerSymbol <= Bits.size(); first += BitsPerSymbol) {
       unsigned digit = 0;
       for (size_t i = 0; i < BitsPerSymbol; ++i) digit = digit << 1 | Bits[first + i];

@@ -15,9 +15,11 @@ struct TGenericFrame {
     PulseDistanceWidth,
     BiPhase,
     PulsePosition,
-    RunWidth  // every mark and every space a bit of its own
+    RunWidth,  // every mark and every space a bit of its own
+    RunLength  // every run one to MaxUnits units long
   };
-  static constexpr size_t BitsPerSymbol = 4;  // pulse position: one hex digit per space
+  static constexpr size_t BitsPerSymbol = 4;  // pulse position, run length: one hex digit a run
+  static constexpr unsigned MaxUnits = 6;     // run length: the longest run read as units
 
   // Durations (PCM samples) that fell into one cluster.
   struct TCluster {
@@ -36,6 +38,8 @@ struct TGenericFrame {
 
   // The protocol name the coding is shown under ("Pulse distance", ...).
   static const char* CodingName(TCoding Coding);
+  // The names of all codings, in the order of TCoding. Never fails.
+  static std::vector<std::string> CodingNames();
   // The bit order of the data text ("LSB first in each byte" or "MSB first").
   static const char* BitOrderText(TCoding Coding);
   // True when the coding's data text packs bits least significant first in each byte.
@@ -60,4 +64,7 @@ struct TGenericFrame {
   std::vector<TPart> Parts;
   double Closing = 0;                // the closing silence, samples (0: none was cut)
   bool BiPhaseLeadingSpace = false;  // bi-phase: an idle half-bit space precedes the first mark
+  // Read with the wider spread of a receiver whose gain drifts over a long packet: its clusters
+  // say little about the remote's widths.
+  bool Drifting = false;
 };

@@ -24,10 +24,21 @@ constexpr size_t LeadInRuns = 2;  // marks (spaces) of a lead-in: a cluster of n
 // A run seen once that is this near a bit cluster counts as that width.
 constexpr double NearRatio = 1.2;
 constexpr double NearSlackSamples = 1;
+// Where no position code fits, a space width this near a bit width is that width (a remote that
+// stretches some of its spaces), if it is rare beside that width (a third of a position code's
+// spaces have a width of their own) and the frame long (a short one is told from noise less).
+constexpr double LooseNearRatio = 1.45;
+constexpr size_t LooseShare = 4;
+constexpr size_t MinLooseBits = 24;
 constexpr double MaxSpread = 1.2;
 // Marks of one width carry no bits: a receiver whose gain drifts within a long frame shortens
 // them by up to a third.
 constexpr double MaxMarkSpread = 1.45;
+// The spaces of a long pulse-distance frame may spread as much where the long ones are this
+// much longer than the short ones (a short frame with such spaces is a position code's).
+constexpr double MinDriftSeparation = 1.6;
+constexpr size_t MinDriftBits = 32;
+constexpr double MaxDriftSpread = 1.8;  // such a frame's marks, long enough, may spread this much
 constexpr double SpreadSlackSamples = 3;
 constexpr double MinBitMicros = 100;
 // How much longer than the shortest bit cluster the other bit cluster of marks (spaces) may be:
@@ -43,13 +54,25 @@ constexpr double MinGapRatio = 1.5;
 // small as an eighth of the width).
 constexpr size_t MinPositions = 3, MaxPositions = 16;
 constexpr double PositionSplitRatio = 0.04;
-// Bi-phase: the long runs are two half-bits.
-constexpr double MinBiPhaseRatio = 1.5, MaxBiPhaseRatio = 2.6;
+// The widths of a pulse-position code are a step apart, a width the frame does not send leaving
+// a gap of two or three steps; a pulse-distance frame whose spaces spread (a receiver settling)
+// splits into two close pairs far apart instead.
+constexpr double MaxPositionGapRatio = 5;
+// Bi-phase: the long runs are two half-bits. An edge shift lengthens the runs of one level and
+// shortens the other's, so the shortened side's ratio may reach three (150 us of a 300 us
+// half-bit); a long mark and a long space still last about twice a short mark and a short space.
+constexpr double MinBiPhaseRatio = 1.5, MaxBiPhaseRatio = 3.2;
+constexpr double MinBiPhasePeriodRatio = 1.7, MaxBiPhasePeriodRatio = 2.4;
 // A frame has a lead-in, a trailer and gaps between its parts: at most 6 such runs and one more
 // for every 4 bits.
 constexpr size_t BaseDelimiterRuns = 6;
 constexpr size_t BitsPerDelimiterRun = 4;
 constexpr size_t MinRunWidthBits = 16;  // a run-width frame: every run a bit
+// Run length: how far a run may be from a whole number of units, and the unit counts a frame
+// must use.
+constexpr double MaxUnitError = 0.25;
+constexpr double UnitSlackSamples = 1;
+constexpr long MinUnitCounts = 3;
 constexpr size_t BaseRunWidthDelimiters = 3;
 constexpr size_t BitsPerRunWidthDelimiter = 16;
 constexpr double MicrosPerSecond = 1e6;
@@ -135,22 +158,17 @@ class TReader {
     SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
     if (MarkBits_.empty() || SpaceBits_.empty()) return std::nullopt;
     if (RunsOnly) return Runs();
-    if (MarkBits_.size() == 1 && Tight(Marks_.Clusters[MarkBits_[0]], Rate_, MaxMarkSpread)) {
-      std::optional<TGenericFrame> frame;
-      if (SpaceBits_.size() == 2 && Tight(Spaces_.Clusters[SpaceBits_[0]], Rate_) &&
-          Tight(Spaces_.Clusters[SpaceBits_[1]], Rate_))
-        frame = ReadPairs(TCoding::PulseDistance);
-      if (frame && Regular(*frame)) return frame;
-      if (!Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) return std::nullopt;
-      frame = ReadPositions();
-      if (frame && Regular(*frame)) return frame;
+    if (MarkBits_.size() == 1) {
+      const TCluster& mark = Marks_.Clusters[MarkBits_[0]];
+      if (Tight(mark, Rate_, MaxMarkSpread)) return ReadOneMarkWidth();
+      if (Tight(mark, Rate_, MaxDriftSpread)) return ReadDrifting();
       return std::nullopt;
     }
     if (MarkBits_.size() + SpaceBits_.size() < 3) return std::nullopt;  // nothing tells bits apart
     for (size_t id : MarkBits_)
       if (!Tight(Marks_.Clusters[id], Rate_)) return std::nullopt;
     for (size_t id : SpaceBits_)
-      if (!Tight(Spaces_.Clusters[id], Rate_)) return std::nullopt;
+      if (!Tight(BitSpaces(id), Rate_)) return std::nullopt;
 
     std::optional<TGenericFrame> frame;
     if (SpaceBits_.size() == 1) {
@@ -161,7 +179,9 @@ class TReader {
       if (!frame) frame = ReadPairs(TCoding::PulseDistanceWidth);
     }
     if (frame && Regular(*frame)) return frame;
-    return Runs();
+    frame = Runs();
+    if (frame) return frame;
+    return ReadUnits();
   }
 
  private:
@@ -171,9 +191,45 @@ class TReader {
     for (size_t id : MarkBits_)
       if (!Tight(Marks_.Clusters[id], Rate_)) return std::nullopt;
     for (size_t id : SpaceBits_)
-      if (!Tight(Spaces_.Clusters[id], Rate_)) return std::nullopt;
+      if (!Tight(BitSpaces(id), Rate_)) return std::nullopt;
     std::optional<TGenericFrame> frame = ReadRuns();
     if (!frame || !Regular(*frame) || !RegularRuns(*frame)) return std::nullopt;
+    return frame;
+  }
+
+  // Run length: every run lasts one to MaxUnits units, marks longer and spaces shorter by the
+  // receiver's edge shift (the unit and the shift from the shortest mark and space); longer
+  // runs are delimiters. Three unit counts or more (two are run width's), every run within
+  // MaxUnitError of its count. One hex digit a run.
+  std::optional<TGenericFrame> ReadUnits() {
+    const TCluster& mark = Marks_.Clusters[MarkBits_.front()];
+    const TCluster& space = Spaces_.Clusters[SpaceBits_.front()];
+    const double unit = (mark.Centre + space.Centre) / 2, shift = (mark.Centre - space.Centre) / 2;
+    if (unit * MicrosPerSecond / Rate_ < MinBitMicros) return std::nullopt;
+    TGenericFrame frame = Start(TCoding::RunLength);
+    std::vector<bool> seen(TGenericFrame::MaxUnits + 1, false);
+    for (size_t i = 1; i < End_; ++i) {
+      const double run = Pulses_[i] + (i % 2 ? -shift : shift);
+      const long units = std::lround(run / unit);
+      if (units < 1 || units > long{TGenericFrame::MaxUnits}) {
+        AddDelimiterRun(frame, i);
+        continue;
+      }
+      if (std::abs(run - static_cast<double>(units) * unit) >
+          MaxUnitError * unit + UnitSlackSamples)
+        return std::nullopt;
+      seen[static_cast<size_t>(units)] = true;
+      Position_ += Pulses_[i];
+      for (size_t b = TGenericFrame::BitsPerSymbol; b-- > 0;)
+        AddBit(frame, (units >> b) & 1, Position_);
+    }
+    if (std::count(seen.begin(), seen.end(), true) < MinUnitCounts) return std::nullopt;
+    size_t delimiterRuns = 0;
+    for (const TGenericFrame::TPart& part : frame.Parts) delimiterRuns += part.Runs.size();
+    const size_t runs = frame.Bits.size() / TGenericFrame::BitsPerSymbol;
+    if (runs < MinRunWidthBits ||
+        delimiterRuns > BaseRunWidthDelimiters + runs / BitsPerRunWidthDelimiter)
+      return std::nullopt;
     return frame;
   }
 
@@ -215,6 +271,7 @@ class TReader {
     if (levels < MinPositions || levels > MaxPositions) return std::nullopt;
     for (size_t k = 0; k < levels; ++k)
       if (!Tight(widths.Clusters[k], Rate_)) return std::nullopt;
+    if (!EvenSteps(widths.Clusters, levels)) return std::nullopt;
     TGenericFrame frame = Start(TCoding::PulsePosition);
     frame.ShortSpace = widths.Clusters.front();
     frame.LongSpace = widths.Clusters[levels - 1];
@@ -239,21 +296,109 @@ class TReader {
     return frame;
   }
 
+  // True when the first Levels widths are about a step apart (see MaxPositionGapRatio).
+  static bool EvenSteps(const std::vector<TCluster>& Widths, size_t Levels) {
+    double least = INFINITY, most = 0;
+    for (size_t k = 1; k < Levels; ++k) {
+      const double gap = Widths[k].Centre - Widths[k - 1].Centre;
+      least = std::min(least, gap);
+      most = std::max(most, gap);
+    }
+    return most <= least * MaxPositionGapRatio;
+  }
+
+  // Marks of one width: pulse distance, else pulse position, else pulse distance with a rare
+  // third space width.
+  std::optional<TGenericFrame> ReadOneMarkWidth() {
+    std::optional<TGenericFrame> frame;
+    const TSpaces spaces = SpaceBits_.size() == 2 ? DistanceSpaces() : TSpaces::Wide;
+    if (spaces != TSpaces::Wide) frame = ReadPairs(TCoding::PulseDistance);
+    if (frame && spaces == TSpaces::Drifting && frame->Bits.size() < MinDriftBits) frame.reset();
+    if (frame && Regular(*frame)) return frame;
+    if (!Tight(Marks_.Clusters[MarkBits_[0]], Rate_)) return std::nullopt;
+    frame = ReadPositions();
+    if (frame && Regular(*frame)) return frame;
+    if (SpaceBits_.size() != 2) return std::nullopt;
+    LooseSpaces_ = true;
+    frame = ReadPairs(TCoding::PulseDistance);
+    if (frame) TakeInLooseSpaces(*frame);
+    LooseSpaces_ = false;
+    if (frame && Regular(*frame) && frame->Bits.size() >= MinLooseBits) return frame;
+    return std::nullopt;
+  }
+
+  // Marks of one width that a receiver's gain drifting over a long packet spreads further:
+  // only a long pulse-distance frame.
+  std::optional<TGenericFrame> ReadDrifting() {
+    if (SpaceBits_.size() != 2 || DistanceSpaces() == TSpaces::Wide) return std::nullopt;
+    std::optional<TGenericFrame> frame = ReadPairs(TCoding::PulseDistance);
+    if (!frame || !Regular(*frame) || frame->Bits.size() < MinDriftBits) return std::nullopt;
+    frame->Drifting = true;
+    return frame;
+  }
+
+  // Widens Frame's space clusters by the spaces SpaceBit counts as their width (Loose).
+  void TakeInLooseSpaces(TGenericFrame& Frame) const {
+    for (size_t k = 0; k < Spaces_.Of.size(); ++k) {
+      if (MarkBit(2 * k + 1) < 0) continue;
+      const int width = SpaceBit(2 * k + 2);
+      if (width < 0) continue;
+      TCluster& cluster = width == 1 ? Frame.LongSpace : Frame.ShortSpace;
+      const double value = Pulses_[2 * k + 2];
+      cluster.Min = std::min(cluster.Min, value);
+      cluster.Max = std::max(cluster.Max, value);
+    }
+  }
+
+  // Whether the two bit spaces are tight, or far apart and each within MaxMarkSpread (a
+  // receiver whose gain drifts over a long packet lengthens them as it shortens the marks).
+  enum class TSpaces { Tight, Drifting, Wide };
+  TSpaces DistanceSpaces() const {
+    const TCluster shortSpace = BitSpaces(SpaceBits_[0]), longSpace = BitSpaces(SpaceBits_[1]);
+    if (Tight(shortSpace, Rate_) && Tight(longSpace, Rate_)) return TSpaces::Tight;
+    if (longSpace.Min >= shortSpace.Max * MinDriftSeparation &&
+        Tight(shortSpace, Rate_, MaxMarkSpread) && Tight(longSpace, Rate_, MaxMarkSpread))
+      return TSpaces::Drifting;
+    return TSpaces::Wide;
+  }
+
+  // The spaces of cluster Id that follow a bit mark: a lead-in's space near the bit spaces
+  // falls into their cluster but carries no bit, and must not widen it. The whole cluster when
+  // fewer than two follow a bit mark.
+  TCluster BitSpaces(size_t Id) const {
+    TCluster bits;
+    double sum = 0;
+    for (size_t k = 0; k < Spaces_.Of.size(); ++k) {
+      if (Spaces_.Of[k] != Id || MarkBit(2 * k + 1) < 0) continue;
+      const double value = Pulses_[2 * k + 2];
+      bits.Min = bits.Count ? std::min(bits.Min, value) : value;
+      bits.Max = std::max(bits.Max, value);
+      sum += value;
+      ++bits.Count;
+    }
+    if (bits.Count < MinBitClusterCount) return Spaces_.Clusters[Id];
+    bits.Centre = sum / static_cast<double>(bits.Count);
+    return bits;
+  }
+
   // 0 for the short bit cluster, 1 for the long one, -1 for a run outside them.
   int MarkBit(size_t Run) const { return Which(Marks_, MarkBits_, Run / 2); }
-  int SpaceBit(size_t Run) const { return Which(Spaces_, SpaceBits_, Run / 2 - 1); }
+  int SpaceBit(size_t Run) const { return Which(Spaces_, SpaceBits_, Run / 2 - 1, LooseSpaces_); }
   // A run of a cluster of its own (a receiver changing its gain) counts as the bit width it is
-  // near, if it is near one.
-  static int Which(const TClustering& Clustering, const std::vector<size_t>& Bits, size_t Index) {
+  // near, if it is near one; Loose: a rare cluster within LooseNearRatio of a bit width does.
+  static int Which(const TClustering& Clustering, const std::vector<size_t>& Bits, size_t Index,
+                   bool Loose = false) {
     const size_t id = Clustering.Of[Index];
     for (size_t k = 0; k < Bits.size(); ++k)
       if (Bits[k] == id) return static_cast<int>(k);
-    if (Clustering.Clusters[id].Count >= MinBitClusterCount) return -1;
-    const double value = Clustering.Clusters[id].Min;
+    const TCluster& own = Clustering.Clusters[id];
+    if (!Loose && own.Count >= MinBitClusterCount) return -1;
+    const double near = Loose ? LooseNearRatio : NearRatio;
     for (size_t k = 0; k < Bits.size(); ++k) {
       const TCluster& bit = Clustering.Clusters[Bits[k]];
-      if (value >= bit.Min / NearRatio - NearSlackSamples &&
-          value <= bit.Max * NearRatio + NearSlackSamples)
+      if (Loose && own.Count * LooseShare > bit.Count) continue;
+      if (own.Min >= bit.Min / near - NearSlackSamples &&
+          own.Max <= bit.Max * near + NearSlackSamples)
         return static_cast<int>(k);
     }
     return -1;
@@ -264,8 +409,12 @@ class TReader {
       return C.Clusters[Bits[1]].Centre / C.Clusters[Bits[0]].Centre;
     };
     const double marks = ratio(Marks_, MarkBits_), spaces = ratio(Spaces_, SpaceBits_);
+    const double periods =
+        (Marks_.Clusters[MarkBits_[1]].Centre + Spaces_.Clusters[SpaceBits_[1]].Centre) /
+        (Marks_.Clusters[MarkBits_[0]].Centre + Spaces_.Clusters[SpaceBits_[0]].Centre);
     return marks >= MinBiPhaseRatio && marks <= MaxBiPhaseRatio && spaces >= MinBiPhaseRatio &&
-           spaces <= MaxBiPhaseRatio;
+           spaces <= MaxBiPhaseRatio && periods >= MinBiPhasePeriodRatio &&
+           periods <= MaxBiPhasePeriodRatio;
   }
 
   TGenericFrame Start(TCoding Coding) {
@@ -328,6 +477,7 @@ class TReader {
         case TCoding::BiPhase:
         case TCoding::PulsePosition:
         case TCoding::RunWidth:
+        case TCoding::RunLength:
           isBit = isBit && mark != space;
           bit = mark == 1;
           break;
@@ -400,6 +550,7 @@ class TReader {
   TClustering Marks_, Spaces_;
   std::vector<size_t> MarkBits_, SpaceBits_;
   double Position_ = 0;
+  bool LooseSpaces_ = false;  // SpaceBit: see Which
 };
 
 std::string Micros(double Samples, uint16_t Rate) {

@@ -145,6 +145,7 @@ struct TProtocolLearner::TTimings {
                    : std::vector<long>{HalfMark, HalfSpace};
       case TCoding::PulsePosition:
       case TCoding::RunWidth:
+      case TCoding::RunLength:
         break;
     }
     return {};
@@ -217,7 +218,7 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   std::vector<const std::vector<uint16_t>*> read, unread;  // the packet of every frame; the rest
   for (const std::vector<uint16_t>& packet : Packets) {
     std::optional<TGenericFrame> frame = TGenericPass::Read(packet, Rate);
-    if (frame) {
+    if (frame && !frame->Drifting) {  // a drifting frame would widen every window
       frames.push_back(std::move(*frame));
       read.push_back(&packet);
     } else {
@@ -281,6 +282,12 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
     return result;
   }
   const TCoding coding = major->first;
+  if (coding == TCoding::RunLength) {
+    result.Problem = "the packets are a run-length code (runs of one to " +
+                     std::to_string(TGenericFrame::MaxUnits) +
+                     " units), which a definition of the library cannot describe";
+    return result;
+  }
   result.OtherCoding = frames.size() - sameCoding;
   std::optional<TPositionCode> code;
   if (positions) {

@@ -58,13 +58,28 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair{"# c\nNEC command=8 =", "a.txt:2: no command after \"=\""},
         std::pair{"command=8 = x", "a.txt:1: no protocol name before \"=\""},
         std::pair{"NEC command=256x = x",
-                  "a.txt:1: field \"command=256x\": the value must be a number 0..65535"},
+                  "a.txt:1: field \"command=256x\": the value must be a number 0..65535 or hex "
+                  "bytes (a generic frame's data)"},
         std::pair{"NEC =8 = x", "a.txt:1: field \"=8\" has no name"},
         std::pair{"NEC a=1 a=2 = x", "a.txt:1: field \"a\" is named twice"},
         std::pair{"NEC a=1 foo = x",
                   "a.txt:1: \"foo\" follows the fields: the protocol name comes first"},
         std::pair{"NEC +again = x", "a.txt:1: unknown option \"+again\" (known: +repeat)"},
         std::pair{std::string("NEC a=1\0 = x", 11), "a.txt:1: the line holds a zero byte"}));
+
+// A frame read without a definition is bound by its data as hex bytes ("0x" and case aside).
+TEST(ActionFile, MatchesAGenericFramesDataAsHexBytes) {
+  const TProtocol packet = {
+      "Pulse distance", {{"bits", 32}, {"data", 0, "20DF10EF"}}, TProtocol::TMatch::Generic, ""};
+  for (const auto& [line, matches] :
+       std::vector<std::pair<std::string, bool>>{{"Pulse distance data=20DF10EF", true},
+                                                 {"Pulse distance bits=32 data=0x20df10ef", true},
+                                                 {"Pulse distance data=20DF10EE", false},
+                                                 {"Pulse distance data=20DF10", false},
+                                                 {"Pulse distance bits=24 data=20DF10EF", false},
+                                                 {"Pulse width data=20DF10EF", false}})
+    EXPECT_EQ(Parse(line + " = true\n").at(0).Matches(packet), matches) << line;
+}
 
 namespace {
 struct TFrame {
@@ -74,11 +89,13 @@ struct TFrame {
 struct TPressCase {
   std::string Name;
   std::vector<TFrame> Frames;
-  std::vector<int> Runs;  // times each action ran: play (once), volume (+repeat), rc5 (once)
+  std::vector<int> Runs;  // times each action ran: play, volume (+repeat), rc5, generic A1
 };
-const std::vector<TAction> PressActions = {{"NEC", {{"command", 8}}, "play", false, 1},
-                                           {"NEC", {{"command", 2}}, "volume", true, 2},
-                                           {"RC5", {{"command", 53}}, "rc5", false, 3}};
+const std::vector<TAction> PressActions = {
+    {"NEC", {{"command", 8}}, "play", false, 1},
+    {"NEC", {{"command", 2}}, "volume", true, 2},
+    {"RC5", {{"command", 53}}, "rc5", false, 3},
+    {"Pulse width", {{"data", TAction::NoNumber, "A1"}}, "generic", false, 4}};
 
 TFrame Key(std::string Name, std::vector<TProtocolField> Fields, double StartMs, double Ms) {
   return {{std::move(Name), std::move(Fields), TProtocol::TMatch::Exact, ""}, StartMs, Ms};
@@ -92,6 +109,9 @@ TFrame Repeat(double StartMs) {
 TFrame Rc5(uint32_t Toggle, double StartMs) {
   return Key("RC5", {{"toggle", Toggle}, {"command", 53}}, StartMs, 24.9);
 }
+TFrame Bytes(const std::string& Data, double StartMs) {
+  return Key("Pulse width", {{"bits", 8}, {"data", 0, Data}}, StartMs, 20);
+}
 }  // namespace
 
 class KeyPresses : public testing::TestWithParam<TPressCase> {};
@@ -102,7 +122,9 @@ TEST_P(KeyPresses, RunActionsOncePerPressOrForEveryFrameWhenAsked) {
   for (const auto& [packet, start, length] : GetParam().Frames)
     for (const TAction* a : presses.Handle(packet, start / 1000, (start + length) / 1000))
       ++runs[static_cast<size_t>(a - PressActions.data())];
-  EXPECT_EQ(runs, GetParam().Runs);
+  std::vector<int> expected = GetParam().Runs;
+  expected.resize(PressActions.size(), 0);  // an action a case leaves out never runs
+  EXPECT_EQ(runs, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -119,7 +141,10 @@ INSTANTIATE_TEST_SUITE_P(
         TPressCase{"UnknownPacketsKeepTheHold",
                    {Nec(8, 0), Key("unknown", {}, 90, 5), Repeat(108)},
                    {1, 0, 0}},
-        TPressCase{"Rc5ToggleMarksANewPress", {Rc5(0, 0), Rc5(0, 114), Rc5(1, 228)}, {0, 0, 2}}),
+        TPressCase{"Rc5ToggleMarksANewPress", {Rc5(0, 0), Rc5(0, 114), Rc5(1, 228)}, {0, 0, 2}},
+        TPressCase{"GenericDataTellsKeysApart",
+                   {Bytes("A1", 0), Bytes("A1", 50), Bytes("B2", 100), Bytes("A1", 150)},
+                   {0, 0, 0, 2}}),
     [](const auto& Case) { return Case.param.Name; });
 
 TEST(ActionRunner, RunsThroughTheShellWithoutWaitingAndLogsFailures) {

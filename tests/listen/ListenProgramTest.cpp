@@ -210,6 +210,35 @@ TEST(ListenProgram, JoinsThePacketsAnEntryReadsTogetherAndWritesTheLastInTime) {
                       "NEC address=4; address_inv=251; command=8; command_inv=247; "}));
 }
 
+TEST(ListenProgram, RunsActionsBoundToTheDataOfFramesReadWithoutADefinition) {
+  TempDir dir;
+  TIrSynth synth;
+  synth.Quiet(50000);
+  // A remote no definition knows: a 7 ms lead-in, then 24 bits of pulse distance (500 us marks,
+  // 500/1500 us spaces), least significant bit of each byte first.
+  for (uint32_t key : {0x0F3CA5u, 0xF03CA5u, 0x0F3CA5u}) {
+    std::vector<TIrSynth::TRun> runs = {{true, 7000}, {false, 3500}};
+    for (int bit = 0; bit < 24; ++bit)
+      runs.insert(runs.end(), {{true, 500}, {false, (key >> bit & 1) ? 1500.0 : 500.0}});
+    runs.push_back({true, 500});
+    synth.Frame(runs);
+    synth.Quiet(300000);
+  }
+  WriteRaw(synth, dir / "input.raw");
+  const std::string log = dir / "actions.log";
+  std::ofstream(dir / "actions.txt")
+      << "Pulse distance bits=24 data=A53C0F = echo \"one $VORLENT_DATA\" >> " << log << "\n"
+      << "Pulse distance data=0xa53cf0 = echo two >> " << log << "\n";
+  TProgram program({"--format", "jsonl", "--device", "0", "--protocols", Library, "--actions",
+                    dir / "actions.txt"},
+                   dir.Path, dir / "input.raw");
+  program.WaitForLines(3);
+  ASSERT_EQ(program.Stop(), 0) << program.Err();
+  Eventually([&] { return SortedLines(log).size() >= 3; });
+  EXPECT_EQ(SortedLines(log), (std::vector<std::string>{"one bits=24; data=A53C0F; ",
+                                                        "one bits=24; data=A53C0F; ", "two"}));
+}
+
 TEST(ListenProgram, SigtermInsideAPacketEndsCleanlyWithWholeLines) {
   TempDir dir;
   TIrSynth synth;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -83,6 +84,13 @@ TFrame PulsePosition(const std::vector<int>& Symbols) {
   return f;
 }
 
+// Runs of whole units of 700 us, mark first (a light stick's).
+TFrame RunLength(const std::string& Units) {
+  TFrame f;
+  for (char units : Units) f.Micros.push_back(700.0 * (units - '0'));
+  return f;
+}
+
 struct TCodingCase {
   const char* Name;
   TFrame Frame;
@@ -106,6 +114,8 @@ TEST_F(GenericPassTest, EachCodingIsReadAndItsValueSurvivesClockAndEdgeShift) {
        "bits=13; data=CB06; "},
       {"four space widths", PulsePosition({0, 3, 1, 2, 2, 0, 3, 1}), "Pulse position",
        "bits=32; data=03122031; "},
+      {"runs of one to four units", RunLength("211314211231114213"), "Run length",
+       "bits=72; data=211314211231114213; "},
   };
   const std::vector<std::pair<double, double>> receivers = {
       {1, 0}, {1.05, 0}, {0.95, 0}, {1, 150}, {1, -150}, {1.05, 150}, {0.95, -150}};
@@ -182,6 +192,76 @@ TEST_F(GenericPassTest, RunsOnlyForPacketsTheLibraryLeavesUnknownAndCanBeSwitche
   EXPECT_EQ(NameOf(Decoded(PulseWidth("950F", 12).Runs())), "Pulse width");
   Engine.GenericPass = false;
   EXPECT_EQ(NameOf(Decoded(PulseWidth("950F", 12).Runs())), TProtocol::UnknownName);
+}
+
+// A pulse-distance frame: Lead, Count bits of Hex (Mark, then Zero or One), a stop mark.
+TFrame Distance(std::vector<double> Lead, const std::string& Hex, size_t Count, double Mark,
+                double Zero, double One) {
+  TFrame f{std::move(Lead)};
+  for (bool bit : BitsOf(Hex, Count)) f.Micros.insert(f.Micros.end(), {Mark, bit ? One : Zero});
+  f.Micros.push_back(Mark);
+  return f;
+}
+
+// A clean frame and what a real receiver makes of it (Distort on its runs, then a Shift of
+// every edge): the clean frame's value in its coding, or (Refused) none, never another.
+struct TDistortedCase {
+  const char* Name;
+  TFrame Clean;
+  std::function<void(std::vector<double>&)> Distort;
+  double Scale, Shift;
+  const char* Protocol;
+  bool Refused = false;
+};
+
+TEST_F(GenericPassTest, ReceiverDistortionsKeepTheCleanFramesValue) {
+  const TFrame toy = Distance({2100, 400, 2150, 850}, "9201", 10, 480, 500, 1480);
+  const TFrame fan = Distance({2100, 560, 2150, 850}, "8750", 15, 480, 500, 1480);
+  TFrame repeated = Distance({}, "7C0C", 12, 720, 540, 1450);  // 20 times, 4.6 ms apart
+  for (const std::vector<double> once = repeated.Micros; repeated.Micros.size() < 20 * 26;) {
+    repeated.Micros.push_back(4600);
+    repeated.Micros.insert(repeated.Micros.end(), once.begin(), once.end());
+  }
+  const double halfBit = 300.0 / 889;
+  const std::vector<TDistortedCase> cases = {
+      // its first space, still settling, makes a third width: not a position code's
+      {"FirstSpaceShort", toy, [](auto& M) { M[5] *= 0.75; }, 1, 0, "Pulse distance", true},
+      // zero spaces of 500 and 570 us, the lead-in's space of 660 us falls into their cluster
+      {"LeadSpaceNearBitSpace", fan,
+       [](auto& M) {
+         for (size_t i = 5, zeros = 0; i < M.size(); i += 2)
+           M[i] += M[i] < 600 && zeros++ % 2 ? 70 : 0;
+         M[1] = 660;
+       },
+       1, 0, "Pulse distance"},
+      // half-bits of 300 us, marks 125 us longer: short spaces under 200 us
+      {"BiPhaseStrongShift", BiPhase({1, 0, 1, 1, 0, 0, 1, 0, 1, 1, 1, 0, 0, 1, 0, 1, 1, 0}),
+       [](auto&) {}, halfBit, 125, "Bi-phase"},
+      // the receiver's gain drifts: marks from 720 down to 420 us, spaces 300 us longer
+      {"DriftOverALongPacket", repeated,
+       [](auto& M) {
+         for (size_t i = 0; i < M.size(); ++i) M[i] += (i % 2 ? 300.0 : -300.0) * i / M.size();
+       },
+       1, 0, "Pulse distance"},
+      // three zero spaces of a 48-bit frame stretched by a third
+      {"RareThirdSpaceWidth", Distance({9200, 4450}, "A1B2C3D4E5F6", 48, 680, 440, 1550),
+       [](auto& M) {
+         for (size_t bit : {2, 3, 6}) M[3 + 2 * bit] = M[3 + 2 * bit] < 1000 ? 580 : M[3 + 2 * bit];
+       },
+       1, 0, "Pulse distance"},
+  };
+  for (const TDistortedCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TSample clean = Decoded(c.Clean.Runs(c.Scale));
+    ASSERT_EQ(NameOf(clean), c.Protocol);
+    TFrame distorted = c.Clean;
+    c.Distort(distorted.Micros);
+    const TSample sample = Decoded(distorted.Runs(c.Scale, c.Shift));
+    EXPECT_EQ(NameOf(sample), c.Refused ? TProtocol::UnknownName : c.Protocol);
+    if (!c.Refused) {
+      EXPECT_EQ(DataOf(sample), DataOf(clean));
+    }
+  }
 }
 
 TEST_F(GenericPassTest, MarksFollowTheBitsAndFieldsStayWithinThePacket) {

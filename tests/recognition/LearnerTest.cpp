@@ -109,6 +109,44 @@ TEST_F(LearnerTest, ALearnedRemoteDecodesByItsNameWithDifferentButtonsInDifferen
   }
 }
 
+// A remote that stretches the zero spaces of its bits 2, 3 and 6 (580 us, not 440) in a 48-bit
+// frame; one of its packets comes through a receiver whose gain drifts (the spaces lengthening
+// by up to 300 us as the marks shorten).
+std::vector<uint16_t> StretchingRemote(unsigned Command, double Drift = 0) {
+  std::vector<double> us = {9200, 4450};
+  const uint64_t value = 0x5A5AC3u | uint64_t{Command & 0xFF} << 24 | uint64_t{0x3C} << 32;
+  for (int i = 0; i < 48; ++i) {
+    const bool one = (value >> i) & 1;
+    const double shift = Drift * i / 48;
+    const double zero = (i == 2 || i == 3 || i == 6) ? 580 : 440;
+    us.insert(us.end(), {680 - shift, (one ? 1550 : zero) + shift});
+  }
+  us.push_back(680);
+  return Runs(us);
+}
+
+TEST_F(LearnerTest, StretchedSpacesAreLearnedAndADriftingPacketIsLeftOut) {
+  std::vector<std::vector<uint16_t>> packets;
+  for (unsigned command : {0x10u, 0x22u, 0x47u, 0x80u})
+    packets.push_back(StretchingRemote(command));
+  packets.push_back(StretchingRemote(0x10, 300));
+  const TProtocolLearner::TResult learned = TProtocolLearner::Learn("Heater", packets, Rate, 50);
+  ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
+  EXPECT_EQ(learned.Learned, packets.size() - 1);
+  EXPECT_EQ(learned.Unread, 1u);
+  const std::string file = Scratch() + "/protocols.xml";
+  fs::remove(file);
+  ASSERT_EQ(TUserLibrary::Add(file, "", "Heater", learned.Xml), "");
+  Engine.LoadProtocols(file);
+  std::set<std::string> values;
+  for (unsigned command : {0x10u, 0x22u, 0x47u, 0x80u, 0x35u}) {
+    const TSample sample = Decoded(StretchingRemote(command));
+    EXPECT_EQ(NameOf(sample), "Heater") << learned.Xml;
+    values.insert(DataOf(sample));
+  }
+  EXPECT_EQ(values.size(), 5u);
+}
+
 // A pulse-position remote: every space after a bit mark is one of Widths (a symbol, its rank);
 // a fixed address of four symbols, then a command of four.
 struct TPositionRemote {
@@ -217,6 +255,12 @@ TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
   result = TProtocolLearner::Learn("X", {{100, 30, 240}, {}}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_EQ(result.Unread, 2u);
+  // A run-length code (runs of 1 to 4 units of 700 us) has no definition to be written as.
+  std::vector<double> units;
+  for (char u : std::string("211314211231114213")) units.push_back(700.0 * (u - '0'));
+  result = TProtocolLearner::Learn("X", {Runs(units), Runs(units)}, Rate, 50);
+  EXPECT_TRUE(result.Xml.empty()) << result.Xml;
+  EXPECT_NE(result.Problem.find("run-length code"), std::string::npos) << result.Problem;
   result = TProtocolLearner::Learn(" ", {Remotes[0].Packet(1)}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_FALSE(result.Problem.empty());
