@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TCompiledPattern.h"
+#include "TMarkText.h"
 
 class TXmlNode;
 class TXmlQuery;
@@ -73,6 +74,7 @@ class TDefinition {
   struct TItem {
     bool IsDelimiter = false;
     std::optional<std::string> Name;
+    TMarkText Mark;           // the name as a mark's text ("" without one)
     TCompiledPattern Timing;  // a delimiter's pattern
     bool Readable = false;    // a data field with everything it needs
     unsigned Length = 0;      // bits of a data field, modulo 256
@@ -103,6 +105,8 @@ class TDefinition {
 
   // "bit0" to "bit255", the bit row's mark text of bit Bit (modulo 256). Never fails.
   static const std::string& BitMarkText(unsigned Bit);
+  // The same as a mark's text handle, made once. Never fails.
+  static TMarkText BitMark(unsigned Bit);
 
   // Converts every pattern to samples at Rate. Never fails.
   void SetRate(uint16_t Rate);
@@ -121,5 +125,5 @@ class TDefinition {
   unsigned SymbolBits = 1;
   double ToleranceMicros = 0, RelativeTolerance = 0;  // the entry's own window; 0: none
   double EndSilenceMillis = 0;  // the silence the entry's frames need; 0: the decoder's
-  uint32_t CarrierHz = 0;                             // 0: not given
+  uint32_t CarrierHz = 0;       // 0: not given
 };

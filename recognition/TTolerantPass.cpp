@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <span>
 
-#include "TFieldWalk.h"
+#include "TDefinitionWalk.h"
+#include "TRunWindow.h"
 #include "TWorkBudget.h"
 
 namespace {
@@ -63,7 +64,6 @@ constexpr double SameTimingShiftMicros = 10;
 
 constexpr double MinFrontSamples = 1;  // a front taken must be at least this long
 constexpr double UsedUpSamples = 0.5;  // a remainder shorter than this is no run
-const std::string NoText;
 
 // Bits of mark then space and of space then mark: a run holds one half-bit or two.
 bool IsBiPhase(const TDefinition& Definition) {
@@ -258,48 +258,55 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
   Walk_.SymbolBits.Clear();
   for (auto& row : Walk_.Marks) row.clear();
   Walk_.Record = Record;
+  Walk_.Refused = false;
   Walk_.BitMarks = 1;
   Walk_.InRange = Walk_.OutOfRange = Walk_.Broken = false;
-  Cursor_ = 1;
+  Walk_.Model = &Model;
+  Walk_.Budget = &Budget;
+  Cursor_ = TDefinitionWalk::FirstHighRun;
   Remainder_ = 0;
   RunNominal_ = 0;
   Position_ = Runs_[0];
-  AddMarks(&NoText, &NoText);
-  const auto patternFailed = [&] {
-    return Cursor_ + 1 >= Runs_.size() ? TOutcome::ReachedEnd : TOutcome::Failed;
-  };
-  for (const TDefinition::TItem& item : Definition.Items) {
-    if (!item.Name || (!item.IsDelimiter && !item.Readable)) return TOutcome::Failed;
-    if (!item.IsDelimiter) {
-      if (!MatchData(Definition, item, Model, Budget)) {
-        return Budget.Exhausted() ? TOutcome::Failed : patternFailed();
-      }
-      continue;
-    }
-    const bool apart = Model.LeadApart && &item == &Definition.Items.front();
-    if (!(apart ? MatchLeadIn(item.Timing, Model, Budget)
-                : MatchPattern(item.Timing, Model, Budget)))
-      return patternFailed();
-    AddMarks(&NoText, &*item.Name);
-  }
-  return TOutcome::Complete;
+  AddMarks(TMarkText(), TMarkText());
+  if (TDefinitionWalk::Read(Definition, *this)) return TOutcome::Complete;
+  if (Walk_.Refused || Budget.Exhausted()) return TOutcome::Failed;
+  return Cursor_ + 1 >= Runs_.size() ? TOutcome::ReachedEnd : TOutcome::Failed;
 }
 
-bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
-                              const TModel& Model, TWorkBudget& Budget) {
-  const std::optional<uint64_t> value = TFieldWalk::Read(
-      Definition, Data, Walk_.SymbolBits,
-      [&](const TCompiledPattern& Pattern) { return MatchPattern(Pattern, Model, Budget); },
-      [&](unsigned Bit) {
-        if (++Walk_.BitMarks >= MostBitMarks_) return false;
-        AddMarks(&TDefinition::BitMarkText(Bit), nullptr);
-        return true;
-      });
-  if (!value || Data.Excludes(*value)) return false;
-  CheckField(Data, *value);
-  Walk_.Values.push_back(*value);
-  AddMarks(nullptr, &*Data.Name);
-  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, *value);
+// A delimiter or data field without what it needs leaves the definition unread.
+bool TTolerantPass::Accepts(const TDefinition::TItem& Item) {
+  Walk_.Refused = !Item.Name || (!Item.IsDelimiter && !Item.Readable);
+  return !Walk_.Refused;
+}
+
+bool TTolerantPass::Delimiter(const TDefinition::TItem& Item, bool First) {
+  const TModel& model = *Walk_.Model;
+  const bool apart = model.LeadApart && First;
+  if (!(apart ? MatchLeadIn(Item.Timing, model, *Walk_.Budget)
+              : MatchPattern(Item.Timing, model, *Walk_.Budget)))
+    return false;
+  AddMarks(TMarkText(), Item.Mark);
+  return true;
+}
+
+bool TTolerantPass::Pattern(const TCompiledPattern& Pattern) {
+  return MatchPattern(Pattern, *Walk_.Model, *Walk_.Budget);
+}
+
+bool TTolerantPass::BitRead(unsigned Bit) {
+  if (++Walk_.BitMarks >= MostBitMarks_) return false;
+  if (Walk_.Record)
+    Walk_.Marks[TSample::BitRow].push_back({MarkPosition(Position_), TDefinition::BitMark(Bit)});
+  return true;
+}
+
+bool TTolerantPass::FieldRead(const TDefinition::TItem& Data, uint64_t Value) {
+  if (Data.Excludes(Value)) return false;
+  CheckField(Data, Value);
+  Walk_.Values.push_back(Value);
+  if (!Walk_.Record) return true;
+  Walk_.Marks[TSample::FieldRow].push_back({MarkPosition(Position_), Data.Mark});
+  Walk_.Found.AddField(*Data.Name, Value);
   return true;
 }
 
@@ -312,12 +319,12 @@ void TTolerantPass::CheckField(const TDefinition::TItem& Data, uint64_t Value) {
   Walk_.InRange = !Walk_.OutOfRange && !Walk_.Broken;
 }
 
-// Marks are kept only in the walk that gives the result; null adds none to that row.
-void TTolerantPass::AddMarks(const std::string* BitText, const std::string* FieldText) {
+// Marks are kept only in the walk that gives the result.
+void TTolerantPass::AddMarks(TMarkText BitText, TMarkText FieldText) {
   if (!Walk_.Record) return;
   const uint16_t position = MarkPosition(Position_);
-  if (BitText) Walk_.Marks[TSample::BitRow].push_back({position, *BitText});
-  if (FieldText) Walk_.Marks[TSample::FieldRow].push_back({position, *FieldText});
+  Walk_.Marks[TSample::BitRow].push_back({position, BitText});
+  Walk_.Marks[TSample::FieldRow].push_back({position, FieldText});
 }
 
 // As the exact pass: only the last duration (or a single one) may take the front of a longer run,
@@ -345,8 +352,9 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
   const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
   const TShiftScaleFit fit = Walk_.Fit;
   for (size_t i = 0; i < count; ++i) {
-    if (Cursor_ >= Runs_.size() || !MatchPiece(static_cast<double>(Pattern.Samples()[i]),
-                                               Pattern.Windows()[i], i + 1 == count, Model)) {
+    if (Cursor_ >= Runs_.size() ||
+        !MatchPiece(static_cast<double>(Pattern.Samples()[i]), Pattern.Windows()[i],
+                    TRunWindow::MayTakeFront(i, count), Model)) {
       Cursor_ = cursor;
       Remainder_ = remainder;
       RunNominal_ = runNominal;
@@ -412,9 +420,10 @@ bool TTolerantPass::MatchPiece(double Nominal, double EntryWindow, bool TakeFron
   const double window =
       std::max(Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo),
                EntryWindow * Model.Scale);
-  if (!(length > expected - window)) return false;
+  const TRunWindow::TFit fit = TRunWindow::Classify(length, expected, window);
+  if (fit == TRunWindow::TFit::TooShort) return false;
   const bool split = TakeFrontAllowed && length - scaled >= Model.Scale * Model.SplitFrom;
-  if (length < expected + window && !split) {
+  if (fit == TRunWindow::TFit::Fits && !split) {
     Position_ += length;
     RunNominal_ += Nominal;
     EndRun(Runs_[Cursor_]);
