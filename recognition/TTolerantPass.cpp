@@ -344,24 +344,33 @@ bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& 
   return false;
 }
 
+// Every duration but the last reads a run whole, so each is checked where it will be read before
+// the walk moves at all: a pattern that does not fit leaves everything as it was.
 bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel& Model) {
   const size_t count = Pattern.Count();
   if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
   if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
-  const size_t cursor = Cursor_;
-  const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
-  const TShiftScaleFit fit = Walk_.Fit;
-  for (size_t i = 0; i < count; ++i) {
-    if (Cursor_ >= Runs_.size() ||
-        !MatchPiece(static_cast<double>(Pattern.Samples()[i]), Pattern.Windows()[i],
-                    TRunWindow::MayTakeFront(i, count), Model)) {
-      Cursor_ = cursor;
-      Remainder_ = remainder;
-      RunNominal_ = runNominal;
-      Position_ = position;
-      Walk_.Fit = fit;
-      return false;
-    }
+  const std::vector<float>& nominal = Pattern.Samples();
+  const std::vector<float>& windows = Pattern.Windows();
+  const size_t last = count - 1;
+  for (size_t i = 0; i < last; ++i) {
+    if (ReadPiece(i, nominal[i], windows[i], false, Model).Kind != TPiece::Whole) return false;
+  }
+  const TPiece end = ReadPiece(last, nominal[last], windows[last], true, Model);
+  if (end.Kind == TPiece::Refused) return false;
+  for (size_t i = 0; i < last; ++i)
+    TakeWhole(Remainder_ <= 0 ? Runs_[Cursor_] : Remainder_, nominal[i]);
+  if (end.Kind == TPiece::Whole) {
+    TakeWhole(end.Length, nominal[last]);
+    return true;
+  }
+  Remainder_ = end.Length - end.Front;
+  Position_ += end.Front;
+  RunNominal_ += nominal[last];
+  if (Remainder_ < UsedUpSamples) {
+    ++Cursor_;
+    Remainder_ = 0;
+    RunNominal_ = 0;
   }
   return true;
 }
@@ -406,41 +415,35 @@ bool TTolerantPass::LeadInFits(const TCompiledPattern& Pattern, const TModel& Mo
   return true;
 }
 
-// One duration against the run (or the rest of it) at the cursor, within the model's window or
-// the entry's own (EntryWindow samples), whichever is wider. A whole run has both its edges
-// shifted, a piece one of them.
-bool TTolerantPass::MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed,
-                               const TModel& Model) {
-  const bool mark = Cursor_ % 2 == 1;
-  const double sign = mark ? 1 : -1;
-  const bool whole = Remainder_ <= 0;
-  const double length = whole ? Runs_[Cursor_] : Remainder_;
+// Duration Index of a pattern against the run (or the rest of it) it reads, Index runs past the
+// cursor, within the model's window or the entry's own (EntryWindow samples), whichever is wider.
+// A whole run has both its edges shifted, a piece one of them. Changes nothing.
+TTolerantPass::TPiece TTolerantPass::ReadPiece(size_t Index, double Nominal, double EntryWindow,
+                                               bool TakeFrontAllowed, const TModel& Model) const {
+  const size_t run = Cursor_ + Index;
+  const double sign = run % 2 == 1 ? 1 : -1;
+  const bool whole = Index > 0 || Remainder_ <= 0;
+  const double length = whole ? Runs_[run] : Remainder_;
   const double scaled = Model.Scale * Nominal;
   const double expected = scaled + sign * Model.Shift * (whole ? 1 : 0.5);
   const double window =
       std::max(Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo),
                EntryWindow * Model.Scale);
   const TRunWindow::TFit fit = TRunWindow::Classify(length, expected, window);
-  if (fit == TRunWindow::TFit::TooShort) return false;
+  if (fit == TRunWindow::TFit::TooShort) return {};
   const bool split = TakeFrontAllowed && length - scaled >= Model.Scale * Model.SplitFrom;
-  if (fit == TRunWindow::TFit::Fits && !split) {
-    Position_ += length;
-    RunNominal_ += Nominal;
-    EndRun(Runs_[Cursor_]);
-    return true;
-  }
-  if (!TakeFrontAllowed) return false;
+  if (fit == TRunWindow::TFit::Fits && !split) return {TPiece::Whole, length, 0};
+  if (!TakeFrontAllowed) return {};
   const double front = scaled + (whole ? sign * Model.Shift * 0.5 : 0);
-  if (!(front >= MinFrontSamples)) return false;
-  Remainder_ = length - front;
-  Position_ += front;
+  if (!(front >= MinFrontSamples)) return {};
+  return {TPiece::TakesFront, length, front};
+}
+
+// The run at the cursor (or the rest of it, Length samples) read whole for Nominal samples.
+void TTolerantPass::TakeWhole(double Length, double Nominal) {
+  Position_ += Length;
   RunNominal_ += Nominal;
-  if (Remainder_ < UsedUpSamples) {
-    ++Cursor_;
-    Remainder_ = 0;
-    RunNominal_ = 0;
-  }
-  return true;
+  EndRun(Runs_[Cursor_]);
 }
 
 // The run at the cursor is read to its end: one observation for the fit, unless it is the

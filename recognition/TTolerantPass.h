@@ -108,7 +108,15 @@ class TTolerantPass {
   bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
   void CheckField(const TDefinition::TItem& Data, uint64_t Value);
   void AddMarks(TMarkText BitText, TMarkText FieldText);
-  bool MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed, const TModel& Model);
+  // What one duration of a pattern does to the run it reads: nothing (Refused), takes it whole
+  // (Length samples), or takes Front samples of Length.
+  struct TPiece {
+    enum TKind { Refused, Whole, TakesFront } Kind = Refused;
+    double Length = 0, Front = 0;  // samples
+  };
+  TPiece ReadPiece(size_t Index, double Nominal, double EntryWindow, bool TakeFrontAllowed,
+                   const TModel& Model) const;
+  void TakeWhole(double Length, double Nominal);
   void EndRun(double Measured);
   bool Plausible(const TCandidate& Candidate) const;
   double FinalRelativeUpTo() const;
