@@ -110,6 +110,23 @@ class TDefinition {
 
   // Converts every pattern to samples at Rate. Never fails.
   void SetRate(uint16_t Rate);
+  // Whether Fits holds for a pattern (or any of its alternatives) that a frame of this definition
+  // can begin with: its first delimiter's, or, when it begins with a data field, any symbol's.
+  // True without items. Never fails itself.
+  template <class TFits>
+  bool AnyFirstPattern(TFits&& Fits) const {
+    if (Items.empty()) return true;
+    const auto any = [&](const TCompiledPattern& Pattern) {
+      if (Fits(Pattern)) return true;
+      for (const TCompiledPattern& alternative : Pattern.Alternatives())
+        if (Fits(alternative)) return true;
+      return false;
+    };
+    if (Items.front().IsDelimiter) return any(Items.front().Timing);
+    for (const TSymbol& symbol : Symbols)
+      if (any(symbol.Timing)) return true;
+    return false;
+  }
   // The most timing matches one try of this definition can make on any packet.
   uint64_t MostMatches() const;
   // True when every item has a name and a readable pattern and every data field its length,

@@ -190,25 +190,13 @@ void TProtocolRecognition::ReportCost(const std::string& FileName) const {
 // packet's first mark, FirstMark samples long, as MatchSamples would: a quick test that spares
 // the walk of every definition whose lead-in the packet does not have.
 bool TProtocolRecognition::CanStart(const TDefinition& Definition, uint16_t FirstMark) const {
-  if (Definition.Items.empty()) return true;
-  const auto fits = [&](const TCompiledPattern& Pattern) {
+  return Definition.AnyFirstPattern([&](const TCompiledPattern& Pattern) {
     if (!Pattern.Usable() || !Pattern.HighFirst()) return false;
     const float window = Pattern.Windows()[0] > Tolerance ? Pattern.Windows()[0] : Tolerance;
     const double low = static_cast<double>(Pattern.Samples()[0]) - window;
     const double high = static_cast<double>(Pattern.Samples()[0]) + window;
     return FirstMark > low && (Pattern.Count() == 1 || FirstMark < high);
-  };
-  const auto any = [&](const TCompiledPattern& Pattern) {
-    if (fits(Pattern)) return true;
-    for (const TCompiledPattern& alternative : Pattern.Alternatives())
-      if (fits(alternative)) return true;
-    return false;
-  };
-  const TDefinition::TItem& first = Definition.Items.front();
-  if (first.IsDelimiter) return any(first.Timing);
-  for (const TDefinition::TSymbol& symbol : Definition.Symbols)
-    if (any(symbol.Timing)) return true;
-  return false;
+  });
 }
 
 bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample& Sample,

@@ -62,6 +62,7 @@ constexpr double FamilyShiftMicros = 25;
 constexpr double SameTimingScale = 0.005;  // a frame cut to a shorter one of the same timing
 constexpr double SameTimingShiftMicros = 10;
 
+constexpr double StartSlack = 1;       // samples MayStart allows beyond the first round's window
 constexpr double MinFrontSamples = 1;  // a front taken must be at least this long
 constexpr double UsedUpSamples = 0.5;  // a remainder shorter than this is no run
 
@@ -107,9 +108,10 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   for (size_t i = 0; i < Definitions.size(); ++i) {
     TCandidate candidate;
     candidate.Index = i;
-    bool fits =
-        FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate);
-    if (!fits && !Budget.Exhausted() && IsBiPhase(Definitions[i])) {
+    const bool mayStart = MayStart(Definitions[i]);
+    bool fits = mayStart && FitDefinition(Definitions[i], finalFixed, candidate, Budget) &&
+                Plausible(candidate);
+    if (!fits && mayStart && !Budget.Exhausted() && IsBiPhase(Definitions[i])) {
       candidate = TCandidate{};
       candidate.Index = i;
       candidate.SplitEarly = true;
@@ -122,7 +124,7 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
       fits = FitDefinition(Definitions[i], finalFixed, candidate, Budget) &&
              candidate.Fitted >= MinLeadApartRuns && Plausible(candidate);
     }
-    if (!fits && !Budget.Exhausted())
+    if (!fits && mayStart && !Budget.Exhausted())
       fits = TryOtherWays(Definitions[i], finalFixed, candidate, Budget);
     if (fits) Candidates_.push_back(candidate);
     if (Budget.Exhausted()) return false;
@@ -167,6 +169,26 @@ void TTolerantPass::MergeGlitches(const std::vector<uint16_t>& Pulses, uint16_t 
 
 double TTolerantPass::FinalRelativeUpTo() const {
   return FinalRelativeUpToMicros * Rate_ / MicrosPerSecond;
+}
+
+// Whether the first round of a fit can read the packet's first mark with a pattern that begins
+// Definition, in any of the ways a fit reads it (its lead-in on a clock of its own aside): a quick
+// test, a sample looser than the walk, that spares the rounds of a definition whose first pattern
+// the packet does not have.
+bool TTolerantPass::MayStart(const TDefinition& Definition) const {
+  if (Definition.Items.empty()) return true;
+  const TDefinition::TItem& first = Definition.Items.front();
+  if (!first.IsDelimiter && first.Length == 0) return true;  // the walk starts at the next item
+  const TWindow& round = Definition.SymbolBits > 1 ? SymbolFitRounds[0] : FitRounds[0];
+  const double fixed = round.FixedMicros * Rate_ / MicrosPerSecond;
+  const double run = Runs_[TDefinitionWalk::FirstHighRun];
+  return Definition.AnyFirstPattern([&](const TCompiledPattern& Pattern) {
+    if (!Pattern.Usable() || !Pattern.HighFirst()) return false;
+    const double nominal = Pattern.Samples()[0];
+    const double window =
+        std::max(fixed + round.Relative * nominal, double{Pattern.Windows()[0]}) + StartSlack;
+    return run > nominal - window && (Pattern.Count() == 1 || run < nominal + window);
+  });
 }
 
 // Loose to tight: read the packet, fit scale and shift to the runs read whole, read again closer.

@@ -86,6 +86,7 @@ class TTolerantPass {
   };
 
   void MergeGlitches(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  bool MayStart(const TDefinition& Definition) const;
   bool FitDefinition(const TDefinition& Definition, double FinalFixed, TCandidate& Candidate,
                      TWorkBudget& Budget);
   bool TryOtherWays(const TDefinition& Definition, double FinalFixed, TCandidate& Candidate,
