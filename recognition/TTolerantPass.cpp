@@ -375,11 +375,11 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
   const std::vector<float>& nominal = Pattern.Samples();
   const std::vector<float>& windows = Pattern.Windows();
   const size_t last = count - 1;
-  for (size_t i = 0; i < last; ++i) {
-    if (ReadPiece(i, nominal[i], windows[i], false, Model).Kind != TPiece::Whole) return false;
+  TPiece end;
+  for (size_t i = 0; i < count; ++i) {
+    end = ReadPiece(i, nominal[i], windows[i], TRunWindow::MayTakeFront(i, count), Model);
+    if (end.Kind == TPiece::Refused) return false;
   }
-  const TPiece end = ReadPiece(last, nominal[last], windows[last], true, Model);
-  if (end.Kind == TPiece::Refused) return false;
   for (size_t i = 0; i < last; ++i)
     TakeWhole(Remainder_ <= 0 ? Runs_[Cursor_] : Remainder_, nominal[i]);
   if (end.Kind == TPiece::Whole) {
