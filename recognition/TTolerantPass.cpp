@@ -202,10 +202,12 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   TOutcome outcome = TOutcome::Failed;
   const std::span<const TWindow> rounds =
       Definition.SymbolBits > 1 ? std::span<const TWindow>(SymbolFitRounds) : FitRounds;
+  TModel walked;  // the model of the last round's walk
   for (const TWindow& window : rounds) {
     model.Fixed = window.FixedMicros > 0 ? window.FixedMicros * samplesPerMicro : FinalFixed;
     model.Relative = window.Relative;
     model.RelativeUpTo = window.FixedMicros > 0 ? INFINITY : FinalRelativeUpTo();
+    walked = model;
     outcome = Walk(Definition, model, Budget);
     if (outcome == TOutcome::Failed || !Solve(model)) return false;
     if (model.Scale < SaneScaleMin || model.Scale > SaneScaleMax ||
@@ -213,7 +215,10 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
       return false;
     }
   }
-  outcome = Walk(Definition, model, Budget);  // the final fit, checked in the final window
+  // The final fit, checked in the final window. Where the last round's walk (in that window too)
+  // gave the fit it was walked with, the final walk would read the packet as it did: it stands.
+  if (model.Scale != walked.Scale || model.Shift != walked.Shift)
+    outcome = Walk(Definition, model, Budget);
   if (outcome == TOutcome::Failed || Walk_.Fit.Count() < MinShortFrameRuns) return false;
   Candidate.Complete = outcome == TOutcome::Complete;
   Candidate.Whole = Candidate.Complete && Cursor_ + 1 >= Runs_.size();
