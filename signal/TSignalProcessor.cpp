@@ -84,6 +84,43 @@ __attribute__((target_clones("avx2", "default"))) size_t SkipQuietBlocks(const u
   }
   return i;
 }
+// The first index from From on whose value is on the other side of Trigger than High says (High:
+// Trigger or more), or End; blocks all on one side are passed over whole.
+__attribute__((target_clones("avx2", "default"))) size_t NextLevelChange(const uint8_t* Buf,
+                                                                         size_t From, size_t End,
+                                                                         uint8_t Trigger,
+                                                                         bool High) {
+  size_t i = From;
+  if (Trigger > 0) {
+    const uint8_t belowTrigger = Trigger - 1;
+    const uint64_t same = High ? ~uint64_t{0} : 0;
+    for (; i + sizeof(TByteVector) <= End; i += sizeof(TByteVector)) {
+      TByteVector block;
+      __builtin_memcpy(&block, Buf + i, sizeof block);
+      auto high = block > belowTrigger;
+      uint64_t lanes[sizeof high / sizeof(uint64_t)];
+      __builtin_memcpy(lanes, &high, sizeof lanes);
+      if (lanes[0] != same || lanes[1] != same || lanes[2] != same || lanes[3] != same) break;
+    }
+  }
+  for (; i < End; ++i)
+    if ((Buf[i] >= Trigger) != High) return i;
+  return End;
+}
+
+// RunLengths at a fixed level: a value of Trigger or more is high.
+void FixedRunLengths(const std::vector<uint8_t>& Signal, std::vector<uint16_t>& Pulses,
+                     uint8_t Trigger) {
+  bool high = false;
+  uint16_t runStart = 0;
+  for (size_t i = NextLevelChange(Signal.data(), 0, Signal.size(), Trigger, high);
+       i < Signal.size(); i = NextLevelChange(Signal.data(), i + 1, Signal.size(), Trigger, high)) {
+    Pulses.push_back(static_cast<uint16_t>(i - runStart));
+    runStart = static_cast<uint16_t>(i);
+    high = !high;
+  }
+  Pulses.push_back(static_cast<uint16_t>(Signal.size() - 1 - runStart));
+}
 }  // namespace
 
 void TSignalProcessor::Init(TWaveNotifyTarget* WindowHandle, uint16_t Rate,
@@ -288,8 +325,7 @@ void TSignalProcessor::ExtractPulses(TSample& Sample) const {
     RunLengths(signal, pulses, AutoLevelRuns(signal));
     return;
   }
-  const uint8_t trigger = FixedLevel;
-  RunLengths(signal, pulses, [trigger](uint8_t Value) { return Value >= trigger; });
+  FixedRunLengths(signal, pulses, FixedLevel);
 }
 
 void TSignalProcessor::AddSample(std::unique_ptr<TSample> Sample) {
