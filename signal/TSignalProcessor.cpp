@@ -65,6 +65,42 @@ bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int Countdown, int 
 
 using TByteVector = uint8_t __attribute__((vector_size(32)));
 
+// ScanPacket at a fixed level, Active or more keeping the packet open: a block of values all of
+// which keep it, or none of which can end it yet, is passed over whole.
+__attribute__((target_clones("avx2", "default"))) bool ScanFixedLevel(const uint8_t* Buf,
+                                                                      size_t& Pos, size_t End,
+                                                                      int Countdown, int Window,
+                                                                      uint8_t Active) {
+  constexpr int Block = sizeof(TByteVector);
+  size_t i = Pos;
+  while (i < End) {
+    if (Active > 0 && i + Block <= End) {
+      TByteVector block;
+      __builtin_memcpy(&block, Buf + i, sizeof block);
+      auto keeps = block > static_cast<uint8_t>(Active - 1);
+      uint64_t lanes[sizeof keeps / sizeof(uint64_t)];
+      __builtin_memcpy(lanes, &keeps, sizeof lanes);
+      const uint64_t all = lanes[0] & lanes[1] & lanes[2] & lanes[3];
+      const uint64_t any = lanes[0] | lanes[1] | lanes[2] | lanes[3];
+      if (all == ~uint64_t{0} || (any == 0 && Countdown > Block)) {
+        Countdown = any ? Window : Countdown - Block;
+        i += Block;
+        continue;
+      }
+    }
+    for (const size_t stop = std::min(End, i + Block); i < stop; ++i) {
+      if (Buf[i] >= Active) {
+        Countdown = Window;
+      } else if (--Countdown <= 0) {
+        Pos = i;
+        return true;
+      }
+    }
+  }
+  Pos = End;
+  return false;
+}
+
 // The start of the first 64-byte block from From on that may hold a value of Trigger or
 // more, or the start of the last, partial block. Built for AVX2 where the processor has it,
 // and for the x86-64 baseline.
@@ -284,8 +320,7 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
                                          const bool keeps = Value >= Auto.KeepLevel();
                                          return Auto.Take(Value) || keeps;
                                        })
-                          : ScanPacket(Buf, Pos, end, countdown, window,
-                                       [active](uint8_t Value) { return Value >= active; });
+                          : ScanFixedLevel(Buf, Pos, end, countdown, window, active);
   if (!closed) Pos = CaptureBufferSize - 1;
   const size_t room = MaxSignalLength - signal.size();
   const size_t stretch = Pos - start + 1;
