@@ -117,7 +117,8 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
       candidate.SplitEarly = true;
       fits = FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate);
     }
-    if (!fits && !Budget.Exhausted() && StartsWithLeadIn(Definitions[i])) {
+    if (!fits && !Budget.Exhausted() && StartsWithLeadIn(Definitions[i]) &&
+        MayReadLeadApart(Definitions[i])) {
       candidate = TCandidate{};
       candidate.Index = i;
       candidate.LeadApart = true;
@@ -415,18 +416,44 @@ bool TTolerantPass::MatchLeadIn(const TCompiledPattern& Pattern, const TModel& M
   return false;
 }
 
-bool TTolerantPass::LeadInFits(const TCompiledPattern& Pattern, const TModel& Model) {
+// The clock of the lead-in Pattern read whole from run Cursor on: the scale of its runs' total
+// (Measured samples), when that lies within LeadScaleMin..LeadScaleMax; nothing otherwise.
+std::optional<double> TTolerantPass::LeadInScale(const TCompiledPattern& Pattern, size_t Cursor,
+                                                 double& Measured) const {
   const size_t count = Pattern.Count();
-  if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
-  if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
-  const auto sign = [&](size_t I) { return (Cursor_ + I) % 2 == 1 ? 1.0 : -1.0; };
+  if (Cursor >= Runs_.size() || count > Runs_.size() - Cursor) return std::nullopt;
+  if (Pattern.HighFirst() != (Cursor % 2 == 1)) return std::nullopt;
   double measured = 0, nominal = 0;
   for (size_t i = 0; i < count; ++i) {
-    measured += Runs_[Cursor_ + i];
+    measured += Runs_[Cursor + i];
     nominal += Pattern.Samples()[i];
   }
   const double scale = measured / nominal;
-  if (!(scale >= LeadScaleMin && scale <= LeadScaleMax)) return false;
+  if (!(scale >= LeadScaleMin && scale <= LeadScaleMax)) return std::nullopt;
+  Measured = measured;
+  return scale;
+}
+
+// Whether a walk with the lead-in apart can read Definition's lead-in at the packet's start: a
+// quick test that spares the rounds of one whose lead-in is on no clock of its own band.
+bool TTolerantPass::MayReadLeadApart(const TDefinition& Definition) const {
+  const TCompiledPattern& lead = Definition.Items.front().Timing;
+  if (!lead.Usable()) return false;  // MatchLeadIn tries no alternative then
+  double measured = 0;
+  if (LeadInScale(lead, TDefinitionWalk::FirstHighRun, measured)) return true;
+  for (const TCompiledPattern& alternative : lead.Alternatives())
+    if (alternative.Usable() && LeadInScale(alternative, TDefinitionWalk::FirstHighRun, measured))
+      return true;
+  return false;
+}
+
+bool TTolerantPass::LeadInFits(const TCompiledPattern& Pattern, const TModel& Model) {
+  double measured = 0;
+  const std::optional<double> clock = LeadInScale(Pattern, Cursor_, measured);
+  if (!clock) return false;
+  const double scale = *clock;
+  const size_t count = Pattern.Count();
+  const auto sign = [&](size_t I) { return (Cursor_ + I) % 2 == 1 ? 1.0 : -1.0; };
   double shift = 0;
   for (size_t i = 0; i < count; ++i)
     shift += sign(i) * (Runs_[Cursor_ + i] - scale * Pattern.Samples()[i]);

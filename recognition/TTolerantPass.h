@@ -18,6 +18,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,9 @@ class TTolerantPass {
   TSymbolBits& SymbolBits() { return Walk_.SymbolBits; }
   bool MatchPattern(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
   bool MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
+  std::optional<double> LeadInScale(const TCompiledPattern& Pattern, size_t Cursor,
+                                    double& Measured) const;
+  bool MayReadLeadApart(const TDefinition& Definition) const;
   bool LeadInFits(const TCompiledPattern& Pattern, const TModel& Model);
   bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
   void CheckField(const TDefinition::TItem& Data, uint64_t Value);

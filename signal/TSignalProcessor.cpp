@@ -314,13 +314,12 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
   }
   const size_t end = CaptureBufferSize;
   const uint8_t active = FixedLevel - 1;
-  const bool closed = AutomaticLevel
-                          ? ScanPacket(Buf, Pos, end, countdown, window,
-                                       [this](uint8_t Value) {
-                                         const bool keeps = Value >= Auto.KeepLevel();
-                                         return Auto.Take(Value) || keeps;
-                                       })
-                          : ScanFixedLevel(Buf, Pos, end, countdown, window, active);
+  const bool closed = AutomaticLevel ? ScanPacket(Buf, Pos, end, countdown, window,
+                                                  [this](uint8_t Value) {
+                                                    const bool keeps = Value >= Auto.KeepLevel();
+                                                    return Auto.Take(Value) || keeps;
+                                                  })
+                                     : ScanFixedLevel(Buf, Pos, end, countdown, window, active);
   if (!closed) Pos = CaptureBufferSize - 1;
   const size_t room = MaxSignalLength - signal.size();
   const size_t stretch = Pos - start + 1;
