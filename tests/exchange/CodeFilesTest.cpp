@@ -184,7 +184,9 @@ TEST(LineReader, LinesOfAnyLengthComeBackWhole) {
       EXPECT_EQ(lines.Overlong(), overlong);
       EXPECT_TRUE(read == (overlong ? "" : line));  // no million characters in a message
       EXPECT_EQ(lines.Next(read), *end != 0);
-      if (*end) EXPECT_EQ(read, "next");
+      if (*end) {
+        EXPECT_EQ(read, "next");
+      }
     }
   }
 }
