@@ -48,8 +48,9 @@ auto AutoLevelRuns(const std::vector<uint8_t>& Signal) {
 
 // Follows a packet through Buf[Pos..End): a value for which Keeps is true restarts the
 // countdown, which ends the packet at its Window-th quiet value in a row (true, Pos on it).
+// Countdown is left where the scan stops.
 template <typename TKeeps>
-bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int Countdown, int Window,
+bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int& Countdown, int Window,
                 TKeeps Keeps) {
   for (size_t i = Pos; i < End; ++i) {
     if (Keeps(Buf[i])) {
@@ -88,14 +89,14 @@ __attribute__((target_clones("avx2", "default"))) bool ScanFixedLevel(const uint
         continue;
       }
     }
-    for (const size_t stop = std::min(End, i + Block); i < stop; ++i) {
-      if (Buf[i] >= Active) {
-        Countdown = Window;
-      } else if (--Countdown <= 0) {
-        Pos = i;
-        return true;
-      }
+    size_t at = i;
+    const size_t stop = std::min(End, i + Block);
+    if (ScanPacket(Buf, at, stop, Countdown, Window,
+                   [Active](uint8_t Value) { return Value >= Active; })) {
+      Pos = at;
+      return true;
     }
+    i = stop;
   }
   Pos = End;
   return false;
