@@ -24,14 +24,19 @@ std::string_view TCodeText::Trim(std::string_view Text) {
 
 std::vector<std::string_view> TCodeText::Words(std::string_view Text) {
   std::vector<std::string_view> words;
+  Words(Text, words);
+  return words;
+}
+
+void TCodeText::Words(std::string_view Text, std::vector<std::string_view>& Words) {
+  Words.clear();
   size_t at = 0;
   while (at < Text.size()) {
     while (at < Text.size() && IsBlank(Text[at])) ++at;
     const size_t start = at;
     while (at < Text.size() && !IsBlank(Text[at])) ++at;
-    if (at > start) words.push_back(Text.substr(start, at - start));
+    if (at > start) Words.push_back(Text.substr(start, at - start));
   }
-  return words;
 }
 
 std::optional<int64_t> TCodeText::Integer(std::string_view Word) {

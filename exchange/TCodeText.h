@@ -13,6 +13,8 @@ class TCodeText {
   static std::string_view Trim(std::string_view Text);
   // The blank-separated words of Text.
   static std::vector<std::string_view> Words(std::string_view Text);
+  // The same into Words (cleared first), whose room a reader keeps from line to line.
+  static void Words(std::string_view Text, std::vector<std::string_view>& Words);
   // A whole decimal number of 1..10 digits with an optional sign; nothing otherwise.
   static std::optional<int64_t> Integer(std::string_view Word);
   // A whole unsigned number of 64 bits at most, decimal or "0x" hex; nothing otherwise.

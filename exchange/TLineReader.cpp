@@ -4,6 +4,7 @@
 
 namespace {
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";  // UTF-8's, which some editors write
+constexpr size_t LineBlock = 256;  // characters moved into the line at a time
 }  // namespace
 
 bool TLineReader::Next(std::string& Line) {
@@ -15,18 +16,28 @@ bool TLineReader::Next(std::string& Line) {
   int c = buffer->sbumpc();
   if (traits::eq_int_type(c, traits::eof())) return false;
   ++Number;
+  // Characters go to Line a block at a time, not one by one.
+  char block[LineBlock];
+  size_t filled = 0;
+  const auto flush = [&] {
+    Line.append(block, filled);
+    filled = 0;
+  };
   for (; !traits::eq_int_type(c, traits::eof()); c = buffer->sbumpc()) {
     const char ch = traits::to_char_type(c);
     if (ch == '\n') break;
     if (LastOverlong) continue;
-    if (Line.size() == MaxLineLength) {
+    if (Line.size() + filled == MaxLineLength) {
       LastOverlong = true;
+      filled = 0;
       Line.clear();
       Line.shrink_to_fit();
       continue;
     }
-    Line += ch;
+    block[filled++] = ch;
+    if (filled == LineBlock) flush();
   }
+  flush();
   if (!Line.empty() && Line.back() == '\r') Line.pop_back();
   if (Number == 1 && Line.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0)
     Line.erase(0, ByteOrderMark.size());

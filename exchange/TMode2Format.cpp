@@ -81,6 +81,7 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines, const TDecodeSettings& Settin
     lastMark = Mark;
   };
   std::string line;
+  std::vector<std::string_view> words;
   while (!file.Full && Lines.Next(line)) {
     if (Lines.Overlong()) {
       if (problem.empty()) {
@@ -91,7 +92,7 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines, const TDecodeSettings& Settin
     }
     const std::string_view text = TCodeText::Trim(line);
     if (IsComment(text) || IsDeviceLine(text)) continue;
-    const std::vector<std::string_view> words = TCodeText::Words(text);
+    TCodeText::Words(text, words);
     const bool named = words[0] == "pulse" || words[0] == "space" || words[0] == "timeout";
     if (named) {
       const std::optional<int64_t> value =

@@ -134,6 +134,7 @@ TDefinition TDefinition::Compile(const TXmlNode& Protocol, const TQueries& Queri
     const TXmlNode node = items.Item(i);
     TItem item;
     item.Name = node.Attribute("name");
+    if (item.Name) item.Mark = TMarkText(*item.Name);
     item.IsDelimiter = node.Name() == DelimiterElement;
     if (item.IsDelimiter) {
       item.Timing = TCompiledPattern::Compile(node.Text(), DecimalSeparator);
@@ -212,6 +213,15 @@ const std::string& TDefinition::BitMarkText(unsigned Bit) {
     return made;
   }();
   return texts[Bit % BitLengthModulus];
+}
+
+TMarkText TDefinition::BitMark(unsigned Bit) {
+  static const std::vector<TMarkText> marks = [] {
+    std::vector<TMarkText> made;
+    for (unsigned i = 0; i < BitLengthModulus; ++i) made.emplace_back(BitMarkText(i));
+    return made;
+  }();
+  return marks[Bit % BitLengthModulus];
 }
 
 void TDefinition::SetRate(uint16_t Rate) {

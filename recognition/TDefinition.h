@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TCompiledPattern.h"
+#include "TMarkText.h"
 
 class TXmlNode;
 class TXmlQuery;
@@ -73,6 +74,7 @@ class TDefinition {
   struct TItem {
     bool IsDelimiter = false;
     std::optional<std::string> Name;
+    TMarkText Mark;           // the name as a mark's text ("" without one)
     TCompiledPattern Timing;  // a delimiter's pattern
     bool Readable = false;    // a data field with everything it needs
     unsigned Length = 0;      // bits of a data field, modulo 256
@@ -103,9 +105,28 @@ class TDefinition {
 
   // "bit0" to "bit255", the bit row's mark text of bit Bit (modulo 256). Never fails.
   static const std::string& BitMarkText(unsigned Bit);
+  // The same as a mark's text handle, made once. Never fails.
+  static TMarkText BitMark(unsigned Bit);
 
   // Converts every pattern to samples at Rate. Never fails.
   void SetRate(uint16_t Rate);
+  // Whether Fits holds for a pattern (or any of its alternatives) that a frame of this definition
+  // can begin with: its first delimiter's, or, when it begins with a data field, any symbol's.
+  // True without items. Never fails itself.
+  template <class TFits>
+  bool AnyFirstPattern(TFits&& Fits) const {
+    if (Items.empty()) return true;
+    const auto any = [&](const TCompiledPattern& Pattern) {
+      if (Fits(Pattern)) return true;
+      for (const TCompiledPattern& alternative : Pattern.Alternatives())
+        if (Fits(alternative)) return true;
+      return false;
+    };
+    if (Items.front().IsDelimiter) return any(Items.front().Timing);
+    for (const TSymbol& symbol : Symbols)
+      if (any(symbol.Timing)) return true;
+    return false;
+  }
   // The most timing matches one try of this definition can make on any packet.
   uint64_t MostMatches() const;
   // True when every item has a name and a readable pattern and every data field its length,
@@ -121,5 +142,5 @@ class TDefinition {
   unsigned SymbolBits = 1;
   double ToleranceMicros = 0, RelativeTolerance = 0;  // the entry's own window; 0: none
   double EndSilenceMillis = 0;  // the silence the entry's frames need; 0: the decoder's
-  uint32_t CarrierHz = 0;                             // 0: not given
+  uint32_t CarrierHz = 0;       // 0: not given
 };

@@ -634,7 +634,7 @@ void TGenericPass::AddMarks(const TGenericFrame& Frame, TSample& Sample) {
     if (part.IsBits) {
       for (size_t k = 0; k < part.BitCount; ++k, ++bit)
         Sample.AddMark(TSample::BitRow, MarkPosition(Frame.BitEnds[bit]),
-                       TDefinition::BitMarkText(static_cast<unsigned>(bit)));
+                       TDefinition::BitMark(static_cast<unsigned>(bit)));
       Sample.AddMark(TSample::FieldRow, MarkPosition(part.End), DataField);
       continue;
     }

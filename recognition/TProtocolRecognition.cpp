@@ -5,8 +5,9 @@
 #include <cstdio>
 
 #include "TCompiledPattern.h"
-#include "TFieldWalk.h"
+#include "TDefinitionWalk.h"
 #include "TGenericPass.h"
+#include "TRunWindow.h"
 #include "TSymbolBits.h"
 #include "TTimingPattern.h"
 #include "TTolerantPass.h"
@@ -27,8 +28,7 @@ constexpr const char* LoadErrorFormat =
 constexpr const char* NoDescription = "No description available";
 constexpr const char* UnknownProtocol = TProtocol::UnknownName;
 
-constexpr uint16_t FirstHighRun = 1;  // Pulses[0] is the leading low run, never matched
-constexpr size_t MaxRuns = 65535;     // runs a 16-bit Cursor can walk through
+constexpr size_t MaxRuns = 65535;  // runs a 16-bit Cursor can walk through
 
 std::string LocaleDecimalSeparator() {
   const std::lconv* conventions = std::localeconv();
@@ -136,7 +136,9 @@ bool TProtocolRecognition::ReadExactly(const std::vector<TDefinition>& Definitio
   for (uint16_t run : Sample.Pulses) samples += run;
   MostBitMarks_ = static_cast<uint32_t>(std::min<uint64_t>(samples + 1, UINT32_MAX));
   TWorkBudget budget(MaxMatchesPerPacket);
-  const uint16_t firstMark = Sample.Pulses.size() > FirstHighRun ? Sample.Pulses[FirstHighRun] : 0;
+  const uint16_t firstMark = Sample.Pulses.size() > TDefinitionWalk::FirstHighRun
+                                 ? Sample.Pulses[TDefinitionWalk::FirstHighRun]
+                                 : 0;
   bool found = false;
   for (size_t i = 0; i < Definitions.size() && !Sample.Pulses.empty() && !found; ++i) {
     if (!CanStart(Definitions[i], firstMark)) continue;
@@ -188,72 +190,63 @@ void TProtocolRecognition::ReportCost(const std::string& FileName) const {
 // packet's first mark, FirstMark samples long, as MatchSamples would: a quick test that spares
 // the walk of every definition whose lead-in the packet does not have.
 bool TProtocolRecognition::CanStart(const TDefinition& Definition, uint16_t FirstMark) const {
-  if (Definition.Items.empty()) return true;
-  const auto fits = [&](const TCompiledPattern& Pattern) {
+  return Definition.AnyFirstPattern([&](const TCompiledPattern& Pattern) {
     if (!Pattern.Usable() || !Pattern.HighFirst()) return false;
     const float window = Pattern.Windows()[0] > Tolerance ? Pattern.Windows()[0] : Tolerance;
     const double low = static_cast<double>(Pattern.Samples()[0]) - window;
     const double high = static_cast<double>(Pattern.Samples()[0]) + window;
     return FirstMark > low && (Pattern.Count() == 1 || FirstMark < high);
-  };
-  const auto any = [&](const TCompiledPattern& Pattern) {
-    if (fits(Pattern)) return true;
-    for (const TCompiledPattern& alternative : Pattern.Alternatives())
-      if (fits(alternative)) return true;
-    return false;
-  };
-  const TDefinition::TItem& first = Definition.Items.front();
-  if (first.IsDelimiter) return any(first.Timing);
-  for (const TDefinition::TSymbol& symbol : Definition.Symbols)
-    if (any(symbol.Timing)) return true;
-  return false;
+  });
 }
 
 bool TProtocolRecognition::TryDefinition(const TDefinition& Definition, TSample& Sample,
                                          TWorkBudget& Budget) {
   if (!Budget.Spend()) return false;
-  Cursor = FirstHighRun;
+  Cursor = TDefinitionWalk::FirstHighRun;
   Remainder = 0;
   CurrentPulses = &Sample.Pulses;
-  uint16_t position = Sample.Pulses[0];
+  Walk_ = {&Sample, &Budget, Sample.Pulses[0]};
   Sample.BitMarks().clear();
   Sample.FieldMarks().clear();
-  Sample.AddMark(TSample::BitRow, position, "");
-  Sample.AddMark(TSample::FieldRow, position, "");
+  Sample.AddMark(TSample::BitRow, Walk_.Position, TMarkText());
+  Sample.AddMark(TSample::FieldRow, Walk_.Position, TMarkText());
   Found_.Fields.clear();
   FieldValues_.clear();
   SymbolBits_.Clear();
-  for (const TDefinition::TItem& item : Definition.Items) {
-    if (!item.IsDelimiter) {
-      if (!MatchData(Definition, item, Sample, position, Budget)) return false;
-      continue;
-    }
-    if (!MatchPattern(item.Timing, position, Budget)) return false;
-    if (!item.Name) return false;  // a delimiter without a label makes its definition incomplete
-    Sample.AddMark(TSample::BitRow, position, "");
-    Sample.AddMark(TSample::FieldRow, position, *item.Name);
-  }
+  if (!TDefinitionWalk::Read(Definition, *this)) return false;
   Sample.Protocol = std::make_unique<TProtocol>();
   Sample.Protocol->ProtocolName = Definition.Name;
   Sample.Protocol->Fields = Found_.Fields;
   return true;
 }
 
-bool TProtocolRecognition::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
-                                     TSample& Sample, uint16_t& Position, TWorkBudget& Budget) {
-  if (!Data.Readable) return false;
-  const std::optional<uint64_t> value = TFieldWalk::Read(
-      Definition, Data, SymbolBits_,
-      [&](const TCompiledPattern& Pattern) { return MatchPattern(Pattern, Position, Budget); },
-      [&](unsigned Bit) {
-        if (Sample.BitMarks().size() >= MostBitMarks_) return false;
-        Sample.AddMark(TSample::BitRow, Position, TDefinition::BitMarkText(Bit));
-        return true;
-      });
-  if (!value || !Data.Admits(*value, FieldValues_)) return false;
-  FieldValues_.push_back(*value);
-  Sample.AddMark(TSample::FieldRow, Position, *Data.Name);
-  Found_.AddField(*Data.Name, *value);
+bool TProtocolRecognition::Accepts(const TDefinition::TItem& Item) const {
+  return Item.IsDelimiter || Item.Readable;
+}
+
+bool TProtocolRecognition::Delimiter(const TDefinition::TItem& Item, bool /*First*/) {
+  if (!MatchPattern(Item.Timing, Walk_.Position, *Walk_.Budget)) return false;
+  if (!Item.Name) return false;  // a delimiter without a label makes its definition incomplete
+  Walk_.Sample->AddMark(TSample::BitRow, Walk_.Position, TMarkText());
+  Walk_.Sample->AddMark(TSample::FieldRow, Walk_.Position, Item.Mark);
+  return true;
+}
+
+bool TProtocolRecognition::Pattern(const TCompiledPattern& Pattern) {
+  return MatchPattern(Pattern, Walk_.Position, *Walk_.Budget);
+}
+
+bool TProtocolRecognition::BitRead(unsigned Bit) {
+  if (Walk_.Sample->BitMarks().size() >= MostBitMarks_) return false;
+  Walk_.Sample->AddMark(TSample::BitRow, Walk_.Position, TDefinition::BitMark(Bit));
+  return true;
+}
+
+bool TProtocolRecognition::FieldRead(const TDefinition::TItem& Data, uint64_t Value) {
+  if (!Data.Admits(Value, FieldValues_)) return false;
+  FieldValues_.push_back(Value);
+  Walk_.Sample->AddMark(TSample::FieldRow, Walk_.Position, Data.Mark);
+  Found_.AddField(*Data.Name, Value);
   return true;
 }
 
@@ -282,45 +275,24 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
   size_t cursor = Cursor;
   uint16_t remainder = Remainder;
   uint16_t position = Position;
-  // Takes the front of the run at cursor; a remainder that rounds to nothing uses the run up.
-  const auto takeFront = [&](uint16_t Length, float Duration) {
-    remainder = TCompiledPattern::RoundToSamples(Length - static_cast<double>(Duration));
-    position += TCompiledPattern::RoundToSamples(Duration);
-    if (remainder == 0) ++cursor;
-  };
-
-  const float first = Durations[0];
-  const uint16_t firstLength = remainder != 0 ? remainder : runs[cursor];
-  const auto window = [Windows](size_t I) { return Windows ? (*Windows)[I] : 0.0f; };
-  switch (Classify(firstLength, first, window(0))) {
-    case TFit::TooShort:
-      return false;
-    case TFit::Fits:
-      position += firstLength;
-      remainder = 0;
-      ++cursor;
-      break;
-    case TFit::TooLong:
-      if (count > 1) return false;
-      takeFront(firstLength, first);
-      break;
-  }
-  for (size_t i = 1; i + 1 < count; ++i) {
-    if (Classify(runs[cursor], Durations[i], window(i)) != TFit::Fits) return false;
-    position += runs[cursor];
-    ++cursor;
-  }
-  if (count >= 2) {
-    const float last = Durations[count - 1];
-    switch (Classify(runs[cursor], last, window(count - 1))) {
-      case TFit::TooShort:
+  for (size_t i = 0; i < count; ++i) {
+    const uint16_t length = remainder != 0 ? remainder : runs[cursor];
+    const float entry = Windows ? (*Windows)[i] : 0.0f;
+    const float window = entry > Tolerance ? entry : Tolerance;
+    switch (TRunWindow::Classify(length, Durations[i], window)) {
+      case TRunWindow::TFit::TooShort:
         return false;
-      case TFit::Fits:
-        position += runs[cursor];
+      case TRunWindow::TFit::Fits:
+        position += length;
+        remainder = 0;
         ++cursor;
         break;
-      case TFit::TooLong:
-        takeFront(runs[cursor], last);
+      case TRunWindow::TFit::TooLong:
+        if (!TRunWindow::MayTakeFront(i, count)) return false;
+        // Takes the front of the run; a remainder that rounds to nothing uses the run up.
+        remainder = TCompiledPattern::RoundToSamples(length - static_cast<double>(Durations[i]));
+        position += TCompiledPattern::RoundToSamples(Durations[i]);
+        if (remainder == 0) ++cursor;
         break;
     }
   }
@@ -335,18 +307,4 @@ void TProtocolRecognition::MarkUnknown(TSample& Sample) const {
   Sample.Protocol->ProtocolName = UnknownProtocol;
   Sample.BitMarks().clear();
   Sample.FieldMarks().clear();
-}
-
-// Both ends of the window are exclusive; a NaN anywhere fits nothing. t +- Tolerance is exact in
-// double precision wherever a run can reach it, so the comparisons are those of exact numbers.
-// An entry's own Window applies where it is wider.
-TProtocolRecognition::TFit TProtocolRecognition::Classify(double Length, float Duration,
-                                                          float Window) const {
-  const float tolerance = Window > Tolerance ? Window : Tolerance;
-  const double low = static_cast<double>(Duration) - tolerance;
-  const double high = static_cast<double>(Duration) + tolerance;
-  if (Length <= low) return TFit::TooShort;
-  if (Length < high) return TFit::Fits;
-  if (Length >= high) return TFit::TooLong;
-  return TFit::TooShort;
 }

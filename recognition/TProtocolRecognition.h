@@ -80,8 +80,14 @@ class TProtocolRecognition {
   uint16_t SampleRate = 0;
 
  private:
-  enum class TFit { TooShort, Fits, TooLong };
+  friend class TDefinitionWalk;  // walks a definition with the matcher below
   static constexpr int32_t NotConverted = -1;
+  // The packet and budget of the definition being tried, and the position the walk stands at.
+  struct TWalkState {
+    TSample* Sample = nullptr;
+    TWorkBudget* Budget = nullptr;
+    uint16_t Position = 0;
+  };
 
   void CompileDefinitions();
   void ReportCost(const std::string& FileName) const;
@@ -89,13 +95,17 @@ class TProtocolRecognition {
   bool ReadExactly(const std::vector<TDefinition>& Definitions, TSample& Sample);
   bool CanStart(const TDefinition& Definition, uint16_t FirstMark) const;
   bool TryDefinition(const TDefinition& Definition, TSample& Sample, TWorkBudget& Budget);
-  bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, TSample& Sample,
-                 uint16_t& Position, TWorkBudget& Budget);
+  // The exact matcher of TDefinitionWalk: the walk's runs read within the tolerance as written.
+  bool Accepts(const TDefinition::TItem& Item) const;
+  bool Delimiter(const TDefinition::TItem& Item, bool First);
+  bool Pattern(const TCompiledPattern& Pattern);
+  bool BitRead(unsigned Bit);
+  bool FieldRead(const TDefinition::TItem& Data, uint64_t Value);
+  TSymbolBits& SymbolBits() { return SymbolBits_; }
   bool MatchPattern(const TCompiledPattern& Pattern, uint16_t& Position, TWorkBudget& Budget);
   bool MatchSamples(bool HighFirst, const std::vector<float>& Durations, uint16_t& Position,
                     const std::vector<float>* Windows = nullptr);
   void MarkUnknown(TSample& Sample) const;
-  TFit Classify(double Length, float Duration, float Window = 0) const;
 
   std::unique_ptr<TXmlQuery> ProtocolsQuery_;
   std::unique_ptr<TXmlQuery> ItemsQuery_;
@@ -112,5 +122,6 @@ class TProtocolRecognition {
   uint32_t MostBitMarks_ = 0;              // of the packet being decoded: its samples + 1
   std::unique_ptr<TTolerantPass> TolerantPass_;
   TSymbolBits SymbolBits_;  // of the definition being tried
+  TWalkState Walk_;         // of the definition being tried
   std::unique_ptr<TGenericPass> GenericPass_;
 };

@@ -9,16 +9,6 @@ constexpr double SingularShare = 1e-9;  // of the determinant's scale: no soluti
 
 }  // namespace
 
-void TShiftScaleFit::Add(double Nominal, bool Mark, double Measured) {
-  const double sign = Mark ? 1 : -1;
-  ++Count_;
-  NominalSquares_ += Nominal * Nominal;
-  SignedNominal_ += sign * Nominal;
-  MeasuredNominal_ += Measured * Nominal;
-  SignedMeasured_ += sign * Measured;
-  MeasuredSquares_ += Measured * Measured;
-}
-
 // Normal equations of min sum (m - k n - s d)^2 with s = +-1, so that sum s^2 is the count.
 bool TShiftScaleFit::Solve(double& Scale, double& Shift) const {
   if (Count_ <= FreeParameters) return false;

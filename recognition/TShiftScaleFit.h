@@ -8,7 +8,15 @@
 class TShiftScaleFit {
  public:
   // Adds one run read whole: Nominal is its length in the definition, Mark its level.
-  void Add(double Nominal, bool Mark, double Measured);
+  void Add(double Nominal, bool Mark, double Measured) {
+    const double sign = Mark ? 1 : -1;
+    ++Count_;
+    NominalSquares_ += Nominal * Nominal;
+    SignedNominal_ += sign * Nominal;
+    MeasuredNominal_ += Measured * Nominal;
+    SignedMeasured_ += sign * Measured;
+    MeasuredSquares_ += Measured * Measured;
+  }
   // Solves for Scale and Shift; false when the runs cannot tell them apart (fewer than three,
   // or marks and spaces of one length only).
   bool Solve(double& Scale, double& Shift) const;

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <span>
 
-#include "TFieldWalk.h"
+#include "TDefinitionWalk.h"
+#include "TRunWindow.h"
 #include "TWorkBudget.h"
 
 namespace {
@@ -61,9 +62,9 @@ constexpr double FamilyShiftMicros = 25;
 constexpr double SameTimingScale = 0.005;  // a frame cut to a shorter one of the same timing
 constexpr double SameTimingShiftMicros = 10;
 
+constexpr double StartSlack = 1;       // samples MayStart allows beyond the first round's window
 constexpr double MinFrontSamples = 1;  // a front taken must be at least this long
 constexpr double UsedUpSamples = 0.5;  // a remainder shorter than this is no run
-const std::string NoText;
 
 // Bits of mark then space and of space then mark: a run holds one half-bit or two.
 bool IsBiPhase(const TDefinition& Definition) {
@@ -107,22 +108,24 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   for (size_t i = 0; i < Definitions.size(); ++i) {
     TCandidate candidate;
     candidate.Index = i;
-    bool fits =
-        FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate);
-    if (!fits && !Budget.Exhausted() && IsBiPhase(Definitions[i])) {
+    const bool mayStart = MayStart(Definitions[i]);
+    bool fits = mayStart && FitDefinition(Definitions[i], finalFixed, candidate, Budget) &&
+                Plausible(candidate);
+    if (!fits && mayStart && !Budget.Exhausted() && IsBiPhase(Definitions[i])) {
       candidate = TCandidate{};
       candidate.Index = i;
       candidate.SplitEarly = true;
       fits = FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate);
     }
-    if (!fits && !Budget.Exhausted() && StartsWithLeadIn(Definitions[i])) {
+    if (!fits && !Budget.Exhausted() && StartsWithLeadIn(Definitions[i]) &&
+        MayReadLeadApart(Definitions[i])) {
       candidate = TCandidate{};
       candidate.Index = i;
       candidate.LeadApart = true;
       fits = FitDefinition(Definitions[i], finalFixed, candidate, Budget) &&
              candidate.Fitted >= MinLeadApartRuns && Plausible(candidate);
     }
-    if (!fits && !Budget.Exhausted())
+    if (!fits && mayStart && !Budget.Exhausted())
       fits = TryOtherWays(Definitions[i], finalFixed, candidate, Budget);
     if (fits) Candidates_.push_back(candidate);
     if (Budget.Exhausted()) return false;
@@ -169,6 +172,26 @@ double TTolerantPass::FinalRelativeUpTo() const {
   return FinalRelativeUpToMicros * Rate_ / MicrosPerSecond;
 }
 
+// Whether the first round of a fit can read the packet's first mark with a pattern that begins
+// Definition, in any of the ways a fit reads it (its lead-in on a clock of its own aside): a quick
+// test, a sample looser than the walk, that spares the rounds of a definition whose first pattern
+// the packet does not have.
+bool TTolerantPass::MayStart(const TDefinition& Definition) const {
+  if (Definition.Items.empty()) return true;
+  const TDefinition::TItem& first = Definition.Items.front();
+  if (!first.IsDelimiter && first.Length == 0) return true;  // the walk starts at the next item
+  const TWindow& round = Definition.SymbolBits > 1 ? SymbolFitRounds[0] : FitRounds[0];
+  const double fixed = round.FixedMicros * Rate_ / MicrosPerSecond;
+  const double run = Runs_[TDefinitionWalk::FirstHighRun];
+  return Definition.AnyFirstPattern([&](const TCompiledPattern& Pattern) {
+    if (!Pattern.Usable() || !Pattern.HighFirst()) return false;
+    const double nominal = Pattern.Samples()[0];
+    const double window =
+        std::max(fixed + round.Relative * nominal, double{Pattern.Windows()[0]}) + StartSlack;
+    return run > nominal - window && (Pattern.Count() == 1 || run < nominal + window);
+  });
+}
+
 // Loose to tight: read the packet, fit scale and shift to the runs read whole, read again closer.
 bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFixed,
                                   TCandidate& Candidate, TWorkBudget& Budget) {
@@ -180,10 +203,12 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   TOutcome outcome = TOutcome::Failed;
   const std::span<const TWindow> rounds =
       Definition.SymbolBits > 1 ? std::span<const TWindow>(SymbolFitRounds) : FitRounds;
+  TModel walked;  // the model of the last round's walk
   for (const TWindow& window : rounds) {
     model.Fixed = window.FixedMicros > 0 ? window.FixedMicros * samplesPerMicro : FinalFixed;
     model.Relative = window.Relative;
     model.RelativeUpTo = window.FixedMicros > 0 ? INFINITY : FinalRelativeUpTo();
+    walked = model;
     outcome = Walk(Definition, model, Budget);
     if (outcome == TOutcome::Failed || !Solve(model)) return false;
     if (model.Scale < SaneScaleMin || model.Scale > SaneScaleMax ||
@@ -191,7 +216,10 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
       return false;
     }
   }
-  outcome = Walk(Definition, model, Budget);  // the final fit, checked in the final window
+  // The final fit, checked in the final window. Where the last round's walk (in that window too)
+  // gave the fit it was walked with, the final walk would read the packet as it did: it stands.
+  if (model.Scale != walked.Scale || model.Shift != walked.Shift)
+    outcome = Walk(Definition, model, Budget);
   if (outcome == TOutcome::Failed || Walk_.Fit.Count() < MinShortFrameRuns) return false;
   Candidate.Complete = outcome == TOutcome::Complete;
   Candidate.Whole = Candidate.Complete && Cursor_ + 1 >= Runs_.size();
@@ -258,48 +286,55 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
   Walk_.SymbolBits.Clear();
   for (auto& row : Walk_.Marks) row.clear();
   Walk_.Record = Record;
+  Walk_.Refused = false;
   Walk_.BitMarks = 1;
   Walk_.InRange = Walk_.OutOfRange = Walk_.Broken = false;
-  Cursor_ = 1;
+  Walk_.Model = &Model;
+  Walk_.Budget = &Budget;
+  Cursor_ = TDefinitionWalk::FirstHighRun;
   Remainder_ = 0;
   RunNominal_ = 0;
   Position_ = Runs_[0];
-  AddMarks(&NoText, &NoText);
-  const auto patternFailed = [&] {
-    return Cursor_ + 1 >= Runs_.size() ? TOutcome::ReachedEnd : TOutcome::Failed;
-  };
-  for (const TDefinition::TItem& item : Definition.Items) {
-    if (!item.Name || (!item.IsDelimiter && !item.Readable)) return TOutcome::Failed;
-    if (!item.IsDelimiter) {
-      if (!MatchData(Definition, item, Model, Budget)) {
-        return Budget.Exhausted() ? TOutcome::Failed : patternFailed();
-      }
-      continue;
-    }
-    const bool apart = Model.LeadApart && &item == &Definition.Items.front();
-    if (!(apart ? MatchLeadIn(item.Timing, Model, Budget)
-                : MatchPattern(item.Timing, Model, Budget)))
-      return patternFailed();
-    AddMarks(&NoText, &*item.Name);
-  }
-  return TOutcome::Complete;
+  AddMarks(TMarkText(), TMarkText());
+  if (TDefinitionWalk::Read(Definition, *this)) return TOutcome::Complete;
+  if (Walk_.Refused || Budget.Exhausted()) return TOutcome::Failed;
+  return Cursor_ + 1 >= Runs_.size() ? TOutcome::ReachedEnd : TOutcome::Failed;
 }
 
-bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::TItem& Data,
-                              const TModel& Model, TWorkBudget& Budget) {
-  const std::optional<uint64_t> value = TFieldWalk::Read(
-      Definition, Data, Walk_.SymbolBits,
-      [&](const TCompiledPattern& Pattern) { return MatchPattern(Pattern, Model, Budget); },
-      [&](unsigned Bit) {
-        if (++Walk_.BitMarks >= MostBitMarks_) return false;
-        AddMarks(&TDefinition::BitMarkText(Bit), nullptr);
-        return true;
-      });
-  if (!value || Data.Excludes(*value)) return false;
-  CheckField(Data, *value);
-  Walk_.Values.push_back(*value);
-  AddMarks(nullptr, &*Data.Name);
-  if (Walk_.Record) Walk_.Found.AddField(*Data.Name, *value);
+// A delimiter or data field without what it needs leaves the definition unread.
+bool TTolerantPass::Accepts(const TDefinition::TItem& Item) {
+  Walk_.Refused = !Item.Name || (!Item.IsDelimiter && !Item.Readable);
+  return !Walk_.Refused;
+}
+
+bool TTolerantPass::Delimiter(const TDefinition::TItem& Item, bool First) {
+  const TModel& model = *Walk_.Model;
+  const bool apart = model.LeadApart && First;
+  if (!(apart ? MatchLeadIn(Item.Timing, model, *Walk_.Budget)
+              : MatchPattern(Item.Timing, model, *Walk_.Budget)))
+    return false;
+  AddMarks(TMarkText(), Item.Mark);
+  return true;
+}
+
+bool TTolerantPass::Pattern(const TCompiledPattern& Pattern) {
+  return MatchPattern(Pattern, *Walk_.Model, *Walk_.Budget);
+}
+
+bool TTolerantPass::BitRead(unsigned Bit) {
+  if (++Walk_.BitMarks >= MostBitMarks_) return false;
+  if (Walk_.Record)
+    Walk_.Marks[TSample::BitRow].push_back({MarkPosition(Position_), TDefinition::BitMark(Bit)});
+  return true;
+}
+
+bool TTolerantPass::FieldRead(const TDefinition::TItem& Data, uint64_t Value) {
+  if (Data.Excludes(Value)) return false;
+  CheckField(Data, Value);
+  Walk_.Values.push_back(Value);
+  if (!Walk_.Record) return true;
+  Walk_.Marks[TSample::FieldRow].push_back({MarkPosition(Position_), Data.Mark});
+  Walk_.Found.AddField(*Data.Name, Value);
   return true;
 }
 
@@ -312,12 +347,12 @@ void TTolerantPass::CheckField(const TDefinition::TItem& Data, uint64_t Value) {
   Walk_.InRange = !Walk_.OutOfRange && !Walk_.Broken;
 }
 
-// Marks are kept only in the walk that gives the result; null adds none to that row.
-void TTolerantPass::AddMarks(const std::string* BitText, const std::string* FieldText) {
+// Marks are kept only in the walk that gives the result.
+void TTolerantPass::AddMarks(TMarkText BitText, TMarkText FieldText) {
   if (!Walk_.Record) return;
   const uint16_t position = MarkPosition(Position_);
-  if (BitText) Walk_.Marks[TSample::BitRow].push_back({position, *BitText});
-  if (FieldText) Walk_.Marks[TSample::FieldRow].push_back({position, *FieldText});
+  Walk_.Marks[TSample::BitRow].push_back({position, BitText});
+  Walk_.Marks[TSample::FieldRow].push_back({position, FieldText});
 }
 
 // As the exact pass: only the last duration (or a single one) may take the front of a longer run,
@@ -337,23 +372,33 @@ bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& 
   return false;
 }
 
+// Every duration but the last reads a run whole, so each is checked where it will be read before
+// the walk moves at all: a pattern that does not fit leaves everything as it was.
 bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel& Model) {
   const size_t count = Pattern.Count();
   if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
   if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
-  const size_t cursor = Cursor_;
-  const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
-  const TShiftScaleFit fit = Walk_.Fit;
+  const std::vector<float>& nominal = Pattern.Samples();
+  const std::vector<float>& windows = Pattern.Windows();
+  const size_t last = count - 1;
+  TPiece end;
   for (size_t i = 0; i < count; ++i) {
-    if (Cursor_ >= Runs_.size() || !MatchPiece(static_cast<double>(Pattern.Samples()[i]),
-                                               Pattern.Windows()[i], i + 1 == count, Model)) {
-      Cursor_ = cursor;
-      Remainder_ = remainder;
-      RunNominal_ = runNominal;
-      Position_ = position;
-      Walk_.Fit = fit;
-      return false;
-    }
+    end = ReadPiece(i, nominal[i], windows[i], TRunWindow::MayTakeFront(i, count), Model);
+    if (end.Kind == TPiece::Refused) return false;
+  }
+  for (size_t i = 0; i < last; ++i)
+    TakeWhole(Remainder_ <= 0 ? Runs_[Cursor_] : Remainder_, nominal[i]);
+  if (end.Kind == TPiece::Whole) {
+    TakeWhole(end.Length, nominal[last]);
+    return true;
+  }
+  Remainder_ = end.Length - end.Front;
+  Position_ += end.Front;
+  RunNominal_ += nominal[last];
+  if (Remainder_ < UsedUpSamples) {
+    ++Cursor_;
+    Remainder_ = 0;
+    RunNominal_ = 0;
   }
   return true;
 }
@@ -371,18 +416,44 @@ bool TTolerantPass::MatchLeadIn(const TCompiledPattern& Pattern, const TModel& M
   return false;
 }
 
-bool TTolerantPass::LeadInFits(const TCompiledPattern& Pattern, const TModel& Model) {
+// The clock of the lead-in Pattern read whole from run Cursor on: the scale of its runs' total
+// (Measured samples), when that lies within LeadScaleMin..LeadScaleMax; nothing otherwise.
+std::optional<double> TTolerantPass::LeadInScale(const TCompiledPattern& Pattern, size_t Cursor,
+                                                 double& Measured) const {
   const size_t count = Pattern.Count();
-  if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
-  if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
-  const auto sign = [&](size_t I) { return (Cursor_ + I) % 2 == 1 ? 1.0 : -1.0; };
+  if (Cursor >= Runs_.size() || count > Runs_.size() - Cursor) return std::nullopt;
+  if (Pattern.HighFirst() != (Cursor % 2 == 1)) return std::nullopt;
   double measured = 0, nominal = 0;
   for (size_t i = 0; i < count; ++i) {
-    measured += Runs_[Cursor_ + i];
+    measured += Runs_[Cursor + i];
     nominal += Pattern.Samples()[i];
   }
   const double scale = measured / nominal;
-  if (!(scale >= LeadScaleMin && scale <= LeadScaleMax)) return false;
+  if (!(scale >= LeadScaleMin && scale <= LeadScaleMax)) return std::nullopt;
+  Measured = measured;
+  return scale;
+}
+
+// Whether a walk with the lead-in apart can read Definition's lead-in at the packet's start: a
+// quick test that spares the rounds of one whose lead-in is on no clock of its own band.
+bool TTolerantPass::MayReadLeadApart(const TDefinition& Definition) const {
+  const TCompiledPattern& lead = Definition.Items.front().Timing;
+  if (!lead.Usable()) return false;  // MatchLeadIn tries no alternative then
+  double measured = 0;
+  if (LeadInScale(lead, TDefinitionWalk::FirstHighRun, measured)) return true;
+  for (const TCompiledPattern& alternative : lead.Alternatives())
+    if (alternative.Usable() && LeadInScale(alternative, TDefinitionWalk::FirstHighRun, measured))
+      return true;
+  return false;
+}
+
+bool TTolerantPass::LeadInFits(const TCompiledPattern& Pattern, const TModel& Model) {
+  double measured = 0;
+  const std::optional<double> clock = LeadInScale(Pattern, Cursor_, measured);
+  if (!clock) return false;
+  const double scale = *clock;
+  const size_t count = Pattern.Count();
+  const auto sign = [&](size_t I) { return (Cursor_ + I) % 2 == 1 ? 1.0 : -1.0; };
   double shift = 0;
   for (size_t i = 0; i < count; ++i)
     shift += sign(i) * (Runs_[Cursor_ + i] - scale * Pattern.Samples()[i]);
@@ -398,40 +469,35 @@ bool TTolerantPass::LeadInFits(const TCompiledPattern& Pattern, const TModel& Mo
   return true;
 }
 
-// One duration against the run (or the rest of it) at the cursor, within the model's window or
-// the entry's own (EntryWindow samples), whichever is wider. A whole run has both its edges
-// shifted, a piece one of them.
-bool TTolerantPass::MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed,
-                               const TModel& Model) {
-  const bool mark = Cursor_ % 2 == 1;
-  const double sign = mark ? 1 : -1;
-  const bool whole = Remainder_ <= 0;
-  const double length = whole ? Runs_[Cursor_] : Remainder_;
+// Duration Index of a pattern against the run (or the rest of it) it reads, Index runs past the
+// cursor, within the model's window or the entry's own (EntryWindow samples), whichever is wider.
+// A whole run has both its edges shifted, a piece one of them. Changes nothing.
+TTolerantPass::TPiece TTolerantPass::ReadPiece(size_t Index, double Nominal, double EntryWindow,
+                                               bool TakeFrontAllowed, const TModel& Model) const {
+  const size_t run = Cursor_ + Index;
+  const double sign = run % 2 == 1 ? 1 : -1;
+  const bool whole = Index > 0 || Remainder_ <= 0;
+  const double length = whole ? Runs_[run] : Remainder_;
   const double scaled = Model.Scale * Nominal;
   const double expected = scaled + sign * Model.Shift * (whole ? 1 : 0.5);
   const double window =
       std::max(Model.Fixed + Model.Relative * std::min(scaled, Model.RelativeUpTo),
                EntryWindow * Model.Scale);
-  if (!(length > expected - window)) return false;
+  const TRunWindow::TFit fit = TRunWindow::Classify(length, expected, window);
+  if (fit == TRunWindow::TFit::TooShort) return {};
   const bool split = TakeFrontAllowed && length - scaled >= Model.Scale * Model.SplitFrom;
-  if (length < expected + window && !split) {
-    Position_ += length;
-    RunNominal_ += Nominal;
-    EndRun(Runs_[Cursor_]);
-    return true;
-  }
-  if (!TakeFrontAllowed) return false;
+  if (fit == TRunWindow::TFit::Fits && !split) return {TPiece::Whole, length, 0};
+  if (!TakeFrontAllowed) return {};
   const double front = scaled + (whole ? sign * Model.Shift * 0.5 : 0);
-  if (!(front >= MinFrontSamples)) return false;
-  Remainder_ = length - front;
-  Position_ += front;
+  if (!(front >= MinFrontSamples)) return {};
+  return {TPiece::TakesFront, length, front};
+}
+
+// The run at the cursor (or the rest of it, Length samples) read whole for Nominal samples.
+void TTolerantPass::TakeWhole(double Length, double Nominal) {
+  Position_ += Length;
   RunNominal_ += Nominal;
-  if (Remainder_ < UsedUpSamples) {
-    ++Cursor_;
-    Remainder_ = 0;
-    RunNominal_ = 0;
-  }
-  return true;
+  EndRun(Runs_[Cursor_]);
 }
 
 // The run at the cursor is read to its end: one observation for the fit, unless it is the

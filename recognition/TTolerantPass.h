@@ -18,6 +18,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,13 +61,16 @@ class TTolerantPass {
     TProtocol Found;
     std::vector<uint64_t> Values;  // of the fields read so far, kept in every walk
     std::array<std::vector<TSampleMark>, 2> Marks;
-    bool Record = false;  // keep fields and marks
+    bool Record = false;   // keep fields and marks
+    bool Refused = false;  // an item without what it needs: the definition cannot be read
+    const TModel* Model = nullptr;
+    TWorkBudget* Budget = nullptr;
     uint64_t BitMarks = 0;
     // A field with a plausible range or a complement read, every such field as the library says
     bool InRange = false;
-    bool OutOfRange = false;       // a field read outside its plausible range
-    bool Broken = false;           // a field that is not the complement of the field it complements
-    TSymbolBits SymbolBits;        // bits of the last symbol not yet placed
+    bool OutOfRange = false;  // a field read outside its plausible range
+    bool Broken = false;      // a field that is not the complement of the field it complements
+    TSymbolBits SymbolBits;   // bits of the last symbol not yet placed
   };
   struct TCandidate {
     size_t Index = 0;  // in file order
@@ -83,6 +87,7 @@ class TTolerantPass {
   };
 
   void MergeGlitches(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  bool MayStart(const TDefinition& Definition) const;
   bool FitDefinition(const TDefinition& Definition, double FinalFixed, TCandidate& Candidate,
                      TWorkBudget& Budget);
   bool TryOtherWays(const TDefinition& Definition, double FinalFixed, TCandidate& Candidate,
@@ -91,15 +96,32 @@ class TTolerantPass {
   bool Solve(TModel& Model) const;
   TOutcome Walk(const TDefinition& Definition, const TModel& Model, TWorkBudget& Budget,
                 bool Record = false);
-  bool MatchData(const TDefinition& Definition, const TDefinition::TItem& Data, const TModel& Model,
-                 TWorkBudget& Budget);
+  // The tolerant matcher of TDefinitionWalk: runs read against the model of the walk.
+  friend class TDefinitionWalk;
+  bool Accepts(const TDefinition::TItem& Item);
+  bool Delimiter(const TDefinition::TItem& Item, bool First);
+  bool Pattern(const TCompiledPattern& Pattern);
+  bool BitRead(unsigned Bit);
+  bool FieldRead(const TDefinition::TItem& Data, uint64_t Value);
+  TSymbolBits& SymbolBits() { return Walk_.SymbolBits; }
   bool MatchPattern(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
   bool MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
+  std::optional<double> LeadInScale(const TCompiledPattern& Pattern, size_t Cursor,
+                                    double& Measured) const;
+  bool MayReadLeadApart(const TDefinition& Definition) const;
   bool LeadInFits(const TCompiledPattern& Pattern, const TModel& Model);
   bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
   void CheckField(const TDefinition::TItem& Data, uint64_t Value);
-  void AddMarks(const std::string* BitText, const std::string* FieldText);
-  bool MatchPiece(double Nominal, double EntryWindow, bool TakeFrontAllowed, const TModel& Model);
+  void AddMarks(TMarkText BitText, TMarkText FieldText);
+  // What one duration of a pattern does to the run it reads: nothing (Refused), takes it whole
+  // (Length samples), or takes Front samples of Length.
+  struct TPiece {
+    enum TKind { Refused, Whole, TakesFront } Kind = Refused;
+    double Length = 0, Front = 0;  // samples
+  };
+  TPiece ReadPiece(size_t Index, double Nominal, double EntryWindow, bool TakeFrontAllowed,
+                   const TModel& Model) const;
+  void TakeWhole(double Length, double Nominal);
   void EndRun(double Measured);
   bool Plausible(const TCandidate& Candidate) const;
   double FinalRelativeUpTo() const;

@@ -43,7 +43,7 @@ std::string TProtocol::MatchText() const {
   return "exact";
 }
 
-void TSample::AddMark(uint8_t Row, uint16_t Position, const std::string& Text) {
+void TSample::AddMark(uint8_t Row, uint16_t Position, TMarkText Text) {
   if (Row >= Marks.size()) return;
   Marks[Row].push_back({Position, Text});
 }

@@ -62,7 +62,7 @@ class TSample {
   static constexpr uint8_t FieldRow = 1;
 
   // Appends {Position, Text} to mark row Row (0 = bits, 1 = fields); other rows are ignored.
-  void AddMark(uint8_t Row, uint16_t Position, const std::string& Text);
+  void AddMark(uint8_t Row, uint16_t Position, TMarkText Text);
 
   std::vector<TSampleMark>& BitMarks() { return Marks[BitRow]; }
   std::vector<TSampleMark>& FieldMarks() { return Marks[FieldRow]; }

@@ -48,8 +48,9 @@ auto AutoLevelRuns(const std::vector<uint8_t>& Signal) {
 
 // Follows a packet through Buf[Pos..End): a value for which Keeps is true restarts the
 // countdown, which ends the packet at its Window-th quiet value in a row (true, Pos on it).
+// Countdown is left where the scan stops.
 template <typename TKeeps>
-bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int Countdown, int Window,
+bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int& Countdown, int Window,
                 TKeeps Keeps) {
   for (size_t i = Pos; i < End; ++i) {
     if (Keeps(Buf[i])) {
@@ -64,6 +65,42 @@ bool ScanPacket(const uint8_t* Buf, size_t& Pos, size_t End, int Countdown, int 
 }
 
 using TByteVector = uint8_t __attribute__((vector_size(32)));
+
+// ScanPacket at a fixed level, Active or more keeping the packet open: a block of values all of
+// which keep it, or none of which can end it yet, is passed over whole.
+__attribute__((target_clones("avx2", "default"))) bool ScanFixedLevel(const uint8_t* Buf,
+                                                                      size_t& Pos, size_t End,
+                                                                      int Countdown, int Window,
+                                                                      uint8_t Active) {
+  constexpr int Block = sizeof(TByteVector);
+  size_t i = Pos;
+  while (i < End) {
+    if (Active > 0 && i + Block <= End) {
+      TByteVector block;
+      __builtin_memcpy(&block, Buf + i, sizeof block);
+      auto keeps = block > static_cast<uint8_t>(Active - 1);
+      uint64_t lanes[sizeof keeps / sizeof(uint64_t)];
+      __builtin_memcpy(lanes, &keeps, sizeof lanes);
+      const uint64_t all = lanes[0] & lanes[1] & lanes[2] & lanes[3];
+      const uint64_t any = lanes[0] | lanes[1] | lanes[2] | lanes[3];
+      if (all == ~uint64_t{0} || (any == 0 && Countdown > Block)) {
+        Countdown = any ? Window : Countdown - Block;
+        i += Block;
+        continue;
+      }
+    }
+    size_t at = i;
+    const size_t stop = std::min(End, i + Block);
+    if (ScanPacket(Buf, at, stop, Countdown, Window,
+                   [Active](uint8_t Value) { return Value >= Active; })) {
+      Pos = at;
+      return true;
+    }
+    i = stop;
+  }
+  Pos = End;
+  return false;
+}
 
 // The start of the first 64-byte block from From on that may hold a value of Trigger or
 // more, or the start of the last, partial block. Built for AVX2 where the processor has it,
@@ -83,6 +120,43 @@ __attribute__((target_clones("avx2", "default"))) size_t SkipQuietBlocks(const u
     if (lanes[0] | lanes[1] | lanes[2] | lanes[3]) break;
   }
   return i;
+}
+// The first index from From on whose value is on the other side of Trigger than High says (High:
+// Trigger or more), or End; blocks all on one side are passed over whole.
+__attribute__((target_clones("avx2", "default"))) size_t NextLevelChange(const uint8_t* Buf,
+                                                                         size_t From, size_t End,
+                                                                         uint8_t Trigger,
+                                                                         bool High) {
+  size_t i = From;
+  if (Trigger > 0) {
+    const uint8_t belowTrigger = Trigger - 1;
+    const uint64_t same = High ? ~uint64_t{0} : 0;
+    for (; i + sizeof(TByteVector) <= End; i += sizeof(TByteVector)) {
+      TByteVector block;
+      __builtin_memcpy(&block, Buf + i, sizeof block);
+      auto high = block > belowTrigger;
+      uint64_t lanes[sizeof high / sizeof(uint64_t)];
+      __builtin_memcpy(lanes, &high, sizeof lanes);
+      if (lanes[0] != same || lanes[1] != same || lanes[2] != same || lanes[3] != same) break;
+    }
+  }
+  for (; i < End; ++i)
+    if ((Buf[i] >= Trigger) != High) return i;
+  return End;
+}
+
+// RunLengths at a fixed level: a value of Trigger or more is high.
+void FixedRunLengths(const std::vector<uint8_t>& Signal, std::vector<uint16_t>& Pulses,
+                     uint8_t Trigger) {
+  bool high = false;
+  uint16_t runStart = 0;
+  for (size_t i = NextLevelChange(Signal.data(), 0, Signal.size(), Trigger, high);
+       i < Signal.size(); i = NextLevelChange(Signal.data(), i + 1, Signal.size(), Trigger, high)) {
+    Pulses.push_back(static_cast<uint16_t>(i - runStart));
+    runStart = static_cast<uint16_t>(i);
+    high = !high;
+  }
+  Pulses.push_back(static_cast<uint16_t>(Signal.size() - 1 - runStart));
 }
 }  // namespace
 
@@ -241,14 +315,12 @@ size_t TSignalProcessor::FollowPacket(const uint8_t* Buf, size_t Pos) {
   }
   const size_t end = CaptureBufferSize;
   const uint8_t active = FixedLevel - 1;
-  const bool closed = AutomaticLevel
-                          ? ScanPacket(Buf, Pos, end, countdown, window,
-                                       [this](uint8_t Value) {
-                                         const bool keeps = Value >= Auto.KeepLevel();
-                                         return Auto.Take(Value) || keeps;
-                                       })
-                          : ScanPacket(Buf, Pos, end, countdown, window,
-                                       [active](uint8_t Value) { return Value >= active; });
+  const bool closed = AutomaticLevel ? ScanPacket(Buf, Pos, end, countdown, window,
+                                                  [this](uint8_t Value) {
+                                                    const bool keeps = Value >= Auto.KeepLevel();
+                                                    return Auto.Take(Value) || keeps;
+                                                  })
+                                     : ScanFixedLevel(Buf, Pos, end, countdown, window, active);
   if (!closed) Pos = CaptureBufferSize - 1;
   const size_t room = MaxSignalLength - signal.size();
   const size_t stretch = Pos - start + 1;
@@ -288,8 +360,7 @@ void TSignalProcessor::ExtractPulses(TSample& Sample) const {
     RunLengths(signal, pulses, AutoLevelRuns(signal));
     return;
   }
-  const uint8_t trigger = FixedLevel;
-  RunLengths(signal, pulses, [trigger](uint8_t Value) { return Value >= trigger; });
+  FixedRunLengths(signal, pulses, FixedLevel);
 }
 
 void TSignalProcessor::AddSample(std::unique_ptr<TSample> Sample) {

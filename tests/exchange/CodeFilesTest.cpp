@@ -164,4 +164,30 @@ TEST(LircRemoteTest, AnyNumbersDrawSoundFramesOrProblems) {
     }
   }
 }
+// Lines of every length around the reader's blocks come back whole, with their breaks ("\r\n"
+// too) removed, and a line only just over the limit (its '\r' counted) comes back empty and
+// overlong.
+TEST(LineReader, LinesOfAnyLengthComeBackWhole) {
+  const size_t most = TLineReader::MaxLineLength;
+  for (const size_t length : {size_t{0}, size_t{1}, size_t{255}, size_t{256}, size_t{257},
+                              size_t{513}, most - 1, most, most + 1}) {
+    for (const char* const end : {"\n", "\r\n", ""}) {
+      SCOPED_TRACE(std::to_string(length) + (*end ? " with a break" : " at the end"));
+      std::string line(length, 'x');
+      for (size_t i = 0; i < length; i += 97) line[i] = static_cast<char>('a' + i % 26);
+      std::istringstream in(line + end + (*end ? "next" : ""));
+      TLineReader lines(in, "any.txt");
+      std::string read;
+      ASSERT_EQ(lines.Next(read), length > 0 || *end);
+      if (length == 0 && !*end) continue;
+      const bool overlong = length + (std::string(end) == "\r\n") > most;  // '\r' is read too
+      EXPECT_EQ(lines.Overlong(), overlong);
+      EXPECT_TRUE(read == (overlong ? "" : line));  // no million characters in a message
+      EXPECT_EQ(lines.Next(read), *end != 0);
+      if (*end) {
+        EXPECT_EQ(read, "next");
+      }
+    }
+  }
+}
 }  // namespace

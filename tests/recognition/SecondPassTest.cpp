@@ -109,6 +109,36 @@ TEST_F(SecondPassTest, FitsPlausibleShiftAndClockOnlyWhereNothingElseFits) {
   }
 }
 
+// The quick tests that spare a definition's rounds never spare one that could read the packet:
+// a lead-in read by its alternative, a frame that begins with a field of no bits, a first
+// pattern of one duration that takes the front of a longer mark.
+TEST_F(SecondPassTest, DefinitionsThatCouldFitAreAlwaysTried) {
+  const std::string bits = Bits("#560_1690", "#560_560");
+  const std::string empty = R"(<data name="none" length="0" bitorder="LSB"/>)";
+  const std::string halves =
+      R"(<delimiter name="front">#4500</delimiter><delimiter name="lead">#4500_4500</delimiter>)";
+  const struct {
+    const char* What;
+    std::string Library;
+    const char* Data;
+  } cases[] = {
+      {"alternative lead-in",
+       Protocol("t", bits, R"(<delimiter name="lead">#3000_3000|#9000_4500</delimiter>)", NecStop),
+       "b=90; b=195; "},
+      {"field of no bits first", Protocol("t", bits, empty + NecLead, NecStop),
+       "none=0; b=90; b=195; "},
+      {"front of the first mark", Protocol("t", bits, halves, NecStop), "b=90; b=195; "},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.What);
+    LoadLibrary(test.Library);
+    const TSample sample = Decoded(NecFrame(1, 90));
+    EXPECT_EQ(NameOf(sample), "t");
+    EXPECT_EQ(sample.Protocol->Match, TProtocol::TMatch::Likely);
+    EXPECT_EQ(DataOf(sample), test.Data);
+  }
+}
+
 // plausible="LOW-HIGH" on a field: where two readings differ only in the clock, the one whose
 // fields lie in a declared range is named, and one whose fields lie outside it never is; a range
 // that is not two numbers in order declares nothing. The frame's first byte is 0x5A (90).

@@ -1,9 +1,11 @@
 // MatchTiming: the fit window, taking the front of a run, carried remainders and the notation.
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "RecognitionFixture.h"
+#include "TRunWindow.h"
 #include "TTimingPattern.h"
 
 namespace {
@@ -239,6 +241,25 @@ TEST_F(TimingTest, AbsurdNumbersFailWithoutHarm) {
   EXPECT_FALSE(Match("#99999999999999999999_1690", {0, 27, 81}, {1, 0, 0}, after));
   EXPECT_TRUE(Match("#0", {0, 27, 81}, {1, 0, 0}, after)) << "0 us takes nothing of the run";
   EXPECT_EQ(after, (TState{1, 27, 0}));
+}
+
+// The one window check of both passes: both ends exclusive, a NaN fits nothing, and only a
+// pattern's last duration may take the front of a longer run.
+TEST(RunWindow, EndsAreExclusiveAndOnlyTheLastTakesAFront) {
+  using enum TRunWindow::TFit;
+  const struct {
+    double Length, Expected, Window;
+    TRunWindow::TFit Fit;
+  } cases[] = {{10, 12, 2, TooShort},  {10.001, 12, 2, Fits},   {13.999, 12, 2, Fits},
+               {14, 12, 2, TooLong},   {40, 12, 2, TooLong},    {NAN, 12, 2, TooShort},
+               {12, NAN, 2, TooShort}, {12, 12, NAN, TooShort}, {12, 12, 0, TooShort}};
+  for (const auto& test : cases) {
+    EXPECT_EQ(TRunWindow::Classify(test.Length, test.Expected, test.Window), test.Fit)
+        << test.Length << " against " << test.Expected << " +- " << test.Window;
+  }
+  EXPECT_TRUE(TRunWindow::MayTakeFront(0, 1));
+  EXPECT_TRUE(TRunWindow::MayTakeFront(2, 3));
+  EXPECT_FALSE(TRunWindow::MayTakeFront(0, 2));
 }
 
 }  // namespace

@@ -210,6 +210,39 @@ TEST(SignalProcessorPackets, NoiseOf142KeepsAPacketOpen141IsQuiet) {
   EXPECT_EQ(rig.Last().Pulses, (std::vector<uint16_t>{120, 10, 300, 10, 239}));
 }
 
+// Packets followed and measured a block of values at a time agree with value by value: marks and
+// gaps of lengths about a block, at every alignment, the second mark at the lowest high value,
+// gaps quiet (the 240th quiet value ends a packet) or of noise that keeps it open but reads low.
+TEST(SignalProcessorPackets, BlocksOfValuesAgreeWithSingleValues) {
+  for (size_t offset = 1000; offset < 1032; ++offset) {
+    for (const size_t mark : {1, 32, 33}) {
+      for (const size_t gap : {1, 32, 239, 240}) {
+        for (const uint8_t gapValue : {128, 142}) {
+          SCOPED_TRACE(std::to_string(offset) + " " + std::to_string(mark) + " " +
+                       std::to_string(gap) + " " + std::to_string(gapValue));
+          Rig rig;
+          rig.Record();
+          Buffer buf = Quiet();
+          Put(buf, offset, mark, 200);
+          Put(buf, offset + mark, gap, gapValue);
+          Put(buf, offset + mark + gap, mark, 143);
+          rig.Feed(buf);
+          using TRuns = std::vector<uint16_t>;
+          const auto run = [](size_t Length) { return static_cast<uint16_t>(Length); };
+          if (gap < 240 || gapValue == 142) {
+            ASSERT_EQ(rig.P.Samples.size(), 1u);
+            EXPECT_EQ(rig.Last().Pulses, (TRuns{120, run(mark), run(gap), run(mark), 239}));
+            continue;
+          }
+          ASSERT_EQ(rig.P.Samples.size(), 2u);
+          for (const auto& sample : rig.P.Samples)
+            EXPECT_EQ(sample->Pulses, (TRuns{120, run(mark), 239}));
+        }
+      }
+    }
+  }
+}
+
 TEST(SignalProcessorPackets, GapIsTriggerIndexMinusLastActiveIndex) {
   Rig rig;
   rig.Record();
