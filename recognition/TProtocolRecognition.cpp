@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <tuple>
 
 #include "TCompiledPattern.h"
 #include "TFieldWalk.h"
 #include "TGenericPass.h"
 #include "TSymbolBits.h"
+#include "TSymbolDistance.h"
 #include "TTimingPattern.h"
 #include "TTolerantPass.h"
 #include "TWorkBudget.h"
@@ -244,7 +246,12 @@ bool TProtocolRecognition::MatchData(const TDefinition& Definition, const TDefin
   if (!Data.Readable) return false;
   const std::optional<uint64_t> value = TFieldWalk::Read(
       Definition, Data, SymbolBits_,
-      [&](const TCompiledPattern& Pattern) { return MatchPattern(Pattern, Position, Budget); },
+      [&](const TCompiledPattern& Pattern, bool Trial) -> std::optional<double> {
+        const uint16_t cursor = Cursor, remainder = Remainder, position = Position;
+        if (!MatchPattern(Pattern, Position, Budget)) return std::nullopt;
+        if (Trial) std::tie(Cursor, Remainder, Position) = std::tie(cursor, remainder, position);
+        return FitDistance_;
+      },
       [&](unsigned Bit) {
         if (Sample.BitMarks().size() >= MostBitMarks_) return false;
         Sample.AddMark(TSample::BitRow, Position, TDefinition::BitMarkText(Bit));
@@ -292,21 +299,27 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
   const float first = Durations[0];
   const uint16_t firstLength = remainder != 0 ? remainder : runs[cursor];
   const auto window = [Windows](size_t I) { return Windows ? (*Windows)[I] : 0.0f; };
+  TSymbolDistance distance;
+  const auto off = [&](double Length, float Duration) { distance.AddRun(Length, Duration); };
+  const auto partly = [&](size_t I) { distance.AddPart(std::max(window(I), Tolerance)); };
   switch (Classify(firstLength, first, window(0))) {
     case TFit::TooShort:
       return false;
     case TFit::Fits:
+      off(firstLength, first);
       position += firstLength;
       remainder = 0;
       ++cursor;
       break;
     case TFit::TooLong:
       if (count > 1) return false;
+      partly(0);
       takeFront(firstLength, first);
       break;
   }
   for (size_t i = 1; i + 1 < count; ++i) {
     if (Classify(runs[cursor], Durations[i], window(i)) != TFit::Fits) return false;
+    off(runs[cursor], Durations[i]);
     position += runs[cursor];
     ++cursor;
   }
@@ -316,14 +329,17 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
       case TFit::TooShort:
         return false;
       case TFit::Fits:
+        off(runs[cursor], last);
         position += runs[cursor];
         ++cursor;
         break;
       case TFit::TooLong:
+        partly(count - 1);
         takeFront(runs[cursor], last);
         break;
     }
   }
+  FitDistance_ = distance.Value();
   Cursor = static_cast<uint16_t>(cursor);
   Remainder = remainder;
   Position = position;

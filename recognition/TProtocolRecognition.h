@@ -97,6 +97,7 @@ class TProtocolRecognition {
   void MarkUnknown(TSample& Sample) const;
   TFit Classify(double Length, float Duration, float Window = 0) const;
 
+  double FitDistance_ = 0;  // samples between the runs and the last pattern that fitted
   std::unique_ptr<TXmlQuery> ProtocolsQuery_;
   std::unique_ptr<TXmlQuery> ItemsQuery_;
   std::unique_ptr<TXmlQuery> OneBitQuery_;

@@ -289,7 +289,19 @@ bool TTolerantPass::MatchData(const TDefinition& Definition, const TDefinition::
                               const TModel& Model, TWorkBudget& Budget) {
   const std::optional<uint64_t> value = TFieldWalk::Read(
       Definition, Data, Walk_.SymbolBits,
-      [&](const TCompiledPattern& Pattern) { return MatchPattern(Pattern, Model, Budget); },
+      [&](const TCompiledPattern& Pattern, bool Trial) -> std::optional<double> {
+        const size_t cursor = Cursor_;
+        const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
+        const TShiftScaleFit fit = Walk_.Fit;
+        if (!MatchPattern(Pattern, Model, Budget)) return std::nullopt;
+        if (!Trial) return FitDistance_.Value();
+        Cursor_ = cursor;
+        Remainder_ = remainder;
+        RunNominal_ = runNominal;
+        Position_ = position;
+        Walk_.Fit = fit;
+        return FitDistance_.Value();
+      },
       [&](unsigned Bit) {
         if (++Walk_.BitMarks >= MostBitMarks_) return false;
         AddMarks(&TDefinition::BitMarkText(Bit), nullptr);
@@ -344,6 +356,7 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
   const size_t cursor = Cursor_;
   const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
   const TShiftScaleFit fit = Walk_.Fit;
+  FitDistance_.Clear();
   for (size_t i = 0; i < count; ++i) {
     if (Cursor_ >= Runs_.size() || !MatchPiece(static_cast<double>(Pattern.Samples()[i]),
                                                Pattern.Windows()[i], i + 1 == count, Model)) {
@@ -415,6 +428,7 @@ bool TTolerantPass::MatchPiece(double Nominal, double EntryWindow, bool TakeFron
   if (!(length > expected - window)) return false;
   const bool split = TakeFrontAllowed && length - scaled >= Model.Scale * Model.SplitFrom;
   if (length < expected + window && !split) {
+    FitDistance_.AddRun(length, expected);
     Position_ += length;
     RunNominal_ += Nominal;
     EndRun(Runs_[Cursor_]);
@@ -423,6 +437,7 @@ bool TTolerantPass::MatchPiece(double Nominal, double EntryWindow, bool TakeFron
   if (!TakeFrontAllowed) return false;
   const double front = scaled + (whole ? sign * Model.Shift * 0.5 : 0);
   if (!(front >= MinFrontSamples)) return false;
+  FitDistance_.AddPart(window);
   Remainder_ = length - front;
   Position_ += front;
   RunNominal_ += Nominal;

@@ -25,6 +25,7 @@
 #include "TSample.h"
 #include "TShiftScaleFit.h"
 #include "TSymbolBits.h"
+#include "TSymbolDistance.h"
 
 class TWorkBudget;
 
@@ -119,5 +120,6 @@ class TTolerantPass {
   double Remainder_ = 0;   // of the run at Cursor_, 0 when it is whole
   double RunNominal_ = 0;  // nominal samples taken from the run at Cursor_ so far
   double Position_ = 0;    // samples from the start of the packet
+  TSymbolDistance FitDistance_;  // of the runs from the last pattern that fitted
   uint64_t MostBitMarks_ = 0;
 };

@@ -108,6 +108,15 @@ bool TLoopResult::Ok() const {
   return true;
 }
 
+std::string TLoopResult::Cause() const {
+  if (Ok()) return "";
+  if (!Refused.empty()) return "refused";
+  if (Decoded.empty()) return "nothing decoded";
+  if (Decoded.size() > 1) return "several packets";
+  if (Decoded[0].Name != Protocol) return "read as " + Decoded[0].Name;
+  return Decoded[0].Likely ? "other fields (second pass)" : "other fields";
+}
+
 std::string TLoopResult::Text() const {
   std::ostringstream text;
   text << Protocol << " sent " << FieldText(TFields(Sent.begin(), Sent.end()));
