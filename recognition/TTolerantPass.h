@@ -120,6 +120,7 @@ class TTolerantPass {
   double Remainder_ = 0;   // of the run at Cursor_, 0 when it is whole
   double RunNominal_ = 0;  // nominal samples taken from the run at Cursor_ so far
   double Position_ = 0;    // samples from the start of the packet
-  TSymbolDistance FitDistance_;  // of the runs from the last pattern that fitted
+  // How far the runs lie from the last pattern that fitted.
+  TSymbolDistance FitDistance_;
   uint64_t MostBitMarks_ = 0;
 };

@@ -80,7 +80,7 @@ class TLoopBack {
 
  private:
   std::unique_ptr<TSignalSource> Signals;
-  uint32_t Draw(const std::string& Protocol, const TSignalSource::TField& Field,
+  uint64_t Draw(const std::string& Protocol, const TSignalSource::TField& Field,
                 TTestRandom& Random) const;
 
   std::unique_ptr<TDecodeRig> Rig;
