@@ -30,8 +30,9 @@ constexpr double MillisPerSecond = 1000;
 using TMode = TCarrierRenderer::TMode;
 const std::map<std::string, TMode> Modes = {{"antiphase", TMode::Antiphase}, {"mono", TMode::Mono}};
 
-// "name=value" as a field value (decimal, 0x hexadecimal or 0b binary); throws TSendError.
-std::pair<std::string, uint32_t> FieldValue(const std::string& Word) {
+// "name=value" as a field value of up to 64 bits (decimal, 0x hexadecimal or 0b binary); throws
+// TSendError.
+std::pair<std::string, uint64_t> FieldValue(const std::string& Word) {
   const size_t equals = Word.find('=');
   if (equals == std::string::npos || equals == 0)
     throw TSendError("\"" + Word + "\" is no field value (write name=value, e.g. command=8)");
@@ -45,13 +46,14 @@ std::pair<std::string, uint32_t> FieldValue(const std::string& Word) {
   try {
     if (digits.empty() || digits[0] == '-' || digits[0] == '+') throw std::invalid_argument("");
     value = std::stoull(digits, &used, base);
+  } catch (const std::out_of_range&) {
+    throw TSendError(name + "=" + text + " is wider than 64 bits, the widest field");
   } catch (const std::exception&) {
     used = 0;
   }
   if (used == 0 || used != digits.size())
     throw TSendError(name + ": \"" + text + "\" is not a whole number");
-  if (value > UINT32_MAX) throw TSendError(name + "=" + text + " is wider than 32 bits");
-  return {name, static_cast<uint32_t>(value)};
+  return {name, uint64_t{value}};
 }
 }  // namespace
 

@@ -19,7 +19,8 @@ class TDefinitionWalk {
   //   bool Accepts(const TDefinition::TItem&)  - whether the walk may try the item at all;
   //   bool Delimiter(const TDefinition::TItem&, bool First) - matches a delimiter (First: the
   //        definition's first item) and keeps its marks;
-  //   bool Pattern(const TCompiledPattern&)     - matches one symbol's pattern;
+  //   std::optional<double> Pattern(const TCompiledPattern&, bool Trial) - matches one symbol's
+  //        pattern: how far the runs lie from it, or nothing; a Trial leaves the walk in place;
   //   bool BitRead(unsigned Bit)                - learns of a symbol read (false stops the walk);
   //   bool FieldRead(const TDefinition::TItem&, uint64_t Value) - keeps (or refuses) a field;
   //   TSymbolBits& SymbolBits()                  - the bits a symbol leaves to the next field.
@@ -34,7 +35,9 @@ class TDefinitionWalk {
       }
       const std::optional<uint64_t> value = TFieldWalk::Read(
           Definition, item, Matcher.SymbolBits(),
-          [&](const TCompiledPattern& Pattern) { return Matcher.Pattern(Pattern); },
+          [&](const TCompiledPattern& Pattern, bool Trial) {
+            return Matcher.Pattern(Pattern, Trial);
+          },
           [&](unsigned Bit) { return Matcher.BitRead(Bit); });
       if (!value || !Matcher.FieldRead(item, *value)) return false;
     }

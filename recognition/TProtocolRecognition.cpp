@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <tuple>
 
 #include "TCompiledPattern.h"
 #include "TDefinitionWalk.h"
 #include "TGenericPass.h"
 #include "TRunWindow.h"
 #include "TSymbolBits.h"
+#include "TSymbolDistance.h"
 #include "TTimingPattern.h"
 #include "TTolerantPass.h"
 #include "TWorkBudget.h"
@@ -232,8 +234,11 @@ bool TProtocolRecognition::Delimiter(const TDefinition::TItem& Item, bool /*Firs
   return true;
 }
 
-bool TProtocolRecognition::Pattern(const TCompiledPattern& Pattern) {
-  return MatchPattern(Pattern, Walk_.Position, *Walk_.Budget);
+std::optional<double> TProtocolRecognition::Pattern(const TCompiledPattern& Pattern, bool Trial) {
+  const uint16_t cursor = Cursor, remainder = Remainder, position = Walk_.Position;
+  if (!MatchPattern(Pattern, Walk_.Position, *Walk_.Budget)) return std::nullopt;
+  if (Trial) std::tie(Cursor, Remainder, Walk_.Position) = std::tie(cursor, remainder, position);
+  return FitDistance_;
 }
 
 bool TProtocolRecognition::BitRead(unsigned Bit) {
@@ -275,6 +280,7 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
   size_t cursor = Cursor;
   uint16_t remainder = Remainder;
   uint16_t position = Position;
+  TSymbolDistance distance;
   for (size_t i = 0; i < count; ++i) {
     const uint16_t length = remainder != 0 ? remainder : runs[cursor];
     const float entry = Windows ? (*Windows)[i] : 0.0f;
@@ -283,12 +289,14 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
       case TRunWindow::TFit::TooShort:
         return false;
       case TRunWindow::TFit::Fits:
+        distance.AddRun(length, Durations[i]);
         position += length;
         remainder = 0;
         ++cursor;
         break;
       case TRunWindow::TFit::TooLong:
         if (!TRunWindow::MayTakeFront(i, count)) return false;
+        distance.AddPart(window);
         // Takes the front of the run; a remainder that rounds to nothing uses the run up.
         remainder = TCompiledPattern::RoundToSamples(length - static_cast<double>(Durations[i]));
         position += TCompiledPattern::RoundToSamples(Durations[i]);
@@ -296,6 +304,7 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
         break;
     }
   }
+  FitDistance_ = distance.Value();
   Cursor = static_cast<uint16_t>(cursor);
   Remainder = remainder;
   Position = position;

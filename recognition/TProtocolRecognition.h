@@ -98,7 +98,7 @@ class TProtocolRecognition {
   // The exact matcher of TDefinitionWalk: the walk's runs read within the tolerance as written.
   bool Accepts(const TDefinition::TItem& Item) const;
   bool Delimiter(const TDefinition::TItem& Item, bool First);
-  bool Pattern(const TCompiledPattern& Pattern);
+  std::optional<double> Pattern(const TCompiledPattern& Pattern, bool Trial);
   bool BitRead(unsigned Bit);
   bool FieldRead(const TDefinition::TItem& Data, uint64_t Value);
   TSymbolBits& SymbolBits() { return SymbolBits_; }
@@ -107,6 +107,7 @@ class TProtocolRecognition {
                     const std::vector<float>* Windows = nullptr);
   void MarkUnknown(TSample& Sample) const;
 
+  double FitDistance_ = 0;  // samples between the runs and the last pattern that fitted
   std::unique_ptr<TXmlQuery> ProtocolsQuery_;
   std::unique_ptr<TXmlQuery> ItemsQuery_;
   std::unique_ptr<TXmlQuery> OneBitQuery_;

@@ -317,8 +317,19 @@ bool TTolerantPass::Delimiter(const TDefinition::TItem& Item, bool First) {
   return true;
 }
 
-bool TTolerantPass::Pattern(const TCompiledPattern& Pattern) {
-  return MatchPattern(Pattern, *Walk_.Model, *Walk_.Budget);
+std::optional<double> TTolerantPass::Pattern(const TCompiledPattern& Pattern, bool Trial) {
+  const size_t cursor = Cursor_;
+  const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
+  const TShiftScaleFit fit = Walk_.Fit;
+  if (!MatchPattern(Pattern, *Walk_.Model, *Walk_.Budget)) return std::nullopt;
+  if (Trial) {
+    Cursor_ = cursor;
+    Remainder_ = remainder;
+    RunNominal_ = runNominal;
+    Position_ = position;
+    Walk_.Fit = fit;
+  }
+  return FitDistance_.Value();
 }
 
 bool TTolerantPass::BitRead(unsigned Bit) {
@@ -382,9 +393,14 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
   const std::vector<float>& windows = Pattern.Windows();
   const size_t last = count - 1;
   TPiece end;
+  FitDistance_.Clear();
   for (size_t i = 0; i < count; ++i) {
     end = ReadPiece(i, nominal[i], windows[i], TRunWindow::MayTakeFront(i, count), Model);
     if (end.Kind == TPiece::Refused) return false;
+    if (end.Kind == TPiece::Whole)
+      FitDistance_.AddRun(end.Length, end.Expected);
+    else
+      FitDistance_.AddPart(end.Window);
   }
   for (size_t i = 0; i < last; ++i)
     TakeWhole(Remainder_ <= 0 ? Runs_[Cursor_] : Remainder_, nominal[i]);
@@ -486,11 +502,11 @@ TTolerantPass::TPiece TTolerantPass::ReadPiece(size_t Index, double Nominal, dou
   const TRunWindow::TFit fit = TRunWindow::Classify(length, expected, window);
   if (fit == TRunWindow::TFit::TooShort) return {};
   const bool split = TakeFrontAllowed && length - scaled >= Model.Scale * Model.SplitFrom;
-  if (fit == TRunWindow::TFit::Fits && !split) return {TPiece::Whole, length, 0};
+  if (fit == TRunWindow::TFit::Fits && !split) return {TPiece::Whole, length, 0, expected, window};
   if (!TakeFrontAllowed) return {};
   const double front = scaled + (whole ? sign * Model.Shift * 0.5 : 0);
   if (!(front >= MinFrontSamples)) return {};
-  return {TPiece::TakesFront, length, front};
+  return {TPiece::TakesFront, length, front, expected, window};
 }
 
 // The run at the cursor (or the rest of it, Length samples) read whole for Nominal samples.

@@ -26,6 +26,7 @@
 #include "TSample.h"
 #include "TShiftScaleFit.h"
 #include "TSymbolBits.h"
+#include "TSymbolDistance.h"
 
 class TWorkBudget;
 
@@ -100,7 +101,7 @@ class TTolerantPass {
   friend class TDefinitionWalk;
   bool Accepts(const TDefinition::TItem& Item);
   bool Delimiter(const TDefinition::TItem& Item, bool First);
-  bool Pattern(const TCompiledPattern& Pattern);
+  std::optional<double> Pattern(const TCompiledPattern& Pattern, bool Trial);
   bool BitRead(unsigned Bit);
   bool FieldRead(const TDefinition::TItem& Data, uint64_t Value);
   TSymbolBits& SymbolBits() { return Walk_.SymbolBits; }
@@ -117,7 +118,8 @@ class TTolerantPass {
   // (Length samples), or takes Front samples of Length.
   struct TPiece {
     enum TKind { Refused, Whole, TakesFront } Kind = Refused;
-    double Length = 0, Front = 0;  // samples
+    double Length = 0, Front = 0;     // samples
+    double Expected = 0, Window = 0;  // samples: where the run should end, and how far off
   };
   TPiece ReadPiece(size_t Index, double Nominal, double EntryWindow, bool TakeFrontAllowed,
                    const TModel& Model) const;
@@ -141,5 +143,7 @@ class TTolerantPass {
   double Remainder_ = 0;   // of the run at Cursor_, 0 when it is whole
   double RunNominal_ = 0;  // nominal samples taken from the run at Cursor_ so far
   double Position_ = 0;    // samples from the start of the packet
+  // How far the runs lie from the last pattern that fitted.
+  TSymbolDistance FitDistance_;
   uint64_t MostBitMarks_ = 0;
 };

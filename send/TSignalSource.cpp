@@ -34,9 +34,15 @@ void WidenSilence(std::vector<double>& Runs, double Micros) {
   Runs.back() = std::max(Runs.back(), Micros);
 }
 
-uint32_t Complement(uint32_t Value, unsigned Bits) {
-  const uint32_t mask = Bits >= 32 ? ~uint32_t{0} : (uint32_t{1} << Bits) - 1;
-  return ~Value & mask;
+constexpr unsigned WidestField = 64;  // bits
+
+// The largest value of a field of Bits bits.
+uint64_t Widest(unsigned Bits) {
+  return Bits >= WidestField ? ~uint64_t{0} : (uint64_t{1} << Bits) - 1;
+}
+
+uint64_t Complement(uint64_t Value, unsigned Bits) {
+  return ~Value & Widest(Bits);
 }
 }  // namespace
 
@@ -45,12 +51,11 @@ TSignalSource::TSignalSource(std::shared_ptr<const TCodeLibrary> LibraryIn)
 
 // The frame renderer's runs for Protocol's definition: the one call into its API.
 TSignalSource::TRendered TSignalSource::Render(const std::string& Protocol,
-                                               const std::vector<uint32_t>& Values) const {
+                                               const std::vector<uint64_t>& Values) const {
   const TDefinition* definition = Library->Find(Protocol);
   if (!definition) throw TSendError("unknown protocol " + Protocol);
   try {
-    return {TFrameRenderer::Render(*definition, {Values.begin(), Values.end()}),
-            Library->CarrierHz(Protocol)};
+    return {TFrameRenderer::Render(*definition, Values), Library->CarrierHz(Protocol)};
   } catch (const TCodeError& e) {
     throw TSendError(e.what());
   }
@@ -75,7 +80,7 @@ std::vector<std::string> TSignalSource::Protocols() const {
 }
 
 // One value per field of Fields from Given, checked for names and widths.
-std::vector<uint32_t> TSignalSource::Values(const std::string& Protocol,
+std::vector<uint64_t> TSignalSource::Values(const std::string& Protocol,
                                             const std::vector<TField>& Fields,
                                             const TFieldValues& Given) const {
   std::vector<std::string> names;
@@ -94,9 +99,9 @@ std::vector<uint32_t> TSignalSource::Values(const std::string& Protocol,
   const auto find = [&](const std::string& Name) {
     return std::find_if(Given.begin(), Given.end(), [&](const auto& g) { return g.first == Name; });
   };
-  std::vector<uint32_t> values;
+  std::vector<uint64_t> values;
   for (const TField& field : Fields) {
-    uint32_t value = 0;
+    uint64_t value = 0;
     if (auto given = find(field.Name); given != Given.end()) {
       value = given->second;
     } else if (field.Name.ends_with(ComplementSuffix)) {
@@ -107,10 +112,10 @@ std::vector<uint32_t> TSignalSource::Values(const std::string& Protocol,
     } else {
       throw TSendError(Protocol + ": the field " + field.Name + " has no value");
     }
-    if (field.Bits < 32 && value >> field.Bits) {
+    if (value > Widest(field.Bits)) {
       throw TSendError(Protocol + ": " + field.Name + "=" + std::to_string(value) +
                        " is wider than its " + std::to_string(field.Bits) + " bits (at most " +
-                       std::to_string((uint32_t{1} << field.Bits) - 1) + ")");
+                       std::to_string(Widest(field.Bits)) + ")");
     }
     values.push_back(value);
   }

@@ -18,7 +18,7 @@ struct TIrCode;
 
 class TSignalSource {
  public:
-  using TFieldValues = std::vector<std::pair<std::string, uint32_t>>;
+  using TFieldValues = std::vector<std::pair<std::string, uint64_t>>;  // fields up to 64 bits
   struct TField {
     std::string Name;
     unsigned Bits = 0;
@@ -46,8 +46,8 @@ class TSignalSource {
     std::vector<double> Runs;
     uint32_t CarrierHz = 0;
   };
-  TRendered Render(const std::string& Protocol, const std::vector<uint32_t>& Values) const;
-  std::vector<uint32_t> Values(const std::string& Protocol, const std::vector<TField>& Fields,
+  TRendered Render(const std::string& Protocol, const std::vector<uint64_t>& Values) const;
+  std::vector<uint64_t> Values(const std::string& Protocol, const std::vector<TField>& Fields,
                                const TFieldValues& Given) const;
   void AddRepeat(const std::string& Protocol, const TFieldValues& Given, TIrSignal& Signal) const;
 

@@ -2,7 +2,8 @@
 // WAV file and read back, through the model of the LEDs and a demodulating receiver (marks
 // stretched by a drawn 50-150 us), recorded as 48 kHz 8-bit and decoded by the capture path.
 // Prints the share decoded as sent per output, per stretch band and per definition, and the
-// largest timing error of the light.
+// largest timing error of the light, and the codes that did not come back by definition and
+// cause.
 // With a definition's name, sends only that one and prints every code that does not come back,
 // with the runs recorded (us).
 //   send_loopback [FRAMES [MIN_STRETCH_US MAX_STRETCH_US [SEED [DEFINITION]]]]
@@ -15,6 +16,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "LoopBack.h"
 
@@ -48,6 +51,21 @@ void PrintFailure(const TLoopResult& Result) {
     std::printf("\n");
   }
 }
+// The codes lost, most first, each as a share of its output's frames.
+void PrintLosses(const std::map<std::tuple<std::string, std::string, std::string>, int>& Lost,
+                 int Frames) {
+  std::vector<std::pair<int, std::tuple<std::string, std::string, std::string>>> sorted;
+  for (const auto& [key, count] : Lost) sorted.push_back({count, key});
+  std::sort(sorted.begin(), sorted.end(), [](const auto& A, const auto& B) {
+    return A.first != B.first ? A.first > B.first : A.second < B.second;
+  });
+  std::printf(
+      "\n| output | definition | cause | codes lost | of the output's frames |\n"
+      "|---|---|---|---|---|\n");
+  for (const auto& [count, key] : sorted)
+    std::printf("| %s | %s | %s | %d | %.2f %% |\n", std::get<0>(key).c_str(),
+                std::get<1>(key).c_str(), std::get<2>(key).c_str(), count, 100.0 * count / Frames);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,6 +81,8 @@ int main(int argc, char** argv) {
   std::printf("%d frames per output, receiver mark stretch %.0f..%.0f us, seed %llu\n\n", frames,
               minStretch, maxStretch, static_cast<unsigned long long>(seed));
   std::map<std::string, std::map<std::string, TTally>> perProtocol;
+  // (output, definition, cause) -> codes lost
+  std::map<std::tuple<std::string, std::string, std::string>, int> lost;
   std::printf(
       "| output | decoded as sent | stretch band 1 | 2 | 3 | 4 | light edge error, max | "
       "mark seen less mark sent: mean (min..max) |\n"
@@ -94,6 +114,7 @@ int main(int argc, char** argv) {
       all.Add(result.Ok());
       bands[band].Add(result.Ok());
       perProtocol[protocol][output.Name].Add(result.Ok());
+      if (!result.Ok()) ++lost[{output.Name, protocol, result.Cause()}];
       worst = std::max(worst, result.TimingErrorPeriods);
       for (double error : result.SeenLengthErrorUs) {
         lengthSum += error;
@@ -125,6 +146,7 @@ int main(int argc, char** argv) {
     }
     std::printf("\n");
   }
+  PrintLosses(lost, frames);
   std::filesystem::remove_all(folder);
   return 0;
 }

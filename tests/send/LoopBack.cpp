@@ -108,6 +108,15 @@ bool TLoopResult::Ok() const {
   return true;
 }
 
+std::string TLoopResult::Cause() const {
+  if (Ok()) return "";
+  if (!Refused.empty()) return "refused";
+  if (Decoded.empty()) return "nothing decoded";
+  if (Decoded.size() > 1) return "several packets";
+  if (Decoded[0].Name != Protocol) return "read as " + Decoded[0].Name;
+  return Decoded[0].Likely ? "other fields (second pass)" : "other fields";
+}
+
 std::string TLoopResult::Text() const {
   std::ostringstream text;
   text << Protocol << " sent " << FieldText(TFields(Sent.begin(), Sent.end()));
@@ -133,10 +142,10 @@ void Admit(const TProtocolRecognition& Engine, const std::string& Protocol,
     std::vector<uint64_t> earlier;
     for (const TDefinition::TItem& item : checks.Items) {
       if (item.IsDelimiter || earlier.size() >= Values.size()) continue;
-      uint32_t& value = Values[earlier.size()].second;
+      uint64_t& value = Values[earlier.size()].second;
       const auto bits = static_cast<int>(item.Length);
       if (item.ComplementOf && *item.ComplementOf < earlier.size())
-        value = static_cast<uint32_t>(~earlier[*item.ComplementOf] & ((uint64_t{1} << bits) - 1));
+        value = ~earlier[*item.ComplementOf] & ((uint64_t{1} << bits) - 1);
       while (!item.Admits(value, earlier)) value = Random.Bits(bits);
       earlier.push_back(value);
     }
@@ -168,15 +177,17 @@ std::vector<TDecoded> TLoopBack::Decode(const std::vector<uint8_t>& Pcm) {
   return Rig->Run(Pcm);
 }
 
-uint32_t TLoopBack::Draw(const std::string& Protocol, const TSignalSource::TField& Field,
+uint64_t TLoopBack::Draw(const std::string& Protocol, const TSignalSource::TField& Field,
                          TTestRandom& Random) const {
   if (const auto fields = Plausible.find(Protocol); fields != Plausible.end()) {
     if (const auto range = fields->second.find(Field.Name); range != fields->second.end()) {
       const TDefinition::TRange& r = range->second;
-      return static_cast<uint32_t>(r.Low + uint64_t{Random.Bits(32)} % (r.High - r.Low + 1));
+      return r.Low + uint64_t{Random.Bits(32)} % (r.High - r.Low + 1);
     }
   }
-  return Random.Bits(static_cast<int>(Field.Bits));
+  const auto bits = static_cast<int>(Field.Bits);
+  if (bits <= 32) return Random.Bits(bits);
+  return uint64_t{Random.Bits(bits - 32)} << 32 | Random.Bits(32);
 }
 
 TLoopResult TLoopBack::Send(const std::string& Protocol, const TCarrierRenderer::TOptions& Options,

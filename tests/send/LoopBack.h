@@ -50,8 +50,11 @@ struct TLoopResult {
   bool RunsMatch = false;         // as many bursts of light as marks sent
   // Each mark's light as the receiver sees it (above its threshold) less the mark sent, us.
   std::vector<double> SeenLengthErrorUs;
-  double StretchUs = 0;      // the receiver's mark stretch
-  bool Ok() const;           // one packet, the protocol and fields sent
+  double StretchUs = 0;  // the receiver's mark stretch
+  bool Ok() const;       // one packet, the protocol and fields sent
+  // Why a code did not come back ("" when it did): refused, nothing decoded, several packets,
+  // read as another protocol (named), or the protocol with other fields.
+  std::string Cause() const;
   std::string Text() const;  // for failure messages
 };
 
@@ -77,7 +80,7 @@ class TLoopBack {
 
  private:
   std::unique_ptr<TSignalSource> Signals;
-  uint32_t Draw(const std::string& Protocol, const TSignalSource::TField& Field,
+  uint64_t Draw(const std::string& Protocol, const TSignalSource::TField& Field,
                 TTestRandom& Random) const;
 
   std::unique_ptr<TDecodeRig> Rig;
