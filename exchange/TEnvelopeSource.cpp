@@ -22,7 +22,8 @@ void TEnvelopeSource::Append(bool Mark, double Duration) {
   Total = end;
 }
 
-int64_t TEnvelopeSource::Add(const std::vector<double>& Durations, bool AsSent) {
+int64_t TEnvelopeSource::Add(const std::vector<double>& Durations, bool AsSent,
+                             double MinSilenceAfter) {
   if (Runs.empty()) Append(false, MinSilenceAfterMicros);  // the first signal has a gap too
   const int64_t start = Total;
   Starts.push_back(start);
@@ -37,7 +38,7 @@ int64_t TEnvelopeSource::Add(const std::vector<double>& Durations, bool AsSent) 
     }
     Append(mark, d);
   }
-  Append(false, std::max(trailing, MinSilenceAfterMicros));
+  Append(false, std::max(trailing, MinSilenceAfter));
   return start;
 }
 

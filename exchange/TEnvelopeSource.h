@@ -18,8 +18,10 @@ class TEnvelopeSource : public TRecordingDecoder::TSource {
   static constexpr double ReceiverShiftMicros = 20;
 
   // Appends a signal: Durations in us, mark first, alternating; AsSent applies the
-  // receiver's shift. Returns the index of its first mark in the stream.
-  int64_t Add(const std::vector<double>& Durations, bool AsSent);
+  // receiver's shift. At least MinSilenceAfter us of silence follow it. Returns the index of its
+  // first mark in the stream.
+  int64_t Add(const std::vector<double>& Durations, bool AsSent,
+              double MinSilenceAfter = MinSilenceAfterMicros);
   // The signal (in the order added) whose stream range holds Index; -1 before the first.
   int Signal(int64_t Index) const;
   // Values of the whole stream.

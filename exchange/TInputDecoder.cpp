@@ -18,6 +18,7 @@ constexpr const char* NotAnInput =
     "neither an audio recording nor a Flipper .ir, Pronto Hex, lircd.conf or mode2 file";
 constexpr size_t TextProbeBytes = 4096;
 constexpr size_t MaxProblemsInMessage = 3;
+constexpr double MicrosPerMilli = 1000;
 
 // Problems as the reason of a failed file: the first few, then how many more.
 std::string Summary(const std::vector<std::string>& Problems) {
@@ -116,7 +117,8 @@ void TInputDecoder::Draw(const std::string& FileName, const TIrCodeFile& File,
           throw TCodeError("longer than " + std::to_string(std::lround(MaxSignalMicros / 1e6)) +
                            " seconds");
         if (code.GapMicros) durations.push_back(code.GapMicros);
-        Source.Add(durations, true);
+        Source.Add(durations, true,
+                   code.GapMeasured ? MeasuredGapMicros() : TEnvelopeSource::MinSilenceAfterMicros);
       }
       Names.push_back(code.Name);
     } catch (const TCodeError& e) {
@@ -124,6 +126,14 @@ void TInputDecoder::Draw(const std::string& FileName, const TIrCodeFile& File,
       Problems.push_back(FileName + ":" + std::to_string(code.Line) + ": " + name + e.what());
     }
   }
+}
+
+// A captured stream's codes keep the silences measured between them, so that a packet an
+// entry reads across a longer silence is joined as from a recording; the cut that split them
+// stays a cut.
+double TInputDecoder::MeasuredGapMicros() const {
+  return Options.EndSilenceMillis * MicrosPerMilli + TEnvelopeSource::ReceiverShiftMicros +
+         MeasuredGapMarginMicros;
 }
 
 void TInputDecoder::Count(const TRecordingDecoder::TResult& Decoded, TResult& Result) {

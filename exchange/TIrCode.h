@@ -15,6 +15,7 @@ struct TIrCode {
   uint32_t CarrierHz = 0;           // 0 when unknown
   std::vector<uint32_t> Durations;  // us, mark first, alternating; raw codes only
   uint32_t GapMicros = 0;           // silence after the last mark (0: none known)
+  bool GapMeasured = false;         // the next code followed after exactly GapMicros (a capture)
   std::string Protocol;             // parsed codes: Flipper's protocol name; "" for raw
   uint32_t Address = 0;
   uint32_t Command = 0;

@@ -37,13 +37,16 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines, const TDecodeSettings& Settin
   std::string problem;
   size_t problemLine = 0;
   bool lastMark = false;
-  const auto finish = [&](uint32_t Gap) {
+  // Gap: the silence after the code; Measured when the next code follows after exactly that
+  // (a space line), not after a receiver's timeout or the end of the file.
+  const auto finish = [&](uint32_t Gap, bool Measured = false) {
     if (file.Full) {
     } else if (!problem.empty()) {
       file.Problems.push_back(Lines.Problem(problem, problemLine));
     } else if (!code.Durations.empty()) {
       if (!lastMark) code.Durations.pop_back();
       code.GapMicros = Gap;
+      code.GapMeasured = Measured;
       file.Add(std::move(code), Lines);
     }
     code = TIrCode();
@@ -62,7 +65,7 @@ TIrCodeFile TMode2Format::Read(TLineReader& Lines, const TDecodeSettings& Settin
     }
     const auto micros = static_cast<uint32_t>(Value);
     if (!Mark && (code.Durations.empty() || micros >= signalBreak)) {
-      if (!code.Durations.empty() || !problem.empty()) finish(micros);
+      if (!code.Durations.empty() || !problem.empty()) finish(micros, true);
       return;
     }
     if (code.Durations.empty()) code.Line = Lines.LineNumber();

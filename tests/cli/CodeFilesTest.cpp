@@ -53,19 +53,42 @@ TEST(CodeFiles, SignalsAreNamedAndABadOneIsReported) {
   EXPECT_NE(DecodeRemote({}).Out.find("Vol up"), std::string::npos);
 }
 
-// PCTV's 6.7 ms lead-in space cuts its frame at the default 5 ms ending silence; the entry asks
-// for 16 ms (end-silence), and the pieces are read as one packet.
+// Frames whose pieces lie further apart than the default 5 ms ending silence are read as one
+// packet where an entry asks for a longer silence (end-silence): PCTV's 6.7 ms lead-in space
+// within one Flipper signal, and the same frame or a Blaupunkt key press (its all-ones prefix
+// 20.5 ms before the data frame) in a mode2 capture, which keeps the silences it measured.
 TEST(CodeFiles, PiecesOfALongSpaceFrameAreReadAsOne) {
-  const std::string pctv =
-      "Filetype: IR signals file\nVersion: 1\n#\nname: Mute\ntype: raw\nfrequency: 38400\n"
-      "duty_cycle: 0.330000\ndata: 1664 6656 832 832 832 832 1664 832 832 832 1664 1664 832 "
-      "2496 1664\n";
-  const TRun r = DecodeFile("pctv.ir", pctv, {"--format", "json"});
-  EXPECT_EQ(r.Status, 0) << r.Err;
-  const auto packets = nlohmann::json::parse(r.Out)["packets"];
-  ASSERT_EQ(packets.size(), 1u) << r.Out;
-  EXPECT_EQ(packets[0]["protocol"], "PCTV");
-  EXPECT_EQ(packets[0]["data"], "address=90; command=19; ");
+  const std::string pctvRuns = "1664 6656 832 832 832 832 1664 832 832 832 1664 1664 832 2496 1664";
+  const auto mode2 = [](const std::string& Runs) {
+    std::istringstream in(Runs);
+    std::string text;
+    bool mark = true;
+    for (std::string run; in >> run; mark = !mark)
+      text += (mark ? "pulse " : "space ") + run + "\n";
+    return text + "space 100000\n";
+  };
+  const std::string blaupunktRuns =  // prefix (ten ones), 20.5 ms, command 46 address 0
+      "512 2560 512 512 512 512 512 512 512 512 512 512 512 512 512 512 512 512 512 512 512 "
+      "20500 512 2560 512 1024 1024 512 512 512 512 1024 1024 1024 512 512 512 512 512";
+  const struct {
+    std::string File, Content, Protocol, Data;
+  } cases[] = {
+      {"pctv.ir",
+       "Filetype: IR signals file\nVersion: 1\n#\nname: Mute\ntype: raw\nfrequency: 38400\n"
+       "duty_cycle: 0.330000\ndata: " +
+           pctvRuns + "\n",
+       "PCTV", "address=90; command=19; "},
+      {"pctv.mode2", mode2(pctvRuns), "PCTV", "address=90; command=19; "},
+      {"blaupunkt.mode2", mode2(blaupunktRuns), "Blaupunkt", "command=46; address=0; "},
+  };
+  for (const auto& c : cases) {
+    const TRun r = DecodeFile(c.File, c.Content, {"--format", "json"});
+    EXPECT_EQ(r.Status, 0) << c.File << r.Err;
+    const auto packets = nlohmann::json::parse(r.Out)["packets"];
+    ASSERT_EQ(packets.size(), 1u) << c.File << r.Out;
+    EXPECT_EQ(packets[0]["protocol"], c.Protocol) << c.File;
+    EXPECT_EQ(packets[0]["data"], c.Data) << c.File;
+  }
 }
 
 // Exported codes carry the protocol's carrier unless --carrier names one.
