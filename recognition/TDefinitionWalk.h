@@ -20,7 +20,8 @@ class TDefinitionWalk {
   //   bool Delimiter(const TDefinition::TItem&, bool First) - matches a delimiter (First: the
   //        definition's first item) and keeps its marks;
   //   std::optional<double> Pattern(const TCompiledPattern&, bool Trial) - matches one symbol's
-  //        pattern: how far the runs lie from it, or nothing; a Trial leaves the walk in place;
+  //        pattern, or nothing; a Trial says how far the runs lie from it and leaves the walk in
+  //        place;
   //   bool BitRead(unsigned Bit)                - learns of a symbol read (false stops the walk);
   //   bool FieldRead(const TDefinition::TItem&, uint64_t Value) - keeps (or refuses) a field;
   //   TSymbolBits& SymbolBits()                  - the bits a symbol leaves to the next field.

@@ -12,11 +12,11 @@
 class TFieldWalk {
  public:
   // Reads Data's bits from the symbols of Definition. Match(const TCompiledPattern&, bool Trial)
-  // tries one symbol's pattern where the walk stands and returns how far the runs lie from it
-  // (any measure that grows with the distance) when it fits, or nothing; a Trial leaves the walk
-  // where it was, otherwise a fit advances it. A bitset of one bit per symbol reads the first
-  // symbol that fits, in the bitset's order; one of several bits per symbol, whose symbols lie
-  // closer together than a window is wide, reads the nearest symbol that fits (the first of
+  // tries one symbol's pattern where the walk stands: nothing when it does not fit; a Trial
+  // returns how far the runs lie from it (any measure that grows with the distance) and leaves
+  // the walk where it was, otherwise a fit advances it. A bitset of one bit per symbol reads the
+  // first symbol that fits, in the bitset's order; one of several bits per symbol, whose symbols
+  // lie closer together than a window is wide, reads the nearest symbol that fits (the first of
   // equals). BitRead(unsigned Bit) learns of every symbol read, with the field bit its mark
   // stands for, and stops the walk by returning false. Bits carries a symbol's bits that the
   // field leaves to the next one. The field's value, or nothing when no symbol fits or BitRead

@@ -235,9 +235,16 @@ bool TProtocolRecognition::Delimiter(const TDefinition::TItem& Item, bool /*Firs
 }
 
 std::optional<double> TProtocolRecognition::Pattern(const TCompiledPattern& Pattern, bool Trial) {
+  if (!Trial) {  // the distance is asked of trials only
+    if (!MatchPattern(Pattern, Walk_.Position, *Walk_.Budget)) return std::nullopt;
+    return 0.0;
+  }
   const uint16_t cursor = Cursor, remainder = Remainder, position = Walk_.Position;
-  if (!MatchPattern(Pattern, Walk_.Position, *Walk_.Budget)) return std::nullopt;
-  if (Trial) std::tie(Cursor, Remainder, Walk_.Position) = std::tie(cursor, remainder, position);
+  Measuring_ = true;
+  const bool matched = MatchPattern(Pattern, Walk_.Position, *Walk_.Budget);
+  Measuring_ = false;
+  if (!matched) return std::nullopt;
+  std::tie(Cursor, Remainder, Walk_.Position) = std::tie(cursor, remainder, position);
   return FitDistance_;
 }
 
@@ -289,14 +296,14 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
       case TRunWindow::TFit::TooShort:
         return false;
       case TRunWindow::TFit::Fits:
-        distance.AddRun(length, Durations[i]);
+        if (Measuring_) distance.AddRun(length, Durations[i]);
         position += length;
         remainder = 0;
         ++cursor;
         break;
       case TRunWindow::TFit::TooLong:
         if (!TRunWindow::MayTakeFront(i, count)) return false;
-        distance.AddPart(window);
+        if (Measuring_) distance.AddPart(window);
         // Takes the front of the run; a remainder that rounds to nothing uses the run up.
         remainder = TCompiledPattern::RoundToSamples(length - static_cast<double>(Durations[i]));
         position += TCompiledPattern::RoundToSamples(Durations[i]);

@@ -108,6 +108,7 @@ class TProtocolRecognition {
   void MarkUnknown(TSample& Sample) const;
 
   double FitDistance_ = 0;  // samples between the runs and the last pattern that fitted
+  bool Measuring_ = false;  // a symbol is tried: FitDistance_ is kept
   std::unique_ptr<TXmlQuery> ProtocolsQuery_;
   std::unique_ptr<TXmlQuery> ItemsQuery_;
   std::unique_ptr<TXmlQuery> OneBitQuery_;

@@ -318,17 +318,25 @@ bool TTolerantPass::Delimiter(const TDefinition::TItem& Item, bool First) {
 }
 
 std::optional<double> TTolerantPass::Pattern(const TCompiledPattern& Pattern, bool Trial) {
+  if (Trial) return TrySymbol(Pattern);  // the distance is asked of trials only
+  if (!MatchPattern(Pattern, *Walk_.Model, *Walk_.Budget)) return std::nullopt;
+  return 0.0;
+}
+
+// How far the runs where the walk stands lie from Pattern, when it fits; the walk stays.
+std::optional<double> TTolerantPass::TrySymbol(const TCompiledPattern& Pattern) {
   const size_t cursor = Cursor_;
   const double remainder = Remainder_, runNominal = RunNominal_, position = Position_;
   const TShiftScaleFit fit = Walk_.Fit;
-  if (!MatchPattern(Pattern, *Walk_.Model, *Walk_.Budget)) return std::nullopt;
-  if (Trial) {
-    Cursor_ = cursor;
-    Remainder_ = remainder;
-    RunNominal_ = runNominal;
-    Position_ = position;
-    Walk_.Fit = fit;
-  }
+  Measuring_ = true;
+  const bool matched = MatchPattern(Pattern, *Walk_.Model, *Walk_.Budget);
+  Measuring_ = false;
+  if (!matched) return std::nullopt;
+  Cursor_ = cursor;
+  Remainder_ = remainder;
+  RunNominal_ = runNominal;
+  Position_ = position;
+  Walk_.Fit = fit;
   return FitDistance_.Value();
 }
 
@@ -397,6 +405,7 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
   for (size_t i = 0; i < count; ++i) {
     end = ReadPiece(i, nominal[i], windows[i], TRunWindow::MayTakeFront(i, count), Model);
     if (end.Kind == TPiece::Refused) return false;
+    if (!Measuring_) continue;
     if (end.Kind == TPiece::Whole)
       FitDistance_.AddRun(end.Length, end.Expected);
     else

@@ -102,6 +102,7 @@ class TTolerantPass {
   bool Accepts(const TDefinition::TItem& Item);
   bool Delimiter(const TDefinition::TItem& Item, bool First);
   std::optional<double> Pattern(const TCompiledPattern& Pattern, bool Trial);
+  std::optional<double> TrySymbol(const TCompiledPattern& Pattern);
   bool BitRead(unsigned Bit);
   bool FieldRead(const TDefinition::TItem& Data, uint64_t Value);
   TSymbolBits& SymbolBits() { return Walk_.SymbolBits; }
@@ -145,5 +146,6 @@ class TTolerantPass {
   double Position_ = 0;    // samples from the start of the packet
   // How far the runs lie from the last pattern that fitted.
   TSymbolDistance FitDistance_;
+  bool Measuring_ = false;  // a symbol is tried: FitDistance_ is kept
   uint64_t MostBitMarks_ = 0;
 };
