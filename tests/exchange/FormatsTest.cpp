@@ -275,11 +275,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Lines of 900 codes: 60,000 durations each.
         TBoundCase{"LircSequences", "lirc",
                    NecRemote("", Repeated(" KEY_MANY" + Repeated(" 0x10EF", 900) + "\n", 20))},
-        TBoundCase{
-            "FlipperParsed", "flipper",
-            FlipperHeader + Repeated("name: P\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\n"
-                                     "command: 08 00 00 00\n",
-                                     TIrCodeFile::MinDurations / TIrCodeFile::ParsedDurations + 5)}),
+        TBoundCase{"FlipperParsed", "flipper",
+                   FlipperHeader +
+                       Repeated("name: P\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\n"
+                                "command: 08 00 00 00\n",
+                                TIrCodeFile::MinDurations / TIrCodeFile::ParsedDurations + 5)}),
     [](const auto& Info) { return std::string(Info.param.Label); });
 
 // A file that lists its durations one by one costs memory in proportion to its size: a long
