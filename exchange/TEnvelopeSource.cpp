@@ -13,13 +13,17 @@ constexpr double MicrosPerSample = 1e6 / TRecordingDecoder::SampleRate;
 void TEnvelopeSource::Append(bool Mark, double Duration) {
   Micros += std::clamp(Duration, 0.0, MaxRunMicros);
   const auto end = static_cast<int64_t>(std::llround(Micros / MicrosPerSample));
-  const int64_t samples = end - Total;
+  int64_t samples = end - Total;
   if (samples <= 0) return;
-  if (!Runs.empty() && Runs.back().Mark == Mark)
-    Runs.back().Samples += samples;
-  else
-    Runs.push_back({Mark, samples});
   Total = end;
+  const uint32_t level = Mark ? TRun::MarkBit : 0;
+  if (!Runs.empty() && Runs.back().Mark() == Mark) {
+    const int64_t added = std::min(samples, MaxRunSamples - Runs.back().Samples());
+    Runs.back().Value += static_cast<uint32_t>(added);
+    samples -= added;
+  }
+  for (; samples > 0; samples -= MaxRunSamples)
+    Runs.push_back({level | static_cast<uint32_t>(std::min(samples, MaxRunSamples))});
 }
 
 int64_t TEnvelopeSource::Add(const std::vector<double>& Durations, bool AsSent,
@@ -52,11 +56,11 @@ size_t TEnvelopeSource::Read(uint8_t* Out, size_t Count) {
   while (written < Count && RunAt < Runs.size()) {
     const TRun& run = Runs[RunAt];
     const auto n = static_cast<size_t>(
-        std::min<int64_t>(run.Samples - RunDone, static_cast<int64_t>(Count - written)));
-    std::memset(Out + written, run.Mark ? MarkLevel : TSignalProcessor::ZeroLine, n);
+        std::min<int64_t>(run.Samples() - RunDone, static_cast<int64_t>(Count - written)));
+    std::memset(Out + written, run.Mark() ? MarkLevel : TSignalProcessor::ZeroLine, n);
     written += n;
     RunDone += static_cast<int64_t>(n);
-    if (RunDone == run.Samples) {
+    if (RunDone == run.Samples()) {
       ++RunAt;
       RunDone = 0;
     }

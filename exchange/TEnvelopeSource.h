@@ -31,10 +31,15 @@ class TEnvelopeSource : public TRecordingDecoder::TSource {
   double Progress() const override;
 
  private:
+  // A run in four bytes (a long capture holds millions): its values, high when a mark. A run
+  // longer than MaxRunSamples is held as several.
   struct TRun {
-    bool Mark;
-    int64_t Samples;
+    static constexpr uint32_t MarkBit = uint32_t{1} << 31;
+    uint32_t Value;  // MarkBit | samples
+    bool Mark() const { return Value & MarkBit; }
+    int64_t Samples() const { return Value & ~MarkBit; }
   };
+  static constexpr int64_t MaxRunSamples = TRun::MarkBit - 1;
   void Append(bool Mark, double Micros);
 
   std::vector<TRun> Runs;

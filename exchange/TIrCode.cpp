@@ -6,9 +6,10 @@
 
 void TIrCodeFile::Add(TIrCode Code, const TLineReader& Lines) {
   const size_t cost = Code.Parsed() ? ParsedDurations : std::max<size_t>(Code.Durations.size(), 1);
-  if (Full || Durations + cost > MaxDurations) {
+  const size_t bound = Bound(Lines.BytesRead());
+  if (Full || Durations + cost > bound) {
     if (!Full)
-      Problems.push_back(Lines.Problem("the file holds more than " + std::to_string(MaxDurations) +
+      Problems.push_back(Lines.Problem("the file holds more than " + std::to_string(bound) +
                                            " durations; the codes from here on are left out",
                                        Code.Line));
     Full = true;
@@ -16,4 +17,8 @@ void TIrCodeFile::Add(TIrCode Code, const TLineReader& Lines) {
   }
   Durations += cost;
   Codes.push_back(std::move(Code));
+}
+
+size_t TIrCodeFile::Bound(size_t BytesRead) {
+  return std::clamp(BytesRead / BytesPerDuration, MinDurations, MaxDurations);
 }

@@ -29,9 +29,14 @@ class TLineReader;
 // "file:line: note" per line skipped that costs no code (an unknown parameter).
 struct TIrCodeFile {
   // What one file may hold, in durations of all its codes (a parsed code counts as
-  // ParsedDurations): 1 MB of a code file can list millions, and each costs memory again when
-  // drawn and decoded. Bounds the memory of reading and decoding a file to some 100 MB.
-  static constexpr size_t MaxDurations = 1000000;
+  // ParsedDurations): a few MB of a code file can list millions, and each costs memory again
+  // when drawn and decoded. A file may hold MinDurations, or more as it is longer (one duration
+  // for every BytesPerDuration it has read: a file that lists its durations one by one is read
+  // whole), but never more than MaxDurations: reading and decoding a file take memory in
+  // proportion to its size, and some 250 MB at most.
+  static constexpr size_t MinDurations = 1000000;
+  static constexpr size_t MaxDurations = 10000000;
+  static constexpr size_t BytesPerDuration = 2;
   static constexpr size_t ParsedDurations = 100;  // about what a parsed frame draws
 
   std::vector<TIrCode> Codes;
@@ -41,6 +46,8 @@ struct TIrCodeFile {
   bool Full = false;     // a code was refused for the bound: the reader stops
 
   // Appends Code, read up to the current line of Lines. A code that would take the file past
-  // MaxDurations is left out instead, with a problem naming its line, and Full is set.
+  // its bound is left out instead, with a problem naming its line, and Full is set.
   void Add(TIrCode Code, const TLineReader& Lines);
+  // The durations a file may hold once BytesRead of it have been read.
+  static size_t Bound(size_t BytesRead);
 };

@@ -24,6 +24,7 @@ bool TLineReader::Next(std::string& Line) {
     filled = 0;
   };
   for (; !traits::eq_int_type(c, traits::eof()); c = buffer->sbumpc()) {
+    ++Bytes;
     const char ch = traits::to_char_type(c);
     if (ch == '\n') break;
     if (LastOverlong) continue;

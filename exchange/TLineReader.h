@@ -24,10 +24,13 @@ class TLineReader {
   // "file:line: Reason" for the last line read, or for line At when given.
   std::string Problem(const std::string& Reason, size_t At = 0) const;
   const std::string& Name() const { return FileName; }
+  // Bytes read so far, line breaks and skipped characters included.
+  size_t BytesRead() const { return Bytes; }
 
  private:
   std::istream& In;
   std::string FileName;
   size_t Number = 0;
+  size_t Bytes = 0;
   bool LastOverlong = false;
 };

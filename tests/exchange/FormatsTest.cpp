@@ -256,8 +256,8 @@ TEST_P(FileBoundTest, ReadingStopsAtTheBound) {
   size_t durations = 0;
   for (const TIrCode& code : file.Codes)
     durations += code.Parsed() ? TIrCodeFile::ParsedDurations : code.Durations.size();
-  EXPECT_LE(durations, TIrCodeFile::MaxDurations);
-  EXPECT_GT(durations, TIrCodeFile::MaxDurations * 9 / 10);
+  EXPECT_LE(durations, TIrCodeFile::MinDurations);
+  EXPECT_GT(durations, TIrCodeFile::MinDurations * 9 / 10);
   ASSERT_EQ(file.Problems.size(), 1u);
   EXPECT_NE(file.Problems[0].find("the file holds more than 1000000 durations"), std::string::npos)
       << file.Problems[0];
@@ -275,10 +275,19 @@ INSTANTIATE_TEST_SUITE_P(
         // Lines of 900 codes: 60,000 durations each.
         TBoundCase{"LircSequences", "lirc",
                    NecRemote("", Repeated(" KEY_MANY" + Repeated(" 0x10EF", 900) + "\n", 20))},
-        TBoundCase{
-            "FlipperParsed", "flipper",
-            FlipperHeader + Repeated("name: P\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\n"
-                                     "command: 08 00 00 00\n",
-                                     TIrCodeFile::MaxDurations / TIrCodeFile::ParsedDurations + 5)},
-        TBoundCase{"Mode2", "mode2", Repeated(Repeated("+500 -500 ", 13) + "+500 -9000\n", 40000)}),
+        TBoundCase{"FlipperParsed", "flipper",
+                   FlipperHeader +
+                       Repeated("name: P\ntype: parsed\nprotocol: NEC\naddress: 04 00 00 00\n"
+                                "command: 08 00 00 00\n",
+                                TIrCodeFile::MinDurations / TIrCodeFile::ParsedDurations + 5)}),
     [](const auto& Info) { return std::string(Info.param.Label); });
+
+// A file that lists its durations one by one costs memory in proportion to its size: a long
+// capture is read whole, past the bound of a short file.
+TEST(FileBound, ALongCaptureIsReadWhole) {
+  const size_t codes = TIrCodeFile::MinDurations / 27 + 2000;  // 27 durations a code
+  const TIrCodeFile file =
+      Read("mode2", Repeated(Repeated("+500 -500 ", 13) + "+500 -9000\n", codes));
+  EXPECT_TRUE(file.Problems.empty()) << file.Problems[0];
+  EXPECT_EQ(file.Codes.size(), codes);
+}
