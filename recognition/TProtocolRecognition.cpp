@@ -133,7 +133,8 @@ void TProtocolRecognition::ConvertDefinitions() {
   using TShapeKey = std::tuple<bool, bool, std::vector<float>, std::vector<float>>;
   std::map<TShapeKey, uint32_t> shapes;
   const auto number = [&](const TCompiledPattern& Pattern) {
-    const TShapeKey key{Pattern.HighFirst(), Pattern.Usable(), Pattern.Samples(), Pattern.Windows()};
+    const TShapeKey key{Pattern.HighFirst(), Pattern.Usable(), Pattern.Samples(),
+                        Pattern.Windows()};
     return shapes.try_emplace(key, static_cast<uint32_t>(shapes.size() + 1)).first->second;
   };
   for (TDefinition& definition : Definitions_) {

@@ -44,7 +44,7 @@ class TReadingMemo {
   }
 
  private:
-  std::vector<TReading> Readings_;  // MaxRuns rows of Width_ shapes
+  std::vector<TReading> Readings_;   // MaxRuns rows of Width_ shapes
   std::vector<uint64_t> RowPacket_;  // the packet each row was last emptied for
   uint64_t Packet_ = 1;
   size_t Width_ = 0, WidthWanted_ = 0;
