@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class TCompiledPattern {
@@ -41,6 +42,16 @@ class TCompiledPattern {
   const std::vector<float>& Windows() const { return Windows_; }
   // The patterns after the first '|', in the order written; empty for a plain pattern.
   const std::vector<TCompiledPattern>& Alternatives() const { return Alternatives_; }
+  // Patterns of one shape number have the same first level, durations and windows in samples,
+  // alternatives aside, and so read any runs alike; 0: not numbered. Copies keep the number.
+  uint32_t Shape() const { return Shape_; }
+  // Numbers this pattern and each alternative with Number(pattern). Call after SetRate: a new
+  // rate leaves the numbers stale. Never fails itself.
+  template <class TNumber>
+  void SetShapes(TNumber&& Number) {
+    Shape_ = Number(std::as_const(*this));
+    for (TCompiledPattern& alternative : Alternatives_) alternative.SetShapes(Number);
+  }
 
  private:
   bool Valid_ = false;
@@ -51,4 +62,5 @@ class TCompiledPattern {
   double ToleranceMicros_ = 0, RelativeTolerance_ = 0;
   std::vector<float> Windows_;
   std::vector<TCompiledPattern> Alternatives_;
+  uint32_t Shape_ = 0;
 };

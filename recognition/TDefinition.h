@@ -110,6 +110,14 @@ class TDefinition {
 
   // Converts every pattern to samples at Rate. Never fails.
   void SetRate(uint16_t Rate);
+  // Numbers every pattern (TCompiledPattern::SetShapes). Never fails itself.
+  template <class TNumber>
+  void SetShapes(TNumber&& Number) {
+    One.SetShapes(Number);
+    Zero.SetShapes(Number);
+    for (TSymbol& symbol : Symbols) symbol.Timing.SetShapes(Number);
+    for (TItem& item : Items) item.Timing.SetShapes(Number);
+  }
   // Whether Fits holds for a pattern (or any of its alternatives) that a frame of this definition
   // can begin with: its first delimiter's, or, when it begins with a data field, any symbol's.
   // True without items. Never fails itself.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <map>
 #include <tuple>
 
 #include "TCompiledPattern.h"
@@ -125,9 +126,21 @@ bool TProtocolRecognition::DecodeJoined(TSample& Sample, double GapMillis) {
   return TolerantPass_->Decode(patient, SampleRate, Tolerance, Sample, tolerantBudget);
 }
 
+// Converts the definitions to the sample rate and numbers their patterns' shapes at that rate,
+// so that the tolerant pass can share a shape's reading between definitions.
 void TProtocolRecognition::ConvertDefinitions() {
   if (DefinitionRate_ == SampleRate) return;
-  for (TDefinition& definition : Definitions_) definition.SetRate(SampleRate);
+  using TShapeKey = std::tuple<bool, bool, std::vector<float>, std::vector<float>>;
+  std::map<TShapeKey, uint32_t> shapes;
+  const auto number = [&](const TCompiledPattern& Pattern) {
+    const TShapeKey key{Pattern.HighFirst(), Pattern.Usable(), Pattern.Samples(),
+                        Pattern.Windows()};
+    return shapes.try_emplace(key, static_cast<uint32_t>(shapes.size() + 1)).first->second;
+  };
+  for (TDefinition& definition : Definitions_) {
+    definition.SetRate(SampleRate);
+    definition.SetShapes(number);
+  }
   DefinitionRate_ = SampleRate;
 }
 

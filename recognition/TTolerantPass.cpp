@@ -105,7 +105,9 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   if (!(finalFixed >= 0)) finalFixed = 0;
 
   Candidates_.clear();
+  Shared_.Clear();
   for (size_t i = 0; i < Definitions.size(); ++i) {
+    Failure_ = TFailure{};
     TCandidate candidate;
     candidate.Index = i;
     const bool mayStart = MayStart(Definitions[i]);
@@ -208,8 +210,10 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
     model.Fixed = window.FixedMicros > 0 ? window.FixedMicros * samplesPerMicro : FinalFixed;
     model.Relative = window.Relative;
     model.RelativeUpTo = window.FixedMicros > 0 ? INFINITY : FinalRelativeUpTo();
+    model.Shared = &window == &FitRounds[0] && !Candidate.SplitEarly;
     walked = model;
     outcome = Walk(Definition, model, Budget);
+    RememberFailure(Definition, model, outcome, Budget);
     if (outcome == TOutcome::Failed || !Solve(model)) return false;
     if (model.Scale < SaneScaleMin || model.Scale > SaneScaleMax ||
         std::abs(model.Shift) > SaneShiftMicros * samplesPerMicro) {
@@ -291,6 +295,8 @@ TTolerantPass::TOutcome TTolerantPass::Walk(const TDefinition& Definition, const
   Walk_.InRange = Walk_.OutOfRange = Walk_.Broken = false;
   Walk_.Model = &Model;
   Walk_.Budget = &Budget;
+  Walk_.Definition = &Definition;
+  Walk_.Matches = Walk_.LeadEnd = Walk_.MatchesAtLead = 0;
   Cursor_ = TDefinitionWalk::FirstHighRun;
   Remainder_ = 0;
   RunNominal_ = 0;
@@ -313,7 +319,41 @@ bool TTolerantPass::Delimiter(const TDefinition::TItem& Item, bool First) {
   if (!(apart ? MatchLeadIn(Item.Timing, model, *Walk_.Budget)
               : MatchPattern(Item.Timing, model, *Walk_.Budget)))
     return false;
+  if (First && Remainder_ <= 0) {
+    Walk_.LeadEnd = Cursor_;
+    Walk_.MatchesAtLead = Walk_.Matches;
+  }
+  if (apart && FailsAsWritten()) return false;
   AddMarks(TMarkText(), Item.Mark);
+  return true;
+}
+
+// One timing match from Budget, counted for the walk.
+bool TTolerantPass::Spend(TWorkBudget& Budget) {
+  ++Walk_.Matches;
+  return Budget.Spend();
+}
+
+// Keeps where the shared first round's walk of Definition as written failed past its lead-in.
+void TTolerantPass::RememberFailure(const TDefinition& Definition, const TModel& Model,
+                                    TOutcome Outcome, const TWorkBudget& Budget) {
+  if (Outcome != TOutcome::Failed || !Model.Shared || Model.LeadApart || Model.Way != 0 ||
+      Walk_.Refused || Budget.Exhausted() || Walk_.LeadEnd == 0) {
+    return;
+  }
+  Failure_ = {&Definition, Walk_.LeadEnd, Cursor_, Walk_.Matches - Walk_.MatchesAtLead};
+}
+
+// A shared first-round walk with the lead-in apart that has read it to the run where the walk as
+// written had read its lead-in reads the rest as that walk did, the model being the same: it
+// fails where that walk failed, spending as much. True when it does; the walk stands there.
+bool TTolerantPass::FailsAsWritten() {
+  if (!Walk_.Model->Shared || Failure_.Definition != Walk_.Definition || Remainder_ > 0 ||
+      Cursor_ != Failure_.LeadEnd) {
+    return false;
+  }
+  Walk_.Budget->Spend(Failure_.MatchesAfterLead);
+  Cursor_ = Failure_.FailedAt;
   return true;
 }
 
@@ -378,7 +418,7 @@ void TTolerantPass::AddMarks(TMarkText BitText, TMarkText FieldText) {
 // alternatives are tried in order (the model's way first); a failure leaves the walk where it was.
 bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& Model,
                                  TWorkBudget& Budget) {
-  if (!Budget.Spend() || !Pattern.Usable()) return false;
+  if (!Spend(Budget) || !Pattern.Usable()) return false;
   const std::vector<TCompiledPattern>& ways = Pattern.Alternatives();
   if (Model.Way > 0 && Model.Way <= ways.size() && ways[Model.Way - 1].Usable() &&
       MatchDurations(ways[Model.Way - 1], Model)) {
@@ -391,12 +431,37 @@ bool TTolerantPass::MatchPattern(const TCompiledPattern& Pattern, const TModel& 
   return false;
 }
 
-// Every duration but the last reads a run whole, so each is checked where it will be read before
-// the walk moves at all: a pattern that does not fit leaves everything as it was.
+// Under the shared model, a pattern read at the start of a whole run reads as it did there for
+// any definition before: the memo answers, and learns what it could not answer.
 bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel& Model) {
   const size_t count = Pattern.Count();
   if (Cursor_ >= Runs_.size() || count > Runs_.size() - Cursor_) return false;
   if (Pattern.HighFirst() != (Cursor_ % 2 == 1)) return false;
+  if (!Model.Shared || Measuring_ || Remainder_ > 0)
+    return ReadDurations(Pattern, Model) != TReadingMemo::TReading::Refused;
+  const size_t start = Cursor_;
+  switch (Shared_.Get(Pattern.Shape(), start)) {
+    case TReadingMemo::TReading::Refused:
+      return false;
+    case TReadingMemo::TReading::Whole:
+      for (const float nominal : Pattern.Samples()) TakeWhole(Runs_[Cursor_], nominal);
+      return true;
+    case TReadingMemo::TReading::Unknown:
+    case TReadingMemo::TReading::Front:
+      break;
+  }
+  const TReadingMemo::TReading reading = ReadDurations(Pattern, Model);
+  Shared_.Set(Pattern.Shape(), start, reading);
+  return reading != TReadingMemo::TReading::Refused;
+}
+
+// Every duration but the last reads a run whole, so each is checked where it will be read before
+// the walk moves at all: a pattern that does not fit leaves everything as it was. Count() runs
+// from the cursor on exist and the first has the pattern's level. Refused, Whole (every run
+// read whole) or Front (the last duration took the front of a run).
+TReadingMemo::TReading TTolerantPass::ReadDurations(const TCompiledPattern& Pattern,
+                                                    const TModel& Model) {
+  const size_t count = Pattern.Count();
   const std::vector<float>& nominal = Pattern.Samples();
   const std::vector<float>& windows = Pattern.Windows();
   const size_t last = count - 1;
@@ -404,7 +469,7 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
   FitDistance_.Clear();
   for (size_t i = 0; i < count; ++i) {
     end = ReadPiece(i, nominal[i], windows[i], TRunWindow::MayTakeFront(i, count), Model);
-    if (end.Kind == TPiece::Refused) return false;
+    if (end.Kind == TPiece::Refused) return TReadingMemo::TReading::Refused;
     if (!Measuring_) continue;
     if (end.Kind == TPiece::Whole)
       FitDistance_.AddRun(end.Length, end.Expected);
@@ -415,7 +480,7 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
     TakeWhole(Remainder_ <= 0 ? Runs_[Cursor_] : Remainder_, nominal[i]);
   if (end.Kind == TPiece::Whole) {
     TakeWhole(end.Length, nominal[last]);
-    return true;
+    return TReadingMemo::TReading::Whole;
   }
   Remainder_ = end.Length - end.Front;
   Position_ += end.Front;
@@ -425,7 +490,7 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
     Remainder_ = 0;
     RunNominal_ = 0;
   }
-  return true;
+  return TReadingMemo::TReading::Front;
 }
 
 // A lead-in on a clock and shift of its own (a receiver responds to a long burst otherwise than to
@@ -433,7 +498,7 @@ bool TTolerantPass::MatchDurations(const TCompiledPattern& Pattern, const TModel
 // the window of that clock and shift. Its runs are left out of the fit.
 bool TTolerantPass::MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model,
                                 TWorkBudget& Budget) {
-  if (!Budget.Spend() || !Pattern.Usable() || Remainder_ > 0) return false;
+  if (!Spend(Budget) || !Pattern.Usable() || Remainder_ > 0) return false;
   if (LeadInFits(Pattern, Model)) return true;
   for (const TCompiledPattern& alternative : Pattern.Alternatives()) {
     if (MatchLeadIn(alternative, Model, Budget)) return true;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "TDefinition.h"
+#include "TReadingMemo.h"
 #include "TSample.h"
 #include "TShiftScaleFit.h"
 #include "TSymbolBits.h"
@@ -54,6 +55,9 @@ class TTolerantPass {
     // least this long (samples at nominal clock): a bi-phase run of two half-bits, lengthened.
     double SplitFrom = INFINITY;
     size_t Way = 0;  // a pattern written in several ways is read this way first (0: as written)
+    // The first round's model, the same for every definition of one-bit symbols read without
+    // SplitFrom: its readings are kept in Shared_ for the other definitions.
+    bool Shared = false;
   };
   enum class TOutcome { Failed, ReachedEnd, Complete };
   struct TWalk {
@@ -66,6 +70,10 @@ class TTolerantPass {
     bool Refused = false;  // an item without what it needs: the definition cannot be read
     const TModel* Model = nullptr;
     TWorkBudget* Budget = nullptr;
+    const TDefinition* Definition = nullptr;
+    uint64_t Matches = 0;        // spent from Budget
+    size_t LeadEnd = 0;          // the run after a lead-in read whole; 0: none
+    uint64_t MatchesAtLead = 0;  // spent when the lead-in was read
     uint64_t BitMarks = 0;
     // A field with a plausible range or a complement read, every such field as the library says
     bool InRange = false;
@@ -106,6 +114,10 @@ class TTolerantPass {
   bool BitRead(unsigned Bit);
   bool FieldRead(const TDefinition::TItem& Data, uint64_t Value);
   TSymbolBits& SymbolBits() { return Walk_.SymbolBits; }
+  bool Spend(TWorkBudget& Budget);
+  void RememberFailure(const TDefinition& Definition, const TModel& Model, TOutcome Outcome,
+                       const TWorkBudget& Budget);
+  bool FailsAsWritten();
   bool MatchPattern(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
   bool MatchLeadIn(const TCompiledPattern& Pattern, const TModel& Model, TWorkBudget& Budget);
   std::optional<double> LeadInScale(const TCompiledPattern& Pattern, size_t Cursor,
@@ -113,6 +125,7 @@ class TTolerantPass {
   bool MayReadLeadApart(const TDefinition& Definition) const;
   bool LeadInFits(const TCompiledPattern& Pattern, const TModel& Model);
   bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
+  TReadingMemo::TReading ReadDurations(const TCompiledPattern& Pattern, const TModel& Model);
   void CheckField(const TDefinition::TItem& Data, uint64_t Value);
   void AddMarks(TMarkText BitText, TMarkText FieldText);
   // What one duration of a pattern does to the run it reads: nothing (Refused), takes it whole
@@ -148,4 +161,14 @@ class TTolerantPass {
   TSymbolDistance FitDistance_;
   bool Measuring_ = false;  // a symbol is tried: FitDistance_ is kept
   uint64_t MostBitMarks_ = 0;
+  TReadingMemo Shared_;  // of the packet, under the shared first-round model
+  // The shared first-round walk of the definition being tried, as written, where it failed past
+  // a lead-in read whole.
+  struct TFailure {
+    const TDefinition* Definition = nullptr;  // none
+    size_t LeadEnd = 0;                       // the run after the lead-in
+    size_t FailedAt = 0;                      // the cursor where the walk stopped
+    uint64_t MatchesAfterLead = 0;
+  };
+  TFailure Failure_;
 };
