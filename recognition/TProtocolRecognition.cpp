@@ -125,6 +125,17 @@ bool TProtocolRecognition::DecodeJoined(TSample& Sample, double GapMillis) {
   return TolerantPass_->Decode(patient, SampleRate, Tolerance, Sample, tolerantBudget);
 }
 
+bool TProtocolRecognition::MayBeginJoined(const TSample& Sample) {
+  ConvertDefinitions();
+  if (Sample.Pulses.size() <= TDefinitionWalk::FirstHighRun) return false;
+  const uint16_t firstMark = Sample.Pulses[TDefinitionWalk::FirstHighRun];
+  return std::any_of(Definitions_.begin(), Definitions_.end(), [&](const TDefinition& Definition) {
+    return Definition.EndSilenceMillis > 0 &&
+           (CanStart(Definition, firstMark) ||
+            (SecondPass && TolerantPass_->MayOpen(Definition, Sample.Pulses, SampleRate)));
+  });
+}
+
 void TProtocolRecognition::ConvertDefinitions() {
   if (DefinitionRate_ == SampleRate) return;
   for (TDefinition& definition : Definitions_) definition.SetRate(SampleRate);

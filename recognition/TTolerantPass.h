@@ -40,6 +40,11 @@ class TTolerantPass {
   // out. Never throws except when memory runs out.
   bool Decode(const std::vector<TDefinition>& Definitions, uint16_t Rate, float ToleranceSamples,
               TSample& Sample, TWorkBudget& Budget);
+  // Whether Decode could read a frame of Definition that begins with the first mark of Pulses, a
+  // packet whose later runs are not known yet (the next packet may continue it): what the first
+  // round of a fit, or a lead-in read on a clock of its own, allows of that mark, dropouts merged
+  // as Decode merges them. False for a packet without a mark. Never fails.
+  bool MayOpen(const TDefinition& Definition, const std::vector<uint16_t>& Pulses, uint16_t Rate);
 
  private:
   // Expected run = Scale x nominal +- Shift; a run fits within Fixed + Relative x Scale x nominal.
@@ -111,6 +116,8 @@ class TTolerantPass {
   std::optional<double> LeadInScale(const TCompiledPattern& Pattern, size_t Cursor,
                                     double& Measured) const;
   bool MayReadLeadApart(const TDefinition& Definition) const;
+  bool MayOpenLeadApart(const TDefinition& Definition) const;
+  bool FirstRoundReads(const TCompiledPattern& Pattern, bool Symbols);
   bool LeadInFits(const TCompiledPattern& Pattern, const TModel& Model);
   bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
   void CheckField(const TDefinition::TItem& Data, uint64_t Value);
