@@ -129,11 +129,16 @@ bool TProtocolRecognition::MayBeginJoined(const TSample& Sample) {
   ConvertDefinitions();
   if (Sample.Pulses.size() <= TDefinitionWalk::FirstHighRun) return false;
   const uint16_t firstMark = Sample.Pulses[TDefinitionWalk::FirstHighRun];
-  return std::any_of(Definitions_.begin(), Definitions_.end(), [&](const TDefinition& Definition) {
-    return Definition.EndSilenceMillis > 0 &&
-           (CanStart(Definition, firstMark) ||
-            (SecondPass && TolerantPass_->MayOpen(Definition, Sample.Pulses, SampleRate)));
-  });
+  bool looked = false;  // the tolerant pass has taken the packet
+  for (const TDefinition& definition : Definitions_) {
+    if (definition.EndSilenceMillis <= 0) continue;
+    if (CanStart(definition, firstMark)) return true;
+    if (!SecondPass) continue;
+    if (!looked) TolerantPass_->Look(Sample.Pulses, SampleRate);
+    looked = true;
+    if (TolerantPass_->MayOpen(definition)) return true;
+  }
+  return false;
 }
 
 void TProtocolRecognition::ConvertDefinitions() {

@@ -170,12 +170,13 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   return true;
 }
 
-bool TTolerantPass::MayOpen(const TDefinition& Definition, const std::vector<uint16_t>& Pulses,
-                            uint16_t Rate) {
-  if (Rate == 0) return false;
+void TTolerantPass::Look(const std::vector<uint16_t>& Pulses, uint16_t Rate) {
   Rate_ = Rate;
   MergeGlitches(Pulses, Rate);
-  if (Runs_.size() <= TDefinitionWalk::FirstHighRun) return false;
+}
+
+bool TTolerantPass::MayOpen(const TDefinition& Definition) {
+  if (Rate_ == 0 || Runs_.size() <= TDefinitionWalk::FirstHighRun) return false;
   if (!MayStart(Definition)) return MayOpenLeadApart(Definition);
   const TDefinition::TItem& first = Definition.Items.front();
   if (!first.IsDelimiter && first.Length == 0) return true;  // the walk starts at the next item

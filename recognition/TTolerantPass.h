@@ -40,11 +40,14 @@ class TTolerantPass {
   // out. Never throws except when memory runs out.
   bool Decode(const std::vector<TDefinition>& Definitions, uint16_t Rate, float ToleranceSamples,
               TSample& Sample, TWorkBudget& Budget);
-  // Whether Decode could read a frame of Definition that begins with the first mark of Pulses, a
-  // packet whose later runs are not known yet (the next packet may continue it): what the first
-  // round of a fit, or a lead-in read on a clock of its own, allows of that mark, dropouts merged
-  // as Decode merges them. False for a packet without a mark. Never fails.
-  bool MayOpen(const TDefinition& Definition, const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  // Takes Pulses, dropouts merged as Decode merges them, as the packet MayOpen asks about; Rate
+  // is the rate Definitions are converted to. Never fails.
+  void Look(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  // Whether Decode could read a frame of Definition that begins with the packet Look took, whose
+  // later runs are not known yet (the next packet may continue it): the first round of a fit
+  // reads its runs before the closing silence, or a lead-in read on a clock of its own could
+  // take its first mark. False for a packet without a mark. Never fails.
+  bool MayOpen(const TDefinition& Definition);
 
  private:
   // Expected run = Scale x nominal +- Shift; a run fits within Fixed + Relative x Scale x nominal.
