@@ -126,6 +126,22 @@ bool TProtocolRecognition::DecodeJoined(TSample& Sample, double GapMillis) {
   return TolerantPass_->Decode(patient, SampleRate, Tolerance, Sample, tolerantBudget);
 }
 
+bool TProtocolRecognition::MayBeginJoined(const TSample& Sample) {
+  ConvertDefinitions();
+  if (Sample.Pulses.size() <= TDefinitionWalk::FirstHighRun) return false;
+  const uint16_t firstMark = Sample.Pulses[TDefinitionWalk::FirstHighRun];
+  bool looked = false;  // the tolerant pass has taken the packet
+  for (const TDefinition& definition : Definitions_) {
+    if (definition.EndSilenceMillis <= 0) continue;
+    if (CanStart(definition, firstMark)) return true;
+    if (!SecondPass) continue;
+    if (!looked) TolerantPass_->Look(Sample.Pulses, SampleRate);
+    looked = true;
+    if (TolerantPass_->MayOpen(definition)) return true;
+  }
+  return false;
+}
+
 // Converts the definitions to the sample rate and numbers their patterns' shapes at that rate,
 // so that the tolerant pass can share a shape's reading between definitions.
 void TProtocolRecognition::ConvertDefinitions() {

@@ -50,6 +50,10 @@ class TProtocolRecognition {
   // apart, GapMillis its longest space: only entries whose end-silence is at least that long
   // are tried (exact, then tolerant). False, and Sample unknown, when none fits. Never throws.
   bool DecodeJoined(TSample& Sample, double GapMillis);
+  // Whether DecodeJoined could name a packet joined from Sample and the packets after it: the
+  // first mark of Sample could begin a frame of an entry with an end-silence, in a pass that is
+  // on. False when no entry asks for a silence. Never fails.
+  bool MayBeginJoined(const TSample& Sample);
   // Matches one timing pattern, as written, at Cursor; advances Cursor, Remainder and Position
   // on success, changes nothing on failure (an invalid pattern simply fails; never throws).
   bool MatchTiming(const std::string& Pattern, uint16_t& Position);

@@ -33,6 +33,11 @@ void TSilenceJoiner::Add(std::unique_ptr<TSample> Sample) {
     const bool close = gap >= 0 && static_cast<double>(gap) * MillisPerSecond < longest * Rate_;
     if (!close || Held_.size() >= MaxHeld) Release(std::max<int64_t>(gap, 0));
   }
+  // Only a packet that an entry could join with the next waits for it.
+  if (Held_.empty() && !Recognition_.MayBeginJoined(*Sample)) {
+    Deliver(std::move(Sample));
+    return;
+  }
   Held_.push_back(std::move(Sample));
 }
 

@@ -2,9 +2,10 @@
 // Joins packets that the ending silence cut apart, where an entry of the library asks for a
 // longer silence (<protocol end-silence="ms">) and reads them together: a frame with spaces of
 // 7-15 ms inside decodes whole while the packets of every other remote are still cut at the
-// decoder's 5 ms. Every packet is decoded on the way. Packets arrive in stream order; one is
-// handed on once the next arrives later than the longest such silence after it, or at Finish.
-// A library without end-silence entries hands every packet on at once, decoded as before.
+// decoder's 5 ms. Every packet is decoded on the way. Packets arrive in stream order; one that
+// such an entry's frame could begin with (or continue) is handed on once the next arrives later
+// than the longest such silence after it, or at Finish; any other is handed on at once. A library
+// without end-silence entries hands every packet on at once, decoded as before.
 
 #include <cstdint>
 #include <functional>
@@ -24,7 +25,8 @@ class TSilenceJoiner {
   ~TSilenceJoiner();
 
   // Takes the next packet of the stream (its StreamIndex set); hands earlier ones on, decoded,
-  // through OnSample. A packet without a stream position is decoded and handed on alone.
+  // through OnSample, and this one too when no entry could join it with the next. A packet
+  // without a stream position is decoded and handed on alone.
   void Add(std::unique_ptr<TSample> Sample);
   // The stream holds no packet before StreamIndex (live capture: the processor's QuietUntil):
   // hands on, decoded, the packets held once the quiet after the last of them is as long as

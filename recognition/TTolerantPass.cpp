@@ -84,6 +84,25 @@ bool StartsWithLeadIn(const TDefinition& Definition) {
   return !Definition.Items.empty() && Definition.Items.front().IsDelimiter;
 }
 
+// The most durations a frame of Definition reads: no fit of it holds more runs.
+size_t MostDurations(const TDefinition& Definition) {
+  const auto longest = [](const TCompiledPattern& Pattern) {
+    size_t count = Pattern.Count();
+    for (const TCompiledPattern& alternative : Pattern.Alternatives())
+      count = std::max(count, alternative.Count());
+    return count;
+  };
+  size_t perSymbol = 0;
+  for (const TDefinition::TSymbol& symbol : Definition.Symbols)
+    perSymbol = std::max(perSymbol, longest(symbol.Timing));
+  const size_t symbolBits = std::max(Definition.SymbolBits, 1u);
+  size_t durations = 0;
+  for (const TDefinition::TItem& item : Definition.Items)
+    durations += item.IsDelimiter ? longest(item.Timing)
+                                  : perSymbol * ((item.Length + symbolBits - 1) / symbolBits);
+  return durations;
+}
+
 uint16_t MarkPosition(double Samples) {
   return static_cast<uint16_t>(std::clamp(std::lround(Samples), 0L, long{UINT16_MAX}));
 }
@@ -150,6 +169,40 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
   Sample.Protocol->Match = TProtocol::TMatch::Likely;
   Sample.Protocol->MatchNote = Note(*winner, finalFixed);
   Sample.Marks = std::move(Walk_.Marks);
+  return true;
+}
+
+void TTolerantPass::Look(const std::vector<uint16_t>& Pulses, uint16_t Rate) {
+  Rate_ = Rate;
+  MergeGlitches(Pulses, Rate);
+}
+
+bool TTolerantPass::MayOpen(const TDefinition& Definition) {
+  if (Rate_ == 0 || Runs_.size() <= TDefinitionWalk::FirstHighRun) return false;
+  if (!MayStart(Definition)) return MayOpenLeadApart(Definition);
+  const TDefinition::TItem& first = Definition.Items.front();
+  if (!first.IsDelimiter && first.Length == 0) return true;  // the walk starts at the next item
+  return Definition.AnyFirstPattern([&](const TCompiledPattern& Pattern) {
+    return FirstRoundReads(Pattern, Definition.SymbolBits > 1);
+  }) || MayOpenLeadApart(Definition);
+}
+
+// Whether the first round of a fit reads the packet's runs before its closing silence (the gap
+// to a next packet, once joined) with Pattern from the first mark on, as far as they go.
+bool TTolerantPass::FirstRoundReads(const TCompiledPattern& Pattern, bool Symbols) {
+  if (!Pattern.Usable() || !Pattern.HighFirst()) return false;
+  const TWindow& round = Symbols ? SymbolFitRounds[0] : FitRounds[0];
+  TModel model;
+  model.Fixed = round.FixedMicros * Rate_ / MicrosPerSecond;
+  model.Relative = round.Relative;
+  Cursor_ = TDefinitionWalk::FirstHighRun;
+  Remainder_ = 0;
+  const size_t known = Runs_.size() - 1 - Cursor_;
+  for (size_t i = 0; i < Pattern.Count() && i < known; ++i) {
+    const TPiece piece = ReadPiece(i, Pattern.Samples()[i], Pattern.Windows()[i],
+                                   TRunWindow::MayTakeFront(i, Pattern.Count()), model);
+    if (piece.Kind == TPiece::Refused) return false;
+  }
   return true;
 }
 
@@ -535,6 +588,25 @@ bool TTolerantPass::MayReadLeadApart(const TDefinition& Definition) const {
     if (alternative.Usable() && LeadInScale(alternative, TDefinitionWalk::FirstHighRun, measured))
       return true;
   return false;
+}
+
+// Whether a lead-in read on a clock of its own could take the packet's first mark, whatever the
+// runs after it: within the lead-in's clock band, the largest shift and the first round's window,
+// for a definition long enough to be read so.
+bool TTolerantPass::MayOpenLeadApart(const TDefinition& Definition) const {
+  if (!StartsWithLeadIn(Definition) || MostDurations(Definition) < MinLeadApartRuns) return false;
+  const double fixed =
+      (LongMaxShiftMicros + FitRounds[0].FixedMicros) * Rate_ / MicrosPerSecond + StartSlack;
+  const double run = Runs_[TDefinitionWalk::FirstHighRun];
+  const auto fits = [&](const TCompiledPattern& Pattern) {
+    if (!Pattern.Usable() || !Pattern.HighFirst()) return false;
+    const double nominal = Pattern.Samples()[0];
+    const double window = fixed + FitRounds[0].Relative * LeadScaleMax * nominal;
+    return run > LeadScaleMin * nominal - window && run < LeadScaleMax * nominal + window;
+  };
+  const TCompiledPattern& lead = Definition.Items.front().Timing;
+  if (fits(lead)) return true;
+  return std::any_of(lead.Alternatives().begin(), lead.Alternatives().end(), fits);
 }
 
 bool TTolerantPass::LeadInFits(const TCompiledPattern& Pattern, const TModel& Model) {

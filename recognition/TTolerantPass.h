@@ -41,6 +41,14 @@ class TTolerantPass {
   // out. Never throws except when memory runs out.
   bool Decode(const std::vector<TDefinition>& Definitions, uint16_t Rate, float ToleranceSamples,
               TSample& Sample, TWorkBudget& Budget);
+  // Takes Pulses, dropouts merged as Decode merges them, as the packet MayOpen asks about; Rate
+  // is the rate Definitions are converted to. Never fails.
+  void Look(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  // Whether Decode could read a frame of Definition that begins with the packet Look took, whose
+  // later runs are not known yet (the next packet may continue it): the first round of a fit
+  // reads its runs before the closing silence, or a lead-in read on a clock of its own could
+  // take its first mark. False for a packet without a mark. Never fails.
+  bool MayOpen(const TDefinition& Definition);
 
  private:
   // Expected run = Scale x nominal +- Shift; a run fits within Fixed + Relative x Scale x nominal.
@@ -123,6 +131,8 @@ class TTolerantPass {
   std::optional<double> LeadInScale(const TCompiledPattern& Pattern, size_t Cursor,
                                     double& Measured) const;
   bool MayReadLeadApart(const TDefinition& Definition) const;
+  bool MayOpenLeadApart(const TDefinition& Definition) const;
+  bool FirstRoundReads(const TCompiledPattern& Pattern, bool Symbols);
   bool LeadInFits(const TCompiledPattern& Pattern, const TModel& Model);
   bool MatchDurations(const TCompiledPattern& Pattern, const TModel& Model);
   TReadingMemo::TReading ReadDurations(const TCompiledPattern& Pattern, const TModel& Model);

@@ -39,6 +39,11 @@ const std::map<std::string, std::string> SymbolEntries{
 const std::map<std::string, std::string> ParameterFields{{"D", "address"},  {"S", "subdevice"},
                                                          {"F", "command"},  {"T", "toggle"},
                                                          {"X", "extended"}, {"E", "extended"}};
+// Where the library names a parameter's bits otherwise: the reference's Sejin IRP sends F as the
+// second byte and S as the third, but real remotes send the key in the third byte and 0 in the
+// second (D, S, F, as the remotes' database reads them), so the library reads them that way.
+const std::map<std::string, std::map<std::string, std::string>> RenamedParameters{
+    {"Sejin-1-38", {{"F", "subdevice"}, {"S", "command"}}}};
 // XMP-1's halves, 13.8 ms apart, arrive as two packets at the vector's ending silence; its
 // entry joins them (LongSpaceVectorsDecodeWholeAtTheDefaultSilence). It sends the subdevice as
 // two nibbles.
@@ -64,8 +69,11 @@ std::vector<TVector> ReadVectors() {
       vector.Entry = symbols->second;
       vector.Fields.clear();
       vector.Subset = true;
-      for (const auto& [parameter, value] : v.at("params").items())
-        vector.Fields[ParameterFields.at(parameter)] = value;
+      const auto renamed = RenamedParameters.find(vector.Protocol);
+      for (const auto& [parameter, value] : v.at("params").items()) {
+        const bool own = renamed != RenamedParameters.end() && renamed->second.count(parameter);
+        vector.Fields[own ? renamed->second.at(parameter) : ParameterFields.at(parameter)] = value;
+      }
     }
     if (vector.Protocol == "XMP-1") {
       vector.Fields["subdevice_hi"] = vector.Fields["subdevice"] >> 4;
@@ -166,5 +174,59 @@ TEST(AddedProtocols, CloseFramesOfOtherEntriesStayApart) {
         DecodeCodes({first, second}, TDecodeSettings::DefaultEndSilenceMillis, true);
     ASSERT_EQ(decoded.size(), 2u);
     for (const TDecoded& frame : decoded) ExpectFields(vector, frame);
+  }
+}
+
+namespace {
+// A Sejin frame as real remotes send it: chips of ChipUs (310 at the IRP's clock), marks
+// MarkShiftUs long and spaces as much short; bytes D, S, F, then E and the checksum C (the
+// nibbles of D, S and F and E added), each 2 bits a chip of four that is a mark.
+TCode SejinCode(double ChipUs, double MarkShiftUs, uint32_t D, uint32_t S, uint32_t F) {
+  const uint32_t c = ((D & 15) + (D >> 4) + (S & 15) + (S >> 4) + (F & 15) + (F >> 4)) & 15;
+  std::string chips = "1110001";  // the lead-in: 3 units of mark, 3 of space, symbol 3
+  const uint32_t bytes[] = {D, S, F, c};
+  for (const uint32_t byte : bytes)
+    for (int shift = 6; shift >= 0; shift -= 2) {
+      std::string symbol = "0000";
+      symbol[byte >> shift & 3] = '1';
+      chips += symbol;
+    }
+  TCode code;
+  for (size_t i = 0; i < chips.size();) {
+    const size_t end = std::min(chips.find(chips[i] == '1' ? '0' : '1', i), chips.size());
+    const double us = static_cast<double>(end - i) * ChipUs;
+    code.Frame.Add(chips[i] == '1' ? us + MarkShiftUs : -(us - MarkShiftUs));
+    i = end;
+  }
+  code.Frame.Add(-25000);
+  return code;
+}
+
+struct TRealRemote {
+  const char* What;
+  TCode Code;
+  TFields Fields;
+};
+}  // namespace
+
+// Real remotes of the added protocols whose timing lies off the reference's: each decodes to
+// its entry with the fields a user of that remote expects.
+TEST(AddedProtocols, RealRemotesTimingsDecode) {
+  const std::vector<TRealRemote> remotes{
+      // The key is the third byte, 0 the second (the remotes' database: D, S, F).
+      {"Sejin, 4 % slow, marks +50 us",
+       SejinCode(323, 50, 16, 0, 89),
+       {{"address", 16}, {"subdevice", 0}, {"command", 89}, {"extended", 0}, {"checksum", 15}}},
+      {"Sejin, 2 % slow, marks +110 us",
+       SejinCode(316, 110, 88, 0, 126),
+       {{"address", 88}, {"subdevice", 0}, {"command", 126}, {"extended", 0}, {"checksum", 2}}},
+  };
+  for (const TRealRemote& remote : remotes) {
+    SCOPED_TRACE(remote.What);
+    const std::vector<TDecoded> decoded =
+        DecodeCodes({remote.Code}, TDecodeSettings::DefaultEndSilenceMillis, true);
+    ASSERT_EQ(decoded.size(), 1u);
+    EXPECT_EQ(decoded[0].Name, "Sejin-1-38");
+    EXPECT_EQ(decoded[0].Fields, remote.Fields) << FieldText(decoded[0].Fields);
   }
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -76,5 +77,63 @@ TEST(PrefixedPress, DataFramesWithoutPrefixStayApart) {
     ASSERT_EQ(decoded.size(), 2u);
     EXPECT_EQ(decoded[0].Name, decoded[1].Name);
     EXPECT_EQ(decoded[0].Fields, decoded[1].Fields);
+  }
+}
+
+namespace {
+// A packet as the signal processor cuts it: a quiet run, the frame's runs (µs, mark first) and
+// the ending silence, at the rig's rate.
+std::unique_ptr<TSample> Packet(const std::vector<double>& Us, int64_t StreamIndex) {
+  constexpr double SamplesPerUs = TDecodeRig::SampleRate / 1e6;
+  auto sample = std::make_unique<TSample>();
+  sample->Pulses.push_back(40);
+  for (double us : Us)
+    sample->Pulses.push_back(static_cast<uint16_t>(std::lround(us * SamplesPerUs)));
+  sample->Pulses.push_back(
+      static_cast<uint16_t>(TDecodeSettings::DefaultEndSilenceMillis * 1000 * SamplesPerUs));
+  sample->StreamIndex = StreamIndex;
+  return sample;
+}
+
+struct TWait {
+  const char* What;
+  std::vector<double> Us;
+  bool Waits;  // for the next packet, which an entry with a longer ending silence may join
+};
+
+// A lead-in and Count runs of Us each.
+std::vector<double> Runs(double LeadMark, double LeadSpace, double Us, size_t Count) {
+  std::vector<double> us{LeadMark, LeadSpace};
+  us.insert(us.end(), Count, Us);
+  return us;
+}
+
+const std::vector<TWait> Waits{
+    {"NEC (its zeros)", Runs(9000, 4500, 560, 65), false},
+    {"Sony12", {2400, 600, 1200, 600, 600, 600, 1200, 600, 600, 600, 600, 600, 1200}, false},
+    {"RC5", {889, 889, 1778, 889, 889, 1778, 1778, 889, 889, 889, 889, 1778, 889}, false},
+    {"Blaupunkt's prefix (ten ones)", Runs(512, 2560, 512, 19), true},
+    {"PCTV's lead-in, cut by its 6.7 ms space", {1664}, true},
+    {"XMP-1's first half", {210, 760, 210, 1300, 210, 900, 210, 2800, 210}, true},
+};
+}  // namespace
+
+// Live capture writes a packet once the next has come or the input has stayed quiet for the
+// longest ending silence an entry asks for (25 ms): only a packet that such an entry's frame
+// could begin with waits; any other is handed on as soon as it is cut.
+TEST(PrefixedPress, OnlyAPacketAnEntryCouldJoinWaitsForTheNext) {
+  TDecodeRig rig(ShippedLibrary());
+  ASSERT_GT(rig.Recognition.LongestEndSilenceMillis(), TDecodeSettings::DefaultEndSilenceMillis);
+  for (const TWait& wait : Waits) {
+    SCOPED_TRACE(wait.What);
+    std::vector<std::string> handedOn;
+    TSilenceJoiner joiner(rig.Recognition, TDecodeRig::SampleRate);
+    joiner.OnSample = [&](std::unique_ptr<TSample> Sample) {
+      handedOn.push_back(Sample->Protocol->ProtocolName);
+    };
+    joiner.Add(Packet(wait.Us, 100000));
+    EXPECT_EQ(handedOn.empty(), wait.Waits);
+    joiner.Finish();
+    EXPECT_EQ(handedOn.size(), 1u);
   }
 }
