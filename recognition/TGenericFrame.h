@@ -52,6 +52,12 @@ struct TGenericFrame {
   // number of runs of every delimiter ("PD L2 B32 D1"): frames with equal shapes can share
   // one definition. Never fails.
   std::string Shape() const;
+  // Appends delimiter run Run (samples; High: a mark) that ends End samples into the packet, to
+  // the delimiter the frame ends with or a new one. Never throws except when memory runs out.
+  void AddDelimiterRun(uint16_t Run, bool High, double End);
+  // Appends Bit, which ends End samples into the packet, to the stretch of bits the frame ends
+  // with or a new one. Never throws except when memory runs out.
+  void AddBit(bool Bit, double End);
 
   TCoding Coding = TCoding::PulseDistance;
   // The bit clusters: short and long mark, short and long space. For pulse distance the long

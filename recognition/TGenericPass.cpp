@@ -2,28 +2,24 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 #include "TDefinition.h"
+#include "TDurationClusters.h"
 
 namespace {
 using TCoding = TGenericFrame::TCoding;
 using TCluster = TGenericFrame::TCluster;
 
 // Clustering: sorted durations belong together until one exceeds the one before by this much
-// (and by MinSplitSamples):
+// (and by a few samples):
 // marks have at most two bit widths, often far apart, and a receiver that changes its gain
 // within a frame moves them by a fifth; spaces may have four widths a third apart.
 constexpr double MarkSplitRatio = 0.3;
 constexpr double SpaceSplitRatio = 0.2;
-constexpr double MinSplitSamples = 3;
 // A cluster that carries bits: seen at least twice, its longest no more than MaxSpread times
 // its shortest (plus a few samples of jitter), and no shorter than MinBitMicros on average.
 constexpr size_t MinBitClusterCount = 2;
 constexpr size_t LeadInRuns = 2;  // marks (spaces) of a lead-in: a cluster of nothing else is none
-// A run seen once that is this near a bit cluster counts as that width.
-constexpr double NearRatio = 1.2;
-constexpr double NearSlackSamples = 1;
 // Where no position code fits, a space width this near a bit width is that width (a remote that
 // stretches some of its spaces), if it is rare beside that width (a third of a position code's
 // spaces have a width of their own) and the frame long (a short one is told from noise less).
@@ -76,43 +72,8 @@ constexpr long MinUnitCounts = 3;
 constexpr size_t BaseRunWidthDelimiters = 3;
 constexpr size_t BitsPerRunWidthDelimiter = 16;
 constexpr double MicrosPerSecond = 1e6;
-constexpr size_t NoCluster = SIZE_MAX;
 
-struct TClustering {
-  std::vector<TCluster> Clusters;  // by centre
-  std::vector<size_t> Of;          // the cluster of every value
-  std::vector<size_t> Last;        // the last value of every cluster, by index
-};
-
-TClustering Cluster(const std::vector<double>& Values, double Ratio) {
-  TClustering result;
-  result.Of.assign(Values.size(), NoCluster);
-  std::vector<size_t> order(Values.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return Values[a] < Values[b]; });
-  double sum = 0;
-  for (size_t k = 0; k < order.size(); ++k) {
-    const double value = Values[order[k]];
-    const bool split = k == 0 || (value - result.Clusters.back().Max > MinSplitSamples &&
-                                  value > result.Clusters.back().Max * (1 + Ratio));
-    if (split) {
-      if (k)
-        result.Clusters.back().Centre = sum / static_cast<double>(result.Clusters.back().Count);
-      result.Clusters.push_back({value, value, value, 0});
-      sum = 0;
-    }
-    TCluster& cluster = result.Clusters.back();
-    result.Last.resize(result.Clusters.size(), 0);
-    result.Last.back() = std::max(result.Last.back(), order[k]);
-    cluster.Max = value;
-    ++cluster.Count;
-    sum += value;
-    result.Of[order[k]] = result.Clusters.size() - 1;
-  }
-  if (!result.Clusters.empty())
-    result.Clusters.back().Centre = sum / static_cast<double>(result.Clusters.back().Count);
-  return result;
-}
+using TClustering = TDurationClusters;
 
 // The one or two clusters that carry bits, by centre: the populous ones no longer than MaxRatio
 // times the shortest populous one, the two most populous when there are more.
@@ -152,8 +113,8 @@ class TReader {
     if (End_ < 2) return std::nullopt;
     std::vector<double> marks, spaces;
     for (size_t i = 1; i < End_; ++i) (i % 2 ? marks : spaces).push_back(Pulses_[i]);
-    Marks_ = Cluster(marks, MarkSplitRatio);
-    Spaces_ = Cluster(spaces, SpaceSplitRatio);
+    Marks_ = TClustering::From(marks, MarkSplitRatio);
+    Spaces_ = TClustering::From(spaces, SpaceSplitRatio);
     MarkBits_ = BitClusters(Marks_, MaxMarkRatio);
     SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
     if (MarkBits_.empty() || SpaceBits_.empty()) return std::nullopt;
@@ -221,7 +182,7 @@ class TReader {
       seen[static_cast<size_t>(units)] = true;
       Position_ += Pulses_[i];
       for (size_t b = TGenericFrame::BitsPerSymbol; b-- > 0;)
-        AddBit(frame, (units >> b) & 1, Position_);
+        frame.AddBit((units >> b) & 1, Position_);
     }
     if (std::count(seen.begin(), seen.end(), true) < MinUnitCounts) return std::nullopt;
     size_t delimiterRuns = 0;
@@ -244,7 +205,7 @@ class TReader {
         continue;
       }
       Position_ += Pulses_[i];
-      AddBit(frame, width == 1, Position_);
+      frame.AddBit(width == 1, Position_);
     }
     return frame;
   }
@@ -264,7 +225,7 @@ class TReader {
     std::vector<double> symbols;
     for (size_t i = 1; i + 1 < End_; i += 2)
       if (MarkBit(i) >= 0) symbols.push_back(Pulses_[i + 1]);
-    const TClustering widths = Cluster(symbols, PositionSplitRatio);
+    const TClustering widths = TClustering::From(symbols, PositionSplitRatio);
     // Widths seen once beyond the longest populous one are delimiters (a gap, a trailer).
     size_t levels = widths.Clusters.size();
     while (levels > 0 && widths.Clusters[levels - 1].Count < MinBitClusterCount) --levels;
@@ -291,7 +252,7 @@ class TReader {
       }
       Position_ += Pulses_[i] + Pulses_[i + 1];
       for (size_t b = TGenericFrame::BitsPerSymbol; b-- > 0;)
-        AddBit(frame, (rank >> b) & 1, Position_);
+        frame.AddBit((rank >> b) & 1, Position_);
     }
     return frame;
   }
@@ -393,13 +354,11 @@ class TReader {
       if (Bits[k] == id) return static_cast<int>(k);
     const TCluster& own = Clustering.Clusters[id];
     if (!Loose && own.Count >= MinBitClusterCount) return -1;
-    const double near = Loose ? LooseNearRatio : NearRatio;
+    const double near = Loose ? LooseNearRatio : TClustering::NearRatio;
     for (size_t k = 0; k < Bits.size(); ++k) {
       const TCluster& bit = Clustering.Clusters[Bits[k]];
       if (Loose && own.Count * LooseShare > bit.Count) continue;
-      if (own.Min >= bit.Min / near - NearSlackSamples &&
-          own.Max <= bit.Max * near + NearSlackSamples)
-        return static_cast<int>(k);
+      if (TClustering::Near(bit, own.Min, own.Max, near)) return static_cast<int>(k);
     }
     return -1;
   }
@@ -431,23 +390,7 @@ class TReader {
 
   void AddDelimiterRun(TGenericFrame& Frame, size_t Run) {
     Position_ += Pulses_[Run];
-    if (Frame.Parts.empty() || Frame.Parts.back().IsBits) {
-      Frame.Parts.push_back({});
-      Frame.Parts.back().HighFirst = Run % 2 == 1;
-    }
-    Frame.Parts.back().Runs.push_back(Pulses_[Run]);
-    Frame.Parts.back().End = Position_;
-  }
-
-  void AddBit(TGenericFrame& Frame, bool Bit, double End) {
-    if (Frame.Parts.empty() || !Frame.Parts.back().IsBits) {
-      Frame.Parts.push_back({});
-      Frame.Parts.back().IsBits = true;
-    }
-    ++Frame.Parts.back().BitCount;
-    Frame.Parts.back().End = End;
-    Frame.Bits.push_back(Bit);
-    Frame.BitEnds.push_back(End);
+    Frame.AddDelimiterRun(Pulses_[Run], Run % 2 == 1, Position_);
   }
 
   // Pulse distance, pulse width and distance-width: a bit is a mark and the space after it.
@@ -458,7 +401,7 @@ class TReader {
       if (i + 1 >= End_) {  // the last mark, before the closing silence: a bit where marks differ
         if (Coding != TCoding::PulseDistance && mark >= 0) {
           Position_ += Pulses_[i];
-          AddBit(frame, mark == 1, Position_);
+          frame.AddBit(mark == 1, Position_);
         } else {
           AddDelimiterRun(frame, i);
         }
@@ -489,7 +432,7 @@ class TReader {
         continue;
       }
       Position_ += Pulses_[i] + Pulses_[i + 1];
-      AddBit(frame, bit, Position_);
+      frame.AddBit(bit, Position_);
     }
     return frame;
   }
@@ -538,7 +481,7 @@ class TReader {
       for (size_t h = 0; h < levels.size() && valid; h += 2) valid = levels[h] != levels[h + 1];
       if (!valid) continue;
       frame.BiPhaseLeadingSpace = leadingSpace;
-      for (size_t h = 0; h < levels.size(); h += 2) AddBit(frame, levels[h + 1], ends[h + 1]);
+      for (size_t h = 0; h < levels.size(); h += 2) frame.AddBit(levels[h + 1], ends[h + 1]);
       return frame;
     }
     return std::nullopt;
