@@ -73,4 +73,5 @@ struct TGenericFrame {
   // Read with the wider spread of a receiver whose gain drifts over a long packet: its clusters
   // say little about the remote's widths.
   bool Drifting = false;
+  double UnitSpread = 0;  // run length: how far a run lies from its whole units at most, samples
 };

@@ -106,18 +106,23 @@ class TReader {
  public:
   TReader(const std::vector<uint16_t>& Pulses, uint16_t Rate) : Pulses_(Pulses), Rate_(Rate) {}
 
-  // RunsOnly: as run width whatever coding fits.
-  std::optional<TGenericFrame> Read(bool RunsOnly) {
+  // Clusters the marks and the spaces and picks the bit clusters; false when there are none.
+  bool Prepare() {
     End_ = Pulses_.size();
     if (End_ % 2 == 1) --End_;  // the closing silence
-    if (End_ < 2) return std::nullopt;
+    if (End_ < 2) return false;
     std::vector<double> marks, spaces;
     for (size_t i = 1; i < End_; ++i) (i % 2 ? marks : spaces).push_back(Pulses_[i]);
     Marks_ = TClustering::From(marks, MarkSplitRatio);
     Spaces_ = TClustering::From(spaces, SpaceSplitRatio);
     MarkBits_ = BitClusters(Marks_, MaxMarkRatio);
     SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
-    if (MarkBits_.empty() || SpaceBits_.empty()) return std::nullopt;
+    return !MarkBits_.empty() && !SpaceBits_.empty();
+  }
+
+  // RunsOnly: as run width whatever coding fits.
+  std::optional<TGenericFrame> Read(bool RunsOnly) {
+    if (!Prepare()) return std::nullopt;
     if (RunsOnly) return Runs();
     if (MarkBits_.size() == 1) {
       const TCluster& mark = Marks_.Clusters[MarkBits_[0]];
@@ -142,7 +147,17 @@ class TReader {
     if (frame && Regular(*frame)) return frame;
     frame = Runs();
     if (frame) return frame;
-    return ReadUnits();
+    const TCluster& mark = Marks_.Clusters[MarkBits_.front()];
+    const TCluster& space = Spaces_.Clusters[SpaceBits_.front()];
+    return ReadUnits({(mark.Centre + space.Centre) / 2, (mark.Centre - space.Centre) / 2},
+                     MinUnitCounts);
+  }
+
+  // As run length against Units (a remote's unit measured over all its packets), whatever unit
+  // counts the frame uses.
+  std::optional<TGenericFrame> ReadAgainst(const TGenericPass::TUnits& Units) {
+    if (!Prepare()) return std::nullopt;
+    return ReadUnits(Units, 1);
   }
 
  private:
@@ -158,33 +173,31 @@ class TReader {
     return frame;
   }
 
-  // Run length: every run lasts one to MaxUnits units, marks longer and spaces shorter by the
-  // receiver's edge shift (the unit and the shift from the shortest mark and space); longer
-  // runs are delimiters. Three unit counts or more (two are run width's), every run within
-  // MaxUnitError of its count. One hex digit a run.
-  std::optional<TGenericFrame> ReadUnits() {
-    const TCluster& mark = Marks_.Clusters[MarkBits_.front()];
-    const TCluster& space = Spaces_.Clusters[SpaceBits_.front()];
-    const double unit = (mark.Centre + space.Centre) / 2, shift = (mark.Centre - space.Centre) / 2;
+  // Run length: every run lasts one to Units.MaxUnits units, marks longer and spaces shorter by
+  // the receiver's edge shift (read alone: the unit and the shift from the shortest mark and
+  // space); longer runs are delimiters. MinCounts unit counts or more (two are run width's),
+  // every run within MaxUnitError of its count. One hex digit a run.
+  std::optional<TGenericFrame> ReadUnits(const TGenericPass::TUnits& Units, long MinCounts) {
+    const double unit = Units.Unit, shift = Units.Shift;
     if (unit * MicrosPerSecond / Rate_ < MinBitMicros) return std::nullopt;
     TGenericFrame frame = Start(TCoding::RunLength);
     std::vector<bool> seen(TGenericFrame::MaxUnits + 1, false);
     for (size_t i = 1; i < End_; ++i) {
       const double run = Pulses_[i] + (i % 2 ? -shift : shift);
       const long units = std::lround(run / unit);
-      if (units < 1 || units > long{TGenericFrame::MaxUnits}) {
+      if (units < 1 || units > long{Units.MaxUnits}) {
         AddDelimiterRun(frame, i);
         continue;
       }
-      if (std::abs(run - static_cast<double>(units) * unit) >
-          MaxUnitError * unit + UnitSlackSamples)
-        return std::nullopt;
+      const double error = std::abs(run - static_cast<double>(units) * unit);
+      if (error > MaxUnitError * unit + UnitSlackSamples) return std::nullopt;
+      frame.UnitSpread = std::max(frame.UnitSpread, error);
       seen[static_cast<size_t>(units)] = true;
       Position_ += Pulses_[i];
       for (size_t b = TGenericFrame::BitsPerSymbol; b-- > 0;)
         frame.AddBit((units >> b) & 1, Position_);
     }
-    if (std::count(seen.begin(), seen.end(), true) < MinUnitCounts) return std::nullopt;
+    if (std::count(seen.begin(), seen.end(), true) < MinCounts) return std::nullopt;
     size_t delimiterRuns = 0;
     for (const TGenericFrame::TPart& part : frame.Parts) delimiterRuns += part.Runs.size();
     const size_t runs = frame.Bits.size() / TGenericFrame::BitsPerSymbol;
@@ -509,6 +522,12 @@ std::optional<TGenericFrame> TGenericPass::Read(const std::vector<uint16_t>& Pul
                                                 uint16_t Rate) {
   if (Rate == 0) return std::nullopt;
   return TReader(Pulses, Rate).Read(false);
+}
+
+std::optional<TGenericFrame> TGenericPass::ReadUnits(const std::vector<uint16_t>& Pulses,
+                                                     uint16_t Rate, const TUnits& Units) {
+  if (Rate == 0 || Units.MaxUnits > TGenericFrame::MaxUnits) return std::nullopt;
+  return TReader(Pulses, Rate).ReadAgainst(Units);
 }
 
 std::optional<TGenericFrame> TGenericPass::ReadRuns(const std::vector<uint16_t>& Pulses,

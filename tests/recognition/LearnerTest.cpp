@@ -241,6 +241,53 @@ TEST_F(LearnerTest, ARunWidthRemoteWithAVaryingLeadInIsLearned) {
   EXPECT_NE(NameOf(Decoded(foreign)), "Hood");
 }
 
+// A run-length remote (every run one to four units of 700 us, marks 60 us longer and spaces as
+// much shorter): six fixed runs of one and two units, a run of three, then ten runs of the
+// command's units. A command of ones and twos reads alone as run width with a longer run
+// inside, one of many threes and fours as run length.
+std::vector<uint16_t> RunLengthPacket(const std::string& Command, double Jitter = 0) {
+  std::vector<double> us;
+  for (char units : "112112" + std::string("3") + Command) {
+    const bool mark = us.size() % 2 == 0;
+    const double wobble = static_cast<double>(us.size() % 3) * Jitter - Jitter;
+    us.push_back(700.0 * (units - '0') + (mark ? 60 : -60) + wobble);
+  }
+  return Runs(us);
+}
+
+TEST_F(LearnerTest, ARunLengthRemoteIsLearnedOverTheUnitOfAllItsPackets) {
+  const std::vector<std::pair<const char*, std::vector<std::string>>> remotes = {
+      {"some frames read alone as run length",
+       {"1212112211", "2121221122", "3443134241", "4141414141", "1122334411", "2211212121"}},
+      {"all frames read alone as run width", {"1212112211", "2121221122", "2211212121"}},
+  };
+  for (const auto& [name, commands] : remotes) {
+    SCOPED_TRACE(name);
+    std::vector<std::vector<uint16_t>> packets;
+    for (const std::string& command : commands)
+      for (double jitter : {0.0, 25.0}) packets.push_back(RunLengthPacket(command, jitter));
+    const TProtocolLearner::TResult learned = TProtocolLearner::Learn("Band", packets, Rate, 50);
+    ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
+    EXPECT_NE(learned.Xml.find("Run length"), std::string::npos) << learned.Xml;
+    EXPECT_EQ(learned.Learned, packets.size());
+    const std::string file = Scratch() + "/protocols.xml";
+    fs::remove(file);
+    ASSERT_EQ(TUserLibrary::Add(file, "", "Band", learned.Xml), "");
+    Engine.LoadProtocols(file);
+    ASSERT_TRUE(Reports.empty()) << Reports.front() << "\n" << learned.Xml;
+    std::set<std::string> values;
+    for (const std::string& command : commands) {
+      const TSample sample = Decoded(RunLengthPacket(command, 20));
+      EXPECT_EQ(NameOf(sample), "Band") << command << "\n" << learned.Xml;
+      values.insert(DataOf(sample));
+    }
+    EXPECT_EQ(values.size(), commands.size()) << learned.Xml;
+    std::vector<uint16_t> foreign = RunLengthPacket(commands[0]);
+    std::swap(foreign[2], foreign[3]);  // the fixed runs' second and third swapped
+    EXPECT_NE(NameOf(Decoded(foreign)), "Band");
+  }
+}
+
 TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
   std::vector<std::vector<uint16_t>> mixed = {Remotes[0].Packet(1), Remotes[1].Packet(1)};
   TProtocolLearner::TResult result = TProtocolLearner::Learn("X", mixed, Rate, 50);
@@ -255,12 +302,6 @@ TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
   result = TProtocolLearner::Learn("X", {{100, 30, 240}, {}}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_EQ(result.Unread, 2u);
-  // A run-length code (runs of 1 to 4 units of 700 us) has no definition to be written as.
-  std::vector<double> units;
-  for (char u : std::string("211314211231114213")) units.push_back(700.0 * (u - '0'));
-  result = TProtocolLearner::Learn("X", {Runs(units), Runs(units)}, Rate, 50);
-  EXPECT_TRUE(result.Xml.empty()) << result.Xml;
-  EXPECT_NE(result.Problem.find("run-length code"), std::string::npos) << result.Problem;
   result = TProtocolLearner::Learn(" ", {Remotes[0].Packet(1)}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_FALSE(result.Problem.empty());
