@@ -17,9 +17,12 @@ struct TDurationClusters {
   static constexpr double NearSlackSamples = 1;
 
   // Clusters Values (samples): a value starts a new cluster when it exceeds the one before by
-  // more than SplitSamples and by more than SplitRatio of it. Never throws except when memory
-  // runs out.
-  static TDurationClusters From(const std::vector<double>& Values, double SplitRatio);
+  // more than SplitSamples and by more than SplitRatio of it; with LoneRatio, the longest
+  // value of a cluster of three or more is a cluster of its own when it exceeds the one before
+  // by that share (a stop mark a third longer than the long bit marks). Never throws except
+  // when memory runs out.
+  static TDurationClusters From(const std::vector<double>& Values, double SplitRatio,
+                                double LoneRatio = 0);
   // True when every run from Min to Max lies within Ratio of Cluster's widths. Never fails.
   static bool Near(const TCluster& Cluster, double Min, double Max, double Ratio = NearRatio);
 

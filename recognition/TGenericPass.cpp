@@ -15,6 +15,8 @@ using TCluster = TGenericFrame::TCluster;
 // marks have at most two bit widths, often far apart, and a receiver that changes its gain
 // within a frame moves them by a fifth; spaces may have four widths a third apart.
 constexpr double MarkSplitRatio = 0.3;
+// The longest mark alone, this much longer than the others of its cluster, is a stop mark.
+constexpr double LoneMarkRatio = 0.2;
 constexpr double SpaceSplitRatio = 0.2;
 // A cluster that carries bits: seen at least twice, its longest no more than MaxSpread times
 // its shortest (plus a few samples of jitter), and no shorter than MinBitMicros on average.
@@ -113,7 +115,7 @@ class TReader {
     if (End_ < 2) return false;
     std::vector<double> marks, spaces;
     for (size_t i = 1; i < End_; ++i) (i % 2 ? marks : spaces).push_back(Pulses_[i]);
-    Marks_ = TClustering::From(marks, MarkSplitRatio);
+    Marks_ = TClustering::From(marks, MarkSplitRatio, LoneMarkRatio);
     Spaces_ = TClustering::From(spaces, SpaceSplitRatio);
     MarkBits_ = BitClusters(Marks_, MaxMarkRatio);
     SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
