@@ -106,7 +106,10 @@ bool Tight(const TCluster& Cluster, uint16_t Rate, double Spread = MaxSpread) {
 // The runs of one packet, split into marks and spaces, with their clusters.
 class TReader {
  public:
-  TReader(const std::vector<uint16_t>& Pulses, uint16_t Rate) : Pulses_(Pulses), Rate_(Rate) {}
+  // Like: a frame of the same remote whose bit widths the packet's clusters take in (nullptr:
+  // the packet alone).
+  TReader(const std::vector<uint16_t>& Pulses, uint16_t Rate, const TGenericFrame* Like = nullptr)
+      : Pulses_(Pulses), Rate_(Rate), Like_(Like) {}
 
   // Clusters the marks and the spaces and picks the bit clusters; false when there are none.
   bool Prepare() {
@@ -115,6 +118,14 @@ class TReader {
     if (End_ < 2) return false;
     std::vector<double> marks, spaces;
     for (size_t i = 1; i < End_; ++i) (i % 2 ? marks : spaces).push_back(Pulses_[i]);
+    // The widths of Like join the clusters after the packet's runs, which alone are read.
+    if (Like_)
+      for (const TCluster* cluster :
+           {&Like_->ShortMark, &Like_->LongMark, &Like_->ShortSpace, &Like_->LongSpace}) {
+        std::vector<double>& level =
+            cluster == &Like_->ShortMark || cluster == &Like_->LongMark ? marks : spaces;
+        level.insert(level.end(), {cluster->Min, cluster->Max});
+      }
     Marks_ = TClustering::From(marks, MarkSplitRatio, LoneMarkRatio);
     Spaces_ = TClustering::From(spaces, SpaceSplitRatio);
     MarkBits_ = BitClusters(Marks_, MaxMarkRatio);
@@ -142,8 +153,9 @@ class TReader {
     if (SpaceBits_.size() == 1) {
       frame = ReadPairs(TCoding::PulseWidth);
     } else {
-      if (BiPhaseRatios()) frame = ReadBiPhase(false);
-      if (!frame && BiPhaseRatios()) frame = ReadBiPhase(true);
+      const bool biPhase = (!Like_ || Like_->Coding == TCoding::BiPhase) && BiPhaseRatios();
+      if (biPhase) frame = ReadBiPhase(false);
+      if (!frame && biPhase) frame = ReadBiPhase(true);
       if (!frame) frame = ReadPairs(TCoding::PulseDistanceWidth);
     }
     if (frame && Regular(*frame)) return frame;
@@ -315,7 +327,7 @@ class TReader {
 
   // Widens Frame's space clusters by the spaces SpaceBit counts as their width (Loose).
   void TakeInLooseSpaces(TGenericFrame& Frame) const {
-    for (size_t k = 0; k < Spaces_.Of.size(); ++k) {
+    for (size_t k = 0; k < PacketSpaces(); ++k) {
       if (MarkBit(2 * k + 1) < 0) continue;
       const int width = SpaceBit(2 * k + 2);
       if (width < 0) continue;
@@ -344,7 +356,7 @@ class TReader {
   TCluster BitSpaces(size_t Id) const {
     TCluster bits;
     double sum = 0;
-    for (size_t k = 0; k < Spaces_.Of.size(); ++k) {
+    for (size_t k = 0; k < PacketSpaces(); ++k) {
       if (Spaces_.Of[k] != Id || MarkBit(2 * k + 1) < 0) continue;
       const double value = Pulses_[2 * k + 2];
       bits.Min = bits.Count ? std::min(bits.Min, value) : value;
@@ -357,6 +369,8 @@ class TReader {
     return bits;
   }
 
+  // The packet's spaces before the closing silence (the clusters may hold Like's widths too).
+  size_t PacketSpaces() const { return End_ / 2 - 1; }
   // 0 for the short bit cluster, 1 for the long one, -1 for a run outside them.
   int MarkBit(size_t Run) const { return Which(Marks_, MarkBits_, Run / 2); }
   int SpaceBit(size_t Run) const { return Which(Spaces_, SpaceBits_, Run / 2 - 1, LooseSpaces_); }
@@ -504,6 +518,7 @@ class TReader {
 
   const std::vector<uint16_t>& Pulses_;
   uint16_t Rate_;
+  const TGenericFrame* Like_;
   size_t End_ = 0;  // the runs read: Pulses_ without the closing silence
   TClustering Marks_, Spaces_;
   std::vector<size_t> MarkBits_, SpaceBits_;
@@ -530,6 +545,14 @@ std::optional<TGenericFrame> TGenericPass::ReadUnits(const std::vector<uint16_t>
                                                      uint16_t Rate, const TUnits& Units) {
   if (Rate == 0 || Units.MaxUnits > TGenericFrame::MaxUnits) return std::nullopt;
   return TReader(Pulses, Rate).ReadAgainst(Units);
+}
+
+std::optional<TGenericFrame> TGenericPass::ReadLike(const std::vector<uint16_t>& Pulses,
+                                                    uint16_t Rate, const TGenericFrame& Like) {
+  if (Rate == 0) return std::nullopt;
+  std::optional<TGenericFrame> frame = TReader(Pulses, Rate, &Like).Read(false);
+  if (!frame || frame->Coding != Like.Coding || frame->Drifting) return std::nullopt;
+  return frame;
 }
 
 std::optional<TGenericFrame> TGenericPass::ReadRuns(const std::vector<uint16_t>& Pulses,

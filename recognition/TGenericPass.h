@@ -37,6 +37,12 @@ class TGenericPass {
   // Reads Pulses as Read does, but as run width whatever coding fits (every run of the bit
   // widths a bit): frames of one remote that Read gives several codings read alike.
   static std::optional<TGenericFrame> ReadRuns(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  // Reads Pulses as Read does, its marks and spaces clustered with the bit widths of Like (a
+  // frame of the same remote): a frame that sends only one of the widths (all its bits zero)
+  // reads as the others do. Nothing unless it reads regularly in Like's coding, and not as a
+  // drifting frame. Never throws except when memory runs out.
+  static std::optional<TGenericFrame> ReadLike(const std::vector<uint16_t>& Pulses, uint16_t Rate,
+                                               const TGenericFrame& Like);
   // Reads Pulses as run length against Units, whatever unit counts the frame uses (one remote's
   // frame of one or two lengths reads as its others do). Nothing when a run lies further from
   // whole units than Read allows or the frame is irregular, or MaxUnits exceeds

@@ -390,6 +390,23 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   }
   if (longMark.Count == 0) longMark = shortMark;
   if (longSpace.Count == 0) longSpace = shortSpace;
+  // A packet that sends one of the bit widths only (all its bits zero) is read with the widths
+  // of the others (run width, run length and pulse position read every packet again above).
+  if (coding != TCoding::RunWidth && coding != TCoding::RunLength &&
+      coding != TCoding::PulsePosition) {
+    TGenericFrame like;
+    like.Coding = coding;
+    like.ShortMark = shortMark;
+    like.LongMark = longMark;
+    like.ShortSpace = shortSpace;
+    like.LongSpace = longSpace;
+    std::erase_if(unread, [&](const std::vector<uint16_t>* Packet) {
+      std::optional<TGenericFrame> frame = TGenericPass::ReadLike(*Packet, Rate, like);
+      if (frame) frames.push_back(std::move(*frame));
+      return frame.has_value();
+    });
+    result.Unread = unread.size();
+  }
   // A pattern's duration is the middle of what was measured, so the window holds both ends.
   const auto middle = [Rate](const TCluster& C) { return Micros((C.Min + C.Max) / 2, Rate); };
   TTimings timings;
