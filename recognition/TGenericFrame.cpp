@@ -99,3 +99,23 @@ std::string TGenericFrame::Shape() const {
   }
   return shape;
 }
+
+void TGenericFrame::AddDelimiterRun(uint16_t Run, bool High, double End) {
+  if (Parts.empty() || Parts.back().IsBits) {
+    Parts.push_back({});
+    Parts.back().HighFirst = High;
+  }
+  Parts.back().Runs.push_back(Run);
+  Parts.back().End = End;
+}
+
+void TGenericFrame::AddBit(bool Bit, double End) {
+  if (Parts.empty() || !Parts.back().IsBits) {
+    Parts.push_back({});
+    Parts.back().IsBits = true;
+  }
+  ++Parts.back().BitCount;
+  Parts.back().End = End;
+  Bits.push_back(Bit);
+  BitEnds.push_back(End);
+}

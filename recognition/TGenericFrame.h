@@ -52,6 +52,12 @@ struct TGenericFrame {
   // number of runs of every delimiter ("PD L2 B32 D1"): frames with equal shapes can share
   // one definition. Never fails.
   std::string Shape() const;
+  // Appends delimiter run Run (samples; High: a mark) that ends End samples into the packet, to
+  // the delimiter the frame ends with or a new one. Never throws except when memory runs out.
+  void AddDelimiterRun(uint16_t Run, bool High, double End);
+  // Appends Bit, which ends End samples into the packet, to the stretch of bits the frame ends
+  // with or a new one. Never throws except when memory runs out.
+  void AddBit(bool Bit, double End);
 
   TCoding Coding = TCoding::PulseDistance;
   // The bit clusters: short and long mark, short and long space. For pulse distance the long
@@ -67,4 +73,5 @@ struct TGenericFrame {
   // Read with the wider spread of a receiver whose gain drifts over a long packet: its clusters
   // say little about the remote's widths.
   bool Drifting = false;
+  double UnitSpread = 0;  // run length: how far a run lies from its whole units at most, samples
 };

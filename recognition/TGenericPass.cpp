@@ -2,28 +2,26 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 #include "TDefinition.h"
+#include "TDurationClusters.h"
 
 namespace {
 using TCoding = TGenericFrame::TCoding;
 using TCluster = TGenericFrame::TCluster;
 
 // Clustering: sorted durations belong together until one exceeds the one before by this much
-// (and by MinSplitSamples):
+// (and by a few samples):
 // marks have at most two bit widths, often far apart, and a receiver that changes its gain
 // within a frame moves them by a fifth; spaces may have four widths a third apart.
 constexpr double MarkSplitRatio = 0.3;
+// The longest mark alone, this much longer than the others of its cluster, is a stop mark.
+constexpr double LoneMarkRatio = 0.2;
 constexpr double SpaceSplitRatio = 0.2;
-constexpr double MinSplitSamples = 3;
 // A cluster that carries bits: seen at least twice, its longest no more than MaxSpread times
 // its shortest (plus a few samples of jitter), and no shorter than MinBitMicros on average.
 constexpr size_t MinBitClusterCount = 2;
 constexpr size_t LeadInRuns = 2;  // marks (spaces) of a lead-in: a cluster of nothing else is none
-// A run seen once that is this near a bit cluster counts as that width.
-constexpr double NearRatio = 1.2;
-constexpr double NearSlackSamples = 1;
 // Where no position code fits, a space width this near a bit width is that width (a remote that
 // stretches some of its spaces), if it is rare beside that width (a third of a position code's
 // spaces have a width of their own) and the frame long (a short one is told from noise less).
@@ -76,43 +74,8 @@ constexpr long MinUnitCounts = 3;
 constexpr size_t BaseRunWidthDelimiters = 3;
 constexpr size_t BitsPerRunWidthDelimiter = 16;
 constexpr double MicrosPerSecond = 1e6;
-constexpr size_t NoCluster = SIZE_MAX;
 
-struct TClustering {
-  std::vector<TCluster> Clusters;  // by centre
-  std::vector<size_t> Of;          // the cluster of every value
-  std::vector<size_t> Last;        // the last value of every cluster, by index
-};
-
-TClustering Cluster(const std::vector<double>& Values, double Ratio) {
-  TClustering result;
-  result.Of.assign(Values.size(), NoCluster);
-  std::vector<size_t> order(Values.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return Values[a] < Values[b]; });
-  double sum = 0;
-  for (size_t k = 0; k < order.size(); ++k) {
-    const double value = Values[order[k]];
-    const bool split = k == 0 || (value - result.Clusters.back().Max > MinSplitSamples &&
-                                  value > result.Clusters.back().Max * (1 + Ratio));
-    if (split) {
-      if (k)
-        result.Clusters.back().Centre = sum / static_cast<double>(result.Clusters.back().Count);
-      result.Clusters.push_back({value, value, value, 0});
-      sum = 0;
-    }
-    TCluster& cluster = result.Clusters.back();
-    result.Last.resize(result.Clusters.size(), 0);
-    result.Last.back() = std::max(result.Last.back(), order[k]);
-    cluster.Max = value;
-    ++cluster.Count;
-    sum += value;
-    result.Of[order[k]] = result.Clusters.size() - 1;
-  }
-  if (!result.Clusters.empty())
-    result.Clusters.back().Centre = sum / static_cast<double>(result.Clusters.back().Count);
-  return result;
-}
+using TClustering = TDurationClusters;
 
 // The one or two clusters that carry bits, by centre: the populous ones no longer than MaxRatio
 // times the shortest populous one, the two most populous when there are more.
@@ -143,20 +106,36 @@ bool Tight(const TCluster& Cluster, uint16_t Rate, double Spread = MaxSpread) {
 // The runs of one packet, split into marks and spaces, with their clusters.
 class TReader {
  public:
-  TReader(const std::vector<uint16_t>& Pulses, uint16_t Rate) : Pulses_(Pulses), Rate_(Rate) {}
+  // Like: a frame of the same remote whose bit widths the packet's clusters take in (nullptr:
+  // the packet alone).
+  TReader(const std::vector<uint16_t>& Pulses, uint16_t Rate, const TGenericFrame* Like = nullptr)
+      : Pulses_(Pulses), Rate_(Rate), Like_(Like) {}
+
+  // Clusters the marks and the spaces and picks the bit clusters; false when there are none.
+  bool Prepare() {
+    End_ = Pulses_.size();
+    if (End_ % 2 == 1) --End_;  // the closing silence
+    if (End_ < 2) return false;
+    std::vector<double> marks, spaces;
+    for (size_t i = 1; i < End_; ++i) (i % 2 ? marks : spaces).push_back(Pulses_[i]);
+    // The widths of Like join the clusters after the packet's runs, which alone are read.
+    if (Like_)
+      for (const TCluster* cluster :
+           {&Like_->ShortMark, &Like_->LongMark, &Like_->ShortSpace, &Like_->LongSpace}) {
+        std::vector<double>& level =
+            cluster == &Like_->ShortMark || cluster == &Like_->LongMark ? marks : spaces;
+        level.insert(level.end(), {cluster->Min, cluster->Max});
+      }
+    Marks_ = TClustering::From(marks, MarkSplitRatio, LoneMarkRatio);
+    Spaces_ = TClustering::From(spaces, SpaceSplitRatio);
+    MarkBits_ = BitClusters(Marks_, MaxMarkRatio);
+    SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
+    return !MarkBits_.empty() && !SpaceBits_.empty();
+  }
 
   // RunsOnly: as run width whatever coding fits.
   std::optional<TGenericFrame> Read(bool RunsOnly) {
-    End_ = Pulses_.size();
-    if (End_ % 2 == 1) --End_;  // the closing silence
-    if (End_ < 2) return std::nullopt;
-    std::vector<double> marks, spaces;
-    for (size_t i = 1; i < End_; ++i) (i % 2 ? marks : spaces).push_back(Pulses_[i]);
-    Marks_ = Cluster(marks, MarkSplitRatio);
-    Spaces_ = Cluster(spaces, SpaceSplitRatio);
-    MarkBits_ = BitClusters(Marks_, MaxMarkRatio);
-    SpaceBits_ = BitClusters(Spaces_, MaxSpaceRatio);
-    if (MarkBits_.empty() || SpaceBits_.empty()) return std::nullopt;
+    if (!Prepare()) return std::nullopt;
     if (RunsOnly) return Runs();
     if (MarkBits_.size() == 1) {
       const TCluster& mark = Marks_.Clusters[MarkBits_[0]];
@@ -174,14 +153,25 @@ class TReader {
     if (SpaceBits_.size() == 1) {
       frame = ReadPairs(TCoding::PulseWidth);
     } else {
-      if (BiPhaseRatios()) frame = ReadBiPhase(false);
-      if (!frame && BiPhaseRatios()) frame = ReadBiPhase(true);
+      const bool biPhase = (!Like_ || Like_->Coding == TCoding::BiPhase) && BiPhaseRatios();
+      if (biPhase) frame = ReadBiPhase(false);
+      if (!frame && biPhase) frame = ReadBiPhase(true);
       if (!frame) frame = ReadPairs(TCoding::PulseDistanceWidth);
     }
     if (frame && Regular(*frame)) return frame;
     frame = Runs();
     if (frame) return frame;
-    return ReadUnits();
+    const TCluster& mark = Marks_.Clusters[MarkBits_.front()];
+    const TCluster& space = Spaces_.Clusters[SpaceBits_.front()];
+    return ReadUnits({(mark.Centre + space.Centre) / 2, (mark.Centre - space.Centre) / 2},
+                     MinUnitCounts);
+  }
+
+  // As run length against Units (a remote's unit measured over all its packets), whatever unit
+  // counts the frame uses.
+  std::optional<TGenericFrame> ReadAgainst(const TGenericPass::TUnits& Units) {
+    if (!Prepare()) return std::nullopt;
+    return ReadUnits(Units, 1);
   }
 
  private:
@@ -197,33 +187,31 @@ class TReader {
     return frame;
   }
 
-  // Run length: every run lasts one to MaxUnits units, marks longer and spaces shorter by the
-  // receiver's edge shift (the unit and the shift from the shortest mark and space); longer
-  // runs are delimiters. Three unit counts or more (two are run width's), every run within
-  // MaxUnitError of its count. One hex digit a run.
-  std::optional<TGenericFrame> ReadUnits() {
-    const TCluster& mark = Marks_.Clusters[MarkBits_.front()];
-    const TCluster& space = Spaces_.Clusters[SpaceBits_.front()];
-    const double unit = (mark.Centre + space.Centre) / 2, shift = (mark.Centre - space.Centre) / 2;
+  // Run length: every run lasts one to Units.MaxUnits units, marks longer and spaces shorter by
+  // the receiver's edge shift (read alone: the unit and the shift from the shortest mark and
+  // space); longer runs are delimiters. MinCounts unit counts or more (two are run width's),
+  // every run within MaxUnitError of its count. One hex digit a run.
+  std::optional<TGenericFrame> ReadUnits(const TGenericPass::TUnits& Units, long MinCounts) {
+    const double unit = Units.Unit, shift = Units.Shift;
     if (unit * MicrosPerSecond / Rate_ < MinBitMicros) return std::nullopt;
     TGenericFrame frame = Start(TCoding::RunLength);
     std::vector<bool> seen(TGenericFrame::MaxUnits + 1, false);
     for (size_t i = 1; i < End_; ++i) {
       const double run = Pulses_[i] + (i % 2 ? -shift : shift);
       const long units = std::lround(run / unit);
-      if (units < 1 || units > long{TGenericFrame::MaxUnits}) {
+      if (units < 1 || units > long{Units.MaxUnits}) {
         AddDelimiterRun(frame, i);
         continue;
       }
-      if (std::abs(run - static_cast<double>(units) * unit) >
-          MaxUnitError * unit + UnitSlackSamples)
-        return std::nullopt;
+      const double error = std::abs(run - static_cast<double>(units) * unit);
+      if (error > MaxUnitError * unit + UnitSlackSamples) return std::nullopt;
+      frame.UnitSpread = std::max(frame.UnitSpread, error);
       seen[static_cast<size_t>(units)] = true;
       Position_ += Pulses_[i];
       for (size_t b = TGenericFrame::BitsPerSymbol; b-- > 0;)
-        AddBit(frame, (units >> b) & 1, Position_);
+        frame.AddBit((units >> b) & 1, Position_);
     }
-    if (std::count(seen.begin(), seen.end(), true) < MinUnitCounts) return std::nullopt;
+    if (std::count(seen.begin(), seen.end(), true) < MinCounts) return std::nullopt;
     size_t delimiterRuns = 0;
     for (const TGenericFrame::TPart& part : frame.Parts) delimiterRuns += part.Runs.size();
     const size_t runs = frame.Bits.size() / TGenericFrame::BitsPerSymbol;
@@ -244,7 +232,7 @@ class TReader {
         continue;
       }
       Position_ += Pulses_[i];
-      AddBit(frame, width == 1, Position_);
+      frame.AddBit(width == 1, Position_);
     }
     return frame;
   }
@@ -264,7 +252,7 @@ class TReader {
     std::vector<double> symbols;
     for (size_t i = 1; i + 1 < End_; i += 2)
       if (MarkBit(i) >= 0) symbols.push_back(Pulses_[i + 1]);
-    const TClustering widths = Cluster(symbols, PositionSplitRatio);
+    const TClustering widths = TClustering::From(symbols, PositionSplitRatio);
     // Widths seen once beyond the longest populous one are delimiters (a gap, a trailer).
     size_t levels = widths.Clusters.size();
     while (levels > 0 && widths.Clusters[levels - 1].Count < MinBitClusterCount) --levels;
@@ -291,7 +279,7 @@ class TReader {
       }
       Position_ += Pulses_[i] + Pulses_[i + 1];
       for (size_t b = TGenericFrame::BitsPerSymbol; b-- > 0;)
-        AddBit(frame, (rank >> b) & 1, Position_);
+        frame.AddBit((rank >> b) & 1, Position_);
     }
     return frame;
   }
@@ -339,7 +327,7 @@ class TReader {
 
   // Widens Frame's space clusters by the spaces SpaceBit counts as their width (Loose).
   void TakeInLooseSpaces(TGenericFrame& Frame) const {
-    for (size_t k = 0; k < Spaces_.Of.size(); ++k) {
+    for (size_t k = 0; k < PacketSpaces(); ++k) {
       if (MarkBit(2 * k + 1) < 0) continue;
       const int width = SpaceBit(2 * k + 2);
       if (width < 0) continue;
@@ -368,7 +356,7 @@ class TReader {
   TCluster BitSpaces(size_t Id) const {
     TCluster bits;
     double sum = 0;
-    for (size_t k = 0; k < Spaces_.Of.size(); ++k) {
+    for (size_t k = 0; k < PacketSpaces(); ++k) {
       if (Spaces_.Of[k] != Id || MarkBit(2 * k + 1) < 0) continue;
       const double value = Pulses_[2 * k + 2];
       bits.Min = bits.Count ? std::min(bits.Min, value) : value;
@@ -381,6 +369,8 @@ class TReader {
     return bits;
   }
 
+  // The packet's spaces before the closing silence (the clusters may hold Like's widths too).
+  size_t PacketSpaces() const { return End_ / 2 - 1; }
   // 0 for the short bit cluster, 1 for the long one, -1 for a run outside them.
   int MarkBit(size_t Run) const { return Which(Marks_, MarkBits_, Run / 2); }
   int SpaceBit(size_t Run) const { return Which(Spaces_, SpaceBits_, Run / 2 - 1, LooseSpaces_); }
@@ -393,13 +383,11 @@ class TReader {
       if (Bits[k] == id) return static_cast<int>(k);
     const TCluster& own = Clustering.Clusters[id];
     if (!Loose && own.Count >= MinBitClusterCount) return -1;
-    const double near = Loose ? LooseNearRatio : NearRatio;
+    const double near = Loose ? LooseNearRatio : TClustering::NearRatio;
     for (size_t k = 0; k < Bits.size(); ++k) {
       const TCluster& bit = Clustering.Clusters[Bits[k]];
       if (Loose && own.Count * LooseShare > bit.Count) continue;
-      if (own.Min >= bit.Min / near - NearSlackSamples &&
-          own.Max <= bit.Max * near + NearSlackSamples)
-        return static_cast<int>(k);
+      if (TClustering::Near(bit, own.Min, own.Max, near)) return static_cast<int>(k);
     }
     return -1;
   }
@@ -431,23 +419,7 @@ class TReader {
 
   void AddDelimiterRun(TGenericFrame& Frame, size_t Run) {
     Position_ += Pulses_[Run];
-    if (Frame.Parts.empty() || Frame.Parts.back().IsBits) {
-      Frame.Parts.push_back({});
-      Frame.Parts.back().HighFirst = Run % 2 == 1;
-    }
-    Frame.Parts.back().Runs.push_back(Pulses_[Run]);
-    Frame.Parts.back().End = Position_;
-  }
-
-  void AddBit(TGenericFrame& Frame, bool Bit, double End) {
-    if (Frame.Parts.empty() || !Frame.Parts.back().IsBits) {
-      Frame.Parts.push_back({});
-      Frame.Parts.back().IsBits = true;
-    }
-    ++Frame.Parts.back().BitCount;
-    Frame.Parts.back().End = End;
-    Frame.Bits.push_back(Bit);
-    Frame.BitEnds.push_back(End);
+    Frame.AddDelimiterRun(Pulses_[Run], Run % 2 == 1, Position_);
   }
 
   // Pulse distance, pulse width and distance-width: a bit is a mark and the space after it.
@@ -458,7 +430,7 @@ class TReader {
       if (i + 1 >= End_) {  // the last mark, before the closing silence: a bit where marks differ
         if (Coding != TCoding::PulseDistance && mark >= 0) {
           Position_ += Pulses_[i];
-          AddBit(frame, mark == 1, Position_);
+          frame.AddBit(mark == 1, Position_);
         } else {
           AddDelimiterRun(frame, i);
         }
@@ -489,7 +461,7 @@ class TReader {
         continue;
       }
       Position_ += Pulses_[i] + Pulses_[i + 1];
-      AddBit(frame, bit, Position_);
+      frame.AddBit(bit, Position_);
     }
     return frame;
   }
@@ -538,7 +510,7 @@ class TReader {
       for (size_t h = 0; h < levels.size() && valid; h += 2) valid = levels[h] != levels[h + 1];
       if (!valid) continue;
       frame.BiPhaseLeadingSpace = leadingSpace;
-      for (size_t h = 0; h < levels.size(); h += 2) AddBit(frame, levels[h + 1], ends[h + 1]);
+      for (size_t h = 0; h < levels.size(); h += 2) frame.AddBit(levels[h + 1], ends[h + 1]);
       return frame;
     }
     return std::nullopt;
@@ -546,6 +518,7 @@ class TReader {
 
   const std::vector<uint16_t>& Pulses_;
   uint16_t Rate_;
+  const TGenericFrame* Like_;
   size_t End_ = 0;  // the runs read: Pulses_ without the closing silence
   TClustering Marks_, Spaces_;
   std::vector<size_t> MarkBits_, SpaceBits_;
@@ -566,6 +539,20 @@ std::optional<TGenericFrame> TGenericPass::Read(const std::vector<uint16_t>& Pul
                                                 uint16_t Rate) {
   if (Rate == 0) return std::nullopt;
   return TReader(Pulses, Rate).Read(false);
+}
+
+std::optional<TGenericFrame> TGenericPass::ReadUnits(const std::vector<uint16_t>& Pulses,
+                                                     uint16_t Rate, const TUnits& Units) {
+  if (Rate == 0 || Units.MaxUnits > TGenericFrame::MaxUnits) return std::nullopt;
+  return TReader(Pulses, Rate).ReadAgainst(Units);
+}
+
+std::optional<TGenericFrame> TGenericPass::ReadLike(const std::vector<uint16_t>& Pulses,
+                                                    uint16_t Rate, const TGenericFrame& Like) {
+  if (Rate == 0) return std::nullopt;
+  std::optional<TGenericFrame> frame = TReader(Pulses, Rate, &Like).Read(false);
+  if (!frame || frame->Coding != Like.Coding || frame->Drifting) return std::nullopt;
+  return frame;
 }
 
 std::optional<TGenericFrame> TGenericPass::ReadRuns(const std::vector<uint16_t>& Pulses,

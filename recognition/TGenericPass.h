@@ -22,6 +22,13 @@ class TGenericPass {
   static constexpr const char* DataField = "data";
   static constexpr size_t MinBits = 6;  // fewer bits than this are not told from noise
 
+  // A run-length remote's timing: the unit and the edge shift (samples; a mark is Shift longer
+  // and a space Shift shorter than its units), and the most units a run of bits lasts.
+  struct TUnits {
+    double Unit = 0, Shift = 0;
+    unsigned MaxUnits = TGenericFrame::MaxUnits;
+  };
+
   // Reads Pulses (low, high, low, ... at Rate Hz; Pulses[0] is the leading low run, a last low
   // run the closing silence). Nothing when the packet is too short or irregular to read: too
   // few bits, bit clusters too wide or too short, or more delimiters than a frame has. Never
@@ -30,6 +37,18 @@ class TGenericPass {
   // Reads Pulses as Read does, but as run width whatever coding fits (every run of the bit
   // widths a bit): frames of one remote that Read gives several codings read alike.
   static std::optional<TGenericFrame> ReadRuns(const std::vector<uint16_t>& Pulses, uint16_t Rate);
+  // Reads Pulses as Read does, its marks and spaces clustered with the bit widths of Like (a
+  // frame of the same remote): a frame that sends only one of the widths (all its bits zero)
+  // reads as the others do. Nothing unless it reads regularly in Like's coding, and not as a
+  // drifting frame. Never throws except when memory runs out.
+  static std::optional<TGenericFrame> ReadLike(const std::vector<uint16_t>& Pulses, uint16_t Rate,
+                                               const TGenericFrame& Like);
+  // Reads Pulses as run length against Units, whatever unit counts the frame uses (one remote's
+  // frame of one or two lengths reads as its others do). Nothing when a run lies further from
+  // whole units than Read allows or the frame is irregular, or MaxUnits exceeds
+  // TGenericFrame::MaxUnits. Never throws except when memory runs out.
+  static std::optional<TGenericFrame> ReadUnits(const std::vector<uint16_t>& Pulses, uint16_t Rate,
+                                                const TUnits& Units);
   // True when Frame has enough bits and no more delimiter runs than a frame has. Never fails.
   static bool Regular(const TGenericFrame& Frame);
   // Reads Sample; on success gives it the coding's name, the fields bits and data (its Text the

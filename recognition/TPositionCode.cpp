@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "TDurationClusters.h"
+
 namespace {
 using TCluster = TGenericFrame::TCluster;
 
-// A mark this near the bit mark's width is a bit mark.
-constexpr double MarkNearRatio = 1.2;
-constexpr double NearSlackSamples = 1;
-// Sorted spaces belong to one width until one exceeds the one before by more than this many
-// samples and this share (a receiver's jitter is a sample or two; the steps of these codes are
-// an eighth of the width or more).
-constexpr double SplitSamples = 3;
+// Sorted spaces belong to one width until one exceeds the one before by more than this share
+// and a few samples (a receiver's jitter is a sample or two; the steps of these codes are an
+// eighth of the width or more).
 constexpr double SplitRatio = 0.02;
 // The symbol widths: from the shortest seen twice up to this many times it; a longer space is
 // a gap or a lead-in.
@@ -25,21 +23,6 @@ size_t ReadEnd(const std::vector<uint16_t>& Packet) {
   return Packet.size() % 2 == 1 ? Packet.size() - 1 : Packet.size();
 }
 
-std::vector<TCluster> Widths(std::vector<double> Spaces) {
-  std::sort(Spaces.begin(), Spaces.end());
-  std::vector<TCluster> clusters;
-  for (double value : Spaces) {
-    if (clusters.empty() || (value - clusters.back().Max > SplitSamples &&
-                             value > clusters.back().Max * (1 + SplitRatio)))
-      clusters.push_back({value, value, 0, 0});
-    TCluster& cluster = clusters.back();
-    cluster.Centre = (cluster.Centre * static_cast<double>(cluster.Count) + value) /
-                     static_cast<double>(cluster.Count + 1);
-    ++cluster.Count;
-    cluster.Max = value;
-  }
-  return clusters;
-}
 }  // namespace
 
 std::optional<TPositionCode> TPositionCode::Measure(
@@ -52,7 +35,7 @@ std::optional<TPositionCode> TPositionCode::Measure(
     for (size_t i = 1; i + 1 < end; i += 2)
       if (code.IsMark((*packet)[i])) spaces.push_back((*packet)[i + 1]);
   }
-  const std::vector<TCluster> clusters = Widths(std::move(spaces));
+  const std::vector<TCluster> clusters = TDurationClusters::From(spaces, SplitRatio).Clusters;
   size_t first = 0;
   while (first < clusters.size() && clusters[first].Count < MinWidthCount) ++first;
   if (first == clusters.size()) return std::nullopt;
@@ -81,8 +64,7 @@ std::optional<TPositionCode> TPositionCode::Measure(
 }
 
 bool TPositionCode::IsMark(uint16_t Run) const {
-  return Run >= Mark_.Min / MarkNearRatio - NearSlackSamples &&
-         Run <= Mark_.Max * MarkNearRatio + NearSlackSamples;
+  return TDurationClusters::Near(Mark_, Run, Run);
 }
 
 int TPositionCode::Rank(uint16_t Space) const {
@@ -104,12 +86,7 @@ TGenericFrame TPositionCode::Read(const std::vector<uint16_t>& Packet) const {
   double position = Packet.empty() ? 0 : Packet[0];
   const auto delimiter = [&](size_t Run) {
     position += Packet[Run];
-    if (frame.Parts.empty() || frame.Parts.back().IsBits) {
-      frame.Parts.push_back({});
-      frame.Parts.back().HighFirst = Run % 2 == 1;
-    }
-    frame.Parts.back().Runs.push_back(Packet[Run]);
-    frame.Parts.back().End = position;
+    frame.AddDelimiterRun(Packet[Run], Run % 2 == 1, position);
   };
   for (size_t i = 1; i < end; i += 2) {
     const int rank = i + 1 < end && IsMark(Packet[i]) ? Rank(Packet[i + 1]) : -1;
@@ -119,16 +96,8 @@ TGenericFrame TPositionCode::Read(const std::vector<uint16_t>& Packet) const {
       continue;
     }
     position += Packet[i] + Packet[i + 1];
-    if (frame.Parts.empty() || !frame.Parts.back().IsBits) {
-      frame.Parts.push_back({});
-      frame.Parts.back().IsBits = true;
-    }
-    for (unsigned b = SymbolBits_; b-- > 0;) {
-      frame.Bits.push_back((static_cast<unsigned>(rank) >> b) & 1);
-      frame.BitEnds.push_back(position);
-    }
-    frame.Parts.back().BitCount += SymbolBits_;
-    frame.Parts.back().End = position;
+    for (unsigned b = SymbolBits_; b-- > 0;)
+      frame.AddBit((static_cast<unsigned>(rank) >> b) & 1, position);
   }
   return frame;
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
+#include <set>
 
 #include "TGenericPass.h"
 #include "TPositionCode.h"
@@ -19,8 +21,11 @@ constexpr double JitterMicros = 25;
 constexpr double MinCodingShare = 0.8;      // of the packets read, in the coding learned         //
                                             // added to the spread measured: a receiver's edges
 constexpr double MaxToleranceMicros = 200;  // however spread the remote's timing
-// Run width: a symbol is two runs, a mark and a space in either order, each a bit.
-constexpr unsigned RunWidthSymbolBits = 2;
+// Run width and run length: a symbol is two runs, a mark and a space in either order; a run is
+// a bit (run width) or two (run length: one to four units, its units less one).
+constexpr unsigned RunsPerSymbol = 2;
+constexpr unsigned RunLengthBitsPerRun = 2;
+constexpr unsigned MaxRunLengthUnits = 1u << RunLengthBitsPerRun;
 constexpr size_t MaxDelimiterAlternatives = 8;
 // Frames read as run width belong to one remote when their short widths are within this share
 // of the frames' median.
@@ -85,6 +90,32 @@ long Micros(double Samples, uint16_t Rate) {
   return std::lround(Samples * MicrosPerSecond / Rate);
 }
 
+// The value of Bits[From .. From + Count), most significant first.
+unsigned Value(const std::vector<bool>& Bits, size_t From, size_t Count) {
+  unsigned value = 0;
+  for (size_t b = 0; b < Count; ++b) value = value << 1 | Bits[From + b];
+  return value;
+}
+
+// A run-length frame as learning writes it: two bits a run (its units less one), not four.
+TGenericFrame TwoBitsPerRun(TGenericFrame Frame) {
+  const size_t from = TGenericFrame::BitsPerSymbol;
+  std::vector<bool> bits;
+  std::vector<double> ends;
+  for (size_t b = 0; b + from <= Frame.Bits.size(); b += from) {
+    const unsigned units = Value(Frame.Bits, b, from) - 1;
+    for (unsigned k = RunLengthBitsPerRun; k-- > 0;) {
+      bits.push_back((units >> k) & 1);
+      ends.push_back(Frame.BitEnds[b]);
+    }
+  }
+  Frame.Bits = std::move(bits);
+  Frame.BitEnds = std::move(ends);
+  for (TGenericFrame::TPart& part : Frame.Parts)
+    part.BitCount = part.BitCount / from * RunLengthBitsPerRun;
+  return Frame;
+}
+
 // A pattern of alternating levels from durations in microseconds.
 std::string Pattern(bool HighFirst, const std::vector<long>& Micros) {
   std::string text;
@@ -102,33 +133,44 @@ std::string Pattern(bool HighFirst, const std::vector<long>& Micros) {
 struct TProtocolLearner::TTimings {
   TCoding Coding = TCoding::PulseDistance;
   long ShortMark = 0, LongMark = 0, ShortSpace = 0, LongSpace = 0;
-  long HalfMark = 0, HalfSpace = 0;  // bi-phase half-bits
-  long ToleranceMicros = 0;          // the definition's window
-  unsigned SymbolBits = 1;           // pulse position: 2 or 4 bits a symbol
-  std::vector<long> Spaces;          // pulse position: the space of every symbol value
+  long HalfMark = 0, HalfSpace = 0;        // bi-phase half-bits
+  long ToleranceMicros = 0;                // the definition's window
+  unsigned SymbolBits = 1;                 // pulse position: 2 or 4 bits a symbol
+  std::vector<long> Spaces;                // pulse position: the space of every symbol value
+  unsigned BitsPerRun = 1;                 // run width 1, run length 2
+  double UnitMicros = 0, ShiftMicros = 0;  // run length: a unit, a mark's edge shift
 
-  // The bits of one symbol: one, or a pulse-position or run-width symbol's.
+  // The bits of one symbol: one, or a pulse-position, run-width or run-length symbol's.
   size_t Unit() const { return SymbolBits; }
-  // Run width: the run of Bit at the level High.
-  long Run(bool Bit, bool High) const {
-    return High ? (Bit ? LongMark : ShortMark) : (Bit ? LongSpace : ShortSpace);
+  // Run width and run length: the run of Value at the level High.
+  long Run(unsigned Value, bool High) const {
+    if (Coding == TCoding::RunLength)
+      return std::lround((Value + 1) * UnitMicros + (High ? ShiftMicros : -ShiftMicros));
+    return High ? (Value ? LongMark : ShortMark) : (Value ? LongSpace : ShortSpace);
   }
-  // Run width: the pattern of the runs of Bits from the level High on.
+  // Run width and run length: the value of the run whose bits begin at Bits[From].
+  unsigned RunValue(const std::vector<bool>& Bits, size_t From) const {
+    return Value(Bits, From, BitsPerRun);
+  }
+  // Run width and run length: the pattern of the runs of Bits from the level High on.
   std::string Runs(const std::vector<bool>& Bits, bool High) const {
     std::vector<long> runs;
-    for (size_t b = 0; b < Bits.size(); ++b) runs.push_back(Run(Bits[b], High == (b % 2 == 0)));
+    for (size_t b = 0; b + BitsPerRun <= Bits.size(); b += BitsPerRun)
+      runs.push_back(Run(RunValue(Bits, b), High == (b / BitsPerRun % 2 == 0)));
     return Pattern(High, runs);
   }
-  // Run width: the symbol Value (first run's bit, second run's bit) in both orders of levels.
-  std::string RunSymbol(unsigned Value) const {
-    const std::vector<bool> bits = {(Value >> 1 & 1) != 0, (Value & 1) != 0};
+  // Run width and run length: the symbol Value (the first run's bits, the second run's) from
+  // a mark (HighFirst), from a space (LowFirst) or as alternatives in both orders of levels.
+  std::string RunSymbol(unsigned Value, bool HighFirst, bool LowFirst) const {
+    std::vector<bool> bits;
+    for (unsigned b = SymbolBits; b-- > 0;) bits.push_back((Value >> b & 1) != 0);
+    if (!LowFirst) return Runs(bits, true);
+    if (!HighFirst) return Runs(bits, false);
     return Runs(bits, true) + "|" + Runs(bits, false);
   }
   // The pulse-position symbol of Bits[From .. From + SymbolBits), most significant first.
   std::vector<long> Symbol(const std::vector<bool>& Bits, size_t From) const {
-    unsigned value = 0;
-    for (size_t b = 0; b < SymbolBits; ++b) value = value << 1 | Bits[From + b];
-    return {ShortMark, Spaces[value]};
+    return {ShortMark, Spaces[Value(Bits, From, SymbolBits)]};
   }
 
   // The 1 and 0 bit as half-bit levels (bi-phase) or as a mark and a space.
@@ -240,6 +282,48 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   // A pulse-position frame that sends only two of the widths is read alone as pulse distance.
   const bool positions = major->first == TCoding::PulsePosition;
   size_t sameCoding = major->second + (positions ? codings[TCoding::PulseDistance] : 0);
+  // Frames read again as one coding replace the frames read alone when they are most packets.
+  const auto readAgain = [&](std::vector<TGenericFrame> Again, TCoding Coding) {
+    if (static_cast<double>(Again.size()) < MinCodingShare * static_cast<double>(frames.size()))
+      return false;
+    result.Unread = Packets.size() - Again.size();
+    frames = std::move(Again);
+    codings = {{Coding, frames.size()}};
+    major = codings.begin();
+    sameCoding = frames.size();
+    return true;
+  };
+  // A run-length remote: the unit and the edge shift measured over its run-length frames (or
+  // its run-width frames with longer runs between their bits), and every packet read again
+  // against them (a frame of one or two lengths reads alone as run width or another coding);
+  // runs up to four units long, longer ones delimiters.
+  const auto unitFrame = [&](const TGenericFrame& F) {
+    if (codings.count(TCoding::RunLength)) return F.Coding == TCoding::RunLength;
+    if (F.Coding != TCoding::RunWidth || F.Parts.size() < 3) return false;
+    return std::any_of(F.Parts.begin() + 1, F.Parts.end() - 1, [&](const TGenericFrame::TPart& P) {
+      bool high = P.HighFirst;
+      for (uint16_t run : P.Runs) {
+        if (run <= (high ? F.LongMark.Max : F.LongSpace.Max)) return false;
+        high = !high;
+      }
+      return !P.IsBits;
+    });
+  };
+  std::optional<TGenericPass::TUnits> units;
+  if (std::any_of(frames.begin(), frames.end(), unitFrame)) {
+    TCluster mark, space;
+    for (const TGenericFrame& frame : frames) {
+      if (!unitFrame(frame)) continue;
+      mark = Merge(mark, frame.ShortMark);
+      space = Merge(space, frame.ShortSpace);
+    }
+    units = {(mark.Centre + space.Centre) / 2, (mark.Centre - space.Centre) / 2, MaxRunLengthUnits};
+    std::vector<TGenericFrame> runs;
+    for (const std::vector<uint16_t>& packet : Packets)
+      if (std::optional<TGenericFrame> frame = TGenericPass::ReadUnits(packet, Rate, *units))
+        runs.push_back(TwoBitsPerRun(std::move(*frame)));
+    if (!readAgain(std::move(runs), TCoding::RunLength)) units.reset();
+  }
   // Where some frames need run width, the others (bi-phase with a glitch, a frame whose long
   // marks are missing) are read as run width too.
   if (static_cast<double>(sameCoding) < MinCodingShare * static_cast<double>(frames.size()) &&
@@ -264,13 +348,7 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
       return std::abs(F.ShortMark.Centre - mark) > SameWidthShare * mark ||
              std::abs(F.ShortSpace.Centre - space) > SameWidthShare * space;
     });
-    if (static_cast<double>(runs.size()) >= MinCodingShare * static_cast<double>(frames.size())) {
-      result.Unread = Packets.size() - runs.size();
-      frames = std::move(runs);
-      codings = {{TCoding::RunWidth, frames.size()}};
-      major = codings.begin();
-      sameCoding = frames.size();
-    }
+    readAgain(std::move(runs), TCoding::RunWidth);
   }
   if (static_cast<double>(sameCoding) < MinCodingShare * static_cast<double>(frames.size())) {
     result.Problem = "the packets are of different codings:";
@@ -282,15 +360,14 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
     return result;
   }
   const TCoding coding = major->first;
-  if (coding == TCoding::RunLength) {
-    result.Problem = "the packets are a run-length code (runs of one to " +
-                     std::to_string(TGenericFrame::MaxUnits) +
-                     " units), which a definition of the library cannot describe";
+  if (coding == TCoding::RunLength && !units) {
+    result.Problem = "the packets are a run-length code whose runs do not all last one to " +
+                     std::to_string(MaxRunLengthUnits) + " units of one length";
     return result;
   }
   result.OtherCoding = frames.size() - sameCoding;
   std::optional<TPositionCode> code;
-  if (positions) {
+  if (positions && coding == TCoding::PulsePosition) {
     code = Positions(frames, read, unread, result.LeftOut);
     result.Unread = unread.size();
     if (!code) {
@@ -313,6 +390,23 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   }
   if (longMark.Count == 0) longMark = shortMark;
   if (longSpace.Count == 0) longSpace = shortSpace;
+  // A packet that sends one of the bit widths only (all its bits zero) is read with the widths
+  // of the others (run width, run length and pulse position read every packet again above).
+  if (coding != TCoding::RunWidth && coding != TCoding::RunLength &&
+      coding != TCoding::PulsePosition) {
+    TGenericFrame like;
+    like.Coding = coding;
+    like.ShortMark = shortMark;
+    like.LongMark = longMark;
+    like.ShortSpace = shortSpace;
+    like.LongSpace = longSpace;
+    std::erase_if(unread, [&](const std::vector<uint16_t>* Packet) {
+      std::optional<TGenericFrame> frame = TGenericPass::ReadLike(*Packet, Rate, like);
+      if (frame) frames.push_back(std::move(*frame));
+      return frame.has_value();
+    });
+    result.Unread = unread.size();
+  }
   // A pattern's duration is the middle of what was measured, so the window holds both ends.
   const auto middle = [Rate](const TCluster& C) { return Micros((C.Min + C.Max) / 2, Rate); };
   TTimings timings;
@@ -324,7 +418,17 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   // Bi-phase: a short run is one half-bit plus the edge shift, a long one two half-bits plus it.
   timings.HalfMark = Micros((shortMark.Centre + longMark.Centre / 2) / 2, Rate);
   timings.HalfSpace = Micros((shortSpace.Centre + longSpace.Centre / 2) / 2, Rate);
-  if (coding == TCoding::RunWidth) timings.SymbolBits = RunWidthSymbolBits;
+  if (coding == TCoding::RunWidth) timings.SymbolBits = RunsPerSymbol;
+  if (units) {
+    timings.BitsPerRun = RunLengthBitsPerRun;
+    timings.SymbolBits = RunsPerSymbol * RunLengthBitsPerRun;
+    timings.UnitMicros = units->Unit * MicrosPerSecond / Rate;
+    timings.ShiftMicros = units->Shift * MicrosPerSecond / Rate;
+    timings.ShortMark = timings.Run(0, true);
+    timings.ShortSpace = timings.Run(0, false);
+    timings.LongMark = timings.Run(MaxRunLengthUnits - 1, true);
+    timings.LongSpace = timings.Run(MaxRunLengthUnits - 1, false);
+  }
   if (code) {
     timings.ShortMark = timings.LongMark = middle(code->Mark());
     timings.SymbolBits = code->SymbolBits();
@@ -357,6 +461,12 @@ TProtocolLearner::TResult TProtocolLearner::Learn(const std::string& Name,
   if (code) {
     spread = std::max(spread, code->Spread());
     limit = code->HalfGap();
+  }
+  if (units) {  // a run lies within a quarter unit of its units: half a unit tells them apart
+    spread = 0;
+    for (const auto* group : kept)
+      for (const TGenericFrame& frame : *group) spread = std::max(spread, frame.UnitSpread);
+    limit = units->Unit / 2;
   }
   const double wanted = spread * MicrosPerSecond / Rate + JitterMicros;
   timings.ToleranceMicros =
@@ -424,15 +534,27 @@ std::string TProtocolLearner::Definition(const std::string& Name,
   const std::string order = TGenericFrame::LeastSignificantFirst(first.Coding) ? "LSB" : "MSB";
   std::string xml = "  <protocol name=\"" + escaped + "\" tolerance=\"" +
                     std::to_string(Timings.ToleranceMicros) + "\">\n";
-  xml += "    <description>Learned from " + std::to_string(Frames.size()) +
-         " packets: " + TGenericFrame::CodingName(first.Coding) + ", " +
-         std::to_string(first.Bits.size()) + " bits (" + TGenericFrame::BitOrderText(first.Coding) +
-         ").</description>\n";
-  if (first.Coding == TCoding::RunWidth) {
+  xml +=
+      "    <description>Learned from " + std::to_string(Frames.size()) +
+      " packets: " + TGenericFrame::CodingName(first.Coding) + ", " +
+      (first.Coding == TCoding::RunLength ? std::to_string(first.Bits.size() / Timings.BitsPerRun) +
+                                                " runs (a symbol two runs, each its units less one)"
+                                          : std::to_string(first.Bits.size()) + " bits (" +
+                                                TGenericFrame::BitOrderText(first.Coding) + ")") +
+      ".</description>\n";
+  const bool runs = first.Coding == TCoding::RunWidth || first.Coding == TCoding::RunLength;
+  if (runs) {
+    // The levels the layout's pairs of runs begin at: only those orders are written.
+    bool fromHigh = false, fromLow = false, level = true;
+    for (const TGenericFrame::TPart& part : first.Parts) {
+      const size_t count = part.IsBits ? part.BitCount / Timings.BitsPerRun : part.Runs.size();
+      if (part.IsBits && count >= RunsPerSymbol) (level ? fromHigh : fromLow) = true;
+      level = level != (count % 2 == 1);
+    }
     xml += "    <bitset bits=\"" + std::to_string(Timings.SymbolBits) + "\">\n";
     for (unsigned value = 0; value < 1u << Timings.SymbolBits; ++value)
-      xml += "      <bit value=\"" + std::to_string(value) + "\">" + Timings.RunSymbol(value) +
-             "</bit>\n";
+      xml += "      <bit value=\"" + std::to_string(value) + "\">" +
+             Timings.RunSymbol(value, fromHigh, fromLow) + "</bit>\n";
   } else if (first.Coding == TCoding::PulsePosition) {
     xml += "    <bitset bits=\"" + std::to_string(Timings.SymbolBits) + "\">\n";
     for (size_t value = 0; value < Timings.Spaces.size(); ++value)
@@ -455,21 +577,17 @@ std::string TProtocolLearner::Definition(const std::string& Name,
                         first.Bits.begin() + static_cast<long>(Bit));
     });
   };
-  const bool runWidth = first.Coding == TCoding::RunWidth;
-  bool high = true;  // run width: the level of the next run
+  bool high = true;  // run width and run length: the level of the next run
   const auto fixedBits = [&](size_t From, size_t To) {
     const std::vector<bool> bits(first.Bits.begin() + static_cast<long>(From),
                                  first.Bits.begin() + static_cast<long>(To));
     xml += Indent + std::string("<delimiter name=\"fixed") + std::to_string(++fixed) + "\">" +
-           (runWidth ? Timings.Runs(bits, high) : Timings.Fixed(bits)) + "</delimiter>\n";
+           (runs ? Timings.Runs(bits, high) : Timings.Fixed(bits)) + "</delimiter>\n";
   };
-  const auto sameBit = [&](size_t Bit) {
-    return std::all_of(Frames.begin(), Frames.end(),
-                       [&](const TGenericFrame& F) { return F.Bits[Bit] == first.Bits[Bit]; });
-  };
-  // Run width: pairs of runs as symbols (fields of at most FieldBits bits from where the bits
-  // begin to vary); a last run of an odd stretch is a delimiter of the widths it takes.
-  const auto runWidthBits = [&](size_t From, size_t Count) {
+  // Run width and run length: pairs of runs as symbols (fields of at most FieldBits bits from
+  // where the bits begin to vary); a last run of an odd stretch is a delimiter of the widths it
+  // takes, the longest first.
+  const auto runBits = [&](size_t From, size_t Count) {
     const size_t pairsEnd = From + Count / unit * unit;
     size_t at = From;
     while (at < pairsEnd) {
@@ -485,8 +603,10 @@ std::string TProtocolLearner::Definition(const std::string& Name,
       at = stop;
     }
     if (at == From + Count) return;
-    std::vector<long> widths = {Timings.Run(first.Bits[at], high)};
-    if (!sameBit(at)) widths = {Timings.Run(true, high), Timings.Run(false, high)};
+    std::set<unsigned, std::greater<>> values;
+    for (const TGenericFrame& frame : Frames) values.insert(Timings.RunValue(frame.Bits, at));
+    std::vector<long> widths;
+    for (unsigned value : values) widths.push_back(Timings.Run(value, high));
     xml += Indent + std::string("<delimiter name=\"edge") + std::to_string(++fixed) + "\">";
     for (size_t w = 0; w < widths.size(); ++w) xml += (w ? "|" : "") + Pattern(high, {widths[w]});
     xml += "</delimiter>\n";
@@ -494,7 +614,7 @@ std::string TProtocolLearner::Definition(const std::string& Name,
   for (size_t p = 0; p < first.Parts.size(); ++p) {
     const TGenericFrame::TPart& part = first.Parts[p];
     const bool startHigh = high;
-    high = high != ((part.IsBits ? part.BitCount : part.Runs.size()) % 2 == 1);
+    high = high != ((part.IsBits ? part.BitCount / Timings.BitsPerRun : part.Runs.size()) % 2 == 1);
     if (!part.IsBits) {
       const char* label = p == 0 ? "lead" : (p + 1 == first.Parts.size() ? "stop" : "gap");
       xml += Indent + std::string("<delimiter name=\"") + label +
@@ -502,10 +622,10 @@ std::string TProtocolLearner::Definition(const std::string& Name,
              DelimiterPattern(Frames, p, Timings.ToleranceMicros, Rate) + "</delimiter>\n";
       continue;
     }
-    if (runWidth) {
+    if (runs) {
       const bool endHigh = high;
       high = startHigh;
-      runWidthBits(bit, part.BitCount);
+      runBits(bit, part.BitCount);
       bit += part.BitCount;
       high = endHigh;
       continue;

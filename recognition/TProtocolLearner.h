@@ -3,7 +3,8 @@
 // the generic pass (a few of another coding than the rest are left out); the bit patterns are
 // centred on the clusters measured over all of them (a pulse-position remote's space widths over
 // all its packets, as a bitset of 2- or 4-bit symbols; a run-width remote's pairs of runs as
-// 2-bit symbols); the delimiters (lead-in, gaps, trailer) are the runs' middles, with
+// 2-bit symbols; a run-length remote's unit over all its packets, pairs of runs of one to four
+// units as 4-bit symbols); the delimiters (lead-in, gaps, trailer) are the runs' middles, with
 // alternatives where they vary more than the window; bits that every packet of one layout
 // shares are written as a fixed delimiter, the bits that vary as data fields (at most 8 bits
 // each, split where the constant part ends and the varying part begins). Packets of one remote
@@ -33,8 +34,9 @@ class TProtocolLearner {
   // Learns Name from Packets (runs at Rate, as TSample::Pulses). ToleranceMicros is the
   // decoder's window, the narrowest the definition gets. Fails (Problem says why) for a blank
   // name, when no packet can be read, when fewer than four in five of the packets read share
-  // one coding, or when a pulse-position remote's spaces fall into fewer than three or more
-  // than sixteen widths. Never throws except when memory runs out.
+  // one coding, when a pulse-position remote's spaces fall into fewer than three or more than
+  // sixteen widths, or when a run-length remote's packets do not read against one unit. Never
+  // throws except when memory runs out.
   static TResult Learn(const std::string& Name, const std::vector<std::vector<uint16_t>>& Packets,
                        uint16_t Rate, double ToleranceMicros);
   // Text as XML attribute or element content (& < > " escaped). Never fails.

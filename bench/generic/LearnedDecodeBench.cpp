@@ -1,7 +1,8 @@
 // A learned definition against a shipped one: NEC frames decoded by the library's NEC entry
 // alone and by the definition learned from a few of them, and frames of a pulse-position remote
-// of sixteen widths (4-bit symbols) and of a run-width remote decoded by their learned
-// definitions (a command they were learned from). Each library holds the one remote; the
+// of sixteen widths (4-bit symbols), of a run-width remote and of a run-length remote (runs of
+// one to four units: two runs a 4-bit symbol) decoded by their learned definitions (a command
+// they were learned from). Each library holds the one remote; the
 // second and the generic pass are off.
 
 #include <benchmark/benchmark.h>
@@ -16,8 +17,8 @@
 #include <vector>
 
 #include "TProtocolLearner.h"
-#include "TUserLibrary.h"
 #include "TProtocolRecognition.h"
+#include "TUserLibrary.h"
 
 namespace {
 constexpr uint16_t Rate = 48000;
@@ -53,6 +54,17 @@ std::vector<uint16_t> RunWidths(unsigned Command) {
   std::vector<double> us = {3000, 3000};
   const uint32_t bits = 0x59u | (Command & 0xFFF) << 8;
   for (int i = 0; i < 21; ++i) us.push_back(((bits >> i) & 1 ? 2000.0 : 1000) - (i % 2) * 60);
+  return Runs(us);
+}
+
+// Six fixed runs, a run of three units, then ten of the command (two bits a run: its units less
+// one), every run whole units of 700 us, marks 60 us longer.
+std::vector<uint16_t> RunLengths(unsigned Command) {
+  std::vector<double> us;
+  const std::vector<unsigned> fixed = {1, 1, 2, 1, 1, 2, 3};
+  for (unsigned units : fixed) us.push_back(700.0 * units);
+  for (int i = 0; i < 10; ++i) us.push_back(700.0 * (((Command >> (2 * i)) & 3) + 1));
+  for (size_t i = 0; i < us.size(); ++i) us[i] += i % 2 ? -60 : 60;
   return Runs(us);
 }
 
@@ -131,4 +143,11 @@ void LearnedRunWidth(benchmark::State& State) {
          "Learned");
 }
 BENCHMARK(LearnedRunWidth);
+
+void LearnedRunLength(benchmark::State& State) {
+  std::filesystem::create_directories(Scratch);
+  Decode(State, Learned(RunLengths, {0x12345, 0xFFFFF, 0x00000, 0xA5A5A, 0x3C3C3, 0x9E0F1}),
+         RunLengths, 0x3C3C3, "Learned");
+}
+BENCHMARK(LearnedRunLength);
 }  // namespace

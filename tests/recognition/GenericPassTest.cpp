@@ -59,6 +59,15 @@ TFrame DistanceWidth(const std::string& Hex, size_t Count) {
   f.Micros.pop_back();
   return f;
 }
+// A toy's distance-width frame: a lead-in, then Count bits of Hex, then a stop mark 1.28 times
+// as long as the long bit marks.
+TFrame StopMarked(const std::string& Hex, size_t Count) {
+  TFrame f{{5860, 1910}};
+  for (bool bit : BitsOf(Hex, Count))
+    f.Micros.insert(f.Micros.end(), {bit ? 1490.0 : 515, bit ? 470.0 : 1450});
+  f.Micros.push_back(1900);
+  return f;
+}
 // Bi-phase, MSB first, 1 = space then mark; the idle space before a leading 1 is not sent.
 TFrame BiPhase(const std::vector<bool>& Bits) {
   std::vector<bool> halves;
@@ -110,6 +119,8 @@ TEST_F(GenericPassTest, EachCodingIsReadAndItsValueSurvivesClockAndEdgeShift) {
        "bits=112; data=23CB260100240307020000000084; "},
       {"Sony-like", PulseWidth("950F", 12), "Pulse width", "bits=12; data=950F; "},
       {"fan", DistanceWidth("D80F", 12), "Pulse distance-width", "bits=12; data=D80F; "},
+      {"toy with a long stop mark", StopMarked("55A30C", 20), "Pulse distance-width",
+       "bits=20; data=55A30C; "},
       {"RC5-like", BiPhase({1, 1, 0, 0, 1, 0, 1, 1, 0, 0, 1, 1, 0}), "Bi-phase",
        "bits=13; data=CB06; "},
       {"four space widths", PulsePosition({0, 3, 1, 2, 2, 0, 3, 1}), "Pulse position",

@@ -70,6 +70,14 @@ class LearnerTest : public RecognitionFixture {
     std::error_code ignored;
     for (const fs::path& dir : Folders) fs::remove_all(dir, ignored);
   }
+  // Writes the definitions Xml learned as Name to a library file of their own and loads it.
+  void LoadLearned(const std::string& Name, const std::string& Xml) {
+    const std::string file = Scratch() + "/protocols.xml";
+    fs::remove(file);
+    ASSERT_EQ(TUserLibrary::Add(file, "", Name, Xml), "");
+    Engine.LoadProtocols(file);
+    ASSERT_TRUE(Reports.empty()) << Reports.front() << "\n" << Xml;
+  }
   static std::string Read(const std::string& File) {
     std::ifstream in(File);
     std::stringstream text;
@@ -89,11 +97,7 @@ TEST_F(LearnerTest, ALearnedRemoteDecodesByItsNameWithDifferentButtonsInDifferen
         TProtocolLearner::Learn("My remote", packets, Rate, 50);
     ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
     EXPECT_EQ(learned.Learned, packets.size());
-    const std::string file = Scratch() + "/protocols.xml";
-    fs::remove(file);
-    ASSERT_EQ(TUserLibrary::Add(file, "", "My remote", learned.Xml), "");
-    Engine.LoadProtocols(file);
-    ASSERT_TRUE(Reports.empty()) << Reports.front() << "\n" << learned.Xml;
+    ASSERT_NO_FATAL_FAILURE(LoadLearned("My remote", learned.Xml));
     std::vector<std::string> values;
     for (unsigned command : {0x10u, 0x11u, 0x42u, 0x80u, 0xFEu, 0x33u}) {
       const TSample sample = Decoded(remote.Packet(command, 20));
@@ -134,10 +138,7 @@ TEST_F(LearnerTest, StretchedSpacesAreLearnedAndADriftingPacketIsLeftOut) {
   ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
   EXPECT_EQ(learned.Learned, packets.size() - 1);
   EXPECT_EQ(learned.Unread, 1u);
-  const std::string file = Scratch() + "/protocols.xml";
-  fs::remove(file);
-  ASSERT_EQ(TUserLibrary::Add(file, "", "Heater", learned.Xml), "");
-  Engine.LoadProtocols(file);
+  ASSERT_NO_FATAL_FAILURE(LoadLearned("Heater", learned.Xml));
   std::set<std::string> values;
   for (unsigned command : {0x10u, 0x22u, 0x47u, 0x80u, 0x35u}) {
     const TSample sample = Decoded(StretchingRemote(command));
@@ -145,6 +146,36 @@ TEST_F(LearnerTest, StretchedSpacesAreLearnedAndADriftingPacketIsLeftOut) {
     values.insert(DataOf(sample));
   }
   EXPECT_EQ(values.size(), 5u);
+}
+
+// A fan's distance-width frame: 24 bits of Value (1: a long mark and a short space), then a long
+// mark; its "off" button sends zeros only, one mark and one space width, read alone as nothing.
+std::vector<uint16_t> FanPacket(uint32_t Value) {
+  std::vector<double> us;
+  for (int i = 0; i < 24; ++i) {
+    const bool one = (Value >> i) & 1;
+    us.insert(us.end(), {one ? 1590.0 : 750, one ? 910.0 : 1750});
+  }
+  us.push_back(1590);
+  return Runs(us);
+}
+
+TEST_F(LearnerTest, AFrameOfZerosIsReadWithTheWidthsOfTheRemotesOtherFrames) {
+  const std::vector<uint32_t> buttons = {0xC100C1, 0xC900C9, 0xC1F0C1, 0xC30FC1, 0};
+  std::vector<std::vector<uint16_t>> packets;
+  for (uint32_t button : buttons) packets.push_back(FanPacket(button));
+  const TProtocolLearner::TResult learned = TProtocolLearner::Learn("Fan", packets, Rate, 50);
+  ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
+  EXPECT_EQ(learned.Learned, packets.size());
+  EXPECT_EQ(learned.Unread, 0u);
+  ASSERT_NO_FATAL_FAILURE(LoadLearned("Fan", learned.Xml));
+  std::set<std::string> values;
+  for (uint32_t button : buttons) {
+    const TSample sample = Decoded(FanPacket(button));
+    EXPECT_EQ(NameOf(sample), "Fan") << button << "\n" << learned.Xml;
+    values.insert(DataOf(sample));
+  }
+  EXPECT_EQ(values.size(), buttons.size()) << learned.Xml;
 }
 
 // A pulse-position remote: every space after a bit mark is one of Widths (a symbol, its rank);
@@ -182,11 +213,7 @@ TEST_F(LearnerTest, APulsePositionRemoteIsLearnedOverTheWidthsOfAllItsPackets) {
       for (double jitter : {0.0, 20.0}) packets.push_back(remote.Packet(command, jitter));
     const TProtocolLearner::TResult learned = TProtocolLearner::Learn("Box", packets, Rate, 50);
     ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
-    const std::string file = Scratch() + "/protocols.xml";
-    fs::remove(file);
-    ASSERT_EQ(TUserLibrary::Add(file, "", "Box", learned.Xml), "");
-    Engine.LoadProtocols(file);
-    ASSERT_TRUE(Reports.empty()) << Reports.front() << "\n" << learned.Xml;
+    ASSERT_NO_FATAL_FAILURE(LoadLearned("Box", learned.Xml));
     std::set<std::vector<uint16_t>> sent;
     std::set<std::string> values;
     for (const std::vector<int>& command : commands) {
@@ -224,11 +251,7 @@ TEST_F(LearnerTest, ARunWidthRemoteWithAVaryingLeadInIsLearned) {
   const TProtocolLearner::TResult learned = TProtocolLearner::Learn("Hood", packets, Rate, 50);
   ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
   EXPECT_NE(learned.Xml.find("Run width"), std::string::npos) << learned.Xml;
-  const std::string file = Scratch() + "/protocols.xml";
-  fs::remove(file);
-  ASSERT_EQ(TUserLibrary::Add(file, "", "Hood", learned.Xml), "");
-  Engine.LoadProtocols(file);
-  ASSERT_TRUE(Reports.empty()) << Reports.front() << "\n" << learned.Xml;
+  ASSERT_NO_FATAL_FAILURE(LoadLearned("Hood", learned.Xml));
   std::set<std::string> values;
   for (unsigned command : commands) {
     const TSample sample = Decoded(RunWidthPacket(command, 20));
@@ -239,6 +262,49 @@ TEST_F(LearnerTest, ARunWidthRemoteWithAVaryingLeadInIsLearned) {
   std::vector<uint16_t> foreign = RunWidthPacket(commands[0]);
   std::swap(foreign[3], foreign[4]);  // the fixed bits' first two runs swapped
   EXPECT_NE(NameOf(Decoded(foreign)), "Hood");
+}
+
+// A run-length remote (every run one to four units of 700 us, marks 60 us longer and spaces as
+// much shorter): six fixed runs of one and two units, a run of three, then ten runs of the
+// command's units. A command of ones and twos reads alone as run width with a longer run
+// inside, one of many threes and fours as run length.
+std::vector<uint16_t> RunLengthPacket(const std::string& Command, double Jitter = 0) {
+  std::vector<double> us;
+  for (char units : "112112" + std::string("3") + Command) {
+    const bool mark = us.size() % 2 == 0;
+    const double wobble = static_cast<double>(us.size() % 3) * Jitter - Jitter;
+    us.push_back(700.0 * (units - '0') + (mark ? 60 : -60) + wobble);
+  }
+  return Runs(us);
+}
+
+TEST_F(LearnerTest, ARunLengthRemoteIsLearnedOverTheUnitOfAllItsPackets) {
+  const std::vector<std::pair<const char*, std::vector<std::string>>> remotes = {
+      {"some frames read alone as run length",
+       {"1212112211", "2121221122", "3443134241", "4141414141", "1122334411", "2211212121"}},
+      {"all frames read alone as run width", {"1212112211", "2121221122", "2211212121"}},
+  };
+  for (const auto& [name, commands] : remotes) {
+    SCOPED_TRACE(name);
+    std::vector<std::vector<uint16_t>> packets;
+    for (const std::string& command : commands)
+      for (double jitter : {0.0, 25.0}) packets.push_back(RunLengthPacket(command, jitter));
+    const TProtocolLearner::TResult learned = TProtocolLearner::Learn("Band", packets, Rate, 50);
+    ASSERT_FALSE(learned.Xml.empty()) << learned.Problem;
+    EXPECT_NE(learned.Xml.find("Run length"), std::string::npos) << learned.Xml;
+    EXPECT_EQ(learned.Learned, packets.size());
+    ASSERT_NO_FATAL_FAILURE(LoadLearned("Band", learned.Xml));
+    std::set<std::string> values;
+    for (const std::string& command : commands) {
+      const TSample sample = Decoded(RunLengthPacket(command, 20));
+      EXPECT_EQ(NameOf(sample), "Band") << command << "\n" << learned.Xml;
+      values.insert(DataOf(sample));
+    }
+    EXPECT_EQ(values.size(), commands.size()) << learned.Xml;
+    std::vector<uint16_t> foreign = RunLengthPacket(commands[0]);
+    std::swap(foreign[2], foreign[3]);  // the fixed runs' second and third swapped
+    EXPECT_NE(NameOf(Decoded(foreign)), "Band");
+  }
 }
 
 TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
@@ -255,12 +321,6 @@ TEST_F(LearnerTest, MixedCodingsUnreadablePacketsAndBlankNamesAreRefused) {
   result = TProtocolLearner::Learn("X", {{100, 30, 240}, {}}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_EQ(result.Unread, 2u);
-  // A run-length code (runs of 1 to 4 units of 700 us) has no definition to be written as.
-  std::vector<double> units;
-  for (char u : std::string("211314211231114213")) units.push_back(700.0 * (u - '0'));
-  result = TProtocolLearner::Learn("X", {Runs(units), Runs(units)}, Rate, 50);
-  EXPECT_TRUE(result.Xml.empty()) << result.Xml;
-  EXPECT_NE(result.Problem.find("run-length code"), std::string::npos) << result.Problem;
   result = TProtocolLearner::Learn(" ", {Remotes[0].Packet(1)}, Rate, 50);
   EXPECT_TRUE(result.Xml.empty());
   EXPECT_FALSE(result.Problem.empty());
