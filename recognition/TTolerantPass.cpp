@@ -47,7 +47,9 @@ constexpr double CommonScaleMin = 0.985, CommonScaleMax = 1.025;
 constexpr size_t MinShortFrameRuns = 3;
 constexpr double ScaleMin = 0.92, ScaleMax = 1.03;  // remotes run up to 6 % slow, 2 % fast
 // Receivers lengthen marks; one that shortens them by more than this is taken for another timing.
-// A long frame (MinFittedRuns or more) pins its fit down well enough to allow more.
+// A long frame (MinFittedRuns or more) pins its fit down well enough to allow more, and so may a
+// short one that reads the whole packet: a repeat frame lengthened as much as the frame it
+// repeats, its runs still within MaxRmsMicros of one stretch.
 constexpr double MinShiftMicros = -100, MaxShiftMicros = 150;
 constexpr double MaxRmsMicros = 40;
 constexpr double LongMinShiftMicros = -150, LongMaxShiftMicros = 250;
@@ -536,9 +538,10 @@ void TTolerantPass::EndRun(double Measured) {
 
 bool TTolerantPass::Plausible(const TCandidate& Candidate) const {
   const bool longFrame = Candidate.Fitted >= MinFittedRuns;
+  const bool longMarks = longFrame || Candidate.Whole;
   return Candidate.Scale >= ScaleMin && Candidate.Scale <= ScaleMax &&
          Candidate.Shift >= (longFrame ? LongMinShiftMicros : MinShiftMicros) &&
-         Candidate.Shift <= (longFrame ? LongMaxShiftMicros : MaxShiftMicros) &&
+         Candidate.Shift <= (longMarks ? LongMaxShiftMicros : MaxShiftMicros) &&
          Candidate.Rms <= (longFrame ? LongMaxRmsMicros : MaxRmsMicros);
 }
 

@@ -13,7 +13,8 @@
 // a clock of its own, a bi-phase one splitting runs that a half-bit would fit whole, and one
 // whose bits are written in several ways with each further way read first. A field that the
 // library calls the complement of another vouches for the reading where it holds, and where it
-// does not the reading is never named (it may still make the packet ambiguous).
+// does not the reading is never named (it may still make the packet ambiguous). A short frame that
+// is the whole packet may have its marks lengthened as far as a long one's.
 
 #include <array>
 #include <cmath>
