@@ -317,10 +317,12 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
   uint16_t remainder = Remainder;
   uint16_t position = Position;
   TSymbolDistance distance;
+  float widest = 0;
   for (size_t i = 0; i < count; ++i) {
     const uint16_t length = remainder != 0 ? remainder : runs[cursor];
     const float entry = Windows ? (*Windows)[i] : 0.0f;
     const float window = entry > Tolerance ? entry : Tolerance;
+    widest = std::max(widest, window);
     switch (TRunWindow::Classify(length, Durations[i], window)) {
       case TRunWindow::TFit::TooShort:
         return false;
@@ -340,6 +342,9 @@ bool TProtocolRecognition::MatchSamples(bool HighFirst, const std::vector<float>
         break;
     }
   }
+  // A symbol tried against its neighbours also spans its own length: a receiver's mark stretch
+  // moves no mark's start, so runs that fit a neighbour only through the stretch are not it.
+  if (Measuring_ && Remainder == 0 && !distance.LengthWithin(widest)) return false;
   FitDistance_ = distance.Value();
   Cursor = static_cast<uint16_t>(cursor);
   Remainder = remainder;

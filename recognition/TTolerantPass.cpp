@@ -23,6 +23,10 @@ constexpr TWindow FitRounds[] = {{220, 0.10}, {120, 0.04}, {0, 0.02}};
 // Symbols of several bits lie closer together (RC-MM's spaces 170 us apart): a first round as
 // wide as above would read a neighbouring symbol, so these start narrower.
 constexpr TWindow SymbolFitRounds[] = {{150, 0.10}, {100, 0.04}, {0, 0.02}};
+// ... and where they cannot read a packet, a second fit starts from marks this much longer: a
+// receiver that lengthens marks by more than the first window, spaces of one symbol shortened
+// into those of a neighbour that the walk would take whole.
+constexpr double StretchedStartMicros = 150;
 constexpr double FinalShare = 2;        // of the exact tolerance: +-100 us at +-50 us
 constexpr double MaxFinalMicros = 100;  // however wide the exact tolerance is set
 constexpr double FinalRelative = 0.02;  // of each corrected duration
@@ -47,7 +51,9 @@ constexpr double CommonScaleMin = 0.985, CommonScaleMax = 1.025;
 constexpr size_t MinShortFrameRuns = 3;
 constexpr double ScaleMin = 0.92, ScaleMax = 1.03;  // remotes run up to 6 % slow, 2 % fast
 // Receivers lengthen marks; one that shortens them by more than this is taken for another timing.
-// A long frame (MinFittedRuns or more) pins its fit down well enough to allow more.
+// A long frame (MinFittedRuns or more) pins its fit down well enough to allow more, and so may a
+// short one that reads the whole packet: a repeat frame lengthened as much as the frame it
+// repeats, its runs still within MaxRmsMicros of one stretch.
 constexpr double MinShiftMicros = -100, MaxShiftMicros = 150;
 constexpr double MaxRmsMicros = 40;
 constexpr double LongMinShiftMicros = -150, LongMaxShiftMicros = 250;
@@ -148,6 +154,12 @@ bool TTolerantPass::Decode(const std::vector<TDefinition>& Definitions, uint16_t
     }
     if (!fits && mayStart && !Budget.Exhausted())
       fits = TryOtherWays(Definitions[i], finalFixed, candidate, Budget);
+    if (!fits && mayStart && !Budget.Exhausted() && Definitions[i].SymbolBits > 1) {
+      candidate = TCandidate{};
+      candidate.Index = i;
+      candidate.Stretched = true;
+      fits = FitDefinition(Definitions[i], finalFixed, candidate, Budget) && Plausible(candidate);
+    }
     if (fits) Candidates_.push_back(candidate);
     if (Budget.Exhausted()) return false;
   }
@@ -255,6 +267,7 @@ bool TTolerantPass::FitDefinition(const TDefinition& Definition, double FinalFix
   model.SplitFrom = Candidate.SplitEarly ? HalfShortestBit(Definition) : INFINITY;
   model.Way = Candidate.Way;
   const double samplesPerMicro = Rate_ / MicrosPerSecond;
+  if (Candidate.Stretched) model.Shift = StretchedStartMicros * samplesPerMicro;
   TOutcome outcome = TOutcome::Failed;
   const std::span<const TWindow> rounds =
       Definition.SymbolBits > 1 ? std::span<const TWindow>(SymbolFitRounds) : FitRounds;
@@ -673,9 +686,10 @@ void TTolerantPass::EndRun(double Measured) {
 
 bool TTolerantPass::Plausible(const TCandidate& Candidate) const {
   const bool longFrame = Candidate.Fitted >= MinFittedRuns;
+  const bool longMarks = longFrame || Candidate.Whole;
   return Candidate.Scale >= ScaleMin && Candidate.Scale <= ScaleMax &&
          Candidate.Shift >= (longFrame ? LongMinShiftMicros : MinShiftMicros) &&
-         Candidate.Shift <= (longFrame ? LongMaxShiftMicros : MaxShiftMicros) &&
+         Candidate.Shift <= (longMarks ? LongMaxShiftMicros : MaxShiftMicros) &&
          Candidate.Rms <= (longFrame ? LongMaxRmsMicros : MaxRmsMicros);
 }
 

@@ -13,7 +13,9 @@
 // a clock of its own, a bi-phase one splitting runs that a half-bit would fit whole, and one
 // whose bits are written in several ways with each further way read first. A field that the
 // library calls the complement of another vouches for the reading where it holds, and where it
-// does not the reading is never named (it may still make the packet ambiguous).
+// does not the reading is never named (it may still make the packet ambiguous). A short frame that
+// is the whole packet may have its marks lengthened as far as a long one's, and symbols of several
+// bits that the normal fit cannot read are fitted again from much longer marks.
 
 #include <array>
 #include <cmath>
@@ -99,6 +101,7 @@ class TTolerantPass {
     bool Broken = false;      // a complement broken: a rival, never named
     bool LeadApart = false;   // read with the lead-in apart: the normal fit could not read it
     bool SplitEarly = false;  // bi-phase, read with SplitFrom: the normal fit could not read it
+    bool Stretched = false;   // fitted from long marks: the normal fit could not read it
     size_t Way = 0;           // the model's way
     double Scale = 1, Shift = 0, Rms = 0, Score = 0;
   };

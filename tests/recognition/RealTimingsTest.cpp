@@ -89,6 +89,12 @@ const TRealCase Cases[] = {
     {"Samsung32 cut after 24 bits: Kathrein's timing, its complements broken",
      TPulseDistance{4497, 4497, 552, 552, 1683, {{0x07, 8}, {0x07, 8}, {0x02, 8}}}.Us(), "unknown",
      ""},
+    {"NEC repeat, marks +190 us", {9192, 2073, 742}, "NEC repeat", ""},
+    {"Nokia, marks about +95 us: the first symbol's space out of its window, in the one below",
+     {480, 208, 251, 353, 251, 208, 230, 208, 251, 687, 251, 541, 230, 208,
+      251, 208, 230, 374, 230, 374, 251, 708, 230, 708, 230, 541, 251},
+     "Nokia",
+     "address=67; subdevice=129; command=126; "},
     {"NEC cut after 12 bits: no protocol's frame",
      TPulseDistance{9046, 4418, 605, 526, 1657, {{0x61, 8}, {0x3, 4}}}.Us(), "unknown", ""},
 };

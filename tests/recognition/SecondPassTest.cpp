@@ -197,7 +197,8 @@ TEST_F(SecondPassTest, ComplementsDecideBetweenReadingsOfOneTiming) {
 }
 
 // A repeat frame has three runs: too few to tell a slow clock from a shift, so it is read with a
-// clock near nominal and a plausible shift only.
+// clock near nominal and a plausible shift only: marks lengthened as far as a long frame's where
+// it is the whole packet, less where more follows in the packet (a frame's start, a cut one).
 TEST_F(SecondPassTest, ShortFramesAreReadWithANominalClock) {
   LoadLibrary("<protocol name=\"rep\">" + Bits("#560_1690", "#560_560") + "<packet>" +
               R"(<delimiter name="lead">#9000_2250</delimiter>)" + NecStop +
@@ -207,17 +208,23 @@ TEST_F(SecondPassTest, ShortFramesAreReadWithANominalClock) {
     double Scale, ShiftUs;
     const char* Name;
     TProtocol::TMatch Match;
+    bool More = false;  // a 5 ms space and a 560 us mark follow in the packet
   } cases[] = {{1, 0, "rep", Exact},
                {1.01, 90, "rep", Likely},
                {0.99, -40, "rep", Likely},
                {0.945, 40, "unknown", Exact},
-               {1, 190, "unknown", Exact}};
+               {1, 190, "rep", Likely},
+               {1, 240, "rep", Likely},
+               {1, 280, "unknown", Exact},
+               {1, 90, "rep", Likely, true},
+               {1, 190, "unknown", Exact, true}};
   for (const auto& test : cases) {
     std::vector<uint16_t> runs{40};
     for (const double us : {9000 * test.Scale + test.ShiftUs, 2250 * test.Scale - test.ShiftUs,
                             560 * test.Scale + test.ShiftUs}) {
       runs.push_back(static_cast<uint16_t>(std::lround(us * 0.048)));
     }
+    if (test.More) runs.insert(runs.end(), {240, 27});
     runs.push_back(240);
     const TSample sample = Decoded(runs);
     EXPECT_EQ(NameOf(sample), test.Name) << test.Scale << " " << test.ShiftUs;

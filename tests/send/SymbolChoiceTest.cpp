@@ -49,8 +49,10 @@ class StretchedMarks : public testing::TestWithParam<TStretchCase> {};
 
 // XMP-1's spaces are 136 us apart and Nokia's 167 us, in windows of 110 and 95 us: a space
 // shortened by the mark before it fits its own symbol and the one below; the nearest one (by
-// the symbol's whole length, which the stretch leaves alone) is the symbol sent.
-TEST_P(StretchedMarks, ReadTheSymbolsSent) {
+// the symbol's whole length, which the stretch leaves alone) is the symbol sent. Sejin's spaces,
+// shortened into a neighbour's, are read from a stretched start; short frames (a repeat frame's
+// three runs, Jerrold's eleven) take a stretch as long frames do.
+TEST_P(StretchedMarks, ReadAsSent) {
   const TStretchCase& c = GetParam();
   TempFolder folder;
   TLoopBack loop(ShippedLibrary(), ShippedLibrary(), folder.Path.string());
@@ -80,7 +82,17 @@ INSTANTIATE_TEST_SUITE_P(
         TStretchCase{
             "nokia100", "Nokia", {{"address", 0x1E}, {"subdevice", 0xD2}, {"command", 0x93}}, 100},
         TStretchCase{
-            "nokia140", "Nokia", {{"address", 0x4B}, {"subdevice", 0xE1}, {"command", 0x39}}, 140}),
+            "nokia140", "Nokia", {{"address", 0x4B}, {"subdevice", 0xE1}, {"command", 0x39}}, 140},
+        TStretchCase{"sejin150",
+                     "Sejin-1-38",
+                     {{"address", 0x93},
+                      {"command", 0xEC},
+                      {"subdevice", 0x6},
+                      {"extended", 0xC},
+                      {"checksum", 0xB}},
+                     150},
+        TStretchCase{"necrepeat170", "NEC repeat", {}, 170},
+        TStretchCase{"jerrold160", "Jerrold", {{"command", 0x19}}, 160}),
     [](const auto& Info) { return std::string(Info.param.Label); });
 
 // A field of 48 bits: every bit is sent (one above the 32nd changes the frame, and the bits
