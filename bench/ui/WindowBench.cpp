@@ -63,8 +63,9 @@ void BufferWithPackets(benchmark::State& State) {
 BENCHMARK(BufferWithPackets)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 // What the window's heap grows by per kept packet (listed one a row, decoded, the newest
-// drawn), and how much of that is the packet's signal: the rest is its runs, decode result,
-// marks, list row and grid cells. mallinfo2 counts the bytes in use, not the pages touched.
+// drawn), and how much of that is the packet's signal (packed: its values are counted apart):
+// the rest is its runs, decode result, marks and list row. mallinfo2 counts the bytes in use,
+// not the pages touched.
 // Argument 0: clean square packets; 1: the same as a phototransistor gives them.
 void MemoryPerKeptPacket(benchmark::State& State) {
   constexpr int Buffers = 500, PacketsPerBuffer = 10;
@@ -72,8 +73,8 @@ void MemoryPerKeptPacket(benchmark::State& State) {
     TWindowRig rig;
     rig.Record();
     rig.Gui->FoldRepeats->setChecked(false);
-    const auto buffer = State.range(0) ? ReceivedBufferWith(PacketsPerBuffer)
-                                       : BufferWith(PacketsPerBuffer);
+    const auto buffer =
+        State.range(0) ? ReceivedBufferWith(PacketsPerBuffer) : BufferWith(PacketsPerBuffer);
     rig.Feed(buffer);  // the first packets set up what every later one shares
     const auto& samples = rig.Gui->Processor->Samples;
     const size_t first = samples.size();
@@ -81,12 +82,18 @@ void MemoryPerKeptPacket(benchmark::State& State) {
     for (int i = 0; i < Buffers; ++i) rig.Feed(buffer);
     const size_t after = mallinfo2().uordblks;
     const size_t kept = samples.size() - first;
-    size_t signalBytes = 0;
-    for (size_t i = first; i < samples.size(); ++i) signalBytes += samples[i]->Signal.size();
+    size_t signalValues = 0, signalBytes = 0;
+    std::vector<uint8_t> scratch;
+    for (size_t i = first; i < samples.size(); ++i) {
+      signalValues += samples[i]->SignalLength();
+      signalBytes += TPackedSignal(samples[i]->SignalValues(scratch)).PackedBytes();
+    }
     if (kept == 0 || rig.Gui->SamplesGrid->RowCount() != static_cast<int>(samples.size()) + 2)
       return State.SkipWithError("packets not listed one a row");
     const double perPacket = static_cast<double>(after - before) / static_cast<double>(kept);
     State.counters["packets"] = static_cast<double>(kept);
+    State.counters["signal_values_per_packet"] =
+        static_cast<double>(signalValues) / static_cast<double>(kept);
     State.counters["bytes_per_packet"] = perPacket;
     State.counters["signal_bytes_per_packet"] =
         static_cast<double>(signalBytes) / static_cast<double>(kept);

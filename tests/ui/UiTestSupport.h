@@ -161,6 +161,12 @@ inline size_t Put(std::vector<uint8_t>& Buffer, size_t At,
   return At;
 }
 
+// The PCM values of Sample, packed or not.
+inline std::vector<uint8_t> ValuesOf(const TSample& Sample) {
+  std::vector<uint8_t> scratch;
+  return Sample.SignalValues(scratch);
+}
+
 inline std::vector<uint8_t> QuietBuffer() {
   return std::vector<uint8_t>(BufferSize, Quiet);
 }
