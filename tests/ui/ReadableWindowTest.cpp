@@ -119,10 +119,9 @@ TEST_P(Folding, HeldKeysShareARowAndUnfoldToEveryPacket) {
   const QStringList repeats = Column(gui, TPacketList::TColumn::Repeats);
   std::vector<size_t> rows;
   for (const auto& row : gui.PacketList->Rows()) {
-    rows.push_back(row.Packets.size());
+    rows.push_back(static_cast<size_t>(row.Count));
     const QString cell = repeats.value(static_cast<int>(rows.size()) - 1);
-    EXPECT_TRUE(row.Packets.size() > 1 ? cell.startsWith(QString("×%1, ").arg(row.Packets.size()))
-                                       : cell.isEmpty())
+    EXPECT_TRUE(row.Count > 1 ? cell.startsWith(QString("×%1, ").arg(row.Count)) : cell.isEmpty())
         << cell.toStdString();
   }
   EXPECT_EQ(rows, GetParam().Rows);
@@ -153,7 +152,7 @@ TEST(PacketList, AFoldedRowShowsTheHeldTime) {
   RecordKeys(rig, {0x0102, RepeatKey, RepeatKey});
   const auto& samples = rig.Gui->Processor->Samples;
   const TPacketList::TRow& row = rig.Gui->PacketList->Rows().at(0);
-  EXPECT_EQ(row.Packets, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(rig.Gui->PacketList->PacketsAt(1), (std::vector<int>{0, 1, 2}));
   const double held = samples[0]->Duration + samples[1]->Gap + samples[1]->Duration +
                       samples[2]->Gap + samples[2]->Duration;
   EXPECT_NEAR(row.HeldSeconds, held, 1e-6);
@@ -176,7 +175,7 @@ constexpr size_t EarlyAt = 1000, LateAt = BufferSize - 6000;
 
 std::vector<std::vector<int>> Listed(const TPacketList& List) {
   std::vector<std::vector<int>> rows;
-  for (const auto& row : List.Rows()) rows.push_back(row.Packets);
+  for (int r = 1; r <= static_cast<int>(List.Rows().size()); ++r) rows.push_back(List.PacketsAt(r));
   return rows;
 }
 }  // namespace
