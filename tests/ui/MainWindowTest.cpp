@@ -449,10 +449,7 @@ TEST(MainWindowErrors, AnExceptionEscapingAnyEventHandlerIsShownAndTheProgramGoe
 // An entry asking for a longer ending silence reads the packets that the default 5 ms cut its
 // frame into as one: the window joins them as they are captured and lists a single packet.
 TEST(MainWindowRecording, PacketsAnEntryReadsTogetherAreJoinedAsTheyArrive) {
-  const std::string library =
-      std::string(ProtocolsXml)
-          .insert(std::string(ProtocolsXml).find("  <protocol><description>"),
-                  R"(  <protocol name="Paused NEC" end-silence="12">
+  const std::string library = ProtocolsWith(R"(  <protocol name="Paused NEC" end-silence="12">
     <bitset><bit value="1">#560_1690</bit><bit value="0">#560_560</bit></bitset>
     <packet>
       <delimiter name="start">#9000_8000</delimiter>

@@ -58,23 +58,11 @@ TEST(MatchStyle, MarkedKindsAreReadableAndNamedOnce) {
 namespace {
 using namespace ui_test;
 
-const char* const WithRepeats = R"(<?xml version="1.0"?>
-<protocols>
-  <protocol name="NEC">
-    <bitset><bit value="1">#560_1690</bit><bit value="0">#560_560</bit></bitset>
-    <packet>
-      <delimiter name="start">#9000_4500</delimiter>
-      <data name="address" length="8" bitorder="LSB"/>
-      <data name="command" length="8" bitorder="LSB"/>
-      <delimiter name="stop">#560</delimiter>
-    </packet>
-  </protocol>
-  <protocol name="NEC repeat">
+const std::string WithRepeats = ProtocolsWith(R"(  <protocol name="NEC repeat">
     <packet><delimiter name="start">#9000_2250</delimiter><delimiter name="stop">#560</delimiter>
     </packet>
   </protocol>
-</protocols>
-)";
+)");
 
 constexpr int RepeatKey = -1;  // a repeat frame in place of an (address, command)
 constexpr size_t HalfPause = 108;
@@ -111,7 +99,7 @@ class Folding : public testing::TestWithParam<TFoldCase> {};
 }  // namespace
 
 TEST_P(Folding, HeldKeysShareARowAndUnfoldToEveryPacket) {
-  TWindowRig rig(WithRepeats);
+  TWindowRig rig(WithRepeats.c_str());
   RecordKeys(rig, GetParam().Keys);
   TMainWindow& gui = *rig.Gui;
   ASSERT_EQ(gui.Processor->Samples.size(), GetParam().Keys.size());
@@ -148,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, Folding,
                                          TFoldCase{{0x0102, 0x0103}, {1, 1}}));
 
 TEST(PacketList, AFoldedRowShowsTheHeldTime) {
-  TWindowRig rig(WithRepeats);
+  TWindowRig rig(WithRepeats.c_str());
   RecordKeys(rig, {0x0102, RepeatKey, RepeatKey});
   const auto& samples = rig.Gui->Processor->Samples;
   const TPacketList::TRow& row = rig.Gui->PacketList->Rows().at(0);
@@ -181,7 +169,7 @@ std::vector<std::vector<int>> Listed(const TPacketList& List) {
 }  // namespace
 
 TEST_P(GrowingRows, RowsGrowAsPacketsArriveAsIfListedAnew) {
-  TWindowRig rig(WithRepeats);
+  TWindowRig rig(WithRepeats.c_str());
   TMainWindow& gui = *rig.Gui;
   rig.Record();
   QTest::keyClicks(gui.FilterBox, GetParam().Filter);

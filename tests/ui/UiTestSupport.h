@@ -49,6 +49,12 @@ inline const char* ProtocolsXml = R"(<?xml version="1.0"?>
 </protocols>
 )";
 
+// ProtocolsXml with Entries (whole <protocol> elements) after its NEC entry.
+inline std::string ProtocolsWith(const std::string& Entries) {
+  std::string xml = ProtocolsXml;
+  return xml.insert(xml.find("  <protocol><description>"), Entries);
+}
+
 // A progress box's history, kept after the box is closed.
 struct TFakeBox {
   QString Text;
