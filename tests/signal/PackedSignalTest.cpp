@@ -61,22 +61,3 @@ TEST(PackedSignal, GivesBackExactlyTheValuesPacked) {
     EXPECT_TRUE(out == c.Signal);
   }
 }
-
-// A packed sample reads as before: the same values and length, the same runs derived again.
-TEST(PackedSignal, APackedSampleReadsAsBefore) {
-  TSignalProcessor processor;
-  TSample sample;
-  sample.Signal = weak_receiver::Render(weak_receiver::NecRuns(4, 8), 60, 1.5);
-  const Values values = sample.Signal;
-  processor.ExtractPulses(sample);
-  const auto runs = sample.Pulses;
-  sample.PackSignal();
-  EXPECT_TRUE(sample.Signal.empty());
-  EXPECT_EQ(sample.SignalLength(), values.size());
-  Values scratch;
-  EXPECT_TRUE(sample.SignalValues(scratch) == values);
-  processor.ExtractPulses(sample);
-  EXPECT_EQ(sample.Pulses, runs);
-  sample.PackSignal();  // again: nothing changes
-  EXPECT_TRUE(sample.SignalValues(scratch) == values);
-}
