@@ -51,7 +51,7 @@ void TSample::AddMark(uint8_t Row, uint16_t Position, TMarkText Text) {
 void TSample::PackSignal() {
   if (Signal.empty()) return;
   Packed = TPackedSignal(Signal);
-  Signal = {};
+  std::vector<uint8_t>().swap(Signal);  // its memory too, which clear() keeps
 }
 
 const std::vector<uint8_t>& TSample::SignalValues(std::vector<uint8_t>& Scratch) const {
