@@ -14,7 +14,7 @@ class TSampleChecks {
   // A packet as cut by the signal processor or read from a file: its signal fits 16-bit
   // positions, its runs add up to it and its times are numbers that cannot be negative.
   static void CheckCut(const TSample& Sample) {
-    const size_t size = Sample.Signal.size();
+    const size_t size = Sample.SignalLength();
     Require(size > 0 && size <= TSignalProcessor::MaxSignalLength, "signal length in range");
     Require(!Sample.Pulses.empty(), "a signal has runs");
     const size_t sum = std::accumulate(Sample.Pulses.begin(), Sample.Pulses.end(), size_t{0});
@@ -25,7 +25,7 @@ class TSampleChecks {
   static void CheckDecoded(const TSample& Sample) {
     Require(Sample.Protocol != nullptr, "a decoded packet has a protocol");
     Require(Sample.Protocol->Fields.size() <= TProtocol::MaxFields, "at most 256 fields");
-    const size_t size = Sample.Signal.size();
+    const size_t size = Sample.SignalLength();
     for (const auto& row : Sample.Marks) {
       Require(row.size() <= size + 1, "no more marks than signal values");
       for (const TSampleMark& mark : row) Require(mark.Position <= size, "marks inside the signal");

@@ -119,22 +119,24 @@ std::unique_ptr<TSample> TSilenceJoiner::Join(size_t First, size_t Last, int64_t
   joined->Source = first.Source;
   joined->Name = first.Name;
   joined->SignalIndex = first.SignalIndex;
-  joined->Signal = first.Signal;
+  std::vector<uint8_t> unpacked;
+  joined->Signal = first.SignalValues(unpacked);
   joined->Pulses = first.Pulses;
   for (size_t i = First + 1; i <= Last; ++i) {
     const TSample& next = *Held_[i];
     const int64_t gap = GapSamples(*Held_[i - 1], next);
     if (gap < 0) return nullptr;
+    const std::vector<uint8_t>& nextSignal = next.SignalValues(unpacked);
     const int64_t end = SignalStart(first) + static_cast<int64_t>(joined->Signal.size());
     const int64_t start = SignalStart(next);
     const size_t skip = static_cast<size_t>(std::max<int64_t>(end - start, 0));
     const size_t fill = static_cast<size_t>(std::max<int64_t>(start - end, 0));
-    if (skip > next.Signal.size() ||
-        joined->Signal.size() + fill + next.Signal.size() - skip > MaxSignal)
+    if (skip > nextSignal.size() ||
+        joined->Signal.size() + fill + nextSignal.size() - skip > MaxSignal)
       return nullptr;
     joined->Signal.insert(joined->Signal.end(), fill, ZeroLine);
-    joined->Signal.insert(joined->Signal.end(), next.Signal.begin() + static_cast<long>(skip),
-                          next.Signal.end());
+    joined->Signal.insert(joined->Signal.end(), nextSignal.begin() + static_cast<long>(skip),
+                          nextSignal.end());
     joined->Pulses.back() = static_cast<uint16_t>(gap);
     joined->Pulses.insert(joined->Pulses.end(), next.Pulses.begin() + 1, next.Pulses.end());
     joined->Duration =

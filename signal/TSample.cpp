@@ -47,3 +47,15 @@ void TSample::AddMark(uint8_t Row, uint16_t Position, TMarkText Text) {
   if (Row >= Marks.size()) return;
   Marks[Row].push_back({Position, Text});
 }
+
+void TSample::PackSignal() {
+  if (Signal.empty()) return;
+  Packed = TPackedSignal(Signal);
+  std::vector<uint8_t>().swap(Signal);  // its memory too, which clear() keeps
+}
+
+const std::vector<uint8_t>& TSample::SignalValues(std::vector<uint8_t>& Scratch) const {
+  if (Packed.empty()) return Signal;
+  Packed.Unpack(Scratch);
+  return Scratch;
+}

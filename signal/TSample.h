@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TMarkText.h"
+#include "TPackedSignal.h"
 
 // One decoded data field: a field of n bits has a Value of 0 .. 2^n - 1, whole up to 64 bits
 // (the bits of a longer field past the 64th are not kept).
@@ -69,7 +70,19 @@ class TSample {
   const std::vector<TSampleMark>& BitMarks() const { return Marks[BitRow]; }
   const std::vector<TSampleMark>& FieldMarks() const { return Marks[FieldRow]; }
 
-  std::vector<uint8_t> Signal;          // below 65536 values; indices into it are 16-bit
+  // Moves the values of Signal into a packed store that takes a fraction of the memory (for a
+  // packet kept for long); SignalValues and SignalLength read as before. Throws std::bad_alloc
+  // only.
+  void PackSignal();
+  // The PCM values: Signal itself, or when packed the values unpacked into Scratch. Throws
+  // std::bad_alloc only.
+  const std::vector<uint8_t>& SignalValues(std::vector<uint8_t>& Scratch) const;
+  // The number of PCM values, packed or not. Never fails.
+  size_t SignalLength() const { return Signal.size() + Packed.size(); }
+
+  // Below 65536 values; indices into it are 16-bit. Empty once packed: read it through
+  // SignalValues, which serves both.
+  std::vector<uint8_t> Signal;
   std::vector<uint16_t> Pulses;         // low, high, low, ... run lengths; Pulses[0] is low
   std::unique_ptr<TProtocol> Protocol;  // null until decoded
   float Duration = 0;                   // seconds, trigger to last active value
@@ -82,4 +95,7 @@ class TSample {
   std::string Source;    // the file an imported sample came from; empty when captured live
   std::string Name;      // the signal's name in an imported code file; empty otherwise
   int SignalIndex = -1;  // imported code file: its signal (from 0), shared by repeat frames
+
+ private:
+  TPackedSignal Packed;  // the values once packed
 };

@@ -279,13 +279,15 @@ std::string TSignalProcessor::DataFileName(const std::string& MapFileName) {
 void TSignalProcessor::SaveSamples(const std::string& BaseName) const {
   TOutputFile map(BaseName + ".map");
   TOutputFile dat(BaseName + ".dat");
+  std::vector<uint8_t> unpacked;
   for (const auto& sample : Samples) {
+    const std::vector<uint8_t>& signal = sample->SignalValues(unpacked);
     uint8_t record[RecordSize];
     TSampleMapRecord{sample->Duration, sample->Gap, sample->CaptureTime,
-                     static_cast<int32_t>(sample->Signal.size())}
+                     static_cast<int32_t>(signal.size())}
         .Encode(record);
     map.Write(record, RecordSize);
-    dat.Write(sample->Signal.data(), sample->Signal.size());
+    dat.Write(signal.data(), signal.size());
   }
   map.Close();
   dat.Close();

@@ -352,7 +352,8 @@ void TSignalProcessor::ClosePacket(uint16_t ActiveCount) {
 }
 
 void TSignalProcessor::ExtractPulses(TSample& Sample) const {
-  const auto& signal = Sample.Signal;
+  std::vector<uint8_t> unpacked;
+  const auto& signal = Sample.SignalValues(unpacked);
   auto& pulses = Sample.Pulses;
   pulses.clear();
   if (signal.empty()) return;

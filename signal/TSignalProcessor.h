@@ -62,7 +62,7 @@ class TSignalProcessor {
   // Count / SampleRate as a 32-bit float.
   float SamplesToSeconds(uint16_t Count) const;
 
-  // Derives Sample.Pulses (low, high, ... run lengths) from Sample.Signal with the configured
+  // Derives Sample.Pulses (low, high, ... run lengths) from Sample's signal with the configured
   // level (an automatic one from the signal alone); empty for none.
   void ExtractPulses(TSample& Sample) const;
   // Appends Sample as the newest entry of Samples, which takes ownership.

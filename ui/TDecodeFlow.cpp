@@ -76,7 +76,7 @@ void TDecodeFlow::LoadLibrary(const std::vector<std::string>& Folders) {
 void TDecodeFlow::DecodeAgain(bool LevelChanged) {
   if (Processor.Samples.empty()) return;
   for (auto& sample : Processor.Samples) {
-    if (LevelChanged && !sample->Signal.empty()) Processor.ExtractPulses(*sample);
+    if (LevelChanged && sample->SignalLength() > 0) Processor.ExtractPulses(*sample);
     sample->Protocol.reset();
     for (auto& row : sample->Marks) row.clear();
     Recognition.Decode(*sample);

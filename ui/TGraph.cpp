@@ -132,10 +132,15 @@ void TGraph::SetHScale(uint8_t Value) {
 
 void TGraph::SetSample(const TSample* Value) {
   Sample = Value;
+  Signal.clear();
+  if (!Sample) return;
+  const std::vector<uint8_t>& values = Sample->SignalValues(Signal);
+  if (&values != &Signal) Signal = values;
 }
 
 void TGraph::Clear() {
   Sample = nullptr;
+  Signal.clear();
   img->SetPicture(BlankPicture(InitialWidth));
 }
 
@@ -159,13 +164,12 @@ void TGraph::resizeEvent(QResizeEvent* Event) {
 }
 
 QImage TGraph::Render(double YScale) const {
-  const std::vector<uint8_t>& signal = Sample->Signal;
-  const int width = static_cast<int>(signal.size() / HScale);
+  const int width = static_cast<int>(Signal.size() / HScale);
   QImage picture = BlankPicture(width, YScale);
 
   int x = -1, y = Row(ZeroLineY, YScale);
-  for (size_t i = 0; i < signal.size(); i += HScale) {
-    const int nextX = static_cast<int>(i / HScale), nextY = Row(WaveBase - signal[i], YScale);
+  for (size_t i = 0; i < Signal.size(); i += HScale) {
+    const int nextX = static_cast<int>(i / HScale), nextY = Row(WaveBase - Signal[i], YScale);
     Line(picture, x, y, nextX, nextY, Lime);
     x = nextX;
     y = nextY;

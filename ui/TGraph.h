@@ -44,7 +44,8 @@ class TGraph : public QScrollArea {
 
   // Stores the zoom divisor (1..MaxHScale; other values are clamped). Does not redraw.
   void SetHScale(uint8_t Value);
-  // Stores the sample to show (not owned; null for none). Does not redraw.
+  // Stores the sample to show (not owned; null for none) and a copy of its signal, unpacked.
+  // Does not redraw.
   void SetSample(const TSample* Value);
   // Redraws the picture from Sample at HScale, squeezed to fit the view's height (see
   // YScaleFor); does nothing without a sample.
@@ -87,5 +88,6 @@ class TGraph : public QScrollArea {
   TGraphImage* img;
   uint8_t HScale = 1;
   const TSample* Sample = nullptr;
+  std::vector<uint8_t> Signal;  // the sample's PCM values, unpacked for drawing
   TDialogs& Dialogs;
 };

@@ -39,7 +39,10 @@ void TImportWorker::Run(const std::string& FileName, TRecordingDecoder::TOptions
   try {
     TInputDecoder::TResult result = decoder.Decode(FileName);
     outcome->Samples = std::move(result.Samples);
-    for (auto& sample : outcome->Samples) sample->Source = FileName;
+    for (auto& sample : outcome->Samples) {
+      sample->Source = FileName;
+      sample->PackSignal();  // here rather than on the window's thread
+    }
     outcome->Problems = std::move(result.Problems);
     outcome->Cancelled = result.Cancelled;
     if (!result.EndsEarly.empty()) outcome->EndsEarly = FileName + ": " + result.EndsEarly;

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 
 #include "TMatchStyle.h"
 #include "TPacketCells.h"
@@ -22,11 +23,6 @@ bool SameKey(const TSample& A, const TSample& B) {
 bool RepeatOf(const TSample& Frame, const TSample& Repeat) {
   return Repeat.Protocol->ProtocolName == Frame.Protocol->ProtocolName + TPacketList::RepeatSuffix;
 }
-
-// Capture-order key of the sort: the first packet's index.
-int First(const TPacketList::TRow& Row) {
-  return Row.Packets.front();
-}
 }  // namespace
 
 const char* TPacketList::Header(TColumn Column) {
@@ -44,7 +40,7 @@ bool TPacketList::Continues(const TSample& Held, const TSample& Next) {
 }
 
 QString TPacketList::CellText(const TSamples& Samples, const TRow& Row, TColumn Column) {
-  const TSample& sample = *Samples[static_cast<size_t>(First(Row))];
+  const TSample& sample = *Samples[static_cast<size_t>(Row.First)];
   const TProtocol* protocol = sample.Protocol.get();
   switch (Column) {
     case TColumn::Time:
@@ -60,9 +56,9 @@ QString TPacketList::CellText(const TSamples& Samples, const TRow& Row, TColumn 
     case TColumn::Name:
       return QString::fromStdString(sample.Name);
     case TColumn::Repeats:
-      if (Row.Packets.size() < 2) return {};
+      if (Row.Count < 2) return {};
       return QString(RepeatsText)
-          .arg(Row.Packets.size())
+          .arg(Row.Count)
           .arg(TPacketTexts::TimePeriod(static_cast<float>(Row.HeldSeconds)));
     case TColumn::Source:
       return QFileInfo(QString::fromStdString(sample.Source)).fileName();
@@ -84,14 +80,14 @@ void TPacketList::Show(const TSamples& Samples) {
 void TPacketList::Append(const TSamples& Samples, int FirstNew) {
   if (SortedBy >= 0) return Show(Samples);
   Shown = &Samples;
-  const size_t lastSize = Last.Packets.size();
+  const int lastSize = Last.Count;
   std::vector<TRow> rows = Group(Samples, FirstNew);
   // The last row may have grown; the rows after it are new. Only they are written.
   size_t from = Visible.size();
   auto next = rows.begin();
-  if (lastSize > 0 && (next++)->Packets.size() != lastSize) {
+  if (lastSize > 0 && (next++)->Count != lastSize) {
     const TRow& grown = rows.front();
-    const bool listed = !Visible.empty() && First(Visible.back()) == First(grown);
+    const bool listed = !Visible.empty() && Visible.back().First == grown.First;
     if (listed) {
       Visible.pop_back();
       from = Visible.size();
@@ -127,12 +123,15 @@ void TPacketList::SetFilter(const QString& Text, const TSamples& Samples) {
 
 int TPacketList::PacketAt(int GridRow) const {
   if (GridRow < 1 || GridRow > static_cast<int>(Visible.size())) return -1;
-  return First(Visible[static_cast<size_t>(GridRow - 1)]);
+  return Visible[static_cast<size_t>(GridRow - 1)].First;
 }
 
 std::vector<int> TPacketList::PacketsAt(int GridRow) const {
   if (GridRow < 1 || GridRow > static_cast<int>(Visible.size())) return {};
-  return Visible[static_cast<size_t>(GridRow - 1)].Packets;
+  const TRow& row = Visible[static_cast<size_t>(GridRow - 1)];
+  std::vector<int> packets(static_cast<size_t>(row.Count));
+  std::iota(packets.begin(), packets.end(), row.First);
+  return packets;
 }
 
 int TPacketList::RowOf(int Index) const {
@@ -194,17 +193,17 @@ QVariant TPacketList::headerData(int Section, Qt::Orientation Orientation, int R
 // row. Last becomes the newest row.
 std::vector<TPacketList::TRow> TPacketList::Group(const TSamples& Samples, int FirstNew) {
   std::vector<TRow> rows;
-  if (!Last.Packets.empty()) rows.push_back(std::move(Last));
+  if (Last.Count > 0) rows.push_back(Last);
   for (int i = std::max(FirstNew, 0); i < static_cast<int>(Samples.size()); ++i) {
     const TSample& sample = *Samples[static_cast<size_t>(i)];
-    if (Fold && !rows.empty() && rows.back().Packets.back() == i - 1 &&
-        Continues(*Samples[static_cast<size_t>(rows.back().Packets.front())], sample)) {
+    if (Fold && !rows.empty() && rows.back().First + rows.back().Count == i &&
+        Continues(*Samples[static_cast<size_t>(rows.back().First)], sample)) {
       TRow& row = rows.back();
-      row.Packets.push_back(i);
+      ++row.Count;
       row.HeldSeconds += sample.Gap + sample.Duration;
       continue;
     }
-    rows.push_back({{i}, sample.Duration});
+    rows.push_back({i, 1, sample.Duration});
   }
   Last = rows.empty() ? TRow() : rows.back();
   return rows;
@@ -221,20 +220,20 @@ bool TPacketList::Passes(const TSamples& Samples, const TRow& Row) const {
 
 void TPacketList::Sort(const TSamples& Samples) {
   std::sort(Visible.begin(), Visible.end(),
-            [](const TRow& A, const TRow& B) { return First(A) < First(B); });
+            [](const TRow& A, const TRow& B) { return A.First < B.First; });
   if (SortedBy < 0) return;
   const auto column = static_cast<TColumn>(SortedBy);
   auto number = [&](const TRow& Row) -> double {
-    const TSample& sample = *Samples[static_cast<size_t>(First(Row))];
+    const TSample& sample = *Samples[static_cast<size_t>(Row.First)];
     switch (column) {
       case TColumn::Length:
         return sample.Duration;
       case TColumn::Gap:
         return sample.Gap;
       case TColumn::Repeats:
-        return static_cast<double>(Row.Packets.size());
+        return Row.Count;
       default:
-        return First(Row);  // the time: capture order
+        return Row.First;  // the time: capture order
     }
   };
   const bool numeric = column == TColumn::Time || column == TColumn::Length ||
@@ -278,7 +277,8 @@ void TPacketList::Publish(size_t From) {
 void TPacketList::Index() {
   RowOfPacket.assign(Shown ? Shown->size() : 0, -1);
   for (size_t r = 0; r < Visible.size(); ++r) {
-    for (int packet : Visible[r].Packets) {
+    const TRow& row = Visible[r];
+    for (int packet = row.First; packet < row.First + row.Count; ++packet) {
       if (static_cast<size_t>(packet) < RowOfPacket.size())
         RowOfPacket[static_cast<size_t>(packet)] = static_cast<int>(r) + 1;
     }
@@ -286,7 +286,7 @@ void TPacketList::Index() {
 }
 
 const TSample* TPacketList::ShownSample(const TRow& Row) const {
-  const auto first = static_cast<size_t>(First(Row));
+  const auto first = static_cast<size_t>(Row.First);
   return Shown && first < Shown->size() ? (*Shown)[first].get() : nullptr;
 }
 

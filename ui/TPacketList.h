@@ -27,10 +27,12 @@ class TPacketList : public QAbstractTableModel {
   static constexpr float MaxRepeatGapSeconds = 0.25f;
   static constexpr const char* RepeatSuffix = " repeat";  // "NEC repeat" repeats "NEC"
 
-  // One row: the packets it stands for (indices into the samples, in capture order; the first
-  // is the one shown) and the time from the first one's start to the last one's end.
+  // One row: the packets it stands for, consecutive in capture order (indices First to
+  // First + Count - 1 into the samples; the first is the one shown), and the time from the
+  // first one's start to the last one's end.
   struct TRow {
-    std::vector<int> Packets;
+    int First = 0;
+    int Count = 0;  // 0: no row
     double HeldSeconds = 0;
   };
 

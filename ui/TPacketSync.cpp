@@ -28,9 +28,7 @@ void TPacketSync::ListNew(int First) {
   for (int i = First; i < count; ++i) {
     TSample& sample = *Processor.Samples[i];
     if (!sample.Protocol) Recognition.Decode(sample);
-    for (auto& row : sample.Marks) row.shrink_to_fit();  // kept for long: no spare room
-    sample.Pulses.shrink_to_fit();
-    sample.Signal.shrink_to_fit();
+    Keep(sample);
   }
   List.Append(Processor.Samples, First);
   ShowListed(count - 1);
@@ -72,6 +70,7 @@ void TPacketSync::ShowListed(int Index) {
 
 void TPacketSync::Relist() {
   const int count = static_cast<int>(Processor.Samples.size());
+  for (auto& sample : Processor.Samples) Keep(*sample);  // a loaded or joined packet is new
   List.Show(Processor.Samples);
   if (count == 0) {
     Grid.SetCurrentRow(-1);  // nothing to select; the details stay as they are
@@ -123,6 +122,13 @@ std::vector<const TSample*> TPacketSync::SelectedSamples() const {
       selected.push_back(Processor.Samples[static_cast<size_t>(packet)].get());
   }
   return selected;
+}
+
+// A packet is kept for long: its signal packed, no spare room behind its runs and marks.
+void TPacketSync::Keep(TSample& Sample) {
+  Sample.PackSignal();
+  Sample.Pulses.shrink_to_fit();
+  for (auto& row : Sample.Marks) row.shrink_to_fit();
 }
 
 int TPacketSync::IndexOf(const TSample* Sample) const {

@@ -38,7 +38,8 @@ class TPacketSync {
   // Makes the row of packet Index current and shows that row's packet (a folded row shows its
   // first); a packet no row lists (filtered out) is shown all the same.
   void ShowListed(int Index);
-  // Lists every packet anew and shows the last one; with none, no row is current.
+  // Lists every packet anew (packing the signals of those new to the list) and shows the last
+  // one; with none, no row is current.
   void Relist();
   // Forgets every packet: the list, the details and the graph are emptied.
   void Clear();
@@ -57,6 +58,7 @@ class TPacketSync {
   TPacketListControls* Controls = nullptr;  // the list's controls, once made
 
  private:
+  static void Keep(TSample& Sample);
   int IndexOf(const TSample* Sample) const;
 
   TSignalProcessor& Processor;

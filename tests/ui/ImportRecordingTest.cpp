@@ -58,8 +58,9 @@ void ExpectRowsMirrorSamples(const TMainWindow& Gui) {
   ASSERT_EQ(Gui.SamplesGrid->RowCount(), static_cast<int>(rows.size()) + 2);
   size_t next = 0;
   for (size_t r = 0; r < rows.size(); ++r) {
-    for (int packet : rows[r].Packets) EXPECT_EQ(packet, static_cast<int>(next++)) << r;
-    const TSample& s = *samples[static_cast<size_t>(rows[r].Packets.front())];
+    for (int packet : Gui.PacketList->PacketsAt(static_cast<int>(r) + 1))
+      EXPECT_EQ(packet, static_cast<int>(next++)) << r;
+    const TSample& s = *samples[static_cast<size_t>(rows[r].First)];
     ASSERT_TRUE(s.Protocol) << r;
     QStringList cells = Row(Gui.SamplesGrid, static_cast<int>(r) + 1);
     cells.removeAt(static_cast<int>(TPacketList::TColumn::Repeats));

@@ -158,7 +158,7 @@ TEST(MainWindowRecording, APacketIsDecodedListedAndShown) {
   EXPECT_EQ(Row(gui.SGprotocolData, 1), QStringList({"address", "4", "0x4", "100"}));
   EXPECT_EQ(Row(gui.SGprotocolData, 2), QStringList({"command", "26", "0x1A", "11010"}));
   EXPECT_EQ(gui.graph->ShownSample(), &s);
-  EXPECT_EQ(gui.graph->Picture().width(), static_cast<int>(s.Signal.size()));
+  EXPECT_EQ(gui.graph->Picture().width(), static_cast<int>(s.SignalLength()));
   EXPECT_EQ(gui.PanelText(1), "Buffers processed: 1");
   gui.URLlabel->Clicked();
   EXPECT_EQ(rig.Dialogs->Urls, Texts{"http://example.org/nec"});
@@ -296,7 +296,7 @@ TEST(MainWindowRecording, ClearingDropsTheSampleFromTheGraph) {
             Texts{"There is nothing to copy to clipboard. Please open a sample first."});
   rig.RecordNec({{5, 6}});  // new packets fill the emptied grid from row 1
   EXPECT_EQ(gui.SamplesGrid->Cell(2, 1), "address=5; command=6; ");
-  EXPECT_EQ(gui.graph->Picture().width(), static_cast<int>(rig.Sample(0).Signal.size() / 2));
+  EXPECT_EQ(gui.graph->Picture().width(), static_cast<int>(rig.Sample(0).SignalLength() / 2));
 }
 
 TEST(MainWindowRecording, ZoomRedrawsTheShownSample) {
@@ -305,7 +305,7 @@ TEST(MainWindowRecording, ZoomRedrawsTheShownSample) {
   gui.tbHScale->setValue(3);  // without a sample only the zoom is stored
   EXPECT_EQ(gui.graph->Picture().width(), 256);
   rig.RecordNec({{1, 2}});
-  const int length = static_cast<int>(rig.Sample(0).Signal.size());
+  const int length = static_cast<int>(rig.Sample(0).SignalLength());
   EXPECT_EQ(gui.graph->Picture().width(), length / 3);
   gui.tbHScale->setValue(1);
   EXPECT_EQ(gui.graph->Picture().width(), length);
@@ -449,10 +449,7 @@ TEST(MainWindowErrors, AnExceptionEscapingAnyEventHandlerIsShownAndTheProgramGoe
 // An entry asking for a longer ending silence reads the packets that the default 5 ms cut its
 // frame into as one: the window joins them as they are captured and lists a single packet.
 TEST(MainWindowRecording, PacketsAnEntryReadsTogetherAreJoinedAsTheyArrive) {
-  const std::string library =
-      std::string(ProtocolsXml)
-          .insert(std::string(ProtocolsXml).find("  <protocol><description>"),
-                  R"(  <protocol name="Paused NEC" end-silence="12">
+  const std::string library = ProtocolsWith(R"(  <protocol name="Paused NEC" end-silence="12">
     <bitset><bit value="1">#560_1690</bit><bit value="0">#560_560</bit></bitset>
     <packet>
       <delimiter name="start">#9000_8000</delimiter>

@@ -58,23 +58,11 @@ TEST(MatchStyle, MarkedKindsAreReadableAndNamedOnce) {
 namespace {
 using namespace ui_test;
 
-const char* const WithRepeats = R"(<?xml version="1.0"?>
-<protocols>
-  <protocol name="NEC">
-    <bitset><bit value="1">#560_1690</bit><bit value="0">#560_560</bit></bitset>
-    <packet>
-      <delimiter name="start">#9000_4500</delimiter>
-      <data name="address" length="8" bitorder="LSB"/>
-      <data name="command" length="8" bitorder="LSB"/>
-      <delimiter name="stop">#560</delimiter>
-    </packet>
-  </protocol>
-  <protocol name="NEC repeat">
+const std::string WithRepeats = ProtocolsWith(R"(  <protocol name="NEC repeat">
     <packet><delimiter name="start">#9000_2250</delimiter><delimiter name="stop">#560</delimiter>
     </packet>
   </protocol>
-</protocols>
-)";
+)");
 
 constexpr int RepeatKey = -1;  // a repeat frame in place of an (address, command)
 constexpr size_t HalfPause = 108;
@@ -111,7 +99,7 @@ class Folding : public testing::TestWithParam<TFoldCase> {};
 }  // namespace
 
 TEST_P(Folding, HeldKeysShareARowAndUnfoldToEveryPacket) {
-  TWindowRig rig(WithRepeats);
+  TWindowRig rig(WithRepeats.c_str());
   RecordKeys(rig, GetParam().Keys);
   TMainWindow& gui = *rig.Gui;
   ASSERT_EQ(gui.Processor->Samples.size(), GetParam().Keys.size());
@@ -119,10 +107,9 @@ TEST_P(Folding, HeldKeysShareARowAndUnfoldToEveryPacket) {
   const QStringList repeats = Column(gui, TPacketList::TColumn::Repeats);
   std::vector<size_t> rows;
   for (const auto& row : gui.PacketList->Rows()) {
-    rows.push_back(row.Packets.size());
+    rows.push_back(static_cast<size_t>(row.Count));
     const QString cell = repeats.value(static_cast<int>(rows.size()) - 1);
-    EXPECT_TRUE(row.Packets.size() > 1 ? cell.startsWith(QString("×%1, ").arg(row.Packets.size()))
-                                       : cell.isEmpty())
+    EXPECT_TRUE(row.Count > 1 ? cell.startsWith(QString("×%1, ").arg(row.Count)) : cell.isEmpty())
         << cell.toStdString();
   }
   EXPECT_EQ(rows, GetParam().Rows);
@@ -149,11 +136,11 @@ INSTANTIATE_TEST_SUITE_P(Keys, Folding,
                                          TFoldCase{{0x0102, 0x0103}, {1, 1}}));
 
 TEST(PacketList, AFoldedRowShowsTheHeldTime) {
-  TWindowRig rig(WithRepeats);
+  TWindowRig rig(WithRepeats.c_str());
   RecordKeys(rig, {0x0102, RepeatKey, RepeatKey});
   const auto& samples = rig.Gui->Processor->Samples;
   const TPacketList::TRow& row = rig.Gui->PacketList->Rows().at(0);
-  EXPECT_EQ(row.Packets, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(rig.Gui->PacketList->PacketsAt(1), (std::vector<int>{0, 1, 2}));
   const double held = samples[0]->Duration + samples[1]->Gap + samples[1]->Duration +
                       samples[2]->Gap + samples[2]->Duration;
   EXPECT_NEAR(row.HeldSeconds, held, 1e-6);
@@ -176,13 +163,13 @@ constexpr size_t EarlyAt = 1000, LateAt = BufferSize - 6000;
 
 std::vector<std::vector<int>> Listed(const TPacketList& List) {
   std::vector<std::vector<int>> rows;
-  for (const auto& row : List.Rows()) rows.push_back(row.Packets);
+  for (int r = 1; r <= static_cast<int>(List.Rows().size()); ++r) rows.push_back(List.PacketsAt(r));
   return rows;
 }
 }  // namespace
 
 TEST_P(GrowingRows, RowsGrowAsPacketsArriveAsIfListedAnew) {
-  TWindowRig rig(WithRepeats);
+  TWindowRig rig(WithRepeats.c_str());
   TMainWindow& gui = *rig.Gui;
   rig.Record();
   QTest::keyClicks(gui.FilterBox, GetParam().Filter);

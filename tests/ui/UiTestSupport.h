@@ -49,6 +49,12 @@ inline const char* ProtocolsXml = R"(<?xml version="1.0"?>
 </protocols>
 )";
 
+// ProtocolsXml with Entries (whole <protocol> elements) after its NEC entry.
+inline std::string ProtocolsWith(const std::string& Entries) {
+  std::string xml = ProtocolsXml;
+  return xml.insert(xml.find("  <protocol><description>"), Entries);
+}
+
 // A progress box's history, kept after the box is closed.
 struct TFakeBox {
   QString Text;
@@ -159,6 +165,12 @@ inline size_t Put(std::vector<uint8_t>& Buffer, size_t At,
     for (size_t i = 0; i < count && At < Buffer.size(); ++i) Buffer[At++] = value;
   }
   return At;
+}
+
+// The PCM values of Sample, packed or not.
+inline std::vector<uint8_t> ValuesOf(const TSample& Sample) {
+  std::vector<uint8_t> scratch;
+  return Sample.SignalValues(scratch);
 }
 
 inline std::vector<uint8_t> QuietBuffer() {
