@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the codes of a remote-timings file (gzip'd JSON lines with timing_us) as mode2 files of
-at most 900,000 durations each (the mode2 reader takes up to 1,000,000 a file), for decode_speed
+at most 900,000 durations each (files of the sizes measured before the reader took longer ones), for decode_speed
 and vorlent-decode: timings-to-mode2.py TIMINGS.jsonl.gz OUT_PREFIX -> OUT_PREFIX_0.mode2, ..."""
 import gzip
 import json
